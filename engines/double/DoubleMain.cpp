@@ -1,0 +1,88 @@
+#include "DoubleMain.h"
+
+#include "Scenario.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+bool HasArg(int argc, wchar_t** argv, const wchar_t* arg) {
+    for (int i = 1; i < argc; ++i)
+        if (std::wstring(argv[i]) == arg)
+            return true;
+    return false;
+}
+
+std::wstring ArgAfter(int argc, wchar_t** argv, const wchar_t* arg) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::wstring(argv[i]) == arg)
+            return argv[i + 1];
+    return {};
+}
+
+std::wstring SelfPath() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path;
+}
+
+void Print(const std::string& text) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()),
+              &written, nullptr);
+}
+
+std::string Narrow(const std::wstring& text) {
+    int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string result(size > 0 ? size - 1 : 0, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
+    return result;
+}
+
+const std::vector<Command>& DefaultEncode() {
+    static const std::vector<Command> commands = ParseScenario("[encode]\n"
+                                                               "progress 0 100 5 50\n"
+                                                               "output\n")
+                                                     .sections.front()
+                                                     .second;
+    return commands;
+}
+
+} // namespace
+
+int RunDouble(Engine engine, int argc, wchar_t** argv) {
+    const bool player = engine == Engine::Player;
+    LogCommandLine(player ? L"mplayer" : L"mencoder");
+    if (argc == 3 && std::wstring(argv[1]) == L"--hold") {
+        Sleep(static_cast<DWORD>(_wtoi(argv[2])));
+        return 0;
+    }
+
+    // The player names the movie last, the encoder first.
+    std::wstring movie = argc > 1 ? argv[player ? argc - 1 : 1] : L"";
+    RunContext context{SelfPath(), player ? L"" : ArgAfter(argc, argv, L"-o")};
+
+    if (movie.empty() || GetFileAttributesW(movie.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        std::string name = Narrow(movie);
+        Print("File not found: '" + name + "'\r\nFailed to open " + name + ".\r\n");
+        if (!player)
+            Print("Cannot open demuxer.\r\n");
+        return 1;
+    }
+
+    Scenario scenario = LoadScenario(movie);
+    std::vector<Command> commands;
+    if (!player) {
+        if (!scenario.Find("encode", commands))
+            commands = DefaultEncode();
+    } else if (HasArg(argc, argv, L"-identify")) {
+        scenario.Find("identify", commands);
+    } else {
+        std::string vo = Narrow(ArgAfter(argc, argv, L"-vo"));
+        if (!scenario.Find("play " + vo, commands))
+            scenario.Find("play", commands);
+    }
+    return RunCommands(commands, context);
+}

@@ -1,0 +1,294 @@
+#include "Scenario.h"
+
+#include <windows.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+namespace {
+
+constexpr DWORD kMaxScenarioBytes = 1 << 20;
+
+void WriteAll(HANDLE handle, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+                       &written, nullptr) ||
+            written == 0)
+            return;
+        done += written;
+    }
+}
+
+void Out(const std::string& bytes) { WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes); }
+void Err(const std::string& bytes) { WriteAll(GetStdHandle(STD_ERROR_HANDLE), bytes); }
+
+std::string Utf8ToAcp(const std::string& utf8) {
+    if (utf8.empty())
+        return {};
+    int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                   nullptr, 0);
+    std::wstring text(wide, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), wide);
+    int narrow = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string result(narrow, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), wide, result.data(), narrow, nullptr, nullptr);
+    return result;
+}
+
+long Number(const Command& command, size_t index, long fallback) {
+    if (index >= command.args.size())
+        return fallback;
+    return std::strtol(command.args[index].c_str(), nullptr, 10);
+}
+
+// Everything after the first `words` blank-separated words of the command's text.
+std::string RestAfter(const Command& command, size_t words) {
+    const std::string& rest = command.rest;
+    size_t i = 0;
+    for (size_t w = 0; w < words; ++w) {
+        while (i < rest.size() && rest[i] == ' ')
+            ++i;
+        while (i < rest.size() && rest[i] != ' ')
+            ++i;
+    }
+    if (i < rest.size() && rest[i] == ' ')
+        ++i;
+    return rest.substr(i < rest.size() ? i : rest.size());
+}
+
+void Progress(const Command& command) {
+    long from = Number(command, 0, 0), to = Number(command, 1, 100);
+    long step = Number(command, 2, 1), delay = Number(command, 3, 20);
+    if (step <= 0)
+        step = 1;
+    for (long p = from; p <= to; p += step) {
+        // The encoder's own status line: the share done two characters wide in "( 7%)".
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "Pos:%6.1fs %6ldf (%2ld%%) %5.2ffps Trem:%4ldmin %4ldmb  A-V:0.000 "
+                      "[1000:128]\r",
+                      p * 0.4, p * 10, p, 25.0, (100 - p) / 10, p / 4);
+        Out(line);
+        if (delay > 0)
+            Sleep(static_cast<DWORD>(delay));
+    }
+}
+
+void Flood(const Command& command) {
+    const long long total = static_cast<long long>(Number(command, 0, 1)) * 1024 * 1024;
+    std::string block;
+    long long line = 0, sent = 0;
+    while (sent < total) {
+        block.clear();
+        while (block.size() < 65536) {
+            char text[96];
+            int n = std::snprintf(text, sizeof text,
+                                  "flood %010lld the quick brown fox jumps over the lazy dog\r\n",
+                                  line++);
+            block.append(text, n);
+        }
+        if (static_cast<long long>(block.size()) > total - sent)
+            block.resize(static_cast<size_t>(total - sent));
+        Out(block);
+        sent += static_cast<long long>(block.size());
+    }
+}
+
+void WriteOutputFile(const Command& command, const RunContext& context) {
+    if (context.outputPath.empty()) {
+        Err("no output file was named (-o)\r\n");
+        return;
+    }
+    HANDLE file = CreateFileW(context.outputPath.c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        Out("Cannot open output file.\r\n");
+        return;
+    }
+    std::string content = "RIFF\0\0\0\0AVI LIST";
+    content.resize(static_cast<size_t>(Number(command, 0, 8192)), '\0');
+    WriteAll(file, content);
+    CloseHandle(file);
+}
+
+// A helper process that inherits the output pipe and outlives this one.
+void HoldPipe(const Command& command, const RunContext& context) {
+    std::wstring line = L"\"" + context.self + L"\" --hold " + std::to_wstring(Number(command, 0, 1000));
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                       nullptr, &si, &pi)) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+}
+
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+
+[[noreturn]] void Crash() {
+    // End with the fault's code instead of starting a debugger.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(EndOnCrash);
+    *static_cast<volatile int*>(nullptr) = 0;
+    std::abort();
+}
+
+} // namespace
+
+bool Scenario::Find(const std::string& section, std::vector<Command>& commands) const {
+    for (const auto& [name, list] : sections) {
+        if (name == section) {
+            commands = list;
+            return true;
+        }
+    }
+    return false;
+}
+
+Scenario ParseScenario(const std::string& text) {
+    Scenario scenario;
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    std::vector<Command>* current = nullptr;
+    while (std::getline(in, line)) {
+        ++number;
+        if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0)
+            line.erase(0, 3);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        size_t start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line[start] == '#')
+            continue;
+        line.erase(0, start);
+        if (line.front() == '[' && line.back() == ']') {
+            scenario.sections.emplace_back(line.substr(1, line.size() - 2), std::vector<Command>{});
+            current = &scenario.sections.back().second;
+            continue;
+        }
+        if (!current)
+            continue;
+        Command command;
+        command.line = number;
+        size_t space = line.find(' ');
+        command.name = line.substr(0, space);
+        command.rest = space == std::string::npos ? "" : line.substr(space + 1);
+        std::istringstream words(command.rest);
+        for (std::string word; words >> word;)
+            command.args.push_back(word);
+        current->push_back(std::move(command));
+    }
+    return scenario;
+}
+
+Scenario LoadScenario(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string text(kMaxScenarioBytes, '\0');
+    DWORD got = 0;
+    if (!ReadFile(file, text.data(), kMaxScenarioBytes, &got, nullptr))
+        got = 0;
+    CloseHandle(file);
+    text.resize(got);
+    return ParseScenario(text);
+}
+
+std::string ExpandText(const std::string& text) {
+    std::string result, literal;
+    auto flush = [&] {
+        result += Utf8ToAcp(literal);
+        literal.clear();
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            literal += text[i];
+            continue;
+        }
+        char c = text[++i];
+        switch (c) {
+        case 'r': literal += '\r'; break;
+        case 'n': literal += '\n'; break;
+        case 't': literal += '\t'; break;
+        case 'x':
+            if (i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+                flush();
+                result += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
+                i += 2;
+            } else {
+                literal += "\\x";
+            }
+            break;
+        default: literal += c; break;
+        }
+    }
+    flush();
+    return result;
+}
+
+int RunCommands(const std::vector<Command>& commands, const RunContext& context) {
+    for (const Command& command : commands) {
+        const std::string& name = command.name;
+        if (name == "out") {
+            Out(ExpandText(command.rest) + "\r\n");
+        } else if (name == "print") {
+            Out(ExpandText(command.rest));
+        } else if (name == "err") {
+            Err(ExpandText(command.rest) + "\r\n");
+        } else if (name == "bytes") {
+            std::string fill = command.args.size() > 1 ? command.args[1] : "x";
+            std::string bytes(static_cast<size_t>(Number(command, 0, 0)), fill[0]);
+            Out(bytes + ExpandText(RestAfter(command, 2)));
+        } else if (name == "flood") {
+            Flood(command);
+        } else if (name == "progress") {
+            Progress(command);
+        } else if (name == "output") {
+            WriteOutputFile(command, context);
+        } else if (name == "sleep") {
+            Sleep(static_cast<DWORD>(Number(command, 0, 0)));
+        } else if (name == "hang") {
+            Sleep(INFINITE);
+        } else if (name == "crash") {
+            Crash();
+        } else if (name == "hold") {
+            HoldPipe(command, context);
+        } else if (name == "exit") {
+            return static_cast<int>(Number(command, 0, 0));
+        } else {
+            Err("scenario line " + std::to_string(command.line) + ": unknown command '" + name +
+                "'\r\n");
+        }
+    }
+    return 0;
+}
+
+void LogCommandLine(const wchar_t* program) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"QV_DOUBLE_LOG", path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    std::wstring line = std::wstring(program) + L"\t" + GetCommandLineW() + L"\n";
+    int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string utf8(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), utf8.data(), size,
+                        nullptr, nullptr);
+    WriteAll(file, utf8);
+    CloseHandle(file);
+}

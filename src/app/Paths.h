@@ -1,0 +1,8 @@
+// Folders the program finds its files in.
+#pragma once
+
+#include <string>
+
+// Folder of the running executable with its trailing backslash; empty when the module path
+// holds no backslash.
+std::wstring GetModuleDirectory();

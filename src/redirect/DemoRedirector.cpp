@@ -1,0 +1,40 @@
+#include "DemoRedirector.h"
+
+#include "NumberText.h"
+#include "framework/Wnd.h"
+
+#include <string>
+
+CDemoRedirector::~CDemoRedirector() {
+    // Stop the reader before this part of the object goes, as it calls WriteStdOut.
+    Close();
+}
+
+void CDemoRedirector::WriteStdError(const wchar_t* text) { ForwardErrorToOutput(text); }
+
+void CDemoRedirector::WriteStdOut(const wchar_t* text) {
+    // One buffer per delivering thread: error texts may arrive on the owner's thread.
+    thread_local std::wstring s;
+    s.assign(text);
+    s += L'\n';
+
+    CWnd* owner = m_pOwner;
+    if (!owner)
+        return;
+
+    if (s.find(L"Cannot open demuxer.") != std::wstring::npos ||
+        s.find(L"Sorry,") != std::wstring::npos)
+        m_bSucceeded = false;
+
+    if (s.find(L"<EXIT>") != std::wstring::npos)
+        PostMessageW(owner->GetSafeHwnd(), kDoneMessage, 0, 0);
+
+    // The status line shows the share done as "( 7%)": only the first bracket counts, and
+    // at most two characters may stand between it and the percent sign.
+    size_t open = s.find(L'(');
+    if (open == std::wstring::npos)
+        return;
+    size_t percent = s.find(L'%', open);
+    if (percent != std::wstring::npos && percent - open >= 1 && percent - open <= 3)
+        m_nPercent = ReadInt(std::wstring_view(s).substr(open + 1, percent - open - 1));
+}

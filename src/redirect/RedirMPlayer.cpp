@@ -1,0 +1,72 @@
+#include "RedirMPlayer.h"
+
+#include "NumberText.h"
+#include "TextSearch.h"
+#include "framework/Wnd.h"
+
+namespace {
+
+constexpr std::wstring_view kVoFailed =
+    L"Error opening/initializing the selected video_out (-vo) device.";
+constexpr std::wstring_view kNoColorspace = L"Could not find matching colorspace";
+constexpr std::wstring_view kVoOpened = L"VO: [";
+constexpr std::wstring_view kEnd = L"<EXIT>";
+// The video clock stands right-aligned after "V:"; five characters hold its whole seconds.
+constexpr size_t kClockOffset = 2;
+constexpr size_t kClockChars = 5;
+
+} // namespace
+
+CRedirMPlayer::~CRedirMPlayer() { Close(); }
+
+void CRedirMPlayer::WriteStdError(const wchar_t* text) { ForwardErrorToOutput(text); }
+
+void CRedirMPlayer::Arm(CWnd* owner) {
+    m_pOwner = nullptr;
+    m_bVideoOutOpened = false;
+    m_nPosition = 0;
+    m_bExited = false;
+    m_bVideoOutOk = true;
+    EmptyOutput();
+    m_pOwner = owner;
+}
+
+void CRedirMPlayer::EmptyOutput() {
+    m_strOutput.clear();
+    m_nSearched = 0;
+    m_bEndInOutput = false;
+}
+
+void CRedirMPlayer::WriteStdOut(const wchar_t* text) {
+    m_strOutput += text;
+    thread_local std::wstring s;
+    s.assign(text);
+    s += L'\n';
+
+    CWnd* owner = m_pOwner;
+    if (!owner)
+        return;
+
+    if (FoundSince(m_strOutput, m_nSearched, kVoFailed) ||
+        FoundSince(m_strOutput, m_nSearched, kNoColorspace))
+        m_bVideoOutOk = false;
+    if (!m_bVideoOutOpened && FoundSince(m_strOutput, m_nSearched, kVoOpened)) {
+        m_bVideoOutOpened = true;
+        PostMessageW(owner->GetSafeHwnd(), kVideoOpenedMessage, 0, 0);
+    }
+
+    if (size_t v = s.find(L"V:"); v != std::wstring::npos) {
+        int position = ReadInt(std::wstring_view(s).substr(v + kClockOffset, kClockChars));
+        if (position > 0)
+            m_nPosition = position;
+        EmptyOutput();
+    }
+
+    if (!m_bEndInOutput)
+        m_bEndInOutput = FoundSince(m_strOutput, m_nSearched, kEnd);
+    m_nSearched = m_strOutput.size();
+    if (m_bEndInOutput) {
+        PostMessageW(owner->GetSafeHwnd(), kEndedMessage, 0, 0);
+        m_bExited = true;
+    }
+}

@@ -1,0 +1,41 @@
+// CRedirMPlayer: watches one run of the preview player. Reports the opened video output
+// (kVideoOpenedMessage, once per run), a failed video output (m_bVideoOutOk), the playing
+// position in whole seconds and the player's end (kEndedMessage and m_bExited).
+#pragma once
+
+#include "Redirector.h"
+
+#include <string>
+
+class CWnd;
+
+class CRedirMPlayer : public CRedirector {
+public:
+    static constexpr UINT kVideoOpenedMessage = WM_APP + 4;
+    static constexpr UINT kEndedMessage = WM_APP + 5;
+
+    ~CRedirMPlayer() override;
+    void WriteStdOut(const wchar_t* text) override;
+    void WriteStdError(const wchar_t* text) override;
+
+    // Resets every field for a new run, then sets the owner. Call only while no run is open.
+    void Arm(CWnd* owner);
+    // The text collected since the last status line that carried a position. Reader thread
+    // only while a run is open.
+    const std::wstring& Output() const { return m_strOutput; }
+
+    std::atomic<CWnd*> m_pOwner{nullptr};
+    std::atomic<bool> m_bVideoOutOpened{false};
+    std::atomic<int> m_nPosition{0};
+    std::atomic<bool> m_bExited{false};
+    std::atomic<bool> m_bVideoOutOk{false};
+
+private:
+    void EmptyOutput();
+
+    std::wstring m_strOutput;
+    // Searches look only at what arrived since the text was last searched, so the cost stays
+    // linear in the output; what they find is the same as searching the whole text.
+    size_t m_nSearched = 0;
+    bool m_bEndInOutput = false;
+};

@@ -1,0 +1,78 @@
+#include "RedirMediaInfo.h"
+
+#include "NumberText.h"
+#include "TextSearch.h"
+
+
+namespace {
+
+constexpr std::wstring_view kWidthKey = L"ID_VIDEO_WIDTH=";
+constexpr std::wstring_view kHeightKey = L"ID_VIDEO_HEIGHT=";
+constexpr std::wstring_view kFpsKey = L"ID_VIDEO_FPS=";
+constexpr std::wstring_view kLengthKey = L"ID_LENGTH=";
+// A number is read from its key up to this many characters past the next full stop.
+constexpr size_t kPastFullStop = 23;
+
+std::wstring_view Range(std::wstring_view text, size_t from, size_t count) {
+    if (from >= text.size())
+        return {};
+    return text.substr(from, count);
+}
+
+// The characters right after the key up to 23 past the first full stop after it, when there
+// is such a full stop (it may belong to a later line).
+bool RangeToFullStop(std::wstring_view text, size_t key, size_t keyLength,
+                     std::wstring_view& range) {
+    size_t stop = text.find(L'.', key);
+    if (stop == std::wstring_view::npos)
+        return false;
+    size_t from = key + keyLength; // the key holds no full stop, so from <= stop
+    range = Range(text, from, stop + kPastFullStop + 1 - from);
+    return true;
+}
+
+} // namespace
+
+CRedirMediaInfo::~CRedirMediaInfo() { Close(); }
+
+void CRedirMediaInfo::WriteStdError(const wchar_t* text) { ForwardErrorToOutput(text); }
+
+void CRedirMediaInfo::WriteStdOut(const wchar_t* text) {
+    std::lock_guard guard(m_outputLock);
+    size_t searched = m_strOutput.size();
+    m_strOutput += text;
+    if (FoundSince(m_strOutput, searched, L"<EXIT>"))
+        m_bExited = true;
+}
+
+void CRedirMediaInfo::Reset() {
+    m_dFps = 0.0;
+    m_nDuration = m_nWidth = m_nHeight = 0;
+    {
+        std::lock_guard guard(m_outputLock);
+        m_strOutput.clear();
+    }
+    m_bExited = false;
+}
+
+std::wstring CRedirMediaInfo::Output() const {
+    std::lock_guard guard(m_outputLock);
+    return m_strOutput;
+}
+
+bool CRedirMediaInfo::ParseMediaInfo() {
+    const std::wstring output = Output();
+    const std::wstring_view text = output;
+
+    if (size_t i = text.find(kWidthKey); i != text.npos)
+        m_nWidth = ReadInt(Range(text, i + kWidthKey.size(), 4));
+    if (size_t i = text.find(kHeightKey); i != text.npos)
+        m_nHeight = ReadInt(Range(text, i + kHeightKey.size(), 4));
+    std::wstring_view range;
+    if (size_t i = text.find(kFpsKey); i != text.npos && RangeToFullStop(text, i, kFpsKey.size(), range))
+        m_dFps = ReadDouble(range);
+    if (size_t i = text.find(kLengthKey);
+        i != text.npos && RangeToFullStop(text, i, kLengthKey.size(), range))
+        m_nDuration = ReadInt(range);
+    return true;
+}

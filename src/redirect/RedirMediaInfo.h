@@ -1,0 +1,34 @@
+// CRedirMediaInfo: runs the player in identify mode, collects all it prints and reads the
+// picture size, frame rate and length from the collected text.
+#pragma once
+
+#include "Redirector.h"
+
+#include <string>
+
+class CRedirMediaInfo : public CRedirector {
+public:
+    ~CRedirMediaInfo() override;
+    void WriteStdOut(const wchar_t* text) override;
+    void WriteStdError(const wchar_t* text) override;
+
+    // Clears the facts, the collected text and m_bExited before a run.
+    void Reset();
+    // Reads the four facts from the collected text; a missing key leaves its fact unchanged.
+    // Safe while the reader still appends: it parses what has arrived so far.
+    bool ParseMediaInfo();
+    std::wstring Output() const;
+
+    // Written by ParseMediaInfo on the owner's thread.
+    int m_nDuration = 0;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    double m_dFps = 0.0;
+    // Set on the reader thread once the end marker has been collected.
+    std::atomic<bool> m_bExited{false};
+
+private:
+    // The reader appends while an owner that stopped waiting may already parse.
+    mutable std::mutex m_outputLock;
+    std::wstring m_strOutput;
+};

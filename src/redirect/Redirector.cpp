@@ -1,0 +1,250 @@
+#include "Redirector.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kChunkBytes = 255;
+constexpr DWORD kBlockBytes = 64 * 1024;
+// How many reads a drain makes between looks at the stop event, so that a child that floods
+// the pipe cannot keep the reader from stopping.
+constexpr int kBlocksPerStopCheck = 16;
+// After the child has ended: how long, and how often, to look for the pipe's end.
+constexpr ULONGLONG kExitGraceMs = 1000;
+constexpr DWORD kExitPollMs = 10;
+
+void Release(HANDLE& handle) {
+    if (handle) {
+        CloseHandle(handle);
+        handle = nullptr;
+    }
+}
+
+bool DuplicateLocal(HANDLE source, HANDLE* target, BOOL inheritable) {
+    HANDLE self = GetCurrentProcess();
+    return DuplicateHandle(self, source, self, target, 0, inheritable, DUPLICATE_SAME_ACCESS);
+}
+
+} // namespace
+
+CRedirector::CRedirector() = default;
+
+CRedirector::~CRedirector() {
+    CRedirector::Close();
+    Release(m_hChildProcess);
+}
+
+void CRedirector::WriteStdOut(const wchar_t*) {}
+
+void CRedirector::WriteStdError(const wchar_t*) {}
+
+void CRedirector::ForwardErrorToOutput(const wchar_t* text) {
+    WriteStdOut(L"\r\nError message: ");
+    WriteStdOut(text);
+}
+
+BOOL CRedirector::Open(const wchar_t* commandLine) {
+    Close();
+    Release(m_hChildProcess);
+
+    SECURITY_ATTRIBUTES sa{};
+    sa.nLength = sizeof(sa);
+    sa.bInheritHandle = TRUE;
+
+    HANDLE outRead = nullptr, outWrite = nullptr, errWrite = nullptr;
+    HANDLE inRead = nullptr, inWrite = nullptr;
+    std::vector<wchar_t> buffer(commandLine, commandLine + wcslen(commandLine) + 1);
+
+    bool ok = CreatePipe(&outRead, &outWrite, &sa, 0) &&
+              DuplicateLocal(outWrite, &errWrite, TRUE) && CreatePipe(&inRead, &inWrite, &sa, 0);
+    if (ok) {
+        std::lock_guard guard(m_lock);
+        ok = DuplicateLocal(outRead, &m_hStdoutRead, FALSE) &&
+             DuplicateLocal(inWrite, &m_hStdinWrite, FALSE);
+    }
+    if (ok) {
+        Release(outRead);
+        Release(inWrite);
+        ok = LaunchChild(buffer.data(), outWrite, inRead, errWrite);
+    }
+    if (ok) {
+        // The parent keeps only its own ends, so the pipe breaks once the child is gone.
+        Release(outWrite);
+        Release(inRead);
+        Release(errWrite);
+        // The reader takes this lock before it starts, so it sees its own thread id.
+        std::lock_guard guard(m_lock);
+        m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ok = m_hStopEvent != nullptr;
+        if (ok) {
+            DWORD threadId = 0;
+            m_hReaderThread = CreateThread(nullptr, 0, ReaderThread, this, 0, &threadId);
+            m_dwReaderThreadId = m_hReaderThread ? threadId : 0;
+            ok = m_hReaderThread != nullptr;
+        }
+    }
+    if (ok)
+        return TRUE;
+
+    DWORD error = GetLastError();
+    wchar_t message[64];
+    swprintf(message, 64, kOpenErrorFormat, static_cast<unsigned>(error));
+    WriteStdError(message);
+    Release(outRead);
+    Release(outWrite);
+    Release(errWrite);
+    Release(inRead);
+    Release(inWrite);
+    Close();
+    SetLastError(error);
+    return FALSE;
+}
+
+bool CRedirector::LaunchChild(wchar_t* commandLine, HANDLE out, HANDLE in, HANDLE err) {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    si.hStdOutput = out;
+    si.hStdInput = in;
+    si.hStdError = err;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
+                        nullptr, &si, &pi))
+        return false;
+    std::lock_guard guard(m_lock);
+    m_hProcess = pi.hProcess;
+    if (!DuplicateLocal(pi.hProcess, &m_hChildProcess, FALSE))
+        m_hChildProcess = nullptr;
+    m_dwProcessId = pi.dwProcessId;
+    m_dwThreadId = pi.dwThreadId;
+    CloseHandle(pi.hThread);
+    return true;
+}
+
+void CRedirector::Close() {
+    HANDLE reader = nullptr;
+    {
+        std::lock_guard guard(m_lock);
+        if (m_hReaderThread && GetCurrentThreadId() != m_dwReaderThreadId) {
+            // Take the thread handle over, so the reader's own Close cannot release it while
+            // this thread waits on it.
+            reader = std::exchange(m_hReaderThread, nullptr);
+            SetEvent(m_hStopEvent);
+        }
+    }
+    if (reader) {
+        if (WaitForSingleObject(reader, kStopTimeoutMs) == WAIT_TIMEOUT) {
+            WriteStdError(kDeadThreadError);
+            TerminateThread(reader, static_cast<DWORD>(-2));
+            WaitForSingleObject(reader, kStopTimeoutMs);
+        }
+        CloseHandle(reader);
+    }
+    std::lock_guard guard(m_lock);
+    Release(m_hReaderThread);
+    Release(m_hStopEvent);
+    Release(m_hProcess);
+    Release(m_hStdinWrite);
+    Release(m_hStdoutRead);
+    m_dwReaderThreadId = 0;
+}
+
+bool CRedirector::IsRunOpen() const {
+    std::lock_guard guard(m_lock);
+    return m_hProcess != nullptr;
+}
+
+bool CRedirector::TerminateChild(UINT exitCode) const {
+    return m_hChildProcess && TerminateProcess(m_hChildProcess, exitCode);
+}
+
+bool CRedirector::StopRequested() const {
+    return WaitForSingleObject(m_hStopEvent, 0) == WAIT_OBJECT_0;
+}
+
+DWORD WINAPI CRedirector::ReaderThread(void* param) {
+    auto* self = static_cast<CRedirector*>(param);
+    HANDLE waits[2];
+    {
+        std::lock_guard guard(self->m_lock);
+        waits[0] = self->m_hProcess;
+        waits[1] = self->m_hStopEvent;
+    }
+    DWORD delivered = 0;
+    int result = self->Drain(delivered);
+    DWORD period = self->m_dwWaitMs;
+    while (result > 0) {
+        // While output flows the pipe is looked at again after a millisecond, and the period
+        // grows back to m_dwWaitMs while it stays empty: a child that writes fast is not held
+        // back by a full pipe, and an idle child costs no more than polling every m_dwWaitMs.
+        period = delivered ? 1 : std::min(period * 2, self->m_dwWaitMs);
+        DWORD wait = WaitForMultipleObjects(2, waits, FALSE, period);
+        if (wait == WAIT_OBJECT_0) {
+            result = self->DrainAfterExit();
+            break;
+        }
+        if (wait == WAIT_OBJECT_0 + 1) {
+            result = 1;
+            break;
+        }
+        result = self->Drain(delivered);
+    }
+    self->Close();
+    return static_cast<DWORD>(result);
+}
+
+int CRedirector::DrainAfterExit() {
+    // Wine signals the ended child before its console has let go of the pipe, so the pipe
+    // may break a little later: keep draining for a while before deciding that another
+    // process holds the write end.
+    const ULONGLONG giveUp = GetTickCount64() + kExitGraceMs;
+    DWORD delivered = 0;
+    int result = Drain(delivered);
+    while (result > 0 && GetTickCount64() < giveUp &&
+           WaitForSingleObject(m_hStopEvent, kExitPollMs) == WAIT_TIMEOUT)
+        result = Drain(delivered);
+    return result > 0 ? 0 : result;
+}
+
+int CRedirector::Drain(DWORD& bytesRead) {
+    bytesRead = 0;
+    // What is in the pipe is read in one call and handed on in chunks of 255 bytes, exactly
+    // as reading the same bytes 255 at a time would; a pipe call costs more than a chunk.
+    char block[kBlockBytes];
+    wchar_t text[kChunkBytes + 1];
+    for (int round = 1;; ++round) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(m_hStdoutRead, nullptr, 0, nullptr, &available, nullptr))
+            break;
+        if (available == 0)
+            return 1;
+        if (round % kBlocksPerStopCheck == 0 && StopRequested())
+            return 1;
+        DWORD got = 0;
+        if (!ReadFile(m_hStdoutRead, block, available < kBlockBytes ? available : kBlockBytes, &got,
+                      nullptr) ||
+            got == 0)
+            break;
+        bytesRead += got;
+        for (DWORD at = 0; at < got; at += kChunkBytes) {
+            int size = static_cast<int>(got - at < kChunkBytes ? got - at : kChunkBytes);
+            int length = MultiByteToWideChar(CP_ACP, 0, block + at, size, nullptr, 0);
+            if (length > static_cast<int>(kChunkBytes))
+                length = kChunkBytes;
+            length = MultiByteToWideChar(CP_ACP, 0, block + at, size, text, length);
+            text[length] = L'\0';
+            WriteStdOut(text);
+        }
+    }
+    DWORD error = GetLastError();
+    if (error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA) {
+        WriteStdOut(kEndMarker);
+        return 0;
+    }
+    WriteStdError(kReadError);
+    return -1;
+}

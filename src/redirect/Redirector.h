@@ -1,0 +1,82 @@
+// CRedirector: runs one console program as a hidden child process and hands everything it
+// writes (standard output and standard error joined in one pipe) to WriteStdOut, chunk by
+// chunk, on a reader thread of the run's own.
+//
+// Text protocol for subclasses:
+//  - one WriteStdOut call per chunk: the bytes in the pipe at that moment, at most 255,
+//    widened from the ANSI code page; chunks are not aligned to lines;
+//  - when the child's side of the pipe closes, WriteStdOut receives kEndMarker, once;
+//  - the redirector's own errors go to WriteStdError (see the k...Error texts).
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+
+class CRedirector {
+public:
+    static constexpr const wchar_t* kEndMarker = L"\r\n<EXIT>: Child process ended\r\n";
+    static constexpr const wchar_t* kOpenErrorFormat = L"Redirect console error: %x\r\n";
+    static constexpr const wchar_t* kReadError = L"Read stdout pipe error\r\n";
+    static constexpr const wchar_t* kDeadThreadError = L"The redir thread is dead\r\n";
+    static constexpr DWORD kStopTimeoutMs = 5000;
+
+    CRedirector();
+    virtual ~CRedirector();
+    CRedirector(const CRedirector&) = delete;
+    CRedirector& operator=(const CRedirector&) = delete;
+
+    // Starts the command line (its first token is the program). Ends any previous run first,
+    // without ending that run's child. On failure the system error code is the last error.
+    BOOL Open(const wchar_t* commandLine);
+
+    // Stops the reader thread (when called from another thread) and releases the run's
+    // handles. Does not end the child.
+    virtual void Close();
+
+    virtual void WriteStdOut(const wchar_t* text);
+    virtual void WriteStdError(const wchar_t* text);
+
+    // True while the latest run's handles are held (the reader has not closed it yet).
+    bool IsRunOpen() const;
+
+    // Ends the child of the latest run; harmless when it has already ended.
+    bool TerminateChild(UINT exitCode = 0) const;
+
+    // The child of the latest run. This is a handle of its own, kept until the next Open or
+    // destruction, so owners may end the child after the run has closed without reaching a
+    // handle that was released or reused.
+    HANDLE m_hChildProcess = nullptr;
+    std::atomic<DWORD> m_dwProcessId{0};
+    // Child's main thread id; owners that poll it reset it to 0 themselves before Open.
+    std::atomic<DWORD> m_dwThreadId{0};
+    // Handles of the run, guarded by m_lock; every release clears its field.
+    HANDLE m_hProcess = nullptr;
+    // 0 while no run is active: owners learn of the end of a run by polling it.
+    std::atomic<DWORD> m_dwReaderThreadId{0};
+    HANDLE m_hStdinWrite = nullptr;
+    HANDLE m_hStdoutRead = nullptr;
+    HANDLE m_hReaderThread = nullptr;
+    HANDLE m_hStopEvent = nullptr;
+    DWORD m_dwWaitMs = 100;
+
+protected:
+    // The error override every subclass shares: errors reach its parser like output.
+    void ForwardErrorToOutput(const wchar_t* text);
+
+private:
+    static DWORD WINAPI ReaderThread(void* param);
+    bool LaunchChild(wchar_t* commandLine, HANDLE out, HANDLE in, HANDLE err);
+    // Reads until the pipe is empty: 1 when it is open and empty, 0 at its end, -1 on error.
+    // bytesRead receives how much this call delivered.
+    int Drain(DWORD& bytesRead);
+    // The last drain of a run whose child has ended: 0 at the pipe's end, -1 on error, and 0
+    // too when the pipe stays open (another process holds its write end).
+    int DrainAfterExit();
+    bool StopRequested() const;
+
+    // Serialises Open's start of the reader, and Close on the owner's and the reader's thread,
+    // so that every handle is released exactly once.
+    mutable std::mutex m_lock;
+};

@@ -1,0 +1,95 @@
+// The encoder run monitor: percentage, failure texts and the completion message.
+#include "redirect/DemoRedirector.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class EncoderMonitorTest : public testing::Test {
+protected:
+    void SetUp() override {
+        m_monitor.m_nPercent = 0;
+        m_monitor.m_bSucceeded = true;
+        m_monitor.m_pOwner = &m_owner;
+    }
+    int PercentAfter(const wchar_t* chunk) {
+        m_monitor.WriteStdOut(chunk);
+        return m_monitor.m_nPercent;
+    }
+    int Posted() {
+        PumpFor(50);
+        return m_owner.Count(CDemoRedirector::kDoneMessage);
+    }
+
+    MessageCounter m_owner;
+    CDemoRedirector m_monitor;
+};
+
+} // namespace
+
+TEST_F(EncoderMonitorTest, FailureTextsClearSuccessAndTheEndPostsOnce) {
+    m_monitor.WriteStdOut(L"Cannot open demuxer.");
+    m_monitor.WriteStdOut(CRedirector::kEndMarker);
+    EXPECT_FALSE(m_monitor.m_bSucceeded);
+    EXPECT_EQ(Posted(), 1);
+
+    m_monitor.m_bSucceeded = true;
+    m_monitor.WriteStdOut(L"Sorry, this codec is not supported\r\n");
+    EXPECT_FALSE(m_monitor.m_bSucceeded);
+    // Nothing sets it back during a run.
+    m_monitor.WriteStdOut(L"Pos: 1.0s (50%) all good\r");
+    EXPECT_FALSE(m_monitor.m_bSucceeded);
+}
+
+TEST_F(EncoderMonitorTest, FailureTextSplitAcrossChunksIsNotRecognised) {
+    m_monitor.WriteStdOut(L"Cannot open dem");
+    m_monitor.WriteStdOut(L"uxer.\r\n");
+    m_monitor.WriteStdOut(CRedirector::kEndMarker);
+    EXPECT_TRUE(m_monitor.m_bSucceeded);
+    EXPECT_EQ(Posted(), 1);
+}
+
+TEST_F(EncoderMonitorTest, PercentageIsReadFromTheFirstBracketOnly) {
+    EXPECT_EQ(PercentAfter(L"Pos:   2.0s     50f ( 5%)  25.00fps\r"), 5);
+    EXPECT_EQ(PercentAfter(L"Pos:  20.0s    500f (42%)  25.00fps\r"), 42);
+    EXPECT_EQ(PercentAfter(L"Pos:  50.0s   1200f (100%)  25.00fps\r"), 42);
+    EXPECT_EQ(PercentAfter(L"Pos:  50.0s   1200f (abc%)\r"), 42);
+    EXPECT_EQ(PercentAfter(L"bracket ( without percent sign"), 42);
+    EXPECT_EQ(PercentAfter(L"(ab%)"), 0);
+    EXPECT_EQ(PercentAfter(L"( 7%) then (58%)"), 7);
+    // A first bracket of other text hides the status line behind it.
+    EXPECT_EQ(PercentAfter(L"[lavf] (stream 0) ok\rPos: 1.0s (64%)\r"), 7);
+    EXPECT_EQ(Posted(), 0);
+}
+
+TEST_F(EncoderMonitorTest, WithoutOwnerOutputIsIgnored) {
+    m_monitor.m_pOwner = nullptr;
+    m_monitor.WriteStdOut(L"Cannot open demuxer. (33%)");
+    m_monitor.WriteStdOut(CRedirector::kEndMarker);
+    EXPECT_TRUE(m_monitor.m_bSucceeded);
+    EXPECT_EQ(m_monitor.m_nPercent, 0);
+    EXPECT_EQ(Posted(), 0);
+}
+
+TEST_F(EncoderMonitorTest, RedirectorErrorsReachTheParserButChangeNothing) {
+    m_monitor.WriteStdError(CRedirector::kReadError);
+    EXPECT_TRUE(m_monitor.m_bSucceeded);
+    EXPECT_EQ(Posted(), 0);
+}
+
+TEST_F(EncoderMonitorTest, WholeRunOfTheScriptedEncoder) {
+    ScratchDir dir;
+    std::wstring movie = dir.Write(L"clip.avi", "[encode]\nprogress 0 100 25 150\noutput 100\n");
+    std::wstring line = L"\"" + EnginePath(L"mencoder") + L"\" \"" + movie + L"\" -o \"" +
+                        dir.Path() + L"\\QV_clip.avi.avi\"";
+    ASSERT_TRUE(m_monitor.Open(line.c_str()));
+    ASSERT_TRUE(PumpUntil([&] { return m_owner.Count(CDemoRedirector::kDoneMessage) > 0; }, 10000));
+    // 100 does not fit the two characters read, so the last value read stays.
+    EXPECT_EQ(m_monitor.m_nPercent, 75);
+    EXPECT_TRUE(m_monitor.m_bSucceeded);
+    EXPECT_NE(GetFileAttributesW((dir.Path() + L"\\QV_clip.avi.avi").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    PumpUntil([&] { return m_monitor.m_dwReaderThreadId == 0; }, 5000);
+    EXPECT_EQ(Posted(), 1);
+}

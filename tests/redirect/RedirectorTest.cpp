@@ -1,0 +1,197 @@
+// The console redirector with real child processes: how output is cut into chunks, the end
+// marker, the error texts and the life of a run.
+#include "redirect/Redirector.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+class RecordingRedirector : public CRedirector {
+public:
+    ~RecordingRedirector() override { Close(); }
+    void WriteStdOut(const wchar_t* text) override {
+        std::lock_guard guard(m_lock);
+        m_chunks.emplace_back(text);
+    }
+    void WriteStdError(const wchar_t* text) override {
+        std::lock_guard guard(m_lock);
+        m_errors.emplace_back(text);
+    }
+    std::vector<std::wstring> Chunks() const {
+        std::lock_guard guard(m_lock);
+        return m_chunks;
+    }
+    std::vector<std::wstring> Errors() const {
+        std::lock_guard guard(m_lock);
+        return m_errors;
+    }
+    std::wstring Joined() const {
+        std::wstring all;
+        for (const auto& chunk : Chunks())
+            all += chunk;
+        return all;
+    }
+    bool WaitForEnd(DWORD timeoutMs = 10000) const {
+        return PumpUntil([this] { return m_dwReaderThreadId == 0; }, timeoutMs);
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<std::wstring> m_chunks, m_errors;
+};
+
+class RedirectorTest : public testing::Test {
+protected:
+    // Starts the scripted encoder on a scenario whose [encode] section is `commands`.
+    BOOL Run(const std::string& commands) {
+        std::wstring name = L"movie" + std::to_wstring(++m_runs) + L".avi";
+        std::wstring movie = m_dir.Write(name, "[encode]\n" + commands);
+        std::wstring line = L"\"" + EnginePath(L"mencoder") + L"\" \"" + movie + L"\"";
+        return m_redirector.Open(line.c_str());
+    }
+
+    ScratchDir m_dir;
+    int m_runs = 0;
+    RecordingRedirector m_redirector;
+};
+
+const std::wstring kEnd = CRedirector::kEndMarker;
+
+} // namespace
+
+TEST_F(RedirectorTest, ChildThatWritesNothingGivesExactlyTheEndMarker) {
+    ASSERT_TRUE(Run("exit 3\n"));
+    ASSERT_TRUE(m_redirector.WaitForEnd());
+    EXPECT_EQ(m_redirector.Chunks(), std::vector<std::wstring>{kEnd});
+    EXPECT_TRUE(m_redirector.Errors().empty());
+    // The reader released the run itself.
+    EXPECT_FALSE(m_redirector.IsRunOpen());
+    EXPECT_EQ(m_redirector.m_hStdoutRead, nullptr);
+    EXPECT_EQ(m_redirector.m_hReaderThread, nullptr);
+    EXPECT_EQ(m_redirector.m_hStopEvent, nullptr);
+}
+
+TEST_F(RedirectorTest, WaitingBytesArriveInChunksOfAtMost255) {
+    // 600 bytes written in one go, one "line" longer than a chunk.
+    ASSERT_TRUE(Run("bytes 600 x\n"));
+    ASSERT_TRUE(m_redirector.WaitForEnd());
+    auto chunks = m_redirector.Chunks();
+    ASSERT_EQ(chunks.size(), 4u);
+    EXPECT_EQ(chunks[0], std::wstring(255, L'x'));
+    EXPECT_EQ(chunks[1], std::wstring(255, L'x'));
+    EXPECT_EQ(chunks[2], std::wstring(90, L'x'));
+    EXPECT_EQ(chunks[3], kEnd);
+}
+
+TEST_F(RedirectorTest, StandardErrorIsInterleavedInWritingOrder) {
+    ASSERT_TRUE(Run("out one\nerr two\nout three\nsleep 150\nerr four\n"));
+    ASSERT_TRUE(m_redirector.WaitForEnd());
+    EXPECT_EQ(m_redirector.Joined(), L"one\r\ntwo\r\nthree\r\nfour\r\n" + kEnd);
+    EXPECT_TRUE(m_redirector.Errors().empty());
+}
+
+TEST_F(RedirectorTest, MultibyteCharacterAtTheChunkBoundaryIsWidenedInTwoHalves) {
+    ASSERT_TRUE(Run("bytes 254 a \\xB0\\xA1\n"));
+    ASSERT_TRUE(m_redirector.WaitForEnd());
+    auto chunks = m_redirector.Chunks();
+    ASSERT_EQ(chunks.size(), 3u);
+    EXPECT_EQ(chunks[0], Widen(std::string(254, 'a') + "\xB0"));
+    EXPECT_EQ(chunks[1], Widen("\xA1"));
+    EXPECT_EQ(chunks[2], kEnd);
+}
+
+TEST_F(RedirectorTest, CrashedChildStillEndsWithTheMarker) {
+    ASSERT_TRUE(Run("out before\ncrash\n"));
+    ASSERT_TRUE(m_redirector.WaitForEnd());
+    EXPECT_EQ(m_redirector.Joined(), L"before\r\n" + kEnd);
+}
+
+TEST_F(RedirectorTest, ChildWhoseHelperHoldsThePipeEndsWithoutMarker) {
+    // The child exits while a process it started still holds the pipe's write end.
+    ASSERT_TRUE(Run("hold 5000\nout bye\n"));
+    ASSERT_TRUE(m_redirector.WaitForEnd(4000));
+    EXPECT_EQ(m_redirector.Joined(), L"bye\r\n");
+}
+
+TEST_F(RedirectorTest, CloseBeforeTheEndStopsTheReaderAndLeavesTheChildRunning) {
+    ASSERT_TRUE(Run("out early\nsleep 4000\nout late\n"));
+    ASSERT_TRUE(PumpUntil([&] { return !m_redirector.Chunks().empty(); }, 5000));
+    DWORD child = m_redirector.m_dwProcessId;
+
+    ULONGLONG start = GetTickCount64();
+    m_redirector.Close();
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    EXPECT_EQ(m_redirector.m_dwReaderThreadId, 0u);
+    EXPECT_FALSE(m_redirector.IsRunOpen());
+    EXPECT_TRUE(ProcessIsRunning(child));
+
+    EXPECT_TRUE(m_redirector.TerminateChild());
+    PumpFor(300);
+    EXPECT_EQ(m_redirector.Chunks(), std::vector<std::wstring>{L"early\r\n"});
+    EXPECT_TRUE(m_redirector.Errors().empty());
+}
+
+TEST_F(RedirectorTest, OpenWhileRunningStopsTheOldReaderButNotTheOldChild) {
+    ASSERT_TRUE(Run("sleep 5000\nout old\n"));
+    DWORD oldChild = m_redirector.m_dwProcessId;
+    ASSERT_TRUE(Run("out new\n"));
+    ASSERT_TRUE(m_redirector.WaitForEnd());
+    EXPECT_EQ(m_redirector.Joined(), L"new\r\n" + kEnd);
+    EXPECT_TRUE(ProcessIsRunning(oldChild));
+    EndProcess(oldChild);
+}
+
+TEST_F(RedirectorTest, MissingProgramReportsTheSystemError) {
+    SetLastError(0);
+    EXPECT_FALSE(m_redirector.Open(L"\"C:\\no such folder\\missing.exe\" -identify"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(m_redirector.Errors(), std::vector<std::wstring>{L"Redirect console error: 2\r\n"});
+    EXPECT_TRUE(m_redirector.Chunks().empty());
+    EXPECT_EQ(m_redirector.m_dwReaderThreadId, 0u);
+    EXPECT_FALSE(m_redirector.IsRunOpen());
+}
+
+TEST_F(RedirectorTest, CloseOnAnIdleObjectDoesNothingAndTwiceIsHarmless) {
+    m_redirector.Close();
+    m_redirector.Close();
+    ASSERT_TRUE(Run("out x\n"));
+    ASSERT_TRUE(m_redirector.WaitForEnd());
+    m_redirector.Close();
+    m_redirector.Close();
+    EXPECT_TRUE(m_redirector.Errors().empty());
+    EXPECT_EQ(m_redirector.Joined(), L"x\r\n" + kEnd);
+}
+
+TEST_F(RedirectorTest, OwnerAndReaderClosingTogetherReleaseEverythingOnce) {
+    // The child ends at about the moment the owner closes; whichever Close runs first, the
+    // run ends with nothing held and no stray error.
+    for (int round = 0; round < 8; ++round) {
+        ASSERT_TRUE(Run("sleep " + std::to_string(20 * round) + "\n"));
+        Sleep(60 + 20 * round);
+        m_redirector.Close();
+        EXPECT_FALSE(m_redirector.IsRunOpen());
+        EXPECT_EQ(m_redirector.m_dwReaderThreadId, 0u);
+    }
+    EXPECT_TRUE(m_redirector.Errors().empty());
+}
+
+TEST_F(RedirectorTest, FloodingChildIsDrainedCompletelyAndCanBeStopped) {
+    ASSERT_TRUE(Run("flood 4\n"));
+    ASSERT_TRUE(m_redirector.WaitForEnd(60000));
+    std::wstring all = m_redirector.Joined();
+    EXPECT_EQ(all.size(), 4u * 1024 * 1024 + kEnd.size());
+
+    // A flood that never pauses must not keep Close waiting for the reader.
+    ASSERT_TRUE(Run("flood 2000\n"));
+    Sleep(300);
+    ULONGLONG start = GetTickCount64();
+    m_redirector.Close();
+    EXPECT_LT(GetTickCount64() - start, 2000u);
+    EXPECT_TRUE(m_redirector.Errors().empty());
+    m_redirector.TerminateChild();
+}

@@ -1,0 +1,131 @@
+#include "TestSupport.h"
+
+#include "app/Paths.h"
+
+#include <atomic>
+
+std::wstring EnginePath(const std::wstring& name) {
+    return GetModuleDirectory() + L"bin\\" + name + L".exe";
+}
+
+ScratchDir::ScratchDir() {
+    static std::atomic<int> counter{0};
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    m_path = std::wstring(temp) + L"qv-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(++counter);
+    CreateDirectoryW(m_path.c_str(), nullptr);
+}
+
+namespace {
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = folder + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+} // namespace
+
+ScratchDir::~ScratchDir() { RemoveTree(m_path); }
+
+std::wstring ScratchDir::Write(const std::wstring& name, const std::string& content) const {
+    std::wstring path = m_path + L"\\" + name;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    return path;
+}
+
+void PumpFor(DWORD ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (pred())
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+MessageCounter::MessageCounter() {
+    static const wchar_t* kClass = L"QuelvoxTestMessageCounter";
+    static bool registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kClass;
+        return RegisterClassW(&wc) != 0;
+    }();
+    (void)registered;
+    m_hWnd = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+MessageCounter::~MessageCounter() {
+    SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
+    DestroyWindow(m_hWnd);
+}
+
+int MessageCounter::Count(UINT message) const {
+    auto it = m_counts.find(message);
+    return it == m_counts.end() ? 0 : it->second;
+}
+
+LRESULT CALLBACK MessageCounter::Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<MessageCounter*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (self && message >= WM_APP)
+        ++self->m_counts[message];
+    return DefWindowProcW(hWnd, message, wParam, lParam);
+}
+
+std::wstring Widen(const std::string& bytes) {
+    int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                     nullptr, 0);
+    std::wstring text(length, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                        length);
+    return text;
+}
+
+bool ProcessIsRunning(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return false;
+    DWORD code = 0;
+    bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
+}
+
+void EndProcess(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    if (!process)
+        return;
+    TerminateProcess(process, 0);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}

@@ -1,0 +1,51 @@
+// Helpers shared by the tests: the scripted engines, scratch files, waiting while pumping
+// messages, and a window that counts what is posted to it.
+#pragma once
+
+#include "framework/Wnd.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+// Path of a scripted engine ("mplayer" or "mencoder") in the tests' program folder.
+std::wstring EnginePath(const std::wstring& name);
+
+// A folder of its own for one test, removed with everything in it at destruction.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::wstring& Path() const { return m_path; }
+    // Writes a file (UTF-8 text) in the folder and returns its full path.
+    std::wstring Write(const std::wstring& name, const std::string& content) const;
+
+private:
+    std::wstring m_path;
+};
+
+// Runs the message loop of this thread until pred is true or the time is up.
+bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs);
+// Runs the message loop of this thread for a while.
+void PumpFor(DWORD ms);
+
+// A hidden window that counts the messages it receives, by message id.
+class MessageCounter : public CWnd {
+public:
+    MessageCounter();
+    ~MessageCounter() override;
+    int Count(UINT message) const;
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    std::map<UINT, int> m_counts;
+};
+
+std::wstring Widen(const std::string& acpBytes);
+bool ProcessIsRunning(DWORD processId);
+void EndProcess(DWORD processId);
