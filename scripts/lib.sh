@@ -43,6 +43,12 @@ start_wine() {
     wineboot -e >/dev/null 2>&1 || true
 }
 
+# Windows the X server's window manager does not manage: there is none on the virtual display,
+# and wine would wait two seconds for it at every hide of a top-level window.
+unmanaged_windows() {
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+}
+
 stop_all() {
     wineserver -k >/dev/null 2>&1 || true
     # wineserver -k can leave wine processes behind: end what we started, then any stragglers of

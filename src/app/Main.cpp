@@ -1,3 +1,8 @@
-#include <windows.h>
+#include "QuelvoxApp.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+CQuelvoxApp theApp;
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    theApp.InitInstance();
+    return 0;
+}

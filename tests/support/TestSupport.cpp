@@ -99,7 +99,7 @@ LRESULT CALLBACK MessageCounter::Proc(HWND hWnd, UINT message, WPARAM wParam, LP
     auto* self = reinterpret_cast<MessageCounter*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
     if (self && message >= WM_APP)
         ++self->m_counts[message];
-    return DefWindowProcW(hWnd, message, wParam, lParam);
+    return ::DefWindowProcW(hWnd, message, wParam, lParam);
 }
 
 std::wstring Widen(const std::string& bytes) {
@@ -128,4 +128,42 @@ void EndProcess(DWORD processId) {
     TerminateProcess(process, 0);
     WaitForSingleObject(process, 5000);
     CloseHandle(process);
+}
+
+#include "framework/Dialog.h"
+
+bool PumpDialogUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!CDialog::PreTranslateChain(&msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        if (pred())
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+void PumpDialogFor(DWORD ms) {
+    PumpDialogUntil([] { return false; }, ms);
+}
+
+PrivateRegistry::PrivateRegistry() {
+    m_name = L"Software\\QuelvoxTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(GetTickCount64());
+    RegCreateKeyExW(HKEY_CURRENT_USER, m_name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &m_key, nullptr);
+    RegOverridePredefKey(HKEY_CURRENT_USER, m_key);
+}
+
+PrivateRegistry::~PrivateRegistry() {
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(m_key);
+    RegDeleteTreeW(HKEY_CURRENT_USER, m_name.c_str());
 }

@@ -49,3 +49,21 @@ private:
 std::wstring Widen(const std::string& acpBytes);
 bool ProcessIsRunning(DWORD processId);
 void EndProcess(DWORD processId);
+
+// Like PumpUntil, but offers each message to the framework windows first, as the program's
+// modal loop does.
+bool PumpDialogUntil(const std::function<bool()>& pred, DWORD timeoutMs);
+void PumpDialogFor(DWORD ms);
+
+// Points HKEY_CURRENT_USER at a key of its own for the life of the object.
+class PrivateRegistry {
+public:
+    PrivateRegistry();
+    ~PrivateRegistry();
+    PrivateRegistry(const PrivateRegistry&) = delete;
+    PrivateRegistry& operator=(const PrivateRegistry&) = delete;
+
+private:
+    HKEY m_key = nullptr;
+    std::wstring m_name;
+};

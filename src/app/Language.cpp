@@ -1,0 +1,9 @@
+#include "Language.h"
+
+#include "ui/QuelvoxDlg.h"
+
+void SelectLanguage(CQuelvoxApp&, LCID) {}
+
+void BuildLanguageMenu(CQuelvoxDlg&) {}
+
+void HandleLanguageCommand(CQuelvoxDlg&, WPARAM) {}

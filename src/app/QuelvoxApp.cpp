@@ -1,0 +1,122 @@
+#include "QuelvoxApp.h"
+
+#include "Language.h"
+#include "framework/Seam.h"
+#include "framework/String.h"
+#include "ui/QuelvoxDlg.h"
+#include "ui/resource.h"
+#include "skin/Splash.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <cwchar>
+
+namespace {
+// Held by an instance that launched its successor, until it ends.
+HANDLE s_hRestartMutex = nullptr;
+
+bool IsTakenElsewhere(DWORD error) {
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+}
+} // namespace
+
+CQuelvoxApp::CQuelvoxApp() = default;
+CQuelvoxApp::~CQuelvoxApp() = default;
+
+CQuelvoxApp& TheApp() { return *static_cast<CQuelvoxApp*>(AfxGetApp()); }
+
+bool SkipsRestartWait(const wchar_t* commandLine) {
+    const size_t length = std::wcslen(CQuelvoxApp::kRestartArgument);
+    return std::wcsncmp(commandLine, CQuelvoxApp::kRestartArgument, length) == 0;
+}
+
+void WaitForPreviousInstance() {
+    s_hRestartMutex = ::CreateMutexW(nullptr, FALSE, CQuelvoxApp::kRestartMutex);
+    if (IsTakenElsewhere(::GetLastError())) {
+        // An abandoned mutex (the old instance has ended) counts as released.
+        ::WaitForSingleObject(s_hRestartMutex, INFINITE);
+        ::ReleaseMutex(s_hRestartMutex);
+    }
+    ReleaseRestartMutex();
+}
+
+bool LaunchNewInstance() {
+    s_hRestartMutex = ::CreateMutexW(nullptr, TRUE, CQuelvoxApp::kRestartMutex);
+    if (IsTakenElsewhere(::GetLastError())) {
+        ::WaitForSingleObject(s_hRestartMutex, INFINITE);
+        ::ReleaseMutex(s_hRestartMutex);
+        ReleaseRestartMutex();
+        return false;
+    }
+    wchar_t path[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, path, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    return true;
+}
+
+void ReleaseRestartMutex() {
+    if (s_hRestartMutex) {
+        ::CloseHandle(s_hRestartMutex);
+        s_hRestartMutex = nullptr;
+    }
+}
+
+void RestartWithLanguage(CQuelvoxApp& app, LCID lcid) {
+    app.WriteProfileString(L"Language", L"LCID", FormatString(L"%d", static_cast<int>(lcid)).c_str());
+    if (!LaunchNewInstance())
+        Seam().MessageBox(nullptr, L"Something Wrong", L"Restart App", MB_ICONEXCLAMATION | MB_OK);
+}
+
+void CQuelvoxApp::StartUp() {
+    if (!SkipsRestartWait(::GetCommandLineW()))
+        WaitForPreviousInstance();
+
+    SetRegistryKey(kRegistryKey);
+    std::wstring stored = GetProfileString(L"Language", L"LCID");
+    SelectLanguage(*this, stored.empty() ? ::GetUserDefaultUILanguage()
+                                         : static_cast<LCID>(_wtoi(stored.c_str())));
+
+    INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
+    ::InitCommonControlsEx(&controls);
+    CWinApp::InitInstance();
+    ::CoInitialize(nullptr);
+}
+
+bool CQuelvoxApp::CheckVersion() {
+    if (GetProfileString(L"Ver", L"Val") == kVersionText)
+        return false;
+    WriteProfileString(L"Ver", L"Val", kVersionText);
+    return true;
+}
+
+BOOL CQuelvoxApp::InitInstance() {
+    StartUp();
+    RunSplash();
+
+    auto* dialog = new CQuelvoxDlg;
+    m_pMainWnd = dialog;
+    m_pMainDlg = dialog;
+    dialog->m_bFirstRun = CheckVersion();
+    dialog->DoModal();
+
+    ::CoUninitialize();
+    if (m_hLangDll) {
+        AfxSetResourceHandle(m_hInstance);
+        ::FreeLibrary(m_hLangDll);
+        m_hLangDll = nullptr;
+    }
+    // The mutex stays owned until this process ends, which is what the successor waits for.
+    ReleaseRestartMutex();
+
+    m_pMainWnd = nullptr;
+    m_pMainDlg = nullptr;
+    delete dialog;
+    return FALSE;
+}

@@ -1,0 +1,47 @@
+// CQuelvoxApp: the program's whole life in InitInstance (restart wait, settings, language,
+// splash, main dialog, clean-up), the two persisted settings and the restart hand-over.
+#pragma once
+
+#include "framework/App.h"
+
+#include <vector>
+
+class CQuelvoxDlg;
+
+class CQuelvoxApp : public CWinApp {
+public:
+    static constexpr const wchar_t* kRegistryKey = L"Tavrenix";
+    static constexpr const wchar_t* kVersionText = L"1.0.0.1 "; // the trailing blank is stored
+    static constexpr const wchar_t* kRestartMutex = L"YOUR_RESTART-MUTEX_NAME";
+    static constexpr const wchar_t* kRestartArgument = L"--Restart";
+
+    CQuelvoxApp();
+    ~CQuelvoxApp() override;
+    BOOL InitInstance() override;
+
+    // The start-up steps before the splash: restart wait, profile, language, controls, COM.
+    void StartUp();
+    // Reads and rewrites the stored version text; true when it changed (a first run).
+    bool CheckVersion();
+
+    CQuelvoxDlg* m_pMainDlg = nullptr;
+    wchar_t m_szLangAbbrev[4] = L"";
+    LCID m_lcid = 1033;
+    HMODULE m_hLangDll = nullptr;
+    std::vector<LCID> m_arrLangLcid;
+};
+
+CQuelvoxApp& TheApp();
+
+// Only a command line that begins with "--Restart" skips the restart wait; an ordinary one
+// begins with the program's path.
+bool SkipsRestartWait(const wchar_t* commandLine);
+// Waits while a previous instance hands over to this one (it holds the restart mutex).
+void WaitForPreviousInstance();
+// Takes the restart mutex and starts a new instance of the program; false when another
+// hand-over is under way or the start failed.
+bool LaunchNewInstance();
+// Stores the language and starts the successor; reports a failed start.
+void RestartWithLanguage(CQuelvoxApp& app, LCID lcid);
+// Lets go of the restart mutex taken by LaunchNewInstance, if any.
+void ReleaseRestartMutex();

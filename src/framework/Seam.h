@@ -1,0 +1,22 @@
+// The few system calls whose effect reaches beyond the program (a message box that waits for
+// a person, the shell opening a folder or a web page, shutting the computer down) all go
+// through this one interface, which tests replace. The program itself uses the system.
+#pragma once
+
+#include <windows.h>
+
+class CSystemSeam {
+public:
+    virtual ~CSystemSeam() = default;
+    virtual int MessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
+    virtual HINSTANCE ShellExecute(HWND owner, const wchar_t* verb, const wchar_t* file,
+                                   const wchar_t* parameters, const wchar_t* directory, int show);
+    virtual BOOL InitiateSystemShutdown(const wchar_t* message, DWORD timeoutSeconds,
+                                        BOOL forceAppsClosed, BOOL reboot);
+    virtual BOOL AbortSystemShutdown();
+};
+
+// The seam in force: the system's, unless a test put its own in place.
+CSystemSeam& Seam();
+// Puts another seam in place (null: the system's again); returns the previous one.
+CSystemSeam* SetSeam(CSystemSeam* seam);

@@ -1,0 +1,30 @@
+#include "String.h"
+
+#include "App.h"
+
+#include <cstdarg>
+#include <cwchar>
+#include <vector>
+
+std::wstring LoadResString(unsigned id) {
+    const wchar_t* text = nullptr;
+    // With a zero buffer size LoadStringW hands out the resource text itself, of any length.
+    int length = ::LoadStringW(AfxGetResourceHandle(), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 && text ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
+}
+
+std::wstring FormatString(const wchar_t* format, ...) {
+    std::vector<wchar_t> buffer(256);
+    for (;;) {
+        va_list args;
+        va_start(args, format);
+        // The runtime's own function: the ISO one reads %s as a narrow string.
+        int n = _vsnwprintf(buffer.data(), buffer.size(), format, args);
+        va_end(args);
+        if (n >= 0 && static_cast<size_t>(n) < buffer.size())
+            return std::wstring(buffer.data(), static_cast<size_t>(n));
+        if (buffer.size() > (1u << 24))
+            return {};
+        buffer.resize(buffer.size() * 4);
+    }
+}

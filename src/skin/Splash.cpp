@@ -1,0 +1,3 @@
+#include "Splash.h"
+
+void RunSplash() {}

@@ -1,0 +1,244 @@
+#include "QuelvoxDlg.h"
+
+#include "AboutDlg.h"
+#include "BuildStamp.h"
+#include "app/Language.h"
+#include "framework/App.h"
+#include "framework/Seam.h"
+#include "framework/String.h"
+#include "resource.h"
+
+#include <shellapi.h>
+
+namespace {
+constexpr const wchar_t* kBuiltInTitle = L"Quelvox 1.0.0.1 ";
+constexpr COLORREF kTitleBarColor = RGB(0x16, 0x39, 0x5F); // as drawn by scripts/draw-skin
+} // namespace
+
+CQuelvoxDlg::CQuelvoxDlg(CWnd* parent) : CDialog(IDD_QUELVOX_DIALOG, parent) {
+    m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
+}
+
+CQuelvoxDlg::~CQuelvoxDlg() {
+    // The monitors stop their readers in this order, each waiting up to five seconds.
+    m_player.Close();
+    m_mediaInfo.Close();
+    m_encoder.Close();
+}
+
+void CQuelvoxDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_FILE_LIST, m_listFiles);
+    DDX_Control(pDX, IDC_PANE, m_stcPane);
+    DDX_Control(pDX, IDC_TIME, m_stcTime);
+    DDX_Control(pDX, IDC_SLIDER, m_slider);
+    DDX_Control(pDX, IDC_MINIMIZE, m_btnMinimize);
+    DDX_Control(pDX, IDC_LOGO, m_btnLogo);
+    DDX_Control(pDX, IDC_CLOSE, m_btnClose);
+    DDX_Control(pDX, IDC_ABOUT, m_btnAbout);
+    DDX_Control(pDX, IDC_STEP_GROUP, m_grpStep);
+    DDX_Control(pDX, IDC_WAIT_LABEL, m_stcWait);
+    DDX_Control(pDX, IDC_TITLE, m_stcTitle);
+    DDX_Control(pDX, IDC_PREV, m_btnPrev);
+    DDX_Control(pDX, IDC_CONVERT, m_btnConvert);
+    DDX_Control(pDX, IDC_FRAME, m_stcFrame);
+    DDX_Control(pDX, IDC_LANGUAGE, m_btnLanguage);
+    DDX_Control(pDX, IDC_SEEK_FORWARD, m_btnSeekFwd);
+    DDX_Control(pDX, IDC_SEEK_BACK, m_btnSeekBack);
+}
+
+BOOL CQuelvoxDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    if (HMENU system = ::GetSystemMenu(m_hWnd, FALSE)) {
+        std::wstring about = LoadResString(IDS_ABOUTBOX);
+        if (!about.empty()) {
+            ::AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, about.c_str());
+        }
+    }
+    SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    struct {
+        CMyBitmapButton& button;
+        UINT image, hover;
+    } const titleButtons[] = {{m_btnClose, IDB_CLOSE, IDB_CLOSE_HOVER},
+                              {m_btnMinimize, IDB_MINIMIZE, IDB_MINIMIZE_HOVER},
+                              {m_btnLogo, IDB_LOGO, IDB_LOGO_HOVER},
+                              {m_btnAbout, IDB_ABOUT, IDB_ABOUT_HOVER},
+                              {m_btnLanguage, IDB_LANGUAGE, IDB_LANGUAGE_HOVER}};
+    for (const auto& b : titleButtons) {
+        b.button.LoadBitmaps(b.image, b.image, b.hover, 0);
+        b.button.SizeToContent();
+    }
+
+    BuildLanguageMenu(*this);
+    ::DragAcceptFiles(m_hWnd, TRUE);
+
+    m_listFiles.InsertColumn(0, LoadResString(IDS_FILE_NAME).c_str(), LVCFMT_LEFT, 320);
+    m_listFiles.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+
+    const std::wstring stamp = std::wstring(L"(Build: ") + kBuildDate + L" " + kBuildTime + L" )";
+    m_strTitle = kBuiltInTitle;
+    m_strTitleBuild = m_strTitle + stamp;
+    SetWindowText(m_strTitle.c_str());
+
+    RECT dialog = GetWindowRect(), group = m_grpStep.GetWindowRect();
+    m_rcPage = {group.left - dialog.left, group.top - dialog.top, group.right - group.left,
+                group.bottom - group.top};
+
+    m_step1.Create(IDD_STEP1, this);
+    m_step2.Create(IDD_STEP2, this);
+    m_step3.Create(IDD_STEP3, this);
+    ShowPage(m_step1, 0);
+
+    SetTimer(kClockTimer, 1000);
+    if (m_bFirstRun)
+        SetTimer(kAboutTimer, 500);
+
+    m_fontBold.CreateFont(15, 0, 0, 0, 900, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                          L"Arial");
+    m_stcWait.SetFont(m_fontBold);
+    m_stcTitle.SetFont(m_fontBold);
+    m_grpStep.SetFont(m_fontBold);
+
+    m_stcTitle.SetForeColor(RGB(255, 255, 255));
+    // The label lies on the title bar picture; its background is the picture's colour.
+    m_stcTitle.SetFillColor(kTitleBarColor);
+    m_stcTitle.SetWindowText(m_strTitle.c_str());
+    m_stcWait.SetForeColor(RGB(255, 0, 0));
+    m_stcWait.SetFillColor(RGB(0, 50, 0));
+
+    HINSTANCE resources = AfxGetResourceHandle();
+    m_hIconConvert = ::LoadIconW(resources, MAKEINTRESOURCEW(IDI_CONVERT));
+    m_hIconExit = ::LoadIconW(resources, MAKEINTRESOURCEW(IDI_EXIT));
+    m_hIconStop = ::LoadIconW(resources, MAKEINTRESOURCEW(IDI_STOP));
+    m_btnConvert.AssignIcon(::LoadIconW(resources, MAKEINTRESOURCEW(IDI_CONVERT)));
+    m_btnPrev.AssignIcon(::LoadIconW(resources, MAKEINTRESOURCEW(IDI_PREV)));
+    m_btnConvert.SetFont(m_fontBold);
+    m_btnPrev.SetFont(m_fontBold);
+
+    // The seek icons are the executable's own, in private copies.
+    auto ownIcon = [](UINT id) {
+        return static_cast<HICON>(::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(id),
+                                               IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    };
+    m_btnSeekFwd.AssignIcon(ownIcon(IDI_SEEK_FORWARD));
+    m_btnSeekBack.AssignIcon(ownIcon(IDI_SEEK_BACK));
+
+    // The controls keep using the font for the rest of the run.
+    m_fontBold.Detach();
+
+    ::SetParent(m_stcPane, m_stcFrame);
+    return TRUE;
+}
+
+void CQuelvoxDlg::ShowPage(CDialog& page, int pageNumber) {
+    page.SetWindowPos(HWND_TOP, m_rcPage.x, m_rcPage.y, m_rcPage.width, m_rcPage.height,
+                      SWP_SHOWWINDOW);
+    for (CDialog* other : {static_cast<CDialog*>(&m_step1), static_cast<CDialog*>(&m_step2),
+                           static_cast<CDialog*>(&m_step3)})
+        if (other != &page)
+            other->ShowWindow(SW_HIDE);
+    m_nCurPage = pageNumber;
+}
+
+BOOL CQuelvoxDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+    HandleLanguageCommand(*this, wParam);
+    return CDialog::OnCommand(wParam, lParam);
+}
+
+BOOL CQuelvoxDlg::PreTranslateMessage(MSG* msg) {
+    if (msg->message == WM_MOUSEWHEEL) {
+        const auto delta = static_cast<short>(HIWORD(msg->wParam));
+        SeekPlayer(delta == WHEEL_DELTA ? VK_LEFT : VK_RIGHT, 1);
+    }
+    if (msg->message == CDemoRedirector::kDoneMessage && m_bConverting)
+        OnConvertDone();
+    if (msg->message == CRedirMPlayer::kVideoOpenedMessage)
+        FitPreviewPane();
+    if (msg->message == CRedirMPlayer::kEndedMessage)
+        StopPreview();
+    return CDialog::PreTranslateMessage(msg);
+}
+
+HBRUSH CQuelvoxDlg::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
+    HBRUSH brush = CDialog::OnCtlColor(dc, child, ctlColor);
+    if (ctlColor == CTLCOLOR_STATIC && ::GetDlgCtrlID(child) == IDC_WAIT_LABEL)
+        ::SetTextColor(dc, RGB(255, 0, 0));
+    else
+        ::SetBkMode(dc, TRANSPARENT);
+    return brush;
+}
+
+LRESULT CQuelvoxDlg::OnSysCommand(WPARAM wParam, LPARAM) {
+    if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        ShowAboutBox();
+        return 0;
+    }
+    return Default();
+}
+
+LRESULT CQuelvoxDlg::OnPaint(WPARAM, LPARAM) {
+    if (!::IsIconic(m_hWnd))
+        return Default();
+    CPaintDC dc(m_hWnd);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(static_cast<HDC>(dc)), 0);
+    RECT rc = GetClientRect();
+    int x = (rc.right - rc.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (rc.bottom - rc.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+    ::DrawIcon(dc, x, y, m_hIcon);
+    return 0;
+}
+
+LRESULT CQuelvoxDlg::OnLButtonDown(WPARAM, LPARAM) {
+    // Moving by the caption, from anywhere on the body: the dialog has no caption bar.
+    SendMessage(WM_SYSCOMMAND, SC_MOVE + HTCAPTION, 0);
+    return Default();
+}
+
+LRESULT CQuelvoxDlg::OnShowWindow(WPARAM wParam, LPARAM) {
+    LRESULT result = Default();
+    if (wParam)
+        ShowPage(m_step1, 0);
+    return result;
+}
+
+LRESULT CQuelvoxDlg::OnTimer(WPARAM wParam, LPARAM) {
+    if (wParam == kClockTimer) {
+        OnClockTick();
+    } else if (wParam == kAboutTimer) {
+        KillTimer(kAboutTimer);
+        ShowAboutBox();
+    }
+    return Default();
+}
+
+LRESULT CQuelvoxDlg::OnDestroy(WPARAM, LPARAM) {
+    LRESULT result = Default();
+    // No child outlives the window (an identification in progress ends by itself).
+    m_player.TerminateChild();
+    if (m_encoder.IsRunOpen())
+        m_encoder.TerminateChild();
+    return result;
+}
+
+void CQuelvoxDlg::OnClose() {
+    if (m_nCurPage == 2 && m_bConverting) {
+        if (AfxMessageBox(IDS_ASK_STOP, MB_YESNO) != IDYES)
+            return;
+        StopConversion();
+    }
+    OnOK();
+}
+
+void CQuelvoxDlg::OnLogo() {
+    Seam().ShellExecute(nullptr, nullptr, kProductPage, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CQuelvoxDlg::ShowAboutBox() {
+    CAboutDlg about;
+    about.DoModal();
+}

@@ -1,0 +1,154 @@
+// CQuelvoxDlg: the program's main window, a modal dialog that lives for the whole run. It owns
+// the wizard pages, the skinned controls and the three console monitors; its operations are
+// spread over the subsystems' folders:
+//   src/ui/QuelvoxDlg.cpp        set-up, title bar, timers, message routing
+//   src/ui/FileList.cpp          the file list (the queue)
+//   src/convert/Conversion.cpp   the conversion run
+//   src/preview/Preview.cpp      the preview player and the position display
+#pragma once
+
+#include "Pages.h"
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "framework/Gdi.h"
+#include "redirect/DemoRedirector.h"
+#include "redirect/RedirMPlayer.h"
+#include "redirect/RedirMediaInfo.h"
+#include "skin/MyBitmapButton.h"
+#include "skin/MyStatic.h"
+#include "skin/XButtonXP.h"
+
+#include <string>
+
+class CQuelvoxDlg : public CDialog {
+public:
+    static constexpr UINT_PTR kClockTimer = 1;
+    static constexpr UINT_PTR kAboutTimer = 2;
+    // The web page of the product (no scheme: the shell's default action opens it).
+    static constexpr const wchar_t* kProductPage = L"www.tavrenix.example/quelvox";
+
+    explicit CQuelvoxDlg(CWnd* parent = nullptr);
+    ~CQuelvoxDlg() override;
+
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnInitDialog() override;
+    HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
+
+    // File list
+    void AddFiles();
+
+    // Conversion
+    void OnConvert();
+    void OnPrev();
+    void ConvertNext();
+    void StopConversion();
+    void OnConvertDone();
+    void AppendLog(const wchar_t* text);
+    void AppendLogId(UINT id);
+
+    // Preview and position display
+    void TogglePreview();
+    void StopPreview();
+    bool FitPreviewPane();
+    void OnClockTick();
+    void SeekPlayer(UINT key, int lookups);
+    HWND FindPlayerWindow() const;
+
+    void ShowAboutBox();
+    void ShowPage(CDialog& page, int pageNumber);
+
+    // Members, in the order of construction.
+    HICON m_hIcon;
+    STEP1 m_step1;
+    STEP2 m_step2;
+    STEP3 m_step3;
+    struct {
+        int x, y, width, height;
+    } m_rcPage{};
+    CListCtrl m_listFiles;
+    CStatic m_stcPane;
+    CStatic m_stcTime;
+    CSliderCtrl m_slider;
+    int m_nLength = 0;
+    int m_nShownPos = 0;
+    std::wstring m_strOutputFolder;
+    CMyBitmapButton m_btnMinimize;
+    CMyBitmapButton m_btnLogo;
+    CMyBitmapButton m_btnClose;
+    int m_nCurPage = 0;
+    int m_nCurrentItem = 0;
+    int m_nConverted = 0;
+    bool m_bFinished = false;
+    bool m_bConverting = false;
+    CMyBitmapButton m_btnAbout;
+    CStatic m_grpStep;
+    CMyStatic m_stcWait;
+    CFont m_fontBold;
+    CMyStatic m_stcTitle;
+    std::wstring m_strTitle;
+    std::wstring m_strTitleBuild;
+    HICON m_hIconConvert = nullptr;
+    HICON m_hIconExit = nullptr;
+    HICON m_hIconStop = nullptr;
+    CXButtonXP m_btnPrev;
+    CXButtonXP m_btnConvert;
+    bool m_bFirstRun = false;
+    CDemoRedirector m_encoder;
+    CRedirMediaInfo m_mediaInfo;
+    HWND m_hPlayerWnd = nullptr;
+    CRedirMPlayer m_player;
+    CStatic m_stcFrame;
+    CMyBitmapButton m_btnLanguage;
+    CXButtonXP m_btnSeekFwd;
+    CXButtonXP m_btnSeekBack;
+
+private:
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPaint(WPARAM, LPARAM);
+    LRESULT OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
+    LRESULT OnRButtonUp(WPARAM, LPARAM) { return 0; }
+    LRESULT OnLButtonDown(WPARAM, LPARAM);
+    LRESULT OnShowWindow(WPARAM wParam, LPARAM);
+    LRESULT OnDropFiles(WPARAM wParam, LPARAM);
+    LRESULT OnTimer(WPARAM wParam, LPARAM);
+    LRESULT OnDestroy(WPARAM, LPARAM);
+    LRESULT OnNothing(NMHDR*) { return 0; }
+    LRESULT OnListDblClk(NMHDR*);
+    LRESULT OnListKeyDown(NMHDR* header);
+    void OnMinimize() { ShowWindow(SW_MINIMIZE); }
+    void OnClose();
+    void OnLogo();
+    void OnPaneClick() { m_slider.SetFocus(); }
+    void OnSeekForward();
+    void OnSeekBack();
+    void OnLanguageButton() {}
+
+    BEGIN_MSG_MAP(CQuelvoxDlg, CDialog)
+        ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
+        ON_MESSAGE(WM_PAINT, OnPaint)
+        ON_MESSAGE(WM_QUERYDRAGICON, OnQueryDragIcon)
+        ON_MESSAGE(WM_RBUTTONUP, OnRButtonUp)
+        ON_MESSAGE(WM_LBUTTONDOWN, OnLButtonDown)
+        ON_MESSAGE(WM_SHOWWINDOW, OnShowWindow)
+        ON_COMMAND(1004, OnConvert)
+        ON_COMMAND(1005, OnPrev)
+        ON_MESSAGE(WM_DROPFILES, OnDropFiles)
+        ON_NOTIFY(1000, NM_CLICK, OnNothing)
+        ON_NOTIFY(1000, LVN_ITEMCHANGED, OnNothing)
+        ON_NOTIFY(1007, NM_CUSTOMDRAW, OnNothing)
+        ON_NOTIFY(1000, NM_DBLCLK, OnListDblClk)
+        ON_NOTIFY(1000, LVN_KEYDOWN, OnListKeyDown)
+        ON_MESSAGE(WM_TIMER, OnTimer)
+        ON_COMMAND(1034, OnMinimize)
+        ON_COMMAND(1036, OnClose)
+        ON_COMMAND(1035, OnLogo)
+        ON_COMMAND(1018, OnPaneClick)
+        ON_COMMAND(1037, ShowAboutBox)
+        ON_COMMAND(1066, OnSeekForward)
+        ON_COMMAND(1067, OnSeekBack)
+        ON_COMMAND(1065, OnLanguageButton)
+        ON_MESSAGE(WM_DESTROY, OnDestroy)
+    END_MSG_MAP()
+};

@@ -1,0 +1,109 @@
+// Start-up: the stored version text, the restart wait and the hand-over between two real
+// processes of the program.
+#include "app/QuelvoxApp.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+constexpr const wchar_t* kRoleVariable = L"QV_TEST_SUCCESSOR_FILE";
+
+// When this test program is started as the successor of a hand-over, it waits for its
+// predecessor as the program does, writes the moment its wait ended and leaves.
+struct SuccessorRole {
+    SuccessorRole() {
+        wchar_t file[MAX_PATH];
+        if (!GetEnvironmentVariableW(kRoleVariable, file, MAX_PATH))
+            return;
+        WaitForPreviousInstance();
+        std::string stamp = std::to_string(GetTickCount64());
+        HANDLE out = CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written;
+        WriteFile(out, stamp.data(), static_cast<DWORD>(stamp.size()), &written, nullptr);
+        CloseHandle(out);
+        ExitProcess(0);
+    }
+} g_successorRole;
+
+std::string ReadAll(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    char buffer[64];
+    DWORD got = 0;
+    ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+    CloseHandle(file);
+    return std::string(buffer, got);
+}
+
+} // namespace
+
+TEST(StartUp, VersionTextMarksTheFirstRunOfAVersion) {
+    PrivateRegistry registry;
+    CQuelvoxApp& app = TheApp();
+    app.SetRegistryKey(CQuelvoxApp::kRegistryKey);
+    EXPECT_TRUE(app.CheckVersion());
+    EXPECT_EQ(app.GetProfileString(L"Ver", L"Val"), L"1.0.0.1 ");
+    EXPECT_FALSE(app.CheckVersion());
+
+    // Without the trailing blank it is another text.
+    app.WriteProfileString(L"Ver", L"Val", L"1.0.0.1");
+    EXPECT_TRUE(app.CheckVersion());
+    EXPECT_EQ(app.GetProfileString(L"Ver", L"Val"), L"1.0.0.1 ");
+}
+
+TEST(StartUp, OnlyACommandLineThatBeginsWithRestartSkipsTheWait) {
+    EXPECT_TRUE(SkipsRestartWait(L"--Restart"));
+    EXPECT_TRUE(SkipsRestartWait(L"--Restart now"));
+    EXPECT_FALSE(SkipsRestartWait(L"\"C:\\Program Files\\Quelvox\\Quelvox.exe\" --Restart"));
+    EXPECT_FALSE(SkipsRestartWait(L" --Restart"));
+    EXPECT_FALSE(SkipsRestartWait(L""));
+}
+
+TEST(StartUp, WithoutAPredecessorTheRestartWaitReturnsAtOnce) {
+    ULONGLONG start = GetTickCount64();
+    WaitForPreviousInstance();
+    EXPECT_LT(GetTickCount64() - start, 500u);
+    // The mutex was dropped: a launch can take it.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, CQuelvoxApp::kRestartMutex);
+    EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    CloseHandle(mutex);
+}
+
+TEST(StartUp, SuccessorWaitsUntilThePredecessorHasGone) {
+    ScratchDir dir;
+    std::wstring file = dir.Path() + L"\\successor.txt";
+    SetEnvironmentVariableW(kRoleVariable, file.c_str());
+
+    // The predecessor is a thread of its own here: its mutex is released when it ends, as a
+    // process's is.
+    struct Handover {
+        ULONGLONG launched = 0, ended = 0;
+        bool ok = false;
+    } handover;
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            auto* h = static_cast<Handover*>(p);
+            h->ok = LaunchNewInstance();
+            h->launched = GetTickCount64();
+            Sleep(1500);
+            ReleaseRestartMutex();
+            h->ended = GetTickCount64();
+            return 0;
+        },
+        &handover, 0, nullptr);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    SetEnvironmentVariableW(kRoleVariable, nullptr);
+    ASSERT_TRUE(handover.ok);
+
+    ASSERT_TRUE(PumpUntil([&] { return !ReadAll(file).empty(); }, 15000));
+    ULONGLONG waitEnded = std::stoull(ReadAll(file));
+    EXPECT_GE(waitEnded + 50, handover.ended);
+    EXPECT_GE(waitEnded, handover.launched + 1000);
+}

@@ -1,0 +1,214 @@
+// The application framework: message maps, the modal loop, data exchange, strings and the
+// per-user profile.
+#include "app/QuelvoxApp.h"
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+#include "framework/String.h"
+#include "support/FakeSeam.h"
+#include "support/TestSupport.h"
+#include "ui/Pages.h"
+#include "ui/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kBoth = WM_APP + 20, kBaseOnly = WM_APP + 21, kNeither = WM_APP + 22;
+
+class BaseWindow : public CWnd {
+public:
+    std::vector<std::string> calls;
+
+protected:
+    LRESULT OnBoth(WPARAM, LPARAM) {
+        calls.push_back("base both");
+        return 1;
+    }
+    LRESULT OnBaseOnly(WPARAM, LPARAM) {
+        calls.push_back("base only");
+        return 2;
+    }
+    BEGIN_MSG_MAP(BaseWindow, CWnd)
+        ON_MESSAGE(kBoth, OnBoth)
+        ON_MESSAGE(kBaseOnly, OnBaseOnly)
+    END_MSG_MAP()
+};
+
+class DerivedWindow : public BaseWindow {
+    LRESULT OnBoth(WPARAM, LPARAM) {
+        calls.push_back("derived both");
+        // Default processing is the window's own procedure, not the base's map.
+        return Default() + 10;
+    }
+    BEGIN_MSG_MAP(DerivedWindow, BaseWindow)
+        ON_MESSAGE(kBoth, OnBoth)
+    END_MSG_MAP()
+};
+
+// The window procedure the subclassed window had before: answers 100 to everything.
+LRESULT CALLBACK OriginalProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+    if (msg >= WM_APP)
+        return 100;
+    return DefWindowProcW(h, msg, w, l);
+}
+
+HWND MakePlainWindow() {
+    static bool registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = OriginalProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuelvoxPlainTestWindow";
+        return RegisterClassW(&wc) != 0;
+    }();
+    (void)registered;
+    return CreateWindowExW(0, L"QuelvoxPlainTestWindow", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+} // namespace
+
+TEST(MessageMap, DerivedMapComesFirstAndChainsToTheBase) {
+    HWND window = MakePlainWindow();
+    DerivedWindow wnd;
+    ASSERT_TRUE(wnd.SubclassWindow(window));
+    EXPECT_EQ(CWnd::FromHandlePermanent(window), &wnd);
+
+    EXPECT_EQ(SendMessageW(window, kBoth, 0, 0), 110);
+    EXPECT_EQ(SendMessageW(window, kBaseOnly, 0, 0), 2);
+    EXPECT_EQ(SendMessageW(window, kNeither, 0, 0), 100);
+    EXPECT_EQ(wnd.calls, (std::vector<std::string>{"derived both", "base only"}));
+
+    // A wrapper that goes away hands the window back to its own procedure.
+    wnd.UnsubclassWindow();
+    EXPECT_EQ(CWnd::FromHandlePermanent(window), nullptr);
+    EXPECT_EQ(SendMessageW(window, kBoth, 0, 0), 100);
+    DestroyWindow(window);
+}
+
+TEST(MessageMap, DestroyedWindowLeavesItsObject) {
+    DerivedWindow wnd;
+    ASSERT_TRUE(wnd.SubclassWindow(MakePlainWindow()));
+    DestroyWindow(wnd.m_hWnd);
+    EXPECT_EQ(wnd.m_hWnd, nullptr);
+}
+
+namespace {
+
+// A dialog that records what its modal loop offers it, and binds STEP3's controls when made
+// from that template.
+class ProbeDialog : public CDialog {
+public:
+    ProbeDialog() : CDialog(IDD_ABOUTBOX) {}
+    BOOL OnInitDialog() override {
+        CDialog::OnInitDialog();
+        initialised = true;
+        return TRUE;
+    }
+    BOOL PreTranslateMessage(MSG* msg) override {
+        if (msg->message >= WM_APP)
+            seen.push_back(msg->message);
+        if (msg->message == WM_APP + 1)
+            return TRUE; // taken: never dispatched
+        return CDialog::PreTranslateMessage(msg);
+    }
+    void DoDataExchange(CDataExchange* pDX) override {
+        if (!GetDlgItem(IDC_LOG))
+            return;
+        DDX_Control(pDX, IDC_LOG, log);
+        DDX_Check(pDX, IDC_SHUTDOWN, check);
+    }
+    LRESULT OnApp(WPARAM, LPARAM) {
+        dispatched.push_back(WM_APP + 2);
+        EndDialog(77);
+        return 0;
+    }
+
+    bool initialised = false;
+    int check = 1;
+    CEdit log;
+    std::vector<UINT> seen, dispatched;
+
+protected:
+    BEGIN_MSG_MAP(ProbeDialog, CDialog)
+        ON_MESSAGE(WM_APP + 2, OnApp)
+    END_MSG_MAP()
+};
+
+ProbeDialog* g_probe = nullptr;
+
+void CALLBACK PostToProbe(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    g_probe->PostMessage(WM_APP + 1);
+    g_probe->PostMessage(WM_APP + 2);
+}
+
+} // namespace
+
+TEST(ModalLoop, OffersQueuedMessagesToPreTranslateBeforeDispatching) {
+    ProbeDialog dialog;
+    g_probe = &dialog;
+    SetTimer(nullptr, 0, 50, PostToProbe);
+    EXPECT_EQ(dialog.DoModal(), 77);
+    EXPECT_TRUE(dialog.initialised);
+    EXPECT_EQ(dialog.seen, (std::vector<UINT>{WM_APP + 1, WM_APP + 2}));
+    EXPECT_EQ(dialog.dispatched, (std::vector<UINT>{WM_APP + 2}));
+    EXPECT_EQ(dialog.m_hWnd, nullptr);
+}
+
+TEST(DataExchange, RadioGroupAndCheckBoxBothWays) {
+    // A top-level dialog of its own, from a page template.
+    ProbeDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_ABOUTBOX, nullptr));
+    ProbeDialog page3;
+    ASSERT_TRUE(page3.Create(IDD_STEP3, &dialog));
+    EXPECT_EQ(SendMessageW(page3.GetDlgItem(IDC_SHUTDOWN), BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageW(page3.GetDlgItem(IDC_SHUTDOWN), BM_SETCHECK, BST_UNCHECKED, 0);
+    EXPECT_TRUE(page3.UpdateData(true));
+    EXPECT_EQ(page3.check, 0);
+    EXPECT_NE(page3.log.m_hWnd, nullptr);
+
+    STEP1 page;
+    ASSERT_TRUE(page.Create(IDD_STEP1, &dialog));
+    EXPECT_EQ(SendMessageW(page.GetDlgItem(IDC_NORMAL), BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageW(page.GetDlgItem(IDC_NORMAL), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(page.GetDlgItem(IDC_LOW), BM_SETCHECK, BST_CHECKED, 0);
+    EXPECT_TRUE(page.UpdateData(true));
+    EXPECT_EQ(page.m_nQuality, 2);
+
+    // No button checked reads as -1, which the range check refuses, telling the user.
+    FakeSeam seam;
+    SendMessageW(page.GetDlgItem(IDC_LOW), BM_SETCHECK, BST_UNCHECKED, 0);
+    EXPECT_FALSE(page.UpdateData(true));
+    ASSERT_EQ(seam.boxes.size(), 1u);
+    EXPECT_EQ(seam.boxes[0].text, L"Please enter an integer between 0 and 2.");
+}
+
+TEST(Strings, LoadedFromTheResourceModuleAndFormattedTheWindowsWay) {
+    EXPECT_EQ(LoadResString(IDS_LOG_OK), L"OK.\n");
+    EXPECT_EQ(LoadResString(999), L"");
+    EXPECT_EQ(FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(), L"clip.avi"),
+              L"\nclip.avi file converting...");
+    EXPECT_EQ(FormatString(L"%8.3f|%3d%%", 29.97, 7), L"  29.970|  7%");
+    std::wstring longText(5000, L'x');
+    EXPECT_EQ(FormatString(L"%s!", longText.c_str()), longText + L"!");
+}
+
+TEST(Profile, StringsUnderTheCompanyAndProgramKey) {
+    PrivateRegistry registry;
+    CWinApp& app = TheApp();
+    app.SetRegistryKey(L"Tavrenix");
+    EXPECT_EQ(app.GetProfileString(L"Language", L"LCID"), L"");
+    EXPECT_TRUE(app.WriteProfileString(L"Language", L"LCID", L"1042"));
+    EXPECT_EQ(app.GetProfileString(L"Language", L"LCID"), L"1042");
+
+    HKEY key;
+    std::wstring path = L"Software\\Tavrenix\\" + app.m_strAppName + L"\\Language";
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD type = 0;
+    EXPECT_EQ(RegQueryValueExW(key, L"LCID", nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    RegCloseKey(key);
+}

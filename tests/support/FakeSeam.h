@@ -1,0 +1,59 @@
+// A seam that records what the program asks of the system and answers message boxes from a
+// script, so no test waits on a person, opens a browser or shuts anything down.
+#pragma once
+
+#include "framework/Seam.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+class FakeSeam : public CSystemSeam {
+public:
+    struct Box {
+        std::wstring text, caption;
+        UINT type;
+    };
+    struct Shell {
+        std::wstring verb, file;
+    };
+
+    FakeSeam() { m_previous = SetSeam(this); }
+    ~FakeSeam() override { SetSeam(m_previous); }
+
+    int MessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT type) override {
+        boxes.push_back({text ? text : L"", caption ? caption : L"", type});
+        if (onMessageBox)
+            onMessageBox();
+        if (answers.empty())
+            return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
+        int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    HINSTANCE ShellExecute(HWND, const wchar_t* verb, const wchar_t* file, const wchar_t*,
+                           const wchar_t*, int) override {
+        shell.push_back({verb ? verb : L"", file ? file : L""});
+        return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
+    }
+    BOOL InitiateSystemShutdown(const wchar_t* message, DWORD seconds, BOOL, BOOL) override {
+        shutdowns.push_back(std::wstring(message) + L"|" + std::to_wstring(seconds));
+        return shutdownAllowed;
+    }
+    BOOL AbortSystemShutdown() override {
+        ++aborts;
+        return TRUE;
+    }
+
+    std::deque<int> answers;
+    std::vector<Box> boxes;
+    std::vector<Shell> shell;
+    std::vector<std::wstring> shutdowns;
+    int aborts = 0;
+    bool shutdownAllowed = true;
+    // Runs inside the message box, as the box's own loop would: what arrives meanwhile.
+    void (*onMessageBox)() = nullptr;
+
+private:
+    CSystemSeam* m_previous;
+};

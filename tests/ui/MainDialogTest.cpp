@@ -1,0 +1,338 @@
+// The main dialog on the virtual display, driven by messages.
+#include "app/QuelvoxApp.h"
+#include "support/FakeSeam.h"
+#include "support/TestSupport.h"
+#include "ui/QuelvoxDlg.h"
+#include "ui/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// A window of the player's class and title inside the pane, recording the keys it is sent.
+// Like the real player's, it belongs to another thread, so its messages never pass through
+// the dialog's loop.
+class FakePlayerWindow {
+public:
+    explicit FakePlayerWindow(HWND pane) : m_pane(pane) {
+        m_thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+        PumpUntil([this] { return m_hWnd.load() != nullptr; }, 5000);
+    }
+    ~FakePlayerWindow() {
+        PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        WaitForSingleObject(m_thread, 5000);
+        CloseHandle(m_thread);
+    }
+    std::vector<WPARAM> Keys() {
+        std::lock_guard guard(m_lock);
+        return m_keys;
+    }
+    HWND Handle() const { return m_hWnd; }
+
+private:
+    static DWORD WINAPI Run(void* param) {
+        auto* self = static_cast<FakePlayerWindow*>(param);
+        static bool registered = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = Proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"MPlayer - The Movie Player";
+            return RegisterClassW(&wc) != 0;
+        }();
+        (void)registered;
+        HWND hWnd = CreateWindowExW(WS_EX_NOPARENTNOTIFY, L"MPlayer - The Movie Player",
+                                    L"MPlayer - The Movie Player", WS_CHILD | WS_VISIBLE, 0, 0, 10,
+                                    10, self->m_pane, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->m_hWnd = hWnd;
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+            DispatchMessageW(&msg);
+        return 0;
+    }
+    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM w, LPARAM l) {
+        auto* self = reinterpret_cast<FakePlayerWindow*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+        if (self && msg == WM_KEYDOWN) {
+            std::lock_guard guard(self->m_lock);
+            self->m_keys.push_back(w);
+        }
+        if (msg == WM_CLOSE) {
+            DestroyWindow(h);
+            PostQuitMessage(0);
+            return 0;
+        }
+        return DefWindowProcW(h, msg, w, l);
+    }
+
+    HWND m_pane;
+    HANDLE m_thread;
+    std::atomic<HWND> m_hWnd{nullptr};
+    std::mutex m_lock;
+    std::vector<WPARAM> m_keys;
+};
+
+class MainDialogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        m_dialog = std::make_unique<CQuelvoxDlg>();
+        TheApp().m_pMainDlg = m_dialog.get();
+        TheApp().m_pMainWnd = m_dialog.get();
+        ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
+        m_dialog->ShowWindow(SW_SHOW);
+        PumpDialogFor(50);
+    }
+    void TearDown() override {
+        TheApp().m_pMainDlg = nullptr;
+        TheApp().m_pMainWnd = nullptr;
+        m_dialog.reset();
+        PumpFor(20);
+    }
+    HWND Item(int id) const { return m_dialog->GetDlgItem(id); }
+    std::wstring Text(HWND window) const {
+        wchar_t text[256] = L"";
+        GetWindowTextW(window, text, 256);
+        return text;
+    }
+    void Tick() {
+        m_dialog->SendMessage(WM_TIMER, CQuelvoxDlg::kClockTimer);
+    }
+
+    FakeSeam m_seam;
+    std::unique_ptr<CQuelvoxDlg> m_dialog;
+};
+
+} // namespace
+
+TEST_F(MainDialogTest, ControlsAfterInitialisation) {
+    EXPECT_EQ(Text(m_dialog->m_hWnd), L"Quelvox 1.0.0.1 ");
+    EXPECT_EQ(Text(Item(IDC_TITLE)), L"Quelvox 1.0.0.1 ");
+    EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/00:00:00");
+    EXPECT_EQ(m_dialog->m_strTitleBuild.rfind(L"Quelvox 1.0.0.1 (Build: ", 0), 0u);
+    EXPECT_EQ(m_dialog->m_strTitleBuild.back(), L')');
+
+    EXPECT_FALSE(IsWindowVisible(Item(IDC_WAIT_LABEL)));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_PREV)));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_SLIDER)));
+    for (int hidden : {IDC_TEST, IDC_HIDDEN_Q, IDC_HIDDEN_NEXT})
+        EXPECT_FALSE(IsWindowVisible(Item(hidden))) << hidden;
+
+    // The pane lives inside the frame, hidden until a preview runs.
+    HWND pane = m_dialog->m_stcPane;
+    EXPECT_EQ(GetParent(pane), Item(IDC_FRAME));
+    EXPECT_FALSE(IsWindowVisible(pane));
+
+    // File list: check boxes, full-row selection, one column.
+    DWORD ex = static_cast<DWORD>(m_dialog->m_listFiles.SendMessage(LVM_GETEXTENDEDLISTVIEWSTYLE));
+    EXPECT_EQ(ex & (LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT),
+              static_cast<DWORD>(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT));
+    wchar_t heading[64] = L"";
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = heading;
+    column.cchTextMax = 64;
+    ASSERT_TRUE(m_dialog->m_listFiles.SendMessage(LVM_GETCOLUMNW, 0, reinterpret_cast<LPARAM>(&column)));
+    EXPECT_STREQ(heading, L"File Name");
+    EXPECT_EQ(column.cx, 320);
+
+    // The title-bar buttons take the size of their pictures.
+    RECT close = m_dialog->m_btnClose.GetWindowRect();
+    EXPECT_EQ(close.right - close.left, 24);
+    EXPECT_EQ(close.bottom - close.top, 23);
+
+    // The system menu ends with the about entry after a separator.
+    HMENU system = GetSystemMenu(m_dialog->m_hWnd, FALSE);
+    int count = GetMenuItemCount(system);
+    ASSERT_GE(count, 2);
+    wchar_t about[64] = L"";
+    GetMenuStringW(system, count - 1, about, 64, MF_BYPOSITION);
+    EXPECT_STREQ(about, L"&About Quelvox...");
+    EXPECT_EQ(GetMenuItemID(system, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    EXPECT_EQ(GetMenuState(system, count - 2, MF_BYPOSITION) & MF_SEPARATOR,
+              static_cast<UINT>(MF_SEPARATOR));
+}
+
+TEST_F(MainDialogTest, FirstPageTakesTheGroupBoxPlaceAndOtherPagesAreHidden) {
+    // The place is measured from the dialog's outer edge and applied inside its border.
+    RECT group = m_dialog->m_grpStep.GetWindowRect();
+    RECT page = m_dialog->m_step1.GetWindowRect();
+    RECT outer = m_dialog->GetWindowRect();
+    POINT client{0, 0};
+    ClientToScreen(m_dialog->m_hWnd, &client);
+    EXPECT_EQ(page.left - group.left, client.x - outer.left);
+    EXPECT_EQ(page.top - group.top, client.y - outer.top);
+    EXPECT_EQ(page.right - page.left, group.right - group.left);
+    EXPECT_EQ(page.bottom - page.top, group.bottom - group.top);
+    EXPECT_TRUE(m_dialog->m_step1.IsWindowVisible());
+    EXPECT_FALSE(m_dialog->m_step2.IsWindowVisible());
+    EXPECT_FALSE(m_dialog->m_step3.IsWindowVisible());
+    EXPECT_EQ(m_dialog->m_nCurPage, 0);
+
+    // Every show of the window goes back to the first page.
+    m_dialog->ShowPage(m_dialog->m_step3, 2);
+    m_dialog->ShowWindow(SW_HIDE);
+    m_dialog->ShowWindow(SW_SHOW);
+    EXPECT_TRUE(m_dialog->m_step1.IsWindowVisible());
+    EXPECT_FALSE(m_dialog->m_step3.IsWindowVisible());
+    EXPECT_EQ(m_dialog->m_nCurPage, 0);
+}
+
+TEST_F(MainDialogTest, ClockShowsPositionAndLengthOrThePercentage) {
+    m_dialog->m_player.m_nPosition = 3725;
+    m_dialog->m_nLength = 7384;
+    m_dialog->m_slider.SetRange(0, 7384);
+    Tick();
+    EXPECT_EQ(Text(Item(IDC_TIME)), L"01:02:05/02:03:04");
+    EXPECT_EQ(m_dialog->m_slider.GetPos(), 3725);
+
+    m_dialog->m_player.m_nPosition = 0;
+    m_dialog->m_nLength = 0;
+    Tick();
+    EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/00:00:00");
+
+    m_dialog->m_player.m_nPosition = -4;
+    m_dialog->m_nLength = 61 * 3600;
+    Tick();
+    EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/01:00:00");
+
+    m_dialog->m_player.m_nPosition = 30;
+    m_dialog->m_bConverting = true;
+    m_dialog->m_encoder.m_nPercent = 7;
+    Tick();
+    EXPECT_EQ(Text(Item(IDC_TIME)), L"  7%");
+    EXPECT_EQ(m_dialog->m_step3.m_progress.GetPos(), 7);
+    EXPECT_EQ(m_dialog->m_slider.GetPos(), 0); // the slider stays while converting
+    m_dialog->m_bConverting = false;
+}
+
+TEST_F(MainDialogTest, WheelSeeksTheBoundPlayerAndThenReachesItsWindow) {
+    FakePlayerWindow player(m_dialog->m_stcPane);
+    HWND list = m_dialog->m_listFiles;
+    for (short delta : {short(120), short(-120), short(60), short(240)})
+        PostMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), 0);
+    // Meant for a control of a page: the page's dialog handling takes it first.
+    PostMessageW(m_dialog->m_step1.GetDlgItem(IDC_ADD_FILES), WM_MOUSEWHEEL,
+                 MAKEWPARAM(0, static_cast<WORD>(120)), 0);
+    PumpDialogFor(100);
+    EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_LEFT, VK_RIGHT, VK_RIGHT, VK_RIGHT}));
+    EXPECT_EQ(m_dialog->m_hPlayerWnd, player.Handle());
+}
+
+TEST_F(MainDialogTest, SeekButtonsSendArrowKeysOnlyToAPlayer) {
+    m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_FORWARD);
+    EXPECT_EQ(m_dialog->m_hPlayerWnd, nullptr);
+    FakePlayerWindow player(m_dialog->m_stcPane);
+    m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_FORWARD);
+    m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_BACK);
+    PumpDialogFor(50);
+    EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_RIGHT, VK_LEFT}));
+}
+
+TEST_F(MainDialogTest, CloseButtonAsksOnlyWhileAConversionRuns) {
+    m_dialog->ShowPage(m_dialog->m_step3, 2);
+    m_dialog->m_bConverting = true;
+    m_seam.answers = {IDNO};
+    m_dialog->SendMessage(WM_COMMAND, IDC_CLOSE);
+    ASSERT_EQ(m_seam.boxes.size(), 1u);
+    EXPECT_EQ(m_seam.boxes[0].text,
+              L"Conversion is not complete. Still do?\n(Unfinished converting VIDEO FILE may not be "
+              L"played.)");
+    EXPECT_EQ(m_seam.boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
+    EXPECT_TRUE(m_dialog->m_bConverting);
+    EXPECT_TRUE(m_dialog->IsWindowVisible());
+
+    m_seam.answers = {IDYES};
+    m_dialog->SendMessage(WM_COMMAND, IDC_CLOSE);
+    EXPECT_EQ(m_seam.boxes.size(), 2u);
+    EXPECT_FALSE(m_dialog->m_bConverting);
+    EXPECT_TRUE(IsWindowEnabled(m_dialog->m_listFiles));
+    EXPECT_FALSE(m_dialog->IsWindowVisible()); // ended with OK
+}
+
+TEST_F(MainDialogTest, CloseButtonAfterARunClosesWithoutAQuestion) {
+    m_dialog->ShowPage(m_dialog->m_step3, 2);
+    m_dialog->m_bFinished = true;
+    m_dialog->SendMessage(WM_COMMAND, IDC_CLOSE);
+    EXPECT_TRUE(m_seam.boxes.empty());
+    EXPECT_FALSE(m_dialog->IsWindowVisible());
+}
+
+TEST_F(MainDialogTest, LogoOpensTheProductPageThroughTheShell) {
+    m_dialog->SendMessage(WM_COMMAND, IDC_LOGO);
+    ASSERT_EQ(m_seam.shell.size(), 1u);
+    EXPECT_EQ(m_seam.shell[0].verb, L"");
+    EXPECT_EQ(m_seam.shell[0].file, CQuelvoxDlg::kProductPage);
+}
+
+TEST_F(MainDialogTest, ColoursOfTheLabels) {
+    HDC dc = GetDC(m_dialog->m_hWnd);
+    HWND wait = Item(IDC_WAIT_LABEL);
+    auto brush = reinterpret_cast<HBRUSH>(
+        m_dialog->SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(wait)));
+    EXPECT_EQ(brush, m_dialog->m_stcWait.m_hFillBrush);
+    EXPECT_EQ(GetTextColor(dc), RGB(255, 0, 0));
+    LOGBRUSH fill{};
+    GetObjectW(brush, sizeof fill, &fill);
+    EXPECT_EQ(fill.lbColor, RGB(0, 50, 0));
+
+    SetBkMode(dc, OPAQUE);
+    m_dialog->SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                          reinterpret_cast<LPARAM>(Item(IDC_TITLE)));
+    EXPECT_EQ(GetTextColor(dc), RGB(255, 255, 255));
+    EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+    ReleaseDC(m_dialog->m_hWnd, dc);
+}
+
+TEST_F(MainDialogTest, DestroyingTheWindowEndsTheEncoderChild) {
+    ScratchDir dir;
+    std::wstring movie = dir.Write(L"long.avi", "[encode]\nsleep 20000\n");
+    std::wstring line = L"\"" + EnginePath(L"mencoder") + L"\" \"" + movie + L"\"";
+    ASSERT_TRUE(m_dialog->m_encoder.Open(line.c_str()));
+    DWORD child = m_dialog->m_encoder.m_dwProcessId;
+    ASSERT_TRUE(ProcessIsRunning(child));
+    DestroyWindow(m_dialog->m_hWnd);
+    EXPECT_TRUE(PumpUntil([&] { return !ProcessIsRunning(child); }, 5000));
+}
+
+namespace {
+std::wstring g_aboutVersion;
+
+// Runs inside the about box's own loop: reads its version text and closes it.
+void CALLBACK CloseAboutBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND about = GetActiveWindow();
+    if (!GetDlgItem(about, IDC_VERSION))
+        return; // not open yet
+    KillTimer(nullptr, id);
+    wchar_t text[256] = L"";
+    GetDlgItemTextW(about, IDC_VERSION, text, 256);
+    g_aboutVersion = text;
+    PostMessageW(about, WM_COMMAND, IDOK, 0);
+}
+} // namespace
+
+TEST_F(MainDialogTest, SystemMenuEntryOpensTheAboutBoxWithTheVersionText) {
+    g_aboutVersion.clear();
+    SetTimer(nullptr, 0, 50, CloseAboutBox);
+    m_dialog->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
+    EXPECT_EQ(g_aboutVersion, m_dialog->m_strTitleBuild);
+    EXPECT_TRUE(m_dialog->IsWindowEnabled()); // the owner is back
+}
+
+TEST_F(MainDialogTest, FirstRunOpensTheAboutBoxByItselfOnce) {
+    TearDown();
+    m_dialog = std::make_unique<CQuelvoxDlg>();
+    TheApp().m_pMainDlg = m_dialog.get();
+    m_dialog->m_bFirstRun = true;
+    ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
+    g_aboutVersion.clear();
+    SetTimer(nullptr, 0, 50, CloseAboutBox);
+    ASSERT_TRUE(PumpDialogUntil([] { return !g_aboutVersion.empty(); }, 5000));
+    g_aboutVersion.clear();
+    UINT_PTR watch = SetTimer(nullptr, 0, 50, CloseAboutBox);
+    PumpDialogFor(1500);
+    KillTimer(nullptr, watch);
+    EXPECT_TRUE(g_aboutVersion.empty());
+}
