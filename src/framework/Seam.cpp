@@ -6,6 +6,10 @@ int CSystemSeam::MessageBox(HWND owner, const wchar_t* text, const wchar_t* capt
     return ::MessageBoxW(owner, text, caption, type);
 }
 
+BOOL CSystemSeam::GetOpenFileName(OPENFILENAMEW* ofn) { return ::GetOpenFileNameW(ofn); }
+
+DWORD CSystemSeam::CommDlgExtendedError() { return ::CommDlgExtendedError(); }
+
 HINSTANCE CSystemSeam::ShellExecute(HWND owner, const wchar_t* verb, const wchar_t* file,
                                     const wchar_t* parameters, const wchar_t* directory, int show) {
     return ::ShellExecuteW(owner, verb, file, parameters, directory, show);

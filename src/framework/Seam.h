@@ -1,14 +1,20 @@
-// The few system calls whose effect reaches beyond the program (a message box that waits for
-// a person, the shell opening a folder or a web page, shutting the computer down) all go
+// The few system calls whose effect reaches beyond the program (a message box or a file
+// dialog that waits for a person, the shell opening a folder or a web page, shutting the
+// computer down) all go
 // through this one interface, which tests replace. The program itself uses the system.
 #pragma once
 
 #include <windows.h>
 
+#include <commdlg.h>
+
 class CSystemSeam {
 public:
     virtual ~CSystemSeam() = default;
     virtual int MessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
+    virtual BOOL GetOpenFileName(OPENFILENAMEW* ofn);
+    // Why the last file dialog failed or was cancelled (0: cancelled).
+    virtual DWORD CommDlgExtendedError();
     virtual HINSTANCE ShellExecute(HWND owner, const wchar_t* verb, const wchar_t* file,
                                    const wchar_t* parameters, const wchar_t* directory, int show);
     virtual BOOL InitiateSystemShutdown(const wchar_t* message, DWORD timeoutSeconds,

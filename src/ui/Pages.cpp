@@ -1,6 +1,54 @@
 #include "Pages.h"
 
+#include "QuelvoxDlg.h"
+#include "app/QuelvoxApp.h"
+#include "framework/App.h"
+#include "framework/Seam.h"
 #include "resource.h"
+
+namespace {
+
+void MakePageFont(CFont& font, int height, const wchar_t* face) {
+    font.CreateFont(height, 0, 0, 0, 900, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, face);
+}
+
+void GiveFont(CDialog& page, std::initializer_list<int> ids, HFONT font) {
+    for (int id : ids)
+        ::SendMessageW(page.GetDlgItem(id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+HICON PageIcon(UINT id) { return ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)); }
+
+} // namespace
+
+void OpenOutputFolder() {
+    std::wstring& folder = TheApp().m_pMainDlg->m_strOutputFolder;
+    if (folder.empty())
+        folder = L"C:\\";
+    Seam().ShellExecute(nullptr, L"explore", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+BOOL STEP1::OnInitDialog() {
+    CDialog::OnInitDialog();
+    MakePageFont(m_fontButtons, 16, L"Arial");
+    MakePageFont(m_fontSteps, 15, L"Verdana");
+    MakePageFont(m_fontWarnings, 14, L"Verdana");
+    MakePageFont(m_fontRadios, 15, L"Arial");
+    GiveFont(*this, {IDC_QUALITY_GROUP, IDC_PREVIEW, IDC_OPEN_FOLDER, IDC_ADD_FILES, IDC_CLEAR_LIST},
+             m_fontButtons);
+    GiveFont(*this, {IDC_STEP_TEXT1, IDC_STEP_TEXT2, IDC_STEP_TEXT3, IDC_STEP_TEXT4}, m_fontSteps);
+    GiveFont(*this, {IDC_WARNING1, IDC_WARNING2}, m_fontWarnings);
+    GiveFont(*this, {IDC_HIGH, IDC_NORMAL, IDC_LOW}, m_fontRadios);
+    // The buttons keep this font for the whole run.
+    m_fontButtons.Detach();
+
+    m_btnAddFiles.AssignIcon(PageIcon(IDI_ADD_FILES));
+    m_btnOpenFolder.AssignIcon(PageIcon(IDI_OPEN_FOLDER));
+    m_btnPreview.AssignIcon(PageIcon(IDI_PREVIEW));
+    m_btnClearList.AssignIcon(PageIcon(IDI_CLEAR_LIST));
+    return TRUE;
+}
 
 void STEP1::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_OPEN_FOLDER, m_btnOpenFolder);
@@ -11,9 +59,47 @@ void STEP1::DoDataExchange(CDataExchange* pDX) {
     DDV_MinMaxInt(pDX, m_nQuality, 0, 2);
 }
 
+HBRUSH STEP1::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
+    HBRUSH brush = CDialog::OnCtlColor(dc, child, ctlColor);
+    ::SetBkMode(dc, TRANSPARENT);
+    if (ctlColor == CTLCOLOR_STATIC) {
+        const int id = ::GetDlgCtrlID(child);
+        const bool warning = id == IDC_WARNING1 || id == IDC_WARNING2;
+        ::SetTextColor(dc, warning ? RGB(155, 0, 0) : RGB(0, 0, 155));
+    }
+    return brush;
+}
+
+void STEP1::OnAddFiles() { TheApp().m_pMainDlg->AddFiles(); }
+
+void STEP1::OnClearList() { TheApp().m_pMainDlg->m_listFiles.DeleteAllItems(); }
+
+void STEP1::OnPreview() { TheApp().m_pMainDlg->TogglePreview(); }
+
+void STEP1::OnOpenFolder() { OpenOutputFolder(); }
+
+BOOL STEP3::OnInitDialog() {
+    CDialog::OnInitDialog();
+    MakePageFont(m_fontButtons, 16, L"Arial");
+    GiveFont(*this, {IDC_OPEN_FOLDER}, m_fontButtons);
+    m_fontButtons.Detach();
+    m_btnOpenFolder.AssignIcon(PageIcon(IDI_OPEN_FOLDER));
+    return TRUE;
+}
+
 void STEP3::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_PROGRESS, m_progress);
     DDX_Control(pDX, IDC_LOG, m_editLog);
     DDX_Control(pDX, IDC_OPEN_FOLDER, m_btnOpenFolder);
     DDX_Check(pDX, IDC_SHUTDOWN, m_bShutdown);
 }
+
+HBRUSH STEP3::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
+    HBRUSH brush = CDialog::OnCtlColor(dc, child, ctlColor);
+    ::SetBkMode(dc, TRANSPARENT);
+    if (::GetDlgCtrlID(child) == IDC_LOG)
+        ::SetTextColor(dc, RGB(0, 0, 155));
+    return brush;
+}
+
+void STEP3::OnOpenFolder() { OpenOutputFolder(); }

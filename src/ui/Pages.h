@@ -1,5 +1,6 @@
 // The wizard pages shown in the page area of the main dialog: STEP1 (add files, preview,
-// quality), STEP2 (created, never shown) and STEP3 (progress, log, shutdown option).
+// quality), STEP2 (created, never shown) and STEP3 (progress, log, shutdown option). They
+// reach the main dialog through the application's m_pMainDlg.
 #pragma once
 
 #include "framework/Controls.h"
@@ -10,14 +11,38 @@
 class STEP1 : public CDialog {
 public:
     STEP1() : CDialog(132) {}
+    BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
+    HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
 
     bool m_bPreviewing = false;
-    int m_nQuality = 1; // 0 High, 1 Normal, 2 Low
+    int m_nQuality = 1; // 0 High, 1 Normal, 2 Low; read from the radio buttons
+    CFont m_fontButtons;  // Arial 16, released to the buttons once handed to them
+    CFont m_fontSteps;    // Verdana 15
+    CFont m_fontWarnings; // Verdana 14
+    CFont m_fontRadios;   // Arial 15
     CXButtonXP m_btnOpenFolder;
     CXButtonXP m_btnPreview;
     CXButtonXP m_btnAddFiles;
     CXButtonXP m_btnClearList;
+
+private:
+    void OnAddFiles();
+    void OnClearList();
+    void OnPreview();
+    void OnOpenFolder();
+    void OnNothing() {}
+
+    BEGIN_MSG_MAP(STEP1, CDialog)
+        ON_COMMAND(1021, OnAddFiles)
+        ON_COMMAND(1022, OnClearList)
+        ON_COMMAND(1024, OnPreview)
+        ON_COMMAND(1023, OnOpenFolder)
+        ON_COMMAND(1016, OnNothing)
+        ON_COMMAND(1017, OnNothing)
+        ON_COMMAND(1018, OnNothing)
+        ON_COMMAND(1058, OnNothing)
+    END_MSG_MAP()
 };
 
 class STEP2 : public CDialog {
@@ -28,10 +53,24 @@ public:
 class STEP3 : public CDialog {
 public:
     STEP3() : CDialog(133) {}
+    BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
+    HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
 
     CProgressCtrl m_progress;
     CEdit m_editLog;
+    CFont m_fontButtons; // Arial 16, released to the button
     CXButtonXP m_btnOpenFolder;
     int m_bShutdown = FALSE;
+
+private:
+    void OnOpenFolder();
+
+    BEGIN_MSG_MAP(STEP3, CDialog)
+        ON_COMMAND(1023, OnOpenFolder)
+    END_MSG_MAP()
 };
+
+// Opens the folder of the file last handed to the encoder ("C:\" before the first) in the
+// file explorer.
+void OpenOutputFolder();

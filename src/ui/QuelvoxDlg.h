@@ -38,6 +38,8 @@ public:
 
     // File list
     void AddFiles();
+    // Inserts a ticked, selected item.
+    void AppendFile(int index, const std::wstring& path);
 
     // Conversion
     void OnConvert();

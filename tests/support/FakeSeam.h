@@ -4,6 +4,7 @@
 
 #include "framework/Seam.h"
 
+#include <algorithm>
 #include <deque>
 #include <string>
 #include <vector>
@@ -31,6 +32,25 @@ public:
         answers.pop_front();
         return answer;
     }
+    // Answers with `selection` (NUL-separated, as the dialog returns a multiple selection),
+    // or fails with `fileDialogError`, or is cancelled when both are empty.
+    BOOL GetOpenFileName(OPENFILENAMEW* ofn) override {
+        fileDialogs.push_back(*ofn);
+        // The filter's pairs, while the dialog's memory is still there.
+        filterTexts.clear();
+        for (const wchar_t* at = ofn->lpstrFilter; at && *at; at += wcslen(at) + 1)
+            filterTexts.emplace_back(at);
+        if (fileDialogError || selection.empty())
+            return FALSE;
+        if (selection.size() + 1 > ofn->nMaxFile) {
+            fileDialogError = FNERR_BUFFERTOOSMALL;
+            return FALSE;
+        }
+        std::copy(selection.begin(), selection.end(), ofn->lpstrFile);
+        ofn->lpstrFile[selection.size()] = L'\0';
+        return TRUE;
+    }
+    DWORD CommDlgExtendedError() override { return fileDialogError; }
     HINSTANCE ShellExecute(HWND, const wchar_t* verb, const wchar_t* file, const wchar_t*,
                            const wchar_t*, int) override {
         shell.push_back({verb ? verb : L"", file ? file : L""});
@@ -46,6 +66,10 @@ public:
     }
 
     std::deque<int> answers;
+    std::wstring selection;
+    DWORD fileDialogError = 0;
+    std::vector<OPENFILENAMEW> fileDialogs; // pointers inside are gone after the call
+    std::vector<std::wstring> filterTexts;
     std::vector<Box> boxes;
     std::vector<Shell> shell;
     std::vector<std::wstring> shutdowns;

@@ -1,0 +1,44 @@
+// A main dialog created on the virtual display for each test, with a recording seam.
+#pragma once
+
+#include "app/QuelvoxApp.h"
+#include "support/FakeSeam.h"
+#include "support/TestSupport.h"
+#include "ui/QuelvoxDlg.h"
+#include "ui/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+class MainDialogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        m_dialog = std::make_unique<CQuelvoxDlg>();
+        TheApp().m_pMainDlg = m_dialog.get();
+        TheApp().m_pMainWnd = m_dialog.get();
+        ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
+        m_dialog->ShowWindow(SW_SHOW);
+        PumpDialogFor(50);
+    }
+    void TearDown() override {
+        TheApp().m_pMainDlg = nullptr;
+        TheApp().m_pMainWnd = nullptr;
+        m_dialog.reset();
+        PumpFor(20);
+    }
+    HWND Item(int id) const { return m_dialog->GetDlgItem(id); }
+    std::wstring Text(HWND window) const {
+        wchar_t text[256] = L"";
+        GetWindowTextW(window, text, 256);
+        return text;
+    }
+    void Tick() {
+        m_dialog->SendMessage(WM_TIMER, CQuelvoxDlg::kClockTimer);
+    }
+
+    FakeSeam m_seam;
+    std::unique_ptr<CQuelvoxDlg> m_dialog;
+};
+
