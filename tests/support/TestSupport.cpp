@@ -54,20 +54,14 @@ void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
 }
 
+namespace {
+// The message loop of the tests; with `dialogs`, each message is first offered to the
+// framework windows, as the program's modal loop does.
+bool Pump(const std::function<bool()>& pred, DWORD timeoutMs, bool dialogs);
+} // namespace
+
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (pred())
-            return true;
-        if (GetTickCount64() >= end)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
+    return Pump(pred, timeoutMs, false);
 }
 
 MessageCounter::MessageCounter() {
@@ -133,14 +127,19 @@ void EndProcess(DWORD processId) {
 #include "framework/Dialog.h"
 
 bool PumpDialogUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
+    return Pump(pred, timeoutMs, true);
+}
+
+namespace {
+bool Pump(const std::function<bool()>& pred, DWORD timeoutMs, bool dialogs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (!CDialog::PreTranslateChain(&msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
+            if (dialogs && CDialog::PreTranslateChain(&msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
         }
         if (pred())
             return true;
@@ -149,6 +148,7 @@ bool PumpDialogUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
 }
+} // namespace
 
 void PumpDialogFor(DWORD ms) {
     PumpDialogUntil([] { return false; }, ms);
