@@ -35,11 +35,14 @@ start_display() {
 }
 
 # One persistent wine server for the whole run, and the prefix made once.
+# The server comes first: wineboot would start one of its own, and "wineserver -p" refuses to
+# start beside it.
 start_wine() {
+    mkdir -p "$WINEPREFIX"
+    wineserver -p
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1 || true
     fi
-    wineserver -p
     wineboot -e >/dev/null 2>&1 || true
 }
 
