@@ -155,8 +155,11 @@ BOOL CQuelvoxDlg::PreTranslateMessage(MSG* msg) {
         const auto delta = static_cast<short>(HIWORD(msg->wParam));
         SeekPlayer(delta == WHEEL_DELTA ? VK_LEFT : VK_RIGHT, 1);
     }
-    if (msg->message == CDemoRedirector::kDoneMessage && m_bConverting)
-        OnConvertDone();
+    if (msg->message == CDemoRedirector::kDoneMessage) {
+        m_bCompletionSeen = true;
+        if (m_bConverting)
+            OnConvertDone();
+    }
     if (msg->message == CRedirMPlayer::kVideoOpenedMessage)
         FitPreviewPane();
     if (msg->message == CRedirMPlayer::kEndedMessage)
@@ -220,14 +223,13 @@ LRESULT CQuelvoxDlg::OnDestroy(WPARAM, LPARAM) {
     LRESULT result = Default();
     // No child outlives the window (an identification in progress ends by itself).
     m_player.TerminateChild();
-    if (m_encoder.IsRunOpen())
-        m_encoder.TerminateChild();
+    m_encoder.TerminateChild();
     return result;
 }
 
 void CQuelvoxDlg::OnClose() {
     if (m_nCurPage == 2 && m_bConverting) {
-        if (AfxMessageBox(IDS_ASK_STOP, MB_YESNO) != IDYES)
+        if (!ConfirmStop())
             return;
         StopConversion();
     }

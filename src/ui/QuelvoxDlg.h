@@ -42,6 +42,9 @@ public:
     void AppendFile(int index, const std::wstring& path);
 
     // Conversion
+    // Identifies the file and starts the encoder on it: 0 when its completion will follow,
+    // 1 when the file is skipped.
+    int ConvertFile(const std::wstring& path);
     void OnConvert();
     void OnPrev();
     void ConvertNext();
@@ -105,8 +108,17 @@ public:
     CMyBitmapButton m_btnLanguage;
     CXButtonXP m_btnSeekFwd;
     CXButtonXP m_btnSeekBack;
+    // An encoder's completion seen by our own message loop before it is dispatched.
+    bool m_bCompletionSeen = false;
+    // One that arrived while the user was asked whether to stop.
+    bool m_bCompletionMissed = false;
+    bool m_bAskingToStop = false;
 
 private:
+    // Asks whether to stop the run (question 102); true on Yes.
+    bool ConfirmStop();
+    void SetConvertButton(HICON icon, UINT captionId);
+    LRESULT OnCompletionDispatched(WPARAM, LPARAM);
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
     LRESULT OnPaint(WPARAM, LPARAM);
     LRESULT OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
@@ -152,5 +164,6 @@ private:
         ON_COMMAND(1067, OnSeekBack)
         ON_COMMAND(1065, OnLanguageButton)
         ON_MESSAGE(WM_DESTROY, OnDestroy)
+        ON_MESSAGE(CDemoRedirector::kDoneMessage, OnCompletionDispatched)
     END_MSG_MAP()
 };

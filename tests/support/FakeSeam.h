@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,7 +77,7 @@ public:
     int aborts = 0;
     bool shutdownAllowed = true;
     // Runs inside the message box, as the box's own loop would: what arrives meanwhile.
-    void (*onMessageBox)() = nullptr;
+    std::function<void()> onMessageBox;
 
 private:
     CSystemSeam* m_previous;

@@ -1,0 +1,74 @@
+#include "CommandLine.h"
+
+#include "framework/String.h"
+
+namespace convert {
+
+namespace {
+
+const wchar_t* const kVideoOptions[] = {
+    L"-ovc xvid -xvidencopts max_key_interval=120:bitrate=1200:threads=2 -ffourcc XVID",
+    L"-ovc xvid -xvidencopts max_key_interval=120:bitrate=1000:threads=2 -ffourcc XVID",
+    L"-ovc xvid -xvidencopts max_key_interval=120:bitrate=800:threads=2 -ffourcc XVID",
+};
+constexpr const wchar_t* kFrameRateOption = L"-ofps";
+constexpr const wchar_t* kScaleOption = L"-vf scale -zoom -xy";
+constexpr const wchar_t* kScaleWidth = L" 720";
+constexpr int kMaxWidth = 720;
+constexpr const wchar_t* kAudioOptions = L"-mc 0 -audio-preload 0.0 -noodml -oac mp3lame "
+                                         L"-lameopts vbr=0 -lameopts br=128 -af volnorm ";
+// Korean subtitles, drawn with the Windows Korean font.
+constexpr const wchar_t* kSubtitleOptions =
+    L"-font \"%s\\Fonts\\gulim.ttc\" -subcp cp949 -subfont-text-scale 4 -subfont-blur 2 "
+    L"-subfont-outline 2 -sub ";
+
+} // namespace
+
+std::wstring FolderOf(const std::wstring& path) {
+    size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring NameOf(const std::wstring& path) {
+    size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring OutputPathFor(const std::wstring& source) {
+    return FormatString(L"%s\\QV_%s.avi", FolderOf(source).c_str(), NameOf(source).c_str());
+}
+
+std::wstring QuotedSubtitlePathFor(const std::wstring& source) {
+    // The last full stop anywhere: a name without extension is cut in its folder's name, and
+    // a path without any leaves only the extension.
+    const size_t stop = source.rfind(L'.');
+    const std::wstring stem = stop == std::wstring::npos ? std::wstring() : source.substr(0, stop);
+    return FormatString(L"\"%s.smi\"", stem.c_str());
+}
+
+std::wstring IdentifyCommand(const std::wstring& programFolder, const std::wstring& source) {
+    return FormatString(
+        L"\"%sbin\\mplayer.exe\" -nosound -vo null -frames 1 -really-quiet -identify \"%s\"",
+        programFolder.c_str(), source.c_str());
+}
+
+double EncoderFrameRate(double fps) { return fps > 30.0 ? 29.97 : fps; }
+
+bool CanConvert(int width, int length, double fps) {
+    return width != 0 && length != 0 && EncoderFrameRate(fps) != 0.0;
+}
+
+std::wstring EncoderCommand(const EncodeSettings& settings, const std::wstring& source) {
+    const int quality = settings.quality >= 0 && settings.quality <= 2 ? settings.quality : 0;
+    const std::wstring scale =
+        settings.width > kMaxWidth ? std::wstring(kScaleOption) + kScaleWidth : std::wstring();
+    const std::wstring subtitles = FormatString(kSubtitleOptions, settings.windowsFolder.c_str()) +
+                                   QuotedSubtitlePathFor(source);
+    return FormatString(L"\"%sbin\\mencoder.exe\" \"%s\" -o \"%s\" %s %8.3f %s %s %s %s",
+                        settings.programFolder.c_str(), source.c_str(),
+                        OutputPathFor(source).c_str(), kFrameRateOption,
+                        EncoderFrameRate(settings.fps), kVideoOptions[quality], scale.c_str(),
+                        kAudioOptions, subtitles.c_str());
+}
+
+} // namespace convert

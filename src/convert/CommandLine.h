@@ -1,0 +1,36 @@
+// The two command lines of a conversion: the player identifying the source, and the encoder
+// turning it into an XviD/MP3 AVI beside it with the SAMI subtitles of the same name.
+#pragma once
+
+#include <string>
+
+namespace convert {
+
+// Folder of a path without its trailing backslash; empty when the path has no backslash.
+std::wstring FolderOf(const std::wstring& path);
+// What follows the last backslash (the whole path when there is none).
+std::wstring NameOf(const std::wstring& path);
+// "QV_" + the name with its extension + ".avi", in the source's folder.
+std::wstring OutputPathFor(const std::wstring& source);
+// The path up to its last full stop (nothing without one), with ".smi", in double quotes.
+std::wstring QuotedSubtitlePathFor(const std::wstring& source);
+
+// programFolder ends with a backslash.
+std::wstring IdentifyCommand(const std::wstring& programFolder, const std::wstring& source);
+
+// The encoder cannot keep more than 30 frames a second in the AVI; faster sources drop to
+// the NTSC rate.
+double EncoderFrameRate(double fps);
+// Whether the identified facts are enough to convert: a picture, a length and a rate.
+bool CanConvert(int width, int length, double fps);
+
+struct EncodeSettings {
+    std::wstring programFolder; // with its trailing backslash
+    std::wstring windowsFolder; // where the subtitle font is
+    int quality = 1;            // 0 High, 1 Normal, 2 Low (others count as High)
+    int width = 0;              // of the source picture
+    double fps = 0.0;           // of the source, before EncoderFrameRate
+};
+std::wstring EncoderCommand(const EncodeSettings& settings, const std::wstring& source);
+
+} // namespace convert

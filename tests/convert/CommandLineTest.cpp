@@ -1,0 +1,89 @@
+// The command lines a conversion passes to the player and the encoder.
+#include "convert/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+using namespace convert;
+
+namespace {
+EncodeSettings Settings(int width, double fps, int quality = 1) {
+    EncodeSettings s;
+    s.programFolder = L"C:\\Q\\";
+    s.windowsFolder = L"C:\\WINDOWS";
+    s.quality = quality;
+    s.width = width;
+    s.fps = fps;
+    return s;
+}
+} // namespace
+
+TEST(EncoderCommand, NormalQualityWithoutScaling) {
+    EXPECT_EQ(EncoderCommand(Settings(640, 25.0), L"D:\\Movies\\clip.avi"),
+              L"\"C:\\Q\\bin\\mencoder.exe\" \"D:\\Movies\\clip.avi\" -o "
+              L"\"D:\\Movies\\QV_clip.avi.avi\" -ofps   25.000 -ovc xvid -xvidencopts "
+              L"max_key_interval=120:bitrate=1000:threads=2 -ffourcc XVID  -mc 0 -audio-preload "
+              L"0.0 -noodml -oac mp3lame -lameopts vbr=0 -lameopts br=128 -af volnorm  -font "
+              L"\"C:\\WINDOWS\\Fonts\\gulim.ttc\" -subcp cp949 -subfont-text-scale 4 "
+              L"-subfont-blur 2 -subfont-outline 2 -sub \"D:\\Movies\\clip.smi\"");
+}
+
+TEST(EncoderCommand, WidePictureIsScaledAndFastRateCapped) {
+    const std::wstring command = EncoderCommand(Settings(1280, 59.94), L"D:\\Movies\\clip.avi");
+    EXPECT_NE(command.find(L"-ofps   29.970 -ovc xvid"), std::wstring::npos) << command;
+    EXPECT_NE(command.find(L"-ffourcc XVID -vf scale -zoom -xy 720 -mc 0"), std::wstring::npos)
+        << command;
+}
+
+TEST(EncoderCommand, ScalingStartsAbove720Pixels) {
+    EXPECT_EQ(EncoderCommand(Settings(720, 25.0), L"a.avi").find(L"-vf scale"), std::wstring::npos);
+    EXPECT_NE(EncoderCommand(Settings(721, 25.0), L"a.avi").find(L"XVID -vf scale -zoom -xy 720 "),
+              std::wstring::npos);
+}
+
+TEST(EncoderCommand, RateKeepsEightCharactersAndThreeDecimals) {
+    auto rate = [](double fps) {
+        const std::wstring c = EncoderCommand(Settings(640, fps), L"a.avi");
+        const size_t at = c.find(L"-ofps ") + 6;
+        return c.substr(at, 8);
+    };
+    EXPECT_EQ(rate(30.0), L"  30.000");
+    EXPECT_EQ(rate(30.01), L"  29.970");
+    EXPECT_EQ(rate(23.976), L"  23.976");
+    EXPECT_EQ(rate(29.97), L"  29.970");
+}
+
+TEST(EncoderCommand, QualityChoosesTheBitrate) {
+    EXPECT_NE(EncoderCommand(Settings(640, 25, 0), L"a.avi").find(L"bitrate=1200:"), std::wstring::npos);
+    EXPECT_NE(EncoderCommand(Settings(640, 25, 2), L"a.avi").find(L"bitrate=800:"), std::wstring::npos);
+    EXPECT_NE(EncoderCommand(Settings(640, 25, 7), L"a.avi").find(L"bitrate=1200:"), std::wstring::npos);
+}
+
+TEST(ConversionPaths, OutputBesideTheSourceKeepsTheExtension) {
+    EXPECT_EQ(OutputPathFor(L"D:\\Movies\\clip.wmv"), L"D:\\Movies\\QV_clip.wmv.avi");
+    EXPECT_EQ(FolderOf(L"D:\\Movies\\clip.wmv"), L"D:\\Movies");
+    EXPECT_EQ(NameOf(L"D:\\Movies\\clip.wmv"), L"clip.wmv");
+    // No folder at all: the output path begins with a backslash.
+    EXPECT_EQ(OutputPathFor(L"clip.avi"), L"\\QV_clip.avi.avi");
+    EXPECT_EQ(FolderOf(L"clip.avi"), L"");
+    EXPECT_EQ(NameOf(L"clip.avi"), L"clip.avi");
+}
+
+TEST(ConversionPaths, SubtitleIsCutAtTheLastFullStop) {
+    EXPECT_EQ(QuotedSubtitlePathFor(L"D:\\Movies\\a.b.mkv"), L"\"D:\\Movies\\a.b.smi\"");
+    // A name without extension is cut in the folder's name.
+    EXPECT_EQ(QuotedSubtitlePathFor(L"D:\\My.Movies\\clip"), L"\"D:\\My.smi\"");
+    EXPECT_EQ(QuotedSubtitlePathFor(L"D:\\Movies\\clip"), L"\".smi\"");
+}
+
+TEST(IdentifyCommand, QuotesProgramAndSource) {
+    EXPECT_EQ(IdentifyCommand(L"C:\\Q\\", L"D:\\Movies\\clip.avi"),
+              L"\"C:\\Q\\bin\\mplayer.exe\" -nosound -vo null -frames 1 -really-quiet -identify "
+              L"\"D:\\Movies\\clip.avi\"");
+}
+
+TEST(CanConvert, NeedsWidthLengthAndRate) {
+    EXPECT_TRUE(CanConvert(640, 10, 25.0));
+    EXPECT_FALSE(CanConvert(0, 10, 25.0));
+    EXPECT_FALSE(CanConvert(640, 0, 25.0));
+    EXPECT_FALSE(CanConvert(640, 10, 0.0));
+}

@@ -1,0 +1,263 @@
+// Whole conversion runs in the real main dialog, with the scripted engines.
+#include "MainDialogFixture.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+constexpr const char* kIdentifyGood = "[identify]\n"
+                                      "out ID_VIDEO_WIDTH=640\n"
+                                      "out ID_VIDEO_HEIGHT=352\n"
+                                      "out ID_VIDEO_FPS=25.000\n"
+                                      "out ID_LENGTH=10.00\n";
+
+std::string Movie(const std::string& encode) { return kIdentifyGood + ("[encode]\n" + encode); }
+
+const std::string kQuick = Movie("progress 0 100 25 20\noutput\n");
+const std::string kFails = Movie("progress 0 50 25 20\nout Sorry, this file cannot be converted.\n");
+// About three seconds of encoding: long enough to act while it runs.
+const std::string kSlow = Movie("progress 0 100 5 150\noutput\n");
+// No length: not convertible.
+const std::string kNoLength = "[identify]\nout ID_VIDEO_WIDTH=640\nout ID_VIDEO_FPS=25.000\n";
+
+std::wstring Converting(const std::wstring& name) { return L"\n" + name + L" file converting..."; }
+
+class ConversionTest : public MainDialogTest {
+protected:
+    std::wstring Add(const std::wstring& name, const std::string& scenario) {
+        std::wstring path = m_dir.Write(name, scenario);
+        m_dialog->AppendFile(m_dialog->m_listFiles.GetItemCount(), path);
+        return path;
+    }
+    void Click(int id) { m_dialog->PostMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    std::wstring Log() const { return m_dialog->m_step3.m_editLog.GetWindowText(); }
+    bool Checked(int item) const { return m_dialog->m_listFiles.GetCheck(item); }
+    bool RunToEnd(DWORD timeoutMs = 30000) {
+        return PumpDialogUntil([this] { return m_dialog->m_bFinished; }, timeoutMs);
+    }
+    // The encoder is working on the given item.
+    bool EncodingItem(int item, DWORD timeoutMs = 15000) {
+        return PumpDialogUntil(
+            [&] {
+                return m_dialog->m_nCurrentItem == item && m_dialog->m_encoder.m_nPercent > 0 &&
+                       ProcessIsRunning(m_dialog->m_encoder.m_dwProcessId);
+            },
+            timeoutMs);
+    }
+    void TickShutdownBox() {
+        SendMessageW(m_dialog->m_step3.GetDlgItem(IDC_SHUTDOWN), BM_SETCHECK, BST_CHECKED, 0);
+    }
+
+    ScratchDir m_dir;
+};
+
+TEST_F(ConversionTest, LogsEachFileAndUnticksTheConvertedOnes) {
+    Add(L"a.avi", kQuick);
+    Add(L"b.avi", kNoLength);
+    Add(L"c.avi", kFails);
+
+    // While a file is identified the dialog is disabled under the "Please Wait..." label; the
+    // dialog's thread is busy then, so another one looks.
+    std::atomic<bool> stop{false}, sawWait{false};
+    HWND label = Item(IDC_WAIT_LABEL), dialog = *m_dialog;
+    std::thread watcher([&] {
+        for (; !stop; Sleep(5))
+            if (IsWindowVisible(label) && !IsWindowEnabled(dialog))
+                sawWait = true;
+    });
+
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd());
+    stop = true;
+    watcher.join();
+
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n" + Converting(L"b.avi") +
+                         L"Unsupported file.\n" + Converting(L"c.avi") + L"Failed.\n" +
+                         L"\n2 file(s) converted.\n");
+    EXPECT_FALSE(Checked(0));
+    EXPECT_TRUE(Checked(1));
+    EXPECT_FALSE(Checked(2));
+    EXPECT_TRUE(sawWait);
+    EXPECT_FALSE(IsWindowVisible(label));
+    EXPECT_TRUE(IsWindowEnabled(dialog));
+
+    ASSERT_EQ(m_seam.boxes.size(), 1u);
+    EXPECT_EQ(m_seam.boxes[0].text, L"\n2 file(s) converted.\n");
+    EXPECT_EQ(m_seam.boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(Text(Item(IDC_CONVERT)), L"Exit");
+    EXPECT_EQ(m_dialog->m_nCurPage, 2);
+    EXPECT_TRUE(IsWindowVisible(m_dialog->m_step3));
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_FILE_LIST)));
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_LANGUAGE)));
+    EXPECT_TRUE(m_seam.shutdowns.empty());
+    // The encoder wrote its output beside the source.
+    EXPECT_NE(GetFileAttributesW((m_dir.Path() + L"\\QV_a.avi.avi").c_str()),
+              INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(m_dialog->m_strOutputFolder, m_dir.Path());
+
+    // "Exit" closes the program.
+    Click(IDC_CONVERT);
+    EXPECT_TRUE(PumpDialogUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000));
+}
+
+TEST_F(ConversionTest, NothingTickedCountsNoneAndNeverShutsDown) {
+    Add(L"a.avi", kQuick);
+    m_dialog->m_listFiles.SetCheck(0, false);
+    TickShutdownBox();
+
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd(5000));
+    EXPECT_EQ(Log(), L"\n0 file(s) converted.\n");
+    ASSERT_EQ(m_seam.boxes.size(), 1u);
+    EXPECT_EQ(m_seam.boxes[0].text, L"\n0 file(s) converted.\n");
+    EXPECT_TRUE(m_seam.shutdowns.empty());
+    EXPECT_EQ(Text(Item(IDC_CONVERT)), L"Exit");
+}
+
+TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
+    Add(L"a.avi", kQuick);
+    Add(L"b.avi", kSlow);
+    Add(L"c.avi", kQuick);
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(EncodingItem(1));
+    EXPECT_EQ(Text(Item(IDC_CONVERT)), L"Stop");
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_FILE_LIST)));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_LANGUAGE)));
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_PREV)));
+
+    // The clock shows the share done while the run lasts.
+    Tick();
+    const int shown = m_dialog->m_step3.m_progress.GetPos();
+    EXPECT_GT(shown, 0);
+    wchar_t percent[8];
+    swprintf(percent, 8, L"%3d%%", shown);
+    EXPECT_EQ(Text(Item(IDC_TIME)), percent);
+
+    // Answering No keeps the run going.
+    m_seam.answers = {IDNO};
+    Click(IDC_CONVERT);
+    PumpDialogFor(100);
+    ASSERT_EQ(m_seam.boxes.size(), 1u);
+    EXPECT_EQ(m_seam.boxes[0].text, L"Conversion is not complete. Still do?\n(Unfinished "
+                                    L"converting VIDEO FILE may not be played.)");
+    EXPECT_TRUE(m_dialog->m_bConverting);
+
+    const DWORD encoder = m_dialog->m_encoder.m_dwProcessId;
+    m_seam.answers = {IDYES};
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_bFinished; }, 5000));
+    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
+    // The stopped encoder's completion is not taken for a result.
+    PumpDialogFor(500);
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n" + Converting(L"b.avi") +
+                         L"\nConversion has been canceled.\n");
+    EXPECT_FALSE(Checked(0));
+    EXPECT_TRUE(Checked(1));
+    EXPECT_TRUE(Checked(2));
+    EXPECT_EQ(Text(Item(IDC_CONVERT)), L"Exit");
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_FILE_LIST)));
+
+    // Back to the first page, and again: only what is still ticked, after the earlier lines.
+    Click(IDC_PREV);
+    PumpDialogFor(50);
+    EXPECT_EQ(m_dialog->m_nCurPage, 0);
+    EXPECT_EQ(Text(Item(IDC_CONVERT)), L"Convert");
+    EXPECT_EQ(Text(Item(IDC_STEP_GROUP)), L"Step1");
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_PREV)));
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n" + Converting(L"b.avi") +
+                         L"\nConversion has been canceled.\n" + Converting(L"b.avi") + L"OK.\n" +
+                         Converting(L"c.avi") + L"OK.\n" + L"\n2 file(s) converted.\n");
+}
+
+TEST_F(ConversionTest, PrevDuringARunAsksAndStops) {
+    Add(L"a.avi", kSlow);
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(EncodingItem(0));
+    EXPECT_EQ(Text(Item(IDC_STEP_GROUP)), L"Step2");
+    const DWORD encoder = m_dialog->m_encoder.m_dwProcessId;
+    m_seam.answers = {IDYES};
+    Click(IDC_PREV);
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_nCurPage == 0; }, 5000));
+    EXPECT_FALSE(m_dialog->m_bConverting);
+    EXPECT_FALSE(m_dialog->m_bFinished);
+    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"\nConversion has been canceled.\n");
+    EXPECT_TRUE(Checked(0));
+}
+
+TEST_F(ConversionTest, HangingIdentificationIsCutShort) {
+    Add(L"a.avi", kIdentifyGood + std::string("hang\n[encode]\noutput\n"));
+    const ULONGLONG start = GetTickCount64();
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd(30000));
+    // One second and twenty-one half seconds, then the facts collected so far.
+    EXPECT_GE(GetTickCount64() - start, 11400u);
+    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_mediaInfo.m_dwProcessId));
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n\n1 file(s) converted.\n");
+}
+
+TEST_F(ConversionTest, ShutdownAfterTheRunCanBeAborted) {
+    // Failed files count too.
+    Add(L"a.avi", kFails);
+    TickShutdownBox();
+    m_seam.answers = {IDYES};
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(m_seam.shutdowns.size(), 1u);
+    EXPECT_EQ(m_seam.shutdowns[0], L"The system is shutdown.|30");
+    ASSERT_EQ(m_seam.boxes.size(), 1u); // the question only, no count
+    EXPECT_EQ(m_seam.boxes[0].text, L"Abort shutdown ?");
+    EXPECT_EQ(m_seam.boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(m_seam.aborts, 1);
+}
+
+TEST_F(ConversionTest, RefusedShutdownEndsTheRunSilently) {
+    Add(L"a.avi", kQuick);
+    TickShutdownBox();
+    m_seam.shutdownAllowed = false;
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(m_seam.shutdowns.size(), 1u);
+    EXPECT_TRUE(m_seam.boxes.empty());
+    EXPECT_EQ(m_seam.aborts, 0);
+}
+
+// A system message box runs a loop of its own, which dispatches the encoder's completion
+// straight to the window.
+class CompletionDuringQuestion : public ConversionTest {
+protected:
+    void AskWhileTheEncoderEnds(int answer) {
+        Add(L"a.avi", kSlow);
+        Click(IDC_CONVERT);
+        ASSERT_TRUE(EncodingItem(0));
+        const DWORD encoder = m_dialog->m_encoder.m_dwProcessId;
+        m_seam.answers = {answer};
+        m_seam.onMessageBox = [&] {
+            if (m_seam.boxes.size() == 1)
+                PumpUntil([&] { return !ProcessIsRunning(encoder) &&
+                                       !m_dialog->m_encoder.IsRunOpen(); }, 10000);
+            PumpFor(300);
+        };
+        Click(IDC_CONVERT);
+    }
+};
+
+TEST_F(CompletionDuringQuestion, IsHandledWhenTheRunGoesOn) {
+    AskWhileTheEncoderEnds(IDNO);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n\n1 file(s) converted.\n");
+    EXPECT_FALSE(Checked(0));
+}
+
+TEST_F(CompletionDuringQuestion, IsDroppedWhenTheUserStops) {
+    AskWhileTheEncoderEnds(IDYES);
+    ASSERT_TRUE(RunToEnd());
+    PumpDialogFor(300);
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"\nConversion has been canceled.\n");
+    EXPECT_TRUE(Checked(0));
+}
+
+} // namespace
