@@ -39,7 +39,8 @@ start_display() {
 # start beside it.
 start_wine() {
     mkdir -p "$WINEPREFIX"
-    wineserver -p
+    # Fails when one is already running for this prefix (another script's): that one serves.
+    wineserver -p 2>/dev/null || true
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1 || true
     fi

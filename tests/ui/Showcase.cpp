@@ -24,19 +24,25 @@ int wmain(int argc, wchar_t** argv) {
     g_showcaseApp.m_pMainWnd = &dialog;
     dialog.Create(IDD_QUELVOX_DIALOG, nullptr);
     dialog.ShowWindow(SW_SHOW);
-    const wchar_t* files[] = {L"D:\\Movies\\Holiday 2026.avi", L"D:\\Movies\\Concert (live).mkv",
-                              L"D:\\Movies\\Lecture 03.wmv", L"D:\\Movies\\Family.vob"};
-    for (int i = 0; i < 4; ++i)
-        dialog.AppendFile(i, files[i]);
-    dialog.m_listFiles.SetCheck(3, false);
+    const wchar_t* names[] = {L"Holiday 2026.avi", L"Concert (live).mkv", L"Lecture 03.wmv",
+                              L"Family.vob"};
     if (state == L"step3") {
-        dialog.ShowPage(dialog.m_step3, 2);
-        dialog.m_step3.m_editLog.SetWindowText(
-            L"\r\nHoliday 2026.avi file converting...OK.\r\n\r\nConcert (live).mkv file converting...");
-        dialog.m_step3.m_progress.SetRange(0, 99);
-        dialog.m_step3.m_progress.SetPos(42);
-        dialog.m_stcTime.SetWindowText(L" 42%");
+        // A real run on scripted movies: the first is done by the time of the picture.
+        ScratchDir folder;
+        const std::string movie = "[identify]\nout ID_VIDEO_WIDTH=640\nout ID_VIDEO_FPS=25.000\n"
+                                  "out ID_LENGTH=600.00\n[encode]\n";
+        for (int i = 0; i < 4; ++i)
+            dialog.AppendFile(i, folder.Write(names[i], movie + (i == 0 ? "progress 0 100 50 50\n"
+                                                                        : "progress 0 100 1 200\n")));
+        dialog.m_listFiles.SetCheck(3, false);
+        dialog.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
+        PumpDialogFor(seconds * 1000);
+        dialog.StopConversion();
+        return 0;
     }
+    for (int i = 0; i < 4; ++i)
+        dialog.AppendFile(i, std::wstring(L"D:\\Movies\\") + names[i]);
+    dialog.m_listFiles.SetCheck(3, false);
     PumpDialogFor(seconds * 1000);
     return 0;
 }
