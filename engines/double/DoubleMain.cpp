@@ -62,7 +62,10 @@ int RunDouble(Engine engine, int argc, wchar_t** argv) {
 
     // The player names the movie last, the encoder first.
     std::wstring movie = argc > 1 ? argv[player ? argc - 1 : 1] : L"";
-    RunContext context{SelfPath(), player ? L"" : ArgAfter(argc, argv, L"-o")};
+    RunContext context;
+    context.self = SelfPath();
+    if (!player)
+        context.outputPath = ArgAfter(argc, argv, L"-o");
 
     if (movie.empty() || GetFileAttributesW(movie.c_str()) == INVALID_FILE_ATTRIBUTES) {
         std::string name = Narrow(movie);
@@ -80,9 +83,13 @@ int RunDouble(Engine engine, int argc, wchar_t** argv) {
     } else if (HasArg(argc, argv, L"-identify")) {
         scenario.Find("identify", commands);
     } else {
-        std::string vo = Narrow(ArgAfter(argc, argv, L"-vo"));
-        if (!scenario.Find("play " + vo, commands))
-            scenario.Find("play", commands);
+        context.videoOut = Narrow(ArgAfter(argc, argv, L"-vo"));
+        context.parentWindow = _wtoi64(ArgAfter(argc, argv, L"-wid").c_str());
+        context.movie = ReadMovieFacts(scenario);
+        // Any movie previews in Quelvox's pane, scripted for it or not.
+        if (!scenario.Find("play " + context.videoOut, commands) &&
+            !scenario.Find("play", commands) && context.parentWindow != 0)
+            commands = ParseScenario("[play]\nplay\n").sections.front().second;
     }
     return RunCommands(commands, context);
 }

@@ -1,7 +1,10 @@
 #include "Scenario.h"
 
+#include "Playback.h"
+
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -132,6 +135,29 @@ void HoldPipe(const Command& command, const RunContext& context) {
     }
 }
 
+// `play [SECONDS] [nowindow]`: the length defaults to what [identify] says.
+PlayRequest PlayRequestFor(const Command& command, const RunContext& context) {
+    PlayRequest request;
+    request.videoOut = context.videoOut;
+    request.parentWindow = context.parentWindow;
+    request.length = context.movie.length;
+    request.width = context.movie.width;
+    request.height = context.movie.height;
+    request.fps = context.movie.fps;
+    for (const std::string& arg : command.args) {
+        char* end = nullptr;
+        const double seconds = std::strtod(arg.c_str(), &end);
+        if (arg == "nowindow")
+            request.window = false;
+        else if (end != arg.c_str() && *end == '\0')
+            request.length = std::max(0.0, seconds);
+        else
+            Err("scenario line " + std::to_string(command.line) + ": play: unknown word '" + arg +
+                "'\r\n");
+    }
+    return request;
+}
+
 LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
 
 [[noreturn]] void Crash() {
@@ -152,6 +178,32 @@ bool Scenario::Find(const std::string& section, std::vector<Command>& commands) 
         }
     }
     return false;
+}
+
+MovieFacts ReadMovieFacts(const Scenario& scenario) {
+    MovieFacts facts;
+    std::vector<Command> identify;
+    if (!scenario.Find("identify", identify))
+        return facts;
+    for (const Command& command : identify) {
+        if (command.name != "out")
+            continue;
+        const std::string& text = command.rest;
+        size_t equals = text.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string key = text.substr(0, equals);
+        const char* value = text.c_str() + equals + 1;
+        if (key == "ID_LENGTH")
+            facts.length = std::max(0.0, std::strtod(value, nullptr));
+        else if (key == "ID_VIDEO_WIDTH")
+            facts.width = std::atoi(value);
+        else if (key == "ID_VIDEO_HEIGHT")
+            facts.height = std::atoi(value);
+        else if (key == "ID_VIDEO_FPS")
+            facts.fps = std::strtod(value, nullptr);
+    }
+    return facts;
 }
 
 Scenario ParseScenario(const std::string& text) {
@@ -264,6 +316,9 @@ int RunCommands(const std::vector<Command>& commands, const RunContext& context)
             Crash();
         } else if (name == "hold") {
             HoldPipe(command, context);
+        } else if (name == "play") {
+            if (Play(PlayRequestFor(command, context)) == PlayEnd::Quit)
+                return 0;
         } else if (name == "exit") {
             return static_cast<int>(Number(command, 0, 0));
         } else {
@@ -273,6 +328,8 @@ int RunCommands(const std::vector<Command>& commands, const RunContext& context)
     }
     return 0;
 }
+
+void WriteStdOut(const std::string& bytes) { Out(bytes); }
 
 void LogCommandLine(const wchar_t* program) {
     wchar_t path[MAX_PATH];

@@ -24,9 +24,21 @@ struct Scenario {
 Scenario LoadScenario(const std::wstring& path);
 Scenario ParseScenario(const std::string& text);
 
+// What the scenario's [identify] section says of the movie, which `play` goes by.
+struct MovieFacts {
+    double length = 10; // ID_LENGTH
+    int width = 640;    // ID_VIDEO_WIDTH
+    int height = 352;   // ID_VIDEO_HEIGHT
+    double fps = 25;    // ID_VIDEO_FPS
+};
+MovieFacts ReadMovieFacts(const Scenario& scenario);
+
 struct RunContext {
-    std::wstring self;       // this program's path, for spawning helpers
-    std::wstring outputPath; // the encoder's "-o" file; empty for the player
+    std::wstring self;          // this program's path, for spawning helpers
+    std::wstring outputPath;    // the encoder's "-o" file; empty for the player
+    std::string videoOut;       // the player's "-vo" driver
+    long long parentWindow = 0; // the player's "-wid" window; 0 without one
+    MovieFacts movie;
 };
 
 // Runs the commands in order; returns the process exit code the scenario asks for.
@@ -34,6 +46,9 @@ int RunCommands(const std::vector<Command>& commands, const RunContext& context)
 
 // Text of a command argument with its escapes applied, converted to the ANSI code page.
 std::string ExpandText(const std::string& text);
+
+// Writes all of the bytes to standard output.
+void WriteStdOut(const std::string& bytes);
 
 // Appends this process's command line to the file named by QV_DOUBLE_LOG, when it is set.
 void LogCommandLine(const wchar_t* program);
