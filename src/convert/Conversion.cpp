@@ -128,16 +128,11 @@ void CQuelvoxDlg::ConvertNext() {
                                convert::NameOf(path).c_str())
                       .c_str());
 
-        EnableWindow(false);
-        m_stcWait.ShowWindow(SW_SHOW);
-        m_stcWait.SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        m_stcWait.RedrawWindow();
-
+        BeginWait();
         const int result = ConvertFile(path);
         if (result != 0)
             AppendLogId(IDS_LOG_UNSUPPORTED);
-        EnableWindow(true);
-        m_stcWait.ShowWindow(SW_HIDE);
+        EndWait();
         if (result == 0)
             return; // the encoder's completion takes the run on
     }

@@ -34,6 +34,8 @@ public:
     // Creates the dialog as a modeless window.
     bool Create(UINT templateId, CWnd* parent);
     void EndDialog(INT_PTR result);
+    // What EndDialog was given (-1 before).
+    INT_PTR Result() const { return m_nResult; }
     bool UpdateData(bool saveAndValidate = true);
 
     UINT m_nIDTemplate;

@@ -1,5 +1,7 @@
 #include "Wnd.h"
 
+#include "Menu.h"
+
 #include <utility>
 
 namespace {
@@ -59,6 +61,18 @@ std::wstring CWnd::GetWindowText() const {
     return text;
 }
 
+void CWnd::CenterWindow() const {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        return;
+    const RECT window = GetWindowRect(), area = monitor.rcWork;
+    const int width = window.right - window.left, height = window.bottom - window.top;
+    ::SetWindowPos(m_hWnd, nullptr, area.left + (area.right - area.left - width) / 2,
+                   area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 RECT CWnd::GetClientRect() const {
     RECT rc{};
     ::GetClientRect(m_hWnd, &rc);
@@ -107,23 +121,34 @@ bool CWnd::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
         return true;
     }
     // Owner drawing goes back to the control that asked for it.
+    // Owner-drawn menu items go to the window's menu.
     if (msg == WM_DRAWITEM) {
         auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-        if (item->CtlType != ODT_MENU)
-            if (CWnd* control = FromHandlePermanent(item->hwndItem)) {
-                control->DrawItem(item);
-                result = TRUE;
-                return true;
-            }
+        CMenu* menu = item->CtlType == ODT_MENU ? OwnerDrawnMenu() : nullptr;
+        CWnd* control = item->CtlType != ODT_MENU ? FromHandlePermanent(item->hwndItem) : nullptr;
+        if (menu)
+            menu->DrawItem(item);
+        else if (control)
+            control->DrawItem(item);
+        if (menu || control) {
+            result = TRUE;
+            return true;
+        }
     }
     if (msg == WM_MEASUREITEM) {
         auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-        if (item->CtlType != ODT_MENU)
-            if (CWnd* control = FromHandlePermanent(GetDlgItem(static_cast<int>(item->CtlID)))) {
-                control->MeasureItem(item);
-                result = TRUE;
-                return true;
-            }
+        CMenu* menu = item->CtlType == ODT_MENU ? OwnerDrawnMenu() : nullptr;
+        CWnd* control = item->CtlType != ODT_MENU
+                            ? FromHandlePermanent(GetDlgItem(static_cast<int>(item->CtlID)))
+                            : nullptr;
+        if (menu)
+            menu->MeasureItem(item);
+        else if (control)
+            control->MeasureItem(item);
+        if (menu || control) {
+            result = TRUE;
+            return true;
+        }
     }
     return false;
 }

@@ -3,6 +3,8 @@
 // (MessageMap.h), chaining to the base class's map and ending in DefWindowProc.
 #pragma once
 
+class CMenu;
+
 #include "MessageMap.h"
 
 #include <windows.h>
@@ -54,6 +56,8 @@ public:
         return ::MoveWindow(m_hWnd, x, y, cx, cy, repaint) != FALSE;
     }
     RECT GetClientRect() const;
+    // Centres the window on the work area of its monitor.
+    void CenterWindow() const;
     RECT GetWindowRect() const;
     void RedrawWindow(UINT flags = RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE) const {
         ::RedrawWindow(m_hWnd, nullptr, nullptr, flags);
@@ -67,6 +71,18 @@ public:
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)); }
     DWORD GetExStyle() const {
         return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE));
+    }
+    // Changes style bits in place; with swpFlags (e.g. SWP_FRAMECHANGED) the window is told
+    // through SetWindowPos, otherwise nothing is redrawn. False when nothing changed.
+    bool ModifyStyle(DWORD remove, DWORD add, UINT swpFlags = 0) const {
+        const DWORD style = GetStyle(), changed = (style & ~remove) | add;
+        if (changed == style)
+            return false;
+        ::SetWindowLongPtrW(m_hWnd, GWL_STYLE, static_cast<LONG_PTR>(changed));
+        if (swpFlags)
+            SetWindowPos(nullptr, 0, 0, 0, 0,
+                         SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | swpFlags);
+        return true;
     }
     void SetFocus() const { ::SetFocus(m_hWnd); }
 
@@ -87,6 +103,8 @@ public:
     virtual HBRUSH CtlColor(HDC dc, UINT ctlColor);
     virtual void DrawItem(DRAWITEMSTRUCT* item);
     virtual void MeasureItem(MEASUREITEMSTRUCT* item);
+    // The popup menu whose owner-drawn items this window measures and draws, if any.
+    virtual CMenu* OwnerDrawnMenu() { return nullptr; }
     // Called before the window is routed through this object.
     virtual void PreSubclassWindow() {}
 

@@ -1,14 +1,68 @@
 #include "AboutDlg.h"
 
 #include "QuelvoxDlg.h"
+#include "app/Paths.h"
 #include "app/QuelvoxApp.h"
+#include "framework/Seam.h"
 #include "resource.h"
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
+CAboutDlg::CAboutDlg() : CBDialog(IDD_ABOUTBOX) {}
+
+void CAboutDlg::DoDataExchange(CDataExchange* pDX) {
+    CBDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_LICENCE, m_editLicence);
+    DDX_Control(pDX, IDC_VERSION, m_staticVersion);
+    DDX_Control(pDX, IDC_ABOUT_CLOSE, m_btnClose);
+}
+
+std::wstring CAboutDlg::ReadLicence(const std::wstring& path) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    LARGE_INTEGER size{};
+    std::wstring text;
+    // A licence is a few pages; anything near 2 GB is not one.
+    if (::GetFileSizeEx(file, &size) && size.QuadPart < 0x7FFFFFFF) {
+        text.resize(static_cast<size_t>(size.QuadPart / 2));
+        DWORD read = 0;
+        if (!text.empty() && !::ReadFile(file, text.data(), static_cast<DWORD>(text.size() * 2), &read, nullptr))
+            read = 0;
+        text.resize(read / 2);
+    }
+    ::CloseHandle(file);
+    return text;
+}
 
 BOOL CAboutDlg::OnInitDialog() {
-    CDialog::OnInitDialog();
+    CBDialog::OnInitDialog();
+    m_font.CreateFont(15, 0, 0, 0, 900, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    m_btnClose.LoadBitmaps(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0);
+    m_btnClose.SizeToContent();
+
+    // The licence of the language asked for, even when the English library stands in for it.
+    const std::wstring licence =
+        GetModuleDirectory() + L"copying_" + TheApp().m_szLangAbbrev + L".txt";
+    m_editLicence.SetWindowText(ReadLicence(licence).c_str());
+    // The first control takes the focus, which selects all its text and scrolls to its end;
+    // the reader starts at the top, with nothing selected.
+    m_editLicence.PostMessage(EM_SETSEL, 0, 0);
+    m_editLicence.PostMessage(EM_SCROLLCARET);
     if (CQuelvoxDlg* main = TheApp().m_pMainDlg)
-        ::SetDlgItemTextW(m_hWnd, IDC_VERSION, main->m_strTitleBuild.c_str());
+        m_staticVersion.SetWindowText(main->m_strTitleBuild.c_str());
+
+    for (int button : {IDOK, 3})
+        ::SendMessageW(GetDlgItem(button), WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(m_font)), TRUE);
+    m_font.Detach();
     return TRUE;
+}
+
+void CAboutDlg::OnCheckUpdate() {
+    Seam().ShellExecute(nullptr, nullptr, CQuelvoxDlg::kProductPage, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+LRESULT CAboutDlg::OnPaint(WPARAM, LPARAM) {
+    CPaintDC paint(m_hWnd);
+    return 0;
 }

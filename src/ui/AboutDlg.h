@@ -1,10 +1,37 @@
-// CAboutDlg: the about box with the version text of the main dialog.
+// CAboutDlg: the about box: version text, licence of the chosen language, "Check Update".
 #pragma once
 
-#include "framework/Dialog.h"
+#include "framework/Controls.h"
+#include "framework/Gdi.h"
+#include "skin/BDialog.h"
+#include "skin/MyBitmapButton.h"
 
-class CAboutDlg : public CDialog {
+#include <string>
+
+class CAboutDlg : public CBDialog {
 public:
     CAboutDlg();
+    void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+
+    // The licence text of a file: UTF-16LE code units as they are (an odd last byte is
+    // dropped); empty when the file cannot be read.
+    static std::wstring ReadLicence(const std::wstring& path);
+
+    CEdit m_editLicence;
+    CStatic m_staticVersion;
+    CMyBitmapButton m_btnClose;
+    CFont m_font; // released to the buttons, which keep it
+
+private:
+    void OnCheckUpdate();
+    void OnCloseButton() { OnOK(); }
+    LRESULT OnPaint(WPARAM, LPARAM);
+
+    BEGIN_MSG_MAP(CAboutDlg, CBDialog)
+        ON_COMMAND(3, OnCheckUpdate)
+        ON_COMMAND(IDOK, OnCloseButton)
+        ON_COMMAND(1053, OnCloseButton)
+        ON_MESSAGE(WM_PAINT, OnPaint)
+    END_MSG_MAP()
 };

@@ -82,6 +82,13 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     const std::wstring stamp = std::wstring(L"(Build: ") + kBuildDate + L" " + kBuildTime + L" )";
     m_strTitle = kBuiltInTitle;
     m_strTitleBuild = m_strTitle + stamp;
+    if (m_verInfo.LoadFromExecutable()) {
+        const VS_FIXEDFILEINFO& fixed = m_verInfo.m_fixedInfo;
+        m_strTitle = FormatString(L"%s %d.%d.%d.%d", m_verInfo.QueryProductName().c_str(),
+                                  HIWORD(fixed.dwProductVersionMS), LOWORD(fixed.dwProductVersionMS),
+                                  HIWORD(fixed.dwProductVersionLS), LOWORD(fixed.dwProductVersionLS));
+        m_strTitleBuild = FormatString(L"%s %s", m_strTitle.c_str(), stamp.c_str());
+    }
     SetWindowText(m_strTitle.c_str());
 
     RECT dialog = GetWindowRect(), group = m_grpStep.GetWindowRect();
@@ -145,6 +152,18 @@ void CQuelvoxDlg::ShowPage(CDialog& page, int pageNumber) {
     m_nCurPage = pageNumber;
 }
 
+void CQuelvoxDlg::BeginWait() {
+    EnableWindow(false);
+    m_stcWait.ShowWindow(SW_SHOW);
+    m_stcWait.SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    m_stcWait.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void CQuelvoxDlg::EndWait() {
+    EnableWindow(true);
+    m_stcWait.ShowWindow(SW_HIDE);
+}
+
 BOOL CQuelvoxDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     HandleLanguageCommand(*this, wParam);
     return CDialog::OnCommand(wParam, lParam);
@@ -162,7 +181,9 @@ BOOL CQuelvoxDlg::PreTranslateMessage(MSG* msg) {
     }
     if (msg->message == CRedirMPlayer::kVideoOpenedMessage)
         FitPreviewPane();
-    if (msg->message == CRedirMPlayer::kEndedMessage)
+    // A player that ended before the current one was started (a video output that failed)
+    // must not stop the one now playing.
+    if (msg->message == CRedirMPlayer::kEndedMessage && m_player.m_bExited)
         StopPreview();
     return CDialog::PreTranslateMessage(msg);
 }
@@ -235,6 +256,8 @@ void CQuelvoxDlg::OnClose() {
     }
     OnOK();
 }
+
+void CQuelvoxDlg::OnLanguageButton() { ShowLanguageMenu(*this); }
 
 void CQuelvoxDlg::OnLogo() {
     Seam().ShellExecute(nullptr, nullptr, kProductPage, nullptr, nullptr, SW_SHOWNORMAL);

@@ -16,7 +16,9 @@
 #include "redirect/RedirMediaInfo.h"
 #include "skin/MyBitmapButton.h"
 #include "skin/MyStatic.h"
+#include "skin/TitleMenu.h"
 #include "skin/XButtonXP.h"
+#include "app/FileVersionInfo.h"
 
 #include <string>
 
@@ -55,11 +57,17 @@ public:
 
     // Preview and position display
     void TogglePreview();
+    void StartPreview(std::wstring path);
     void StopPreview();
     bool FitPreviewPane();
+    bool WaitForPlayerWindow();
     void OnClockTick();
     void SeekPlayer(UINT key, int lookups);
     HWND FindPlayerWindow() const;
+
+    // The dialog disabled under the "Please Wait..." label while its thread is busy.
+    void BeginWait();
+    void EndWait();
 
     void ShowAboutBox();
     void ShowPage(CDialog& page, int pageNumber);
@@ -106,6 +114,8 @@ public:
     CRedirMPlayer m_player;
     CStatic m_stcFrame;
     CMyBitmapButton m_btnLanguage;
+    CTitleMenu m_menuLang;
+    CFileVersionInfo m_verInfo;
     CXButtonXP m_btnSeekFwd;
     CXButtonXP m_btnSeekBack;
     // An encoder's completion seen by our own message loop before it is dispatched.
@@ -137,7 +147,8 @@ private:
     void OnPaneClick() { m_slider.SetFocus(); }
     void OnSeekForward();
     void OnSeekBack();
-    void OnLanguageButton() {}
+    void OnLanguageButton();
+    CMenu* OwnerDrawnMenu() override { return &m_menuLang; }
 
     BEGIN_MSG_MAP(CQuelvoxDlg, CDialog)
         ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)

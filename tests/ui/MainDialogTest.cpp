@@ -79,8 +79,9 @@ private:
 } // namespace
 
 TEST_F(MainDialogTest, ControlsAfterInitialisation) {
-    EXPECT_EQ(Text(m_dialog->m_hWnd), L"Quelvox 1.0.0.1 ");
-    EXPECT_EQ(Text(Item(IDC_TITLE)), L"Quelvox 1.0.0.1 ");
+    // Product name and version from the executable's version resource.
+    EXPECT_EQ(Text(m_dialog->m_hWnd), L"Quelvox 1.0.0.1");
+    EXPECT_EQ(Text(Item(IDC_TITLE)), L"Quelvox 1.0.0.1");
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/00:00:00");
     EXPECT_EQ(m_dialog->m_strTitleBuild.rfind(L"Quelvox 1.0.0.1 (Build: ", 0), 0u);
     EXPECT_EQ(m_dialog->m_strTitleBuild.back(), L')');

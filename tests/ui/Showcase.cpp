@@ -1,8 +1,15 @@
 // Opens the main dialog in a chosen state and keeps it on screen, so scripts/screenshots can
-// take pictures of it: showcase.exe STATE [SECONDS]
+// take pictures of it: showcase.exe STATE [SECONDS [LCID]]
 //   files   STEP1 with a few queued files
-//   step3   the conversion page with log lines and progress
+//   step3   the conversion page during a run
+//   preview a scripted movie playing in the preview pane
+//   about   the about box over the main window
+//   splash  the splash half-way through its fade
+// With an LCID the texts come from that language's library.
+#include "app/Language.h"
 #include "app/QuelvoxApp.h"
+#include "skin/Splash.h"
+#include "ui/AboutDlg.h"
 #include "support/TestSupport.h"
 #include "ui/QuelvoxDlg.h"
 #include "ui/resource.h"
@@ -13,11 +20,26 @@
 
 CQuelvoxApp g_showcaseApp;
 
+
+
 int wmain(int argc, wchar_t** argv) {
     std::wstring state = argc > 1 ? argv[1] : L"files";
     DWORD seconds = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 8;
     INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
     InitCommonControlsEx(&controls);
+    SelectLanguage(g_showcaseApp, argc > 3 ? static_cast<LCID>(_wtoi(argv[3])) : 1033);
+    // A menu opened by a click runs a loop of its own; the time up closes it too.
+    SetTimer(nullptr, 0, seconds * 1000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+
+    if (state == L"splash") {
+        StartDialog splash;
+        splash.Create(IDD_SPLASH, nullptr);
+        splash.KillTimer(StartDialog::kFadeTimer);
+        for (int tick = 0; tick < 12; ++tick)
+            splash.SendMessage(WM_TIMER, StartDialog::kFadeTimer);
+        PumpDialogFor(seconds * 1000);
+        return 0;
+    }
 
     CQuelvoxDlg dialog;
     g_showcaseApp.m_pMainDlg = &dialog;
@@ -40,9 +62,26 @@ int wmain(int argc, wchar_t** argv) {
         dialog.StopConversion();
         return 0;
     }
+    if (state == L"preview") {
+        ScratchDir folder;
+        dialog.AppendFile(0, folder.Write(names[0], "[identify]\nout ID_VIDEO_WIDTH=640\n"
+                                                    "out ID_VIDEO_HEIGHT=352\nout ID_VIDEO_FPS=25.000\n"
+                                                    "out ID_LENGTH=5702.50\n"));
+        dialog.TogglePreview();
+        PumpDialogFor(seconds * 1000);
+        dialog.StopPreview();
+        return 0;
+    }
     for (int i = 0; i < 4; ++i)
         dialog.AppendFile(i, std::wstring(L"D:\\Movies\\") + names[i]);
     dialog.m_listFiles.SetCheck(3, false);
+    if (state == L"about") {
+        CAboutDlg about;
+        about.Create(IDD_ABOUTBOX, &dialog);
+        about.ShowWindow(SW_SHOW);
+        PumpDialogFor(seconds * 1000);
+        return 0;
+    }
     PumpDialogFor(seconds * 1000);
     return 0;
 }

@@ -1,0 +1,27 @@
+#include "PreviewPlan.h"
+
+#include "framework/String.h"
+
+#include <algorithm>
+
+namespace preview {
+
+std::wstring PlayCommand(const std::wstring& programFolder, const std::wstring& windowsFolder,
+                         const wchar_t* videoOutput, HWND pane, const std::wstring& path) {
+    return FormatString(L"\"%sbin\\mplayer.exe\" -font \"%s\\Fonts\\gulim.ttc\" -vo %s -vf scale "
+                        L"-subcp cp949 -osdlevel 0 -wid %d \"%s\"",
+                        programFolder.c_str(), windowsFolder.c_str(), videoOutput,
+                        static_cast<int>(reinterpret_cast<INT_PTR>(pane)), path.c_str());
+}
+
+PaneRect FitPicture(int frameWidth, int frameHeight, int pictureWidth, int pictureHeight) {
+    if (pictureWidth <= 0 || pictureHeight <= 0)
+        return {0, 0, frameWidth, frameHeight};
+    const double scale = std::min(static_cast<double>(frameHeight) / pictureHeight,
+                                  static_cast<double>(frameWidth) / pictureWidth);
+    const int width = static_cast<int>(pictureWidth * scale);
+    const int height = static_cast<int>(pictureHeight * scale);
+    return {(frameWidth - width) / 2, (frameHeight - height) / 2, width, height};
+}
+
+} // namespace preview

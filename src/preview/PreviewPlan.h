@@ -1,0 +1,25 @@
+// What the preview asks of the player: the video outputs to try, the command line that plays a
+// file inside the preview pane, and where the picture goes in the frame.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace preview {
+
+// Tried in this order until one opens.
+inline constexpr const wchar_t* kVideoOutputs[] = {L"direct3d", L"gl", L"gl2"};
+
+// programFolder ends with a backslash; the pane's handle goes as a signed decimal.
+std::wstring PlayCommand(const std::wstring& programFolder, const std::wstring& windowsFolder,
+                         const wchar_t* videoOutput, HWND pane, const std::wstring& path);
+
+struct PaneRect {
+    int x, y, width, height;
+};
+// The picture as large as the frame allows, its aspect ratio kept, centred; a picture of
+// unknown size fills the frame.
+PaneRect FitPicture(int frameWidth, int frameHeight, int pictureWidth, int pictureHeight);
+
+} // namespace preview

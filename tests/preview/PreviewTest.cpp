@@ -1,0 +1,217 @@
+// The preview in the real main dialog, with the scripted player.
+#include "MainDialogFixture.h"
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+constexpr const char* kIdentify = "[identify]\n"
+                                  "out ID_VIDEO_WIDTH=640\n"
+                                  "out ID_VIDEO_HEIGHT=320\n"
+                                  "out ID_VIDEO_FPS=25.000\n"
+                                  "out ID_LENGTH=30.00\n";
+constexpr const char* kVideoOutError =
+    "out Error opening/initializing the selected video_out (-vo) device.\nexit 1\n";
+constexpr const char* kColorspaceError = "out Could not find matching colorspace\nexit 1\n";
+
+class PreviewTest : public MainDialogTest {
+protected:
+    void SetUp() override {
+        MainDialogTest::SetUp();
+        m_log = m_dir.Path() + L"\\engines.log";
+        SetEnvironmentVariableW(L"QV_DOUBLE_LOG", m_log.c_str());
+    }
+    void TearDown() override {
+        m_dialog->StopPreview();
+        SetEnvironmentVariableW(L"QV_DOUBLE_LOG", nullptr);
+        MainDialogTest::TearDown();
+    }
+    // Queues a scripted movie and selects it alone.
+    std::wstring Queue(const std::wstring& name, const std::string& play) {
+        std::wstring path = m_dir.Write(name, std::string(kIdentify) + play);
+        const int index = m_dialog->m_listFiles.GetItemCount();
+        m_dialog->AppendFile(index, path);
+        m_dialog->m_listFiles.SetItemState(-1, 0, LVIS_SELECTED);
+        m_dialog->m_listFiles.SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
+        return path;
+    }
+    bool Playing() const { return m_dialog->m_step1.m_bPreviewing; }
+    // Waits until the picture is placed in the pane.
+    bool PaneShown(DWORD timeoutMs = 12000) {
+        return PumpDialogUntil([this] { return IsWindowVisible(m_dialog->m_stcPane) != FALSE; },
+                               timeoutMs);
+    }
+    RECT PaneRect() const {
+        RECT r = m_dialog->m_stcPane.GetWindowRect();
+        MapWindowPoints(nullptr, m_dialog->m_stcFrame, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    // The video outputs the player was started with, in order.
+    std::vector<std::string> VideoOutputs() const {
+        std::vector<std::string> outputs;
+        for (const std::string& line : LogLines()) {
+            const size_t at = line.find(" -vo ");
+            if (line.rfind("mplayer\t", 0) == 0 && at != std::string::npos &&
+                line.find("-identify") == std::string::npos)
+                outputs.push_back(line.substr(at + 5, line.find(' ', at + 5) - at - 5));
+        }
+        return outputs;
+    }
+    std::vector<std::string> LogLines() const {
+        std::ifstream in(m_log.c_str(), std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
+        return lines;
+    }
+    DWORD Player() const { return m_dialog->m_player.m_dwProcessId; }
+    bool Ends(DWORD process, DWORD timeoutMs = 5000) {
+        return PumpDialogUntil([&] { return !ProcessIsRunning(process); }, timeoutMs);
+    }
+    void ExpectStopped() {
+        EXPECT_FALSE(Playing());
+        EXPECT_EQ(Text(m_dialog->m_step1.m_btnPreview), L"Preview");
+        RECT pane = m_dialog->m_stcPane.GetWindowRect();
+        EXPECT_EQ(pane.right - pane.left, 0);
+        EXPECT_EQ(pane.bottom - pane.top, 0);
+    }
+
+    ScratchDir m_dir;
+    std::wstring m_log;
+};
+
+TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
+    Queue(L"a.avi", "");
+    m_dialog->TogglePreview();
+    ASSERT_TRUE(Playing());
+    EXPECT_EQ(Text(m_dialog->m_step1.m_btnPreview), L"Stop Preview");
+    EXPECT_FALSE(IsWindowVisible(Item(IDC_WAIT_LABEL)));
+    EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+    ASSERT_TRUE(PaneShown());
+    EXPECT_EQ(VideoOutputs(), std::vector<std::string>{"direct3d"});
+
+    // 640 x 320 in the frame: as wide as the frame, centred in its height.
+    const RECT frame = m_dialog->m_stcFrame.GetWindowRect();
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    const RECT pane = PaneRect();
+    EXPECT_EQ(pane.right - pane.left, width);
+    EXPECT_EQ(pane.bottom - pane.top, width / 2);
+    EXPECT_EQ(pane.top, (height - width / 2) / 2);
+    EXPECT_EQ(m_dialog->m_nLength, 30);
+    EXPECT_EQ(m_dialog->m_slider.GetRangeMax(), 30);
+
+    // The clock follows the player, and the seek button moves it.
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_player.m_nPosition >= 1; }, 5000));
+    Tick();
+    EXPECT_EQ(Text(Item(IDC_TIME)).substr(8), L"/00:00:30");
+    EXPECT_GE(m_dialog->m_slider.GetPos(), 1);
+    m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_FORWARD, BN_CLICKED), 0);
+    EXPECT_TRUE(PumpDialogUntil([&] { return m_dialog->m_player.m_nPosition >= 10; }, 3000));
+
+    const DWORD player = Player();
+    m_dialog->TogglePreview();
+    ExpectStopped();
+    EXPECT_TRUE(Ends(player));
+    // The end of the stopped player runs the stop a second time, harmlessly.
+    PumpDialogFor(300);
+    ExpectStopped();
+}
+
+TEST_F(PreviewTest, FailedVideoOutputsAreSkippedInOrder) {
+    const std::wstring path =
+        Queue(L"a b.avi", std::string("[play direct3d]\n") + kVideoOutError + "[play gl]\n" +
+                              kColorspaceError + "[play]\nplay\n");
+    m_dialog->TogglePreview();
+    ASSERT_TRUE(Playing());
+    EXPECT_EQ(VideoOutputs(), (std::vector<std::string>{"direct3d", "gl", "gl2"}));
+    // The failed players' ends arrive after the last one started: it keeps playing.
+    ASSERT_TRUE(PaneShown());
+    PumpDialogFor(500);
+    EXPECT_TRUE(Playing());
+    EXPECT_TRUE(ProcessIsRunning(Player()));
+
+    // The path with its blank reaches both commands whole, inside quotes.
+    std::string quoted(1, '"');
+    for (wchar_t c : path)
+        quoted += static_cast<char>(c); // an ASCII path
+    quoted += '"';
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("-identify " + quoted), std::string::npos) << lines[0];
+    const std::string& play = lines.back();
+    EXPECT_TRUE(play.size() > quoted.size() &&
+                play.compare(play.size() - quoted.size(), quoted.size(), quoted) == 0)
+        << play;
+}
+
+TEST_F(PreviewTest, FailureAfterTheWaitKeepsTheChoice) {
+    Queue(L"a.avi", std::string("[play direct3d]\nsleep 3500\n") +
+                        "out Error opening/initializing the selected video_out (-vo) device.\n"
+                        "play\n");
+    m_dialog->TogglePreview();
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(VideoOutputs(), std::vector<std::string>{"direct3d"});
+    EXPECT_TRUE(PaneShown());
+}
+
+TEST_F(PreviewTest, StopsWhenThePlayerEndsAndBeforeAConversion) {
+    Queue(L"short.avi", "[play]\nplay 2\n");
+    m_dialog->TogglePreview();
+    ASSERT_TRUE(Playing());
+    EXPECT_TRUE(PumpDialogUntil([&] { return !Playing(); }, 6000));
+    ExpectStopped();
+
+    Queue(L"long.avi", "[encode]\noutput\n");
+    m_dialog->TogglePreview();
+    ASSERT_TRUE(Playing());
+    const DWORD player = Player();
+    m_dialog->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_bFinished; }, 20000));
+    ExpectStopped();
+    EXPECT_TRUE(Ends(player));
+}
+
+TEST_F(PreviewTest, DoubleClickWhilePlayingOnlyStops) {
+    Queue(L"a.avi", "");
+    m_dialog->TogglePreview();
+    ASSERT_TRUE(Playing());
+    const DWORD player = Player();
+    Queue(L"b.avi", "");
+    NMHDR click{m_dialog->m_listFiles, IDC_FILE_LIST, NM_DBLCLK};
+    m_dialog->SendMessage(WM_NOTIFY, IDC_FILE_LIST, reinterpret_cast<LPARAM>(&click));
+    ExpectStopped();
+    EXPECT_TRUE(Ends(player));
+    EXPECT_EQ(VideoOutputs().size(), 1u);
+}
+
+TEST_F(PreviewTest, NothingSelectedStartsNothing) {
+    m_dialog->TogglePreview();
+    EXPECT_FALSE(Playing());
+    EXPECT_TRUE(LogLines().empty());
+    EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+}
+
+TEST_F(PreviewTest, PlayerThatNeverOpensIsEndedWithAMessage) {
+    Queue(L"a.avi", "[play]\nhang\n");
+    m_dialog->TogglePreview();
+    EXPECT_FALSE(Playing());
+    EXPECT_FALSE(ProcessIsRunning(Player()));
+    ASSERT_EQ(m_seam.boxes.size(), 1u);
+    EXPECT_EQ(m_seam.boxes[0].text,
+              L"DirectX or Video Driver Unsupported.\nAfter reinstalling the program, please "
+              L"try again!");
+}
+
+TEST_F(PreviewTest, PlayerWindowThatNeverComesIsEndedWithAMessage) {
+    Queue(L"a.avi", "[play]\nplay 30 nowindow\n");
+    m_dialog->TogglePreview();
+    ASSERT_TRUE(Playing());
+    ASSERT_TRUE(PumpDialogUntil([&] { return !m_seam.boxes.empty(); }, 15000));
+    EXPECT_EQ(m_seam.boxes[0].text, L"After reinstalling the program, please try again!");
+    EXPECT_TRUE(Ends(Player()));
+    EXPECT_FALSE(IsWindowVisible(m_dialog->m_stcPane));
+}
+
+} // namespace

@@ -1,0 +1,236 @@
+// The splash's region and fade, and the bitmap background of the dialog base.
+#include "skin/BDialog.h"
+#include "skin/Splash.h"
+#include "ui/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+// A device-dependent bitmap of the given depth from rows of colours (top row first).
+HBITMAP MakeBitmap(int width, int height, int bitsPerPixel, const std::vector<COLORREF>& colours) {
+    const int bytes = bitsPerPixel / 8;
+    const int stride = (width * bytes + 1) & ~1; // rows of such bitmaps are WORD-aligned
+    std::vector<BYTE> bits(static_cast<size_t>(stride) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = colours[static_cast<size_t>(y) * width + x];
+            BYTE* p = &bits[static_cast<size_t>(y) * stride + static_cast<size_t>(x) * bytes];
+            if (bytes >= 3) {
+                p[0] = GetBValue(c);
+                p[1] = GetGValue(c);
+                p[2] = GetRValue(c);
+            }
+        }
+    return CreateBitmap(width, height, 1, bitsPerPixel, bits.data());
+}
+
+constexpr COLORREF kMagenta = RGB(255, 0, 255), kRed = RGB(255, 0, 0);
+
+bool RegionIs(HRGN region, std::vector<RECT> rects) {
+    HRGN expected = CreateRectRgn(0, 0, 0, 0);
+    for (const RECT& r : rects) {
+        HRGN part = CreateRectRgnIndirect(&r);
+        CombineRgn(expected, expected, part, RGN_OR);
+        DeleteObject(part);
+    }
+    const bool same = EqualRgn(region, expected) != FALSE;
+    DeleteObject(expected);
+    return same;
+}
+
+} // namespace
+
+TEST(RegionFromBitmap, OnlyExactMagentaIsCutAway) {
+    CRegionCreator creator;
+    for (int depth : {24, 32}) {
+        HBITMAP one = MakeBitmap(3, 1, depth, {kMagenta, kRed, kMagenta});
+        HRGN region = creator.RegionFromBitmap(one);
+        ASSERT_NE(region, nullptr) << depth;
+        EXPECT_TRUE(RegionIs(region, {{1, 0, 2, 1}})) << depth;
+        DeleteObject(region);
+        DeleteObject(one);
+
+        HBITMAP nearMagenta = MakeBitmap(2, 1, depth, {RGB(254, 0, 255), kMagenta});
+        region = creator.RegionFromBitmap(nearMagenta);
+        EXPECT_TRUE(RegionIs(region, {{0, 0, 1, 1}})) << depth;
+        DeleteObject(region);
+        DeleteObject(nearMagenta);
+
+        HBITMAP none = MakeBitmap(4, 2, depth, std::vector<COLORREF>(8, kMagenta));
+        EXPECT_EQ(creator.RegionFromBitmap(none), nullptr) << depth;
+        EXPECT_EQ(creator.RegionFromBitmapByPixels(none), nullptr) << depth;
+        DeleteObject(none);
+    }
+    HBITMAP sixteen = MakeBitmap(3, 1, 16, {kRed, kRed, kRed});
+    EXPECT_EQ(creator.RegionFromBitmap(sixteen), nullptr);
+    EXPECT_EQ(creator.RegionFromBitmap(nullptr), nullptr);
+    DeleteObject(sixteen);
+}
+
+TEST(RegionFromBitmap, RunsGiveThePixelByPixelRegion) {
+    CRegionCreator creator;
+    std::mt19937 random(7);
+    for (int depth : {24, 32})
+        for (int round = 0; round < 4; ++round) {
+            const int width = 17 + round * 5, height = 9 + round * 3;
+            std::vector<COLORREF> colours(static_cast<size_t>(width) * height);
+            for (COLORREF& c : colours)
+                c = random() % 3 == 0 ? kMagenta : RGB(random() % 256, random() % 2, 255);
+            HBITMAP bitmap = MakeBitmap(width, height, depth, colours);
+            HRGN fast = creator.RegionFromBitmap(bitmap), plain = creator.RegionFromBitmapByPixels(bitmap);
+            ASSERT_NE(fast, nullptr);
+            EXPECT_TRUE(EqualRgn(fast, plain)) << depth << " " << round;
+            DeleteObject(fast);
+            DeleteObject(plain);
+            DeleteObject(bitmap);
+        }
+    // And on the splash picture itself.
+    HBITMAP splash = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_SPLASH));
+    HRGN fast = creator.RegionFromBitmap(splash), plain = creator.RegionFromBitmapByPixels(splash);
+    EXPECT_TRUE(EqualRgn(fast, plain));
+    RECT box{};
+    GetRgnBox(fast, &box);
+    EXPECT_EQ(box.right - box.left, 251);
+    EXPECT_EQ(box.bottom - box.top, 147);
+    DeleteObject(fast);
+    DeleteObject(plain);
+    DeleteObject(splash);
+}
+
+TEST(Splash, FadesInHoldsAndClosesAtTick31) {
+    StartDialog::s_nSplashTicks = 0;
+    StartDialog::s_nSplashAlpha = 10;
+    StartDialog splash;
+    ASSERT_TRUE(splash.Create(IDD_SPLASH, nullptr));
+    splash.KillTimer(StartDialog::kFadeTimer);
+    BYTE alpha = 0;
+    COLORREF key = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(splash, &key, &alpha, &flags));
+    EXPECT_EQ(alpha, 0);
+    const RECT window = splash.GetWindowRect();
+    EXPECT_EQ(window.right - window.left, 251);
+    EXPECT_EQ(window.bottom - window.top, 147);
+
+    std::vector<int> seen;
+    for (int tick = 1; tick <= 30; ++tick) {
+        splash.SendMessage(WM_TIMER, 99); // any timer counts
+        GetLayeredWindowAttributes(splash, &key, &alpha, &flags);
+        seen.push_back(alpha);
+    }
+    EXPECT_EQ(seen[0], 20);
+    EXPECT_EQ(seen[1], 30);
+    EXPECT_EQ(seen[22], 240);
+    EXPECT_EQ(seen[23], 250);
+    EXPECT_EQ(seen[29], 250);
+    EXPECT_EQ(key, kMagenta);
+    EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY | LWA_ALPHA));
+    EXPECT_EQ(splash.Result(), -1);
+    splash.SendMessage(WM_TIMER, StartDialog::kFadeTimer);
+    EXPECT_EQ(splash.Result(), IDOK);
+
+    // The fade is the process's: a second splash closes at its first tick.
+    StartDialog second;
+    ASSERT_TRUE(second.Create(IDD_SPLASH, nullptr));
+    second.SendMessage(WM_TIMER, StartDialog::kFadeTimer);
+    EXPECT_EQ(second.Result(), IDOK);
+}
+
+namespace {
+
+// A dialog of the given client size painted into a memory picture by its erase handler.
+class Backdrop {
+public:
+    Backdrop(int width, int height) : m_width(width), m_height(height), m_dialog(IDD_SPLASH) {
+        m_dialog.Create(IDD_SPLASH, nullptr);
+        m_dialog.ShowWindow(SW_HIDE);
+        RECT rc{0, 0, width, height};
+        AdjustWindowRectEx(&rc, m_dialog.GetStyle(), FALSE, m_dialog.GetExStyle());
+        m_dialog.SetWindowPos(nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
+                              SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+    ~Backdrop() { DestroyWindow(m_dialog); }
+    void Picture(int width, int height, COLORREF colour) {
+        m_dialog.m_bmBackdrop.Attach(MakeBitmap(width, height, 32,
+                                                std::vector<COLORREF>(static_cast<size_t>(width) * height, colour)));
+    }
+    // The colours after an erase over a green canvas.
+    std::vector<COLORREF> Erase(int mode) {
+        m_dialog.m_nBackdropMode = mode;
+        HDC screen = GetDC(nullptr);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP canvas = CreateCompatibleBitmap(screen, m_width, m_height);
+        ReleaseDC(nullptr, screen);
+        HGDIOBJ old = SelectObject(dc, canvas);
+        RECT all{0, 0, m_width, m_height};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        m_result = m_dialog.SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc));
+        std::vector<COLORREF> pixels;
+        for (int y = 0; y < m_height; ++y)
+            for (int x = 0; x < m_width; ++x)
+                pixels.push_back(GetPixel(dc, x, y));
+        SelectObject(dc, old);
+        DeleteObject(canvas);
+        DeleteDC(dc);
+        return pixels;
+    }
+    COLORREF At(const std::vector<COLORREF>& pixels, int x, int y) const { return pixels[y * m_width + x]; }
+    LRESULT Result() const { return m_result; }
+
+private:
+    int m_width, m_height;
+    CBDialog m_dialog;
+    LRESULT m_result = 0;
+};
+
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+
+} // namespace
+
+TEST(BitmapDialog, TilesCentresAndStretches) {
+    Backdrop tile(25, 12);
+    tile.Picture(10, 10, kBlue);
+    std::vector<COLORREF> p = tile.Erase(CBDialog::kTile);
+    EXPECT_EQ(tile.Result(), TRUE);
+    for (int x : {0, 9, 10, 20, 24})
+        for (int y : {0, 9, 10, 11})
+            EXPECT_EQ(tile.At(p, x, y), kBlue) << x << "," << y;
+
+    // Centred: a 10 x 4 picture in 25 x 12 at (7, 4); the dialog's own background around it.
+    Backdrop centre(25, 12);
+    centre.Picture(10, 4, kBlue);
+    p = centre.Erase(CBDialog::kCentre);
+    const COLORREF around = centre.At(p, 0, 0);
+    EXPECT_NE(around, kBlue);
+    EXPECT_EQ(centre.At(p, 7, 4), kBlue);
+    EXPECT_EQ(centre.At(p, 16, 7), kBlue);
+    EXPECT_EQ(centre.At(p, 6, 4), around);
+    EXPECT_EQ(centre.At(p, 17, 8), around);
+    // Wider than the client: its left part from x = 0, still centred in the height.
+    centre.Picture(40, 4, kBlue);
+    p = centre.Erase(CBDialog::kCentre);
+    EXPECT_EQ(centre.At(p, 0, 4), kBlue);
+    EXPECT_EQ(centre.At(p, 24, 7), kBlue);
+    EXPECT_EQ(centre.At(p, 0, 3), around);
+
+    // Stretched over the whole client, and nothing for other modes.
+    p = centre.Erase(CBDialog::kStretch);
+    EXPECT_EQ(centre.At(p, 0, 0), kBlue);
+    EXPECT_EQ(centre.At(p, 24, 11), kBlue);
+    for (int mode : {3, -1}) {
+        p = centre.Erase(mode);
+        EXPECT_EQ(centre.At(p, 12, 6), around) << mode;
+        EXPECT_EQ(centre.Result(), TRUE);
+    }
+}
+
+TEST(BitmapDialog, WithoutPictureOnlyTheDialogBackground) {
+    Backdrop plain(8, 8);
+    std::vector<COLORREF> p = plain.Erase(CBDialog::kTile);
+    EXPECT_EQ(plain.Result(), TRUE);
+    EXPECT_EQ(plain.At(p, 3, 3), plain.At(p, 0, 0));
+}
