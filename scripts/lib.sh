@@ -47,10 +47,12 @@ start_wine() {
     wineboot -e >/dev/null 2>&1 || true
 }
 
-# Windows the X server's window manager does not manage: there is none on the virtual display,
-# and wine would wait two seconds for it at every hide of a top-level window.
-unmanaged_windows() {
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+# The prefix's settings for the virtual display and for Korean text (see the file).
+configure_prefix() {
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    mkdir -p "$fonts"
+    cp -n /usr/share/wine/fonts/tahoma*.ttf "$fonts/" 2>/dev/null || true
+    wine regedit /S "$(winepath -w "$root/scripts/wine-prefix.reg" 2>/dev/null)" >/dev/null 2>&1 || true
 }
 
 stop_all() {
