@@ -3,6 +3,7 @@
 #include "NumberText.h"
 #include "framework/Wnd.h"
 
+#include <cwchar>
 #include <string>
 
 CDemoRedirector::~CDemoRedirector() {
@@ -22,12 +23,19 @@ void CDemoRedirector::WriteStdOut(const wchar_t* text) {
     if (!owner)
         return;
 
-    if (s.find(L"Cannot open demuxer.") != std::wstring::npos ||
-        s.find(L"Sorry,") != std::wstring::npos)
+    // The pipe is read in pieces of any length, so a failure text may straddle two of them:
+    // the end of the previous piece is searched with this one.
+    const std::wstring joined = m_strTail + text;
+    if (joined.find(kDemuxerFailure) != std::wstring::npos ||
+        joined.find(kConvertFailure) != std::wstring::npos)
         m_bSucceeded = false;
+    const size_t keep = std::wcslen(kDemuxerFailure) - 1;
+    m_strTail = joined.size() > keep ? joined.substr(joined.size() - keep) : joined;
 
-    if (s.find(L"<EXIT>") != std::wstring::npos)
+    if (s.find(L"<EXIT>") != std::wstring::npos) {
+        m_strTail.clear(); // the run is over; the next one starts afresh
         PostMessageW(owner->GetSafeHwnd(), kDoneMessage, 0, 0);
+    }
 
     // The status line shows the share done as "( 7%)": only the first bracket counts, and
     // at most two characters may stand between it and the percent sign.

@@ -5,11 +5,16 @@
 
 #include "Redirector.h"
 
+#include <string>
+
 class CWnd;
 
 class CDemoRedirector : public CRedirector {
 public:
     static constexpr UINT kDoneMessage = WM_APP + 3;
+    // The two texts with which the encoder gives up on a file.
+    static constexpr const wchar_t* kDemuxerFailure = L"Cannot open demuxer.";
+    static constexpr const wchar_t* kConvertFailure = L"Sorry,";
 
     ~CDemoRedirector() override;
     void WriteStdOut(const wchar_t* text) override;
@@ -20,4 +25,8 @@ public:
     std::atomic<int> m_nPercent{0};
     // True until an error text is seen; the controller sets it before each file.
     std::atomic<bool> m_bSucceeded{false};
+
+private:
+    // The end of the output so far, on the reader thread.
+    std::wstring m_strTail;
 };

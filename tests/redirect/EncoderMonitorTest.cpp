@@ -42,12 +42,24 @@ TEST_F(EncoderMonitorTest, FailureTextsClearSuccessAndTheEndPostsOnce) {
     EXPECT_FALSE(m_monitor.m_bSucceeded);
 }
 
-TEST_F(EncoderMonitorTest, FailureTextSplitAcrossChunksIsNotRecognised) {
-    m_monitor.WriteStdOut(L"Cannot open dem");
-    m_monitor.WriteStdOut(L"uxer.\r\n");
+TEST_F(EncoderMonitorTest, FailureTextSplitAnywhereAcrossChunksIsRecognised) {
+    int runs = 0;
+    for (const std::wstring text : {L"Cannot open demuxer.", L"Sorry, no video"}) {
+        for (size_t at = 1; at < text.size(); ++at, ++runs) {
+            m_monitor.m_bSucceeded = true;
+            m_monitor.WriteStdOut((L"Pos: 1.0s (10%)\r" + text.substr(0, at)).c_str());
+            m_monitor.WriteStdOut((text.substr(at) + L"\r\n").c_str());
+            EXPECT_FALSE(m_monitor.m_bSucceeded) << text.substr(0, at);
+            m_monitor.WriteStdOut(CRedirector::kEndMarker);
+        }
+    }
+    EXPECT_EQ(Posted(), runs);
+    // The next run starts without the end of the previous one.
+    m_monitor.m_bSucceeded = true;
+    m_monitor.WriteStdOut(L"Sor");
     m_monitor.WriteStdOut(CRedirector::kEndMarker);
+    m_monitor.WriteStdOut(L"ry, ");
     EXPECT_TRUE(m_monitor.m_bSucceeded);
-    EXPECT_EQ(Posted(), 1);
 }
 
 TEST_F(EncoderMonitorTest, PercentageIsReadFromTheFirstBracketOnly) {
