@@ -207,6 +207,12 @@ int CRedirector::DrainAfterExit() {
     while (result > 0 && GetTickCount64() < giveUp &&
            WaitForSingleObject(m_hStopEvent, kExitPollMs) == WAIT_TIMEOUT)
         result = Drain(delivered);
+    // Still open: a process the child started holds the write end. The child's run is over
+    // all the same, and its owner must hear of it, or a conversion would wait for ever.
+    if (result > 0 && !StopRequested()) {
+        WriteStdOut(kEndMarker);
+        return 0;
+    }
     return result > 0 ? 0 : result;
 }
 

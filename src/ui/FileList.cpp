@@ -59,6 +59,8 @@ LRESULT CQuelvoxDlg::OnDropFiles(WPARAM wParam, LPARAM) {
     auto drop = reinterpret_cast<HDROP>(wParam);
     const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     int next = m_listFiles.GetItemCount();
+    // Thousands of files may come at once: the list is drawn once, at the end.
+    m_listFiles.SendMessage(WM_SETREDRAW, FALSE);
     for (UINT i = 0; i < count; ++i) {
         // The whole path, however long: a cut one would queue a file that does not exist.
         std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
@@ -66,6 +68,8 @@ LRESULT CQuelvoxDlg::OnDropFiles(WPARAM wParam, LPARAM) {
         if (HasAcceptedExtension(path))
             AppendFile(next++, path);
     }
+    m_listFiles.SendMessage(WM_SETREDRAW, TRUE);
+    m_listFiles.Invalidate();
     LRESULT result = Default();
     ::DragFinish(drop);
     return result;

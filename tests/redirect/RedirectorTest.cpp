@@ -111,11 +111,11 @@ TEST_F(RedirectorTest, CrashedChildStillEndsWithTheMarker) {
     EXPECT_EQ(m_redirector.Joined(), L"before\r\n" + kEnd);
 }
 
-TEST_F(RedirectorTest, ChildWhoseHelperHoldsThePipeEndsWithoutMarker) {
+TEST_F(RedirectorTest, ChildWhoseHelperHoldsThePipeStillEndsWithTheMarker) {
     // The child exits while a process it started still holds the pipe's write end.
     ASSERT_TRUE(Run("hold 5000\nout bye\n"));
     ASSERT_TRUE(m_redirector.WaitForEnd(4000));
-    EXPECT_EQ(m_redirector.Joined(), L"bye\r\n");
+    EXPECT_EQ(m_redirector.Joined(), L"bye\r\n" + kEnd);
 }
 
 TEST_F(RedirectorTest, CloseBeforeTheEndStopsTheReaderAndLeavesTheChildRunning) {

@@ -2,7 +2,10 @@
 
 #include "app/Paths.h"
 
+#include <algorithm>
 #include <atomic>
+
+#include <shlobj.h>
 
 std::wstring EnginePath(const std::wstring& name) {
     return GetModuleDirectory() + L"bin\\" + name + L".exe";
@@ -103,6 +106,23 @@ std::wstring Widen(const std::string& bytes) {
     MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
                         length);
     return text;
+}
+
+HDROP MakeDrop(const std::vector<std::wstring>& paths) {
+    size_t chars = 1;
+    for (const auto& p : paths)
+        chars += p.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* text = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const auto& p : paths) {
+        std::copy(p.begin(), p.end(), text);
+        text += p.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
 }
 
 bool ProcessIsRunning(DWORD processId) {

@@ -6,9 +6,12 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 // Path of a scripted engine ("mplayer" or "mencoder") in the tests' program folder.
 std::wstring EnginePath(const std::wstring& name);
@@ -47,6 +50,8 @@ private:
 };
 
 std::wstring Widen(const std::string& acpBytes);
+// A real drop handle, as the shell hands one to a window (which releases it).
+HDROP MakeDrop(const std::vector<std::wstring>& paths);
 bool ProcessIsRunning(DWORD processId);
 void EndProcess(DWORD processId);
 
