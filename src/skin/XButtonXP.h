@@ -1,13 +1,81 @@
-// CXButtonXP: a push button with an icon beside its caption.
+// CXButtonXP: an owner-drawn push button with an icon beside or instead of its caption. It
+// draws in the visual style ("Button", or "Toolbar" when flat) while the style service is
+// there and allowed, otherwise in a 3-D look of its own; a disabled button shows a grey copy
+// of its icon. Space, Enter and double clicks become ordinary clicks; it can also latch like a
+// toggle or sit flat over a copy of its parent's background.
 #pragma once
 
-#include "framework/Controls.h"
+#include "OddButton.h"
+#include "XThemeHelper.h"
+#include "framework/Gdi.h"
 
-class CXButtonXP : public CButton {
+#include <optional>
+#include <string>
+
+class CXButtonXP : public COddButton {
 public:
     ~CXButtonXP() override;
-    // Takes ownership of the icon (null removes it) and repaints at once.
-    void AssignIcon(HICON icon);
 
-    HICON m_hIconNormal = nullptr;
+    // Takes ownership of the icon (null removes it), makes its grey copy, puts it left of the
+    // caption and repaints at once.
+    void AssignIcon(HICON icon);
+    // A grey copy of the icon with the icon's own mask, or null.
+    static HICON MakeGreyIcon(HICON icon);
+
+    // Settings the program leaves at their defaults.
+    void SetLatchMode(BOOL latch) { m_bLatchMode = latch; }
+    void SetThemingOn(BOOL on);
+    void SetFlatToolbar(BOOL flat);
+    void SetFaceColor(COLORREF color) { m_crFace = color; }       // kNoColour: system face
+    void SetCaptionColor(COLORREF color) { m_crCaption = color; } // kNoColour: system text
+    void SetIconSide(int side) { m_nIconSide = side; }            // kIconLeft or kIconRight
+
+    static constexpr COLORREF kNoColour = 0xFFFFFFFF;
+    static constexpr int kIconLeft = 1;
+    static constexpr int kIconRight = 2;
+
+    void DrawItem(DRAWITEMSTRUCT* item) override;
+    LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    BOOL m_bNeedsSetup = TRUE;     // first paint still to open the theme and capture the underlay
+    BOOL m_bHot = FALSE;           // pointer inside the window rectangle
+    BOOL m_bLatched = FALSE;       // toggle latched in
+    BOOL m_bLatchMode = FALSE;     // acts as a toggle
+    BOOL m_bMouseDown = FALSE;     // left button went down here and has not come up
+    BOOL m_bDblClickPending = FALSE; // a double click shown pressed, clicked at button-up
+    BOOL m_bThemingOn = TRUE;      // visual style allowed
+    BOOL m_bFlatToolbar = FALSE;
+    HTHEME m_hThemeData = nullptr;
+    HICON m_hIconNormal = nullptr; // owned
+    HICON m_hIconGrey = nullptr;   // owned
+    int m_nIconSide = kIconLeft;
+    RECT m_rcInParent{};           // relative to the parent's window rectangle
+    CBitmap m_bmUnder;             // the parent's pixels under the button (flat look)
+    std::optional<CMemoryDC> m_dcUnder; // holds m_bmUnder selected
+    COLORREF m_crFace = kNoColour;
+    COLORREF m_crCaption = kNoColour;
+
+protected:
+    // Places the icon in R (and the caption rectangle T beside it) for an icon of cx x cy.
+    RECT LayoutIconRect(const RECT& r, RECT& t, bool hasText, bool pressed, bool themed, int cx,
+                        int cy) const;
+    void PaintIcon(HDC dc, const RECT& r, RECT& t, bool hasText, bool pressed, bool themed,
+                   bool disabled) const;
+    void PaintCaption(HDC dc, const RECT& t, const std::wstring& text, bool pressed, bool themed,
+                      bool disabled) const;
+    // Copies what the parent shows under the button, the button hidden for the moment.
+    void CaptureUnderlay();
+
+private:
+    void DropUnderlay();
+    void CloseTheme();
+    LRESULT OnEraseBkgnd(WPARAM, LPARAM) { return TRUE; }
+    LRESULT OnMouseMove(WPARAM, LPARAM lParam);
+    LRESULT OnMouseLeave(WPARAM, LPARAM);
+
+    BEGIN_MSG_MAP(CXButtonXP, COddButton)
+        ON_MESSAGE(WM_ERASEBKGND, OnEraseBkgnd)
+        ON_MESSAGE(WM_MOUSEMOVE, OnMouseMove)
+        ON_MESSAGE(WM_MOUSELEAVE, OnMouseLeave)
+    END_MSG_MAP()
 };
