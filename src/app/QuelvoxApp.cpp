@@ -74,14 +74,23 @@ void RestartWithLanguage(CQuelvoxApp& app, LCID lcid) {
         Seam().MessageBox(nullptr, L"Something Wrong", L"Restart App", MB_ICONEXCLAMATION | MB_OK);
 }
 
+LCID StoredLanguage(const std::wstring& stored) {
+    // Anything but the number of an installed locale (garbage, a stale value) means the
+    // user's own language, as when nothing is stored.
+    wchar_t* end = nullptr;
+    const unsigned long lcid = std::wcstoul(stored.c_str(), &end, 10);
+    if (stored.empty() || *end != L'\0' || lcid == 0 ||
+        !::IsValidLocale(static_cast<LCID>(lcid), LCID_INSTALLED))
+        return ::GetUserDefaultUILanguage();
+    return static_cast<LCID>(lcid);
+}
+
 void CQuelvoxApp::StartUp() {
     if (!SkipsRestartWait(::GetCommandLineW()))
         WaitForPreviousInstance();
 
     SetRegistryKey(kRegistryKey);
-    std::wstring stored = GetProfileString(L"Language", L"LCID");
-    SelectLanguage(*this, stored.empty() ? ::GetUserDefaultUILanguage()
-                                         : static_cast<LCID>(_wtoi(stored.c_str())));
+    SelectLanguage(*this, StoredLanguage(GetProfileString(L"Language", L"LCID")));
 
     INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
     ::InitCommonControlsEx(&controls);

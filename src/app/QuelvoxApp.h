@@ -4,6 +4,7 @@
 
 #include "framework/App.h"
 
+#include <string>
 #include <vector>
 
 class CQuelvoxDlg;
@@ -41,6 +42,9 @@ void WaitForPreviousInstance();
 // Takes the restart mutex and starts a new instance of the program; false when another
 // hand-over is under way or the start failed.
 bool LaunchNewInstance();
+// The language to start in for the stored "LCID" text: the user's own unless it names an
+// installed locale.
+LCID StoredLanguage(const std::wstring& stored);
 // Stores the language and starts the successor; reports a failed start.
 void RestartWithLanguage(CQuelvoxApp& app, LCID lcid);
 // Lets go of the restart mutex taken by LaunchNewInstance, if any.

@@ -6,6 +6,8 @@
 #include "framework/Seam.h"
 #include "resource.h"
 
+#include <algorithm>
+
 CAboutDlg::CAboutDlg() : CBDialog(IDD_ABOUTBOX) {}
 
 void CAboutDlg::DoDataExchange(CDataExchange* pDX) {
@@ -22,9 +24,9 @@ std::wstring CAboutDlg::ReadLicence(const std::wstring& path) {
         return {};
     LARGE_INTEGER size{};
     std::wstring text;
-    // A licence is a few pages; anything near 2 GB is not one.
-    if (::GetFileSizeEx(file, &size) && size.QuadPart < 0x7FFFFFFF) {
-        text.resize(static_cast<size_t>(size.QuadPart / 2));
+    if (::GetFileSizeEx(file, &size)) {
+        // A licence is a few pages: a huge file is shown only as far as a box can hold.
+        text.resize(static_cast<size_t>(std::min<LONGLONG>(size.QuadPart, kMaxLicenceBytes) / 2));
         DWORD read = 0;
         if (!text.empty() && !::ReadFile(file, text.data(), static_cast<DWORD>(text.size() * 2), &read, nullptr))
             read = 0;

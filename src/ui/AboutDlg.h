@@ -14,8 +14,10 @@ public:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
 
+    static constexpr long long kMaxLicenceBytes = 1 << 20;
+
     // The licence text of a file: UTF-16LE code units as they are (an odd last byte is
-    // dropped); empty when the file cannot be read.
+    // dropped), at most the first megabyte; empty when the file cannot be read.
     static std::wstring ReadLicence(const std::wstring& path);
 
     CEdit m_editLicence;

@@ -168,3 +168,13 @@ TEST_F(LanguageMenuTest, PickingAnotherStoresItAndRestarts) {
     ReleaseRestartMutex();
     EXPECT_TRUE(PumpUntil([&] { return !ReadAll(successor).empty(); }, 15000));
 }
+
+TEST_F(LanguageTest, LibraryThatIsNotAModuleFallsBackToEnglish) {
+    CQuelvoxApp& app = TheApp();
+    const std::wstring folder = FolderWith({L"LANG_ENU.DLL"});
+    m_dir.Write(L"LANG_KOR.DLL", "this is not a module");
+    SelectLanguageIn(app, kKorean, folder);
+    EXPECT_EQ(app.m_lcid, kEnglish);
+    EXPECT_EQ(LoadResString(IDS_CONVERT), L"Convert");
+    EXPECT_TRUE(m_seam.boxes.empty());
+}

@@ -107,3 +107,33 @@ TEST(StartUp, SuccessorWaitsUntilThePredecessorHasGone) {
     EXPECT_GE(waitEnded + 50, handover.ended);
     EXPECT_GE(waitEnded, handover.launched + 1000);
 }
+
+TEST(StartUp, StoredLanguageMustNameAnInstalledLocale) {
+    const LCID own = GetUserDefaultUILanguage();
+    EXPECT_EQ(StoredLanguage(L"1042"), 1042u);
+    EXPECT_EQ(StoredLanguage(L"1033"), 1033u);
+    for (const wchar_t* garbage : {L"", L"abc", L"1042x", L"0", L"-5", L"99999999999", L"123456"})
+        EXPECT_EQ(StoredLanguage(garbage), own) << garbage;
+}
+
+TEST(StartUp, VersionOfAnotherTypeOrSizeCountsAsNew) {
+    PrivateRegistry registry;
+    CQuelvoxApp& app = TheApp();
+    app.SetRegistryKey(CQuelvoxApp::kRegistryKey);
+    app.WriteProfileString(L"Ver", L"Val", L"x"); // makes the key
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tavrenix\\ui_tests\\Ver", 0, KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    const DWORD number = 7;
+    RegSetValueExW(key, L"Val", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    EXPECT_TRUE(app.CheckVersion());
+    EXPECT_EQ(app.GetProfileString(L"Ver", L"Val"), L"1.0.0.1 ");
+
+    const std::wstring huge(1 << 20, L'9');
+    RegSetValueExW(key, L"Val", 0, REG_SZ, reinterpret_cast<const BYTE*>(huge.c_str()),
+                   static_cast<DWORD>((huge.size() + 1) * sizeof(wchar_t)));
+    EXPECT_EQ(app.GetProfileString(L"Ver", L"Val"), huge);
+    EXPECT_TRUE(app.CheckVersion());
+    EXPECT_FALSE(app.CheckVersion());
+    RegCloseKey(key);
+}

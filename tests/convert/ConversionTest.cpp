@@ -260,4 +260,62 @@ TEST_F(CompletionDuringQuestion, IsDroppedWhenTheUserStops) {
     EXPECT_TRUE(Checked(0));
 }
 
+TEST_F(ConversionTest, NamesAsUsersHaveThemConvert) {
+    // Korean, outside any ANSI code page, and a path of 300 characters.
+    std::wstring deep = m_dir.Path();
+    while (deep.size() < 250) {
+        deep += L"\\folder with a rather long name";
+        CreateDirectoryW(deep.c_str(), nullptr);
+    }
+    const std::wstring longName = deep.substr(m_dir.Path().size() + 1) + L"\\" +
+                                  std::wstring(300 - deep.size() - 5, L'x') + L".avi";
+    const std::wstring names[] = {L"여름 휴가.avi", L"\u03a9 \U0001F600 \u0416.mkv", longName};
+    for (const std::wstring& name : names)
+        Add(name, kQuick);
+    EXPECT_EQ(m_dialog->m_listFiles.GetItemText(2, 0).size(), 300u);
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd());
+    std::wstring expected;
+    for (const std::wstring& name : names)
+        expected += Converting(name.substr(name.rfind(L'\\') + 1)) + L"OK.\n";
+    EXPECT_EQ(Log(), expected + L"\n3 file(s) converted.\n");
+    EXPECT_NE(GetFileAttributesW((m_dir.Path() + L"\\QV_여름 휴가.avi.avi").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Without the engines in bin/ (a copy of this test program in a folder of its own), each file
+// gets the reinstall message and counts as unsupported.
+constexpr const wchar_t* kNoEnginesFlag = L"QV_TEST_NO_ENGINES";
+
+TEST_F(ConversionTest, MissingEnginesAreReportedAndSkipped) {
+    wchar_t flag[4];
+    if (GetEnvironmentVariableW(kNoEnginesFlag, flag, 4)) {
+        Add(L"a.avi", kQuick);
+        Click(IDC_CONVERT);
+        ASSERT_TRUE(RunToEnd(10000));
+        EXPECT_EQ(Log(), Converting(L"a.avi") + L"Unsupported file.\n\n0 file(s) converted.\n");
+        ASSERT_EQ(m_seam.boxes.size(), 2u);
+        EXPECT_EQ(m_seam.boxes[0].text, L"After reinstalling the program, please try again!");
+        return;
+    }
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring copy = m_dir.Path() + L"\\no_engines.exe";
+    ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
+    SetEnvironmentVariableW(kNoEnginesFlag, L"1");
+    std::wstring command = L"\"" + copy + L"\" --gtest_filter=ConversionTest.MissingEngines*";
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION child{};
+    const BOOL started = CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &start, &child);
+    SetEnvironmentVariableW(kNoEnginesFlag, nullptr);
+    ASSERT_TRUE(started);
+    PumpUntil([&] { return WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0; }, 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_EQ(code, 0u);
+}
+
 } // namespace

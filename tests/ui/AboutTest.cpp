@@ -82,3 +82,15 @@ TEST_F(AboutTest, CloseAndOkEndTheBoxAlikeAndCheckUpdateOpensThePage) {
     EXPECT_EQ(m_seam.shell[0].file, L"www.tavrenix.example/quelvox");
     EXPECT_EQ(m_seam.shell[0].verb, L"");
 }
+
+TEST_F(AboutTest, HugeLicenceFileIsReadOnlyAsFarAsABoxHolds) {
+    const std::wstring path = GetModuleDirectory() + L"copying_ZZF.txt";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER size{};
+    size.QuadPart = 100LL << 20;
+    SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(file);
+    CloseHandle(file);
+    m_files.push_back(path);
+    EXPECT_EQ(CAboutDlg::ReadLicence(path).size(), static_cast<size_t>(CAboutDlg::kMaxLicenceBytes / 2));
+}
