@@ -1,6 +1,7 @@
 #include "Playback.h"
 
 #include "Scenario.h"
+#include "common/PictureWindows.h"
 
 #include <windows.h>
 
@@ -10,18 +11,9 @@
 
 namespace {
 
-// Quelvox finds the player's window inside its pane by this class name and title.
-constexpr const wchar_t* kPlayerClass = L"MPlayer - The Movie Player";
-// Wine only: a top-level copy of the picture, under a name Quelvox never looks for.
-constexpr const wchar_t* kOverlayClass = L"Quelvox double picture";
 // Clock, status lines, window placement and repaint all run at this pace.
 constexpr DWORD kTickMs = 100;
 constexpr double kSeekSeconds = 10;
-
-bool UnderWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
 
 // The driver's name without its options ("gl:yuv=2") or fallbacks ("direct3d,gl").
 std::string DriverName(const std::string& vo) {
@@ -78,24 +70,17 @@ public:
     PlayEnd Run();
 
 private:
-    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
-    LRESULT Handle(HWND, UINT, WPARAM, LPARAM);
-    void OpenWindows();
-    void CloseWindows();
     double Clock() const;
     void Seek(double seconds);
     void Tick();
     void PrintStatus(double clock) const;
-    void FollowParent();
-    void PlaceOverlay();
-    void Repaint() const;
-    void Paint(HWND window);
+    void Quit() {
+        m_end = PlayEnd::Quit;
+        m_ended = true;
+    }
 
     PlayRequest m_request;
-    HWND m_parent = nullptr;
-    HWND m_child = nullptr;
-    HWND m_overlay = nullptr;
-    bool m_closing = false;
+    PictureWindows m_windows;
     bool m_ended = false;
     PlayEnd m_end = PlayEnd::Finished;
     double m_startClock = 0;
@@ -103,7 +88,14 @@ private:
 };
 
 PlayEnd Player::Run() {
-    OpenWindows();
+    if (m_request.window) {
+        PictureEvents events;
+        events.paint = [this](HDC dc, int w, int h) { DrawPicture(dc, w, h, Clock(), m_request.length); };
+        events.quit = [this] { Quit(); };
+        events.seek = [this](int direction) { Seek(direction * kSeekSeconds); };
+        m_windows.Open(reinterpret_cast<HWND>(static_cast<INT_PTR>(m_request.parentWindow)),
+                       std::move(events));
+    }
     // The real player has its window before it reports the output open; Quelvox relies on it.
     const std::string name = DriverName(m_request.videoOut);
     char vo[160];
@@ -128,50 +120,10 @@ PlayEnd Player::Run() {
             DispatchMessageW(&msg);
         }
     }
-    CloseWindows();
+    m_windows.Close();
     WriteStdOut(m_end == PlayEnd::Quit ? "\r\n\r\nExiting... (Quit)\r\n"
                                        : "\r\n\r\nExiting... (End of file)\r\n");
     return m_end;
-}
-
-void Player::OpenWindows() {
-    m_parent = reinterpret_cast<HWND>(static_cast<INT_PTR>(m_request.parentWindow));
-    if (!m_request.window || !m_parent || !IsWindow(m_parent)) {
-        m_parent = nullptr;
-        return;
-    }
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    for (const wchar_t* name : {kPlayerClass, kOverlayClass}) {
-        WNDCLASSW wc{};
-        wc.style = CS_HREDRAW | CS_VREDRAW;
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = name;
-        RegisterClassW(&wc);
-    }
-    RECT client{};
-    GetClientRect(m_parent, &client);
-    // Without WS_EX_NOPARENTNOTIFY the creation waits on the parent's thread, which Quelvox
-    // puts to sleep while it waits for the player.
-    m_child = CreateWindowExW(WS_EX_NOPARENTNOTIFY, kPlayerClass, kPlayerClass,
-                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, client.right,
-                              client.bottom, m_parent, nullptr, instance, this);
-    // Under wine what one process draws inside another's window never reaches the screen, so
-    // a borderless window of our own, owned by Quelvox's main window, shows the picture over it.
-    if (m_child && UnderWine())
-        m_overlay = CreateWindowExW(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kOverlayClass,
-                                    kOverlayClass, WS_POPUP, 0, 0, 0, 0,
-                                    GetAncestor(m_parent, GA_ROOT), nullptr, instance, this);
-}
-
-void Player::CloseWindows() {
-    m_closing = true;
-    if (m_overlay)
-        DestroyWindow(m_overlay);
-    if (m_child)
-        DestroyWindow(m_child);
-    m_overlay = m_child = nullptr;
 }
 
 double Player::Clock() const {
@@ -183,21 +135,18 @@ void Player::Seek(double seconds) {
     m_startClock = std::clamp(Clock() + seconds, 0.0, m_request.length);
     m_startTick = GetTickCount64();
     PrintStatus(m_startClock);
-    Repaint();
+    m_windows.Repaint();
 }
 
 void Player::Tick() {
-    if (m_parent && !IsWindow(m_parent)) {
-        // Quelvox's pane is gone, and our window with it.
-        m_end = PlayEnd::Quit;
-        m_ended = true;
+    if (m_windows.ParentGone()) {
+        Quit();
         return;
     }
     const double clock = Clock();
-    FollowParent();
-    PlaceOverlay();
+    m_windows.Follow();
     PrintStatus(clock);
-    Repaint();
+    m_windows.Repaint();
     if (clock >= m_request.length)
         m_ended = true;
 }
@@ -210,116 +159,6 @@ void Player::PrintStatus(double clock) const {
                   clock, 0.0, 0.0, static_cast<int>(clock * m_request.fps),
                   static_cast<int>(clock * m_request.fps), 2, 1, 0.3, 0, 0);
     WriteStdOut(line);
-}
-
-// Our window fills the parent's client area, whatever Quelvox does to the pane later.
-void Player::FollowParent() {
-    if (!m_child)
-        return;
-    RECT parent{}, own{};
-    GetClientRect(m_parent, &parent);
-    GetWindowRect(m_child, &own);
-    MapWindowPoints(nullptr, m_parent, reinterpret_cast<POINT*>(&own), 2);
-    if (!EqualRect(&parent, &own))
-        SetWindowPos(m_child, nullptr, 0, 0, parent.right, parent.bottom,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Player::PlaceOverlay() {
-    if (!m_overlay)
-        return;
-    RECT target{};
-    const bool shown = m_child && IsWindowVisible(m_child) &&
-                       !IsIconic(GetAncestor(m_parent, GA_ROOT)) &&
-                       GetWindowRect(m_child, &target) && !IsRectEmpty(&target);
-    if (!shown) {
-        if (IsWindowVisible(m_overlay))
-            SetWindowPos(m_overlay, nullptr, 0, 0, 0, 0,
-                         SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        return;
-    }
-    RECT now{};
-    GetWindowRect(m_overlay, &now);
-    if (!IsWindowVisible(m_overlay) || !EqualRect(&now, &target))
-        SetWindowPos(m_overlay, nullptr, target.left, target.top, target.right - target.left,
-                     target.bottom - target.top,
-                     SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
-}
-
-void Player::Repaint() const {
-    if (m_child)
-        InvalidateRect(m_child, nullptr, FALSE);
-    if (m_overlay && IsWindowVisible(m_overlay))
-        InvalidateRect(m_overlay, nullptr, FALSE);
-}
-
-void Player::Paint(HWND window) {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(window, &ps);
-    RECT client{};
-    GetClientRect(window, &client);
-    if (client.right > 0 && client.bottom > 0) {
-        // Drawn off screen first, so the picture does not flicker.
-        HDC memory = CreateCompatibleDC(dc);
-        HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        DrawPicture(memory, client.right, client.bottom, Clock(), m_request.length);
-        BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-    }
-    EndPaint(window, &ps);
-}
-
-LRESULT CALLBACK Player::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        SetWindowLongPtrW(
-            window, GWLP_USERDATA,
-            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    auto* player = reinterpret_cast<Player*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return player ? player->Handle(window, message, wParam, lParam)
-                  : DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT Player::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_CHAR:
-        if (wParam == 'q') {
-            m_end = PlayEnd::Quit;
-            m_ended = true;
-        }
-        return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_LEFT)
-            Seek(-kSeekSeconds);
-        else if (wParam == VK_RIGHT)
-            Seek(kSeekSeconds);
-        return 0;
-    case WM_MOUSEACTIVATE:
-        // The picture must never take activation from Quelvox.
-        return MA_NOACTIVATE;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT:
-        Paint(window);
-        return 0;
-    case WM_CLOSE:
-        m_end = PlayEnd::Quit;
-        m_ended = true;
-        return 0;
-    case WM_DESTROY:
-        // Destroyed with Quelvox's windows rather than by us: nothing is left to play in.
-        if (window == m_overlay && !m_closing)
-            m_overlay = nullptr;
-        if (window == m_child && !m_closing) {
-            m_child = nullptr;
-            m_end = PlayEnd::Quit;
-            m_ended = true;
-        }
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 } // namespace

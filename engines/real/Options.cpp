@@ -1,0 +1,60 @@
+#include "Options.h"
+
+#include <set>
+
+namespace {
+// Options that take no value; every other option takes the next word.
+const std::set<std::wstring> kFlags = {
+    L"-identify", L"-nosound", L"-really-quiet", L"-quiet", L"-zoom", L"-noodml", L"-noautosub",
+    L"-fs", L"-nocache", L"-noconsolecontrols", L"-nolirc", L"-nomouseinput", L"-novideo",
+    L"-idx", L"-forceidx", L"-noidx", L"-v"};
+} // namespace
+
+bool Options::Has(const std::wstring& name) const {
+    for (const std::wstring& flag : flags)
+        if (flag == name)
+            return true;
+    return values.count(name) > 0;
+}
+
+std::wstring Options::Value(const std::wstring& name, const std::wstring& fallback) const {
+    auto it = values.find(name);
+    return it == values.end() || it->second.empty() ? fallback : it->second.back();
+}
+
+std::map<std::wstring, std::wstring> Options::SubOptions(const std::wstring& name) const {
+    std::map<std::wstring, std::wstring> result;
+    auto it = values.find(name);
+    if (it == values.end())
+        return result;
+    for (const std::wstring& value : it->second) {
+        size_t start = 0;
+        while (start <= value.size()) {
+            size_t end = value.find(L':', start);
+            if (end == std::wstring::npos)
+                end = value.size();
+            const std::wstring item = value.substr(start, end - start);
+            const size_t eq = item.find(L'=');
+            if (!item.empty())
+                result[item.substr(0, eq)] = eq == std::wstring::npos ? L"" : item.substr(eq + 1);
+            start = end + 1;
+        }
+    }
+    return result;
+}
+
+Options ParseOptions(int argc, wchar_t** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg.size() > 1 && arg[0] == L'-') {
+            if (kFlags.count(arg) || i + 1 >= argc)
+                options.flags.push_back(arg);
+            else
+                options.values[arg].push_back(argv[++i]);
+        } else {
+            options.files.push_back(arg);
+        }
+    }
+    return options;
+}

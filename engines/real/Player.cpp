@@ -1,0 +1,442 @@
+#include "Player.h"
+
+#include "Options.h"
+#include "Subtitles.h"
+#include "common/PictureWindows.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+std::string IdentifyLines(const std::wstring& path, const MediaFacts& facts) {
+    if (!facts.readable)
+        return {};
+    std::string out;
+    char line[256];
+    auto add = [&](const char* format, auto... values) {
+        std::snprintf(line, sizeof line, format, values...);
+        out += line;
+        out += "\r\n";
+    };
+    out += "ID_FILENAME=" + ToAnsi(path) + "\r\n";
+    add("ID_DEMUXER=%s", facts.demuxer.c_str());
+    if (facts.video) {
+        add("ID_VIDEO_ID=0");
+        add("ID_VIDEO_FORMAT=%s", (facts.videoFourcc.empty() ? facts.videoCodec : facts.videoFourcc).c_str());
+        add("ID_VIDEO_BITRATE=%d", facts.videoBitrate * 1000);
+        add("ID_VIDEO_WIDTH=%d", facts.width);
+        add("ID_VIDEO_HEIGHT=%d", facts.height);
+        add("ID_VIDEO_FPS=%.3f", facts.fps);
+        add("ID_VIDEO_ASPECT=%.4f", facts.aspect);
+    }
+    if (facts.audio) {
+        add("ID_AUDIO_ID=0");
+        add("ID_AUDIO_FORMAT=%s", facts.audioCodec.c_str());
+        add("ID_AUDIO_BITRATE=%d", facts.audioBitrate * 1000);
+        add("ID_AUDIO_RATE=%d", facts.audioRate);
+        add("ID_AUDIO_NCH=%d", facts.audioChannels);
+    }
+    add("ID_START_TIME=0.00");
+    if (facts.length > 0)
+        add("ID_LENGTH=%.2f", facts.length);
+    add("ID_SEEKABLE=1");
+    add("ID_CHAPTERS=0");
+    if (facts.video)
+        add("ID_VIDEO_CODEC=ff%s", facts.videoCodec.c_str());
+    if (facts.audio)
+        add("ID_AUDIO_CODEC=ff%s", facts.audioCodec.c_str());
+    add("ID_EXIT=EOF");
+    return out;
+}
+
+void DecodeSize(const MediaFacts& facts, int maxWidth, int maxHeight, int& width, int& height) {
+    width = std::max(2, facts.width);
+    height = std::max(2, facts.height);
+    const double aspect = facts.aspect > 0 ? facts.aspect : double(width) / height;
+    if (width > maxWidth || height > maxHeight) {
+        width = maxWidth;
+        height = static_cast<int>(std::lround(width / aspect));
+        if (height > maxHeight) {
+            height = maxHeight;
+            width = static_cast<int>(std::lround(height * aspect));
+        }
+    }
+    width = std::max(2, width & ~1);
+    height = std::max(2, height & ~1);
+}
+
+std::string PlayerStatus(double clock, bool sound, long long frames) {
+    char line[160];
+    if (sound)
+        std::snprintf(line, sizeof line, "A:%6.1f V:%6.1f A-V:  0.000 ct:  0.000 %3lld/%3lld  2%%  1%%  0.3%% 0 0 \r",
+                      clock, clock, frames, frames);
+    else
+        std::snprintf(line, sizeof line, "V:%6.1f %4lld/%4lld  2%%  1%%  0.3%% 0 0 \r", clock, frames, frames);
+    return line;
+}
+
+namespace {
+
+constexpr double kSeekSeconds = 10;
+constexpr int kMaxWidth = 640, kMaxHeight = 480;
+constexpr int kAudioRate = 44100, kAudioBlock = kAudioRate / 10 * 4; // 100 ms of 16-bit stereo
+
+// Sound through the first wave device, fed by an ffmpeg that decodes to PCM; silent when the
+// machine has no device.
+class Sound {
+public:
+    ~Sound() { Stop(); }
+    static bool Available() { return waveOutGetNumDevs() > 0; }
+    void Start(const std::wstring& path, double from) {
+        Stop();
+        WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, kAudioRate, kAudioRate * 4, 4, 16, 0};
+        m_done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (waveOutOpen(&m_device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(m_done), 0,
+                        CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+            m_device = nullptr;
+            return;
+        }
+        wchar_t at[32];
+        swprintf(at, 32, L"%.3f", from);
+        const std::wstring line = QuoteArg(FFmpegPath()) + L" " +
+            JoinArgs({L"-hide_banner", L"-nostdin", L"-loglevel", L"error", L"-ss", at, L"-i",
+                      PathForFFmpeg(path), L"-map", L"0:a:0", L"-f", L"s16le", L"-ac", L"2", L"-ar",
+                      std::to_wstring(kAudioRate), L"-"});
+        if (!m_decoder.Start(line, L"", Child::kPipe, Child::kDiscard))
+            return;
+        m_stop = false;
+        m_thread = std::thread([this] { Feed(); });
+    }
+    void Stop() {
+        m_stop = true;
+        m_decoder.Terminate();
+        if (m_device)
+            waveOutReset(m_device);
+        if (m_thread.joinable())
+            m_thread.join();
+        m_decoder.Kill();
+        if (m_device) {
+            for (auto& block : m_blocks)
+                if (block.header.dwFlags & WHDR_PREPARED)
+                    waveOutUnprepareHeader(m_device, &block.header, sizeof block.header);
+            waveOutClose(m_device);
+        }
+        m_device = nullptr;
+        if (m_done)
+            CloseHandle(m_done);
+        m_done = nullptr;
+    }
+    bool Playing() const { return m_device != nullptr; }
+
+private:
+    struct Block {
+        WAVEHDR header{};
+        std::vector<char> data = std::vector<char>(kAudioBlock);
+    };
+    void Feed() {
+        for (;;) {
+            for (auto& block : m_blocks) {
+                if (m_stop)
+                    return;
+                if ((block.header.dwFlags & WHDR_PREPARED) && !(block.header.dwFlags & WHDR_DONE))
+                    continue;
+                if (block.header.dwFlags & WHDR_PREPARED)
+                    waveOutUnprepareHeader(m_device, &block.header, sizeof block.header);
+                if (!m_decoder.ReadExactly(block.data.data(), block.data.size()))
+                    return;
+                block.header = WAVEHDR{};
+                block.header.lpData = block.data.data();
+                block.header.dwBufferLength = static_cast<DWORD>(block.data.size());
+                waveOutPrepareHeader(m_device, &block.header, sizeof block.header);
+                waveOutWrite(m_device, &block.header, sizeof block.header);
+            }
+            WaitForSingleObject(m_done, 200);
+        }
+    }
+    HWAVEOUT m_device = nullptr;
+    HANDLE m_done = nullptr;
+    Child m_decoder;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    Block m_blocks[4];
+};
+
+class Preview {
+public:
+    Preview(const Options& options, const std::wstring& path, const MediaFacts& facts)
+        : m_options(options), m_path(path), m_facts(facts) {
+        DecodeSize(facts, kMaxWidth, kMaxHeight, m_width, m_height);
+        m_fps = facts.fps > 0 ? facts.fps : 25;
+        m_length = facts.length;
+        m_frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    }
+    ~Preview() {
+        StopDecoder();
+        CloseHandle(m_frameReady);
+    }
+    int Run(HWND parent, const std::string& driver);
+
+private:
+    double Clock() const {
+        const double clock = m_startClock + (GetTickCount64() - m_startTick) / 1000.0;
+        return m_length > 0 ? std::min(clock, m_length) : clock;
+    }
+    void StartDecoder(double from);
+    void StopDecoder();
+    void Decode(double from);
+    void Seek(double seconds);
+    void Paint(HDC dc, int w, int h);
+
+    Options m_options;
+    std::wstring m_path;
+    MediaFacts m_facts;
+    int m_width = 0, m_height = 0;
+    double m_fps = 25, m_length = 0;
+    SubtitleJob m_subtitles;
+    std::wstring m_filter;
+    PictureWindows m_windows;
+    Sound m_sound;
+
+    Child m_decoder;
+    std::thread m_reader;
+    std::atomic<bool> m_stopReader{false};
+    std::atomic<bool> m_decoderEnded{false};
+    std::atomic<long long> m_frames{0};
+    HANDLE m_frameReady = nullptr;
+    std::mutex m_frameLock;
+    std::vector<unsigned char> m_frame; // the picture shown, BGRA top-down
+    bool m_haveFrame = false;
+
+    double m_startClock = 0;
+    ULONGLONG m_startTick = 0;
+    bool m_ended = false, m_quit = false;
+};
+
+void Preview::StartDecoder(double from) {
+    StopDecoder();
+    m_startClock = from;
+    m_startTick = GetTickCount64();
+    m_decoderEnded = false;
+    wchar_t at[32];
+    swprintf(at, 32, L"%.3f", from);
+    std::wstring filters = L"scale=" + std::to_wstring(m_width) + L":" + std::to_wstring(m_height);
+    if (!m_filter.empty())
+        filters += L"," + m_filter;
+    // -copyts keeps the file's own times after a seek, so the subtitles stay in step.
+    const std::wstring line = QuoteArg(FFmpegPath()) + L" " +
+        JoinArgs({L"-hide_banner", L"-nostdin", L"-loglevel", L"error", L"-ss", at, L"-copyts", L"-i",
+                  PathForFFmpeg(m_path), L"-map", L"0:v:0", L"-vf", filters, L"-r",
+                  std::to_wstring(m_fps), L"-pix_fmt", L"bgra", L"-f", L"rawvideo", L"-"});
+    if (!m_decoder.Start(line, m_subtitles.Folder(), Child::kPipe, Child::kDiscard)) {
+        m_decoderEnded = true;
+        return;
+    }
+    m_stopReader = false;
+    m_reader = std::thread([this, from] { Decode(from); });
+    if (m_sound.Playing() || (m_facts.audio && Sound::Available() && !m_options.Has(L"-nosound")))
+        m_sound.Start(m_path, from);
+}
+
+void Preview::StopDecoder() {
+    m_stopReader = true;
+    m_decoder.Terminate();
+    if (m_reader.joinable())
+        m_reader.join();
+    m_decoder.Kill();
+}
+
+// Reader thread: takes the frames off the pipe and hands each over when its time has come,
+// dropping those that are late.
+void Preview::Decode(double from) {
+    const size_t size = static_cast<size_t>(m_width) * m_height * 4;
+    std::vector<unsigned char> frame(size);
+    for (long long n = 0; !m_stopReader; ++n) {
+        if (!m_decoder.ReadExactly(reinterpret_cast<char*>(frame.data()), size))
+            break;
+        const double due = from + n / m_fps;
+        for (;;) {
+            const double wait = due - Clock();
+            if (m_stopReader || wait <= 0)
+                break;
+            Sleep(static_cast<DWORD>(std::min(50.0, wait * 1000) + 0.5));
+        }
+        if (m_stopReader)
+            break;
+        // A frame more than one frame late is not shown, unless it is the first.
+        if (m_haveFrame && Clock() - due > 1.5 / m_fps)
+            continue;
+        {
+            std::lock_guard<std::mutex> lock(m_frameLock);
+            m_frame.swap(frame);
+            if (frame.size() != size)
+                frame.resize(size);
+            m_haveFrame = true;
+        }
+        ++m_frames;
+        SetEvent(m_frameReady);
+    }
+    m_decoderEnded = true;
+    SetEvent(m_frameReady);
+}
+
+void Preview::Seek(double seconds) {
+    double target = Clock() + seconds;
+    target = std::max(0.0, m_length > 0 ? std::min(target, m_length - 0.5) : target);
+    StartDecoder(target);
+    Print(PlayerStatus(target, m_sound.Playing(), m_frames));
+}
+
+void Preview::Paint(HDC dc, int w, int h) {
+    RECT all{0, 0, w, h};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    std::lock_guard<std::mutex> lock(m_frameLock);
+    if (!m_haveFrame)
+        return;
+    // Fitted to the window, keeping the picture's shape.
+    const double scale = std::min(double(w) / m_width, double(h) / m_height);
+    const int pw = std::max(1, static_cast<int>(m_width * scale)), ph = std::max(1, static_cast<int>(m_height * scale));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = m_width;
+    info.bmiHeader.biHeight = -m_height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchDIBits(dc, (w - pw) / 2, (h - ph) / 2, pw, ph, 0, 0, m_width, m_height, m_frame.data(),
+                  &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+int Preview::Run(HWND parent, const std::string& driver) {
+    m_frame.assign(static_cast<size_t>(m_width) * m_height * 4, 0);
+    // The SAMI file beside the movie, as the player finds it by name.
+    const std::wstring sami = m_path.substr(0, m_path.find_last_of(L'.')) + L".smi";
+    SubtitleStyle style;
+    style.width = m_width;
+    style.height = m_height;
+    if (m_subtitles.Prepare(sami, m_options.Value(L"-subcp", L"cp949"), m_options.Value(L"-font"), style)) {
+        m_filter = m_subtitles.Filter();
+        Print("SUB: Added subtitle file (1): " + ToAnsi(sami) + "\r\n");
+    }
+
+    if (parent) {
+        PictureEvents events;
+        events.paint = [this](HDC dc, int w, int h) { Paint(dc, w, h); };
+        events.quit = [this] { m_quit = m_ended = true; };
+        events.seek = [this](int direction) { Seek(direction * kSeekSeconds); };
+        if (!m_windows.Open(parent, std::move(events))) {
+            Print("Error opening/initializing the selected video_out (-vo) device.\r\n");
+            return 1;
+        }
+    }
+    StartDecoder(0);
+    // The output counts as open once the first picture is there to show.
+    const ULONGLONG waitUntil = GetTickCount64() + 15000;
+    while (m_frames == 0 && !m_decoderEnded && GetTickCount64() < waitUntil) {
+        MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, 100, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    if (m_frames == 0) {
+        m_windows.Close();
+        Print("FATAL: Could not decode the first picture.\r\n\r\nExiting... (End of file)\r\n");
+        return 1;
+    }
+    char vo[200];
+    std::snprintf(vo, sizeof vo, "VO: [%s] %dx%d => %dx%d BGRA \r\n", driver.c_str(), m_facts.width,
+                  m_facts.height, m_width, m_height);
+    Print(vo);
+
+    ULONGLONG nextStatus = 0;
+    while (!m_ended) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= nextStatus) {
+            if (m_windows.ParentGone()) {
+                m_quit = true;
+                break;
+            }
+            m_windows.Follow();
+            const double clock = Clock();
+            Print(PlayerStatus(clock, m_sound.Playing(), m_frames));
+            if ((m_length > 0 && clock >= m_length) || (m_decoderEnded && clock >= m_startClock + m_frames / m_fps))
+                break;
+            nextStatus = now + 100;
+        }
+        if (MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, static_cast<DWORD>(nextStatus - now),
+                                      QS_ALLINPUT) == WAIT_OBJECT_0)
+            m_windows.Repaint();
+        MSG msg;
+        while (!m_ended && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    m_sound.Stop();
+    StopDecoder();
+    m_windows.Close();
+    Print(m_quit ? "\r\n\r\nExiting... (Quit)\r\n" : "\r\n\r\nExiting... (End of file)\r\n");
+    return 0;
+}
+
+// The driver's name without its options ("gl:yuv=2") or fallbacks ("direct3d,gl").
+std::string DriverName(const std::wstring& vo) {
+    std::string name = ToUtf8(vo.substr(0, vo.find_first_of(L":,")));
+    return name.empty() ? "directx" : name;
+}
+
+} // namespace
+
+int RunPlayer(int argc, wchar_t** argv) {
+    const Options options = ParseOptions(argc, argv);
+    if (options.files.empty()) {
+        Print("MPlayer for Quelvox (ffmpeg inside)\r\nUsage: mplayer [options] file\r\n");
+        return 0;
+    }
+    const std::wstring path = options.files.back();
+    if (options.Has(L"-identify")) {
+        Print(IdentifyLines(path, FileExists(path) ? Probe(path) : MediaFacts{}));
+        return 0;
+    }
+
+    Print("MPlayer for Quelvox (ffmpeg inside)\r\n\r\nPlaying " + ToAnsi(path) + ".\r\n");
+    if (!FileExists(path)) {
+        Print("File not found: '" + ToAnsi(path) + "'\r\nFailed to open " + ToAnsi(path) +
+              ".\r\n\r\n\r\nExiting... (End of file)\r\n");
+        return 1;
+    }
+    const MediaFacts facts = Probe(path);
+    if (!facts.readable || !facts.video) {
+        Print(facts.readable ? "Video: no video\r\n\r\nExiting... (End of file)\r\n"
+                             : "Failed to recognize file format.\r\n\r\nExiting... (End of file)\r\n");
+        return 1;
+    }
+    const std::string driver = DriverName(options.Value(L"-vo", L"directx"));
+    // Every output we know draws with GDI into the window; an unknown one is a real failure.
+    static const char* kDrivers[] = {"direct3d", "gl", "gl2", "directx", "gdi", "null"};
+    if (std::find_if(std::begin(kDrivers), std::end(kDrivers), [&](const char* d) { return driver == d; }) ==
+        std::end(kDrivers)) {
+        Print("Invalid video output driver: " + driver + "\r\n"
+              "Error opening/initializing the selected video_out (-vo) device.\r\n");
+        return 1;
+    }
+    HWND parent = nullptr;
+    if (options.Has(L"-wid") && driver != "null") {
+        parent = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(options.Value(L"-wid").c_str())));
+        if (!IsWindow(parent)) {
+            Print("Error opening/initializing the selected video_out (-vo) device.\r\n");
+            return 1;
+        }
+    }
+    Preview preview(options, path, facts);
+    return preview.Run(parent, driver);
+}

@@ -1,0 +1,15 @@
+// The player: identification of a file, and its preview inside the window named by -wid.
+#pragma once
+
+#include "Process.h"
+
+#include <string>
+
+// The key=value lines of "-identify", as the MPlayer project's player prints them.
+std::string IdentifyLines(const std::wstring& path, const MediaFacts& facts);
+// Size of the decoded picture: the file's, made smaller to fit within the limits.
+void DecodeSize(const MediaFacts& facts, int maxWidth, int maxHeight, int& width, int& height);
+// The status line for the clock; with sound the audio clock comes first.
+std::string PlayerStatus(double clock, bool sound, long long frames);
+
+int RunPlayer(int argc, wchar_t** argv);

@@ -1,0 +1,323 @@
+#include "Process.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <regex>
+
+std::wstring SelfFolder() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+std::wstring FFmpegPath() { return SelfFolder() + L"ffmpeg.exe"; }
+
+std::wstring QuoteArg(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos)
+        return arg;
+    std::wstring quoted = L"\"";
+    size_t slashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        // Backslashes count only before a quote.
+        quoted.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+        slashes = 0;
+        quoted += c;
+    }
+    quoted.append(slashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
+std::wstring JoinArgs(const std::vector<std::wstring>& args) {
+    std::wstring line;
+    for (const std::wstring& arg : args)
+        line += (line.empty() ? L"" : L" ") + QuoteArg(arg);
+    return line;
+}
+
+std::wstring PathForFFmpeg(const std::wstring& path) {
+    std::wstring full(32768, L'\0');
+    DWORD size = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (size == 0 || size >= full.size())
+        return path;
+    full.resize(size);
+    // ffmpeg opens files through the wide-character calls, which take long paths only so marked.
+    if (full.size() >= MAX_PATH - 12 && full.rfind(L"\\\\", 0) != 0)
+        return L"\\\\?\\" + full;
+    return full;
+}
+
+std::string ToUtf8(const std::wstring& text) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
+                        nullptr, nullptr);
+    return result;
+}
+
+std::string ToAnsi(const std::wstring& text) {
+    int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
+                        nullptr, nullptr);
+    return result;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
+    return result;
+}
+
+bool FileExists(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(PathForFFmpeg(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void Print(const std::string& text) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()),
+              &written, nullptr);
+}
+
+bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, Stream out,
+                  Stream err) {
+    Kill();
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE write = nullptr, null = nullptr;
+    if (out == kPipe || err == kPipe) {
+        if (!CreatePipe(&m_out, &write, &inherit, 1 << 20))
+            return false;
+        SetHandleInformation(m_out, HANDLE_FLAG_INHERIT, 0);
+    }
+    null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = null;
+    si.hStdOutput = out == kPipe ? write : null;
+    si.hStdError = err == kPipe ? write : null;
+    PROCESS_INFORMATION pi{};
+    std::wstring line = commandLine;
+    // Suspended until it is in the job, so not even its first instant escapes it.
+    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                  CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr,
+                                  folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+    if (write)
+        CloseHandle(write);
+    if (null != INVALID_HANDLE_VALUE)
+        CloseHandle(null);
+    if (!started) {
+        if (m_out)
+            CloseHandle(m_out);
+        m_out = nullptr;
+        return false;
+    }
+    m_job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (m_job) {
+        SetInformationJobObject(m_job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        AssignProcessToJobObject(m_job, pi.hProcess);
+    }
+    ResumeThread(pi.hThread);
+    CloseHandle(pi.hThread);
+    m_process = pi.hProcess;
+    return true;
+}
+
+bool Child::ReadAvailable(std::string& into) {
+    if (!m_out)
+        return false;
+    DWORD available = 0;
+    if (!PeekNamedPipe(m_out, nullptr, 0, nullptr, &available, nullptr))
+        return false;
+    if (available == 0)
+        return true;
+    std::string chunk(available, '\0');
+    DWORD read = 0;
+    if (!ReadFile(m_out, chunk.data(), available, &read, nullptr))
+        return false;
+    into.append(chunk, 0, read);
+    return true;
+}
+
+bool Child::ReadExactly(char* buffer, size_t size) {
+    while (size > 0) {
+        DWORD read = 0;
+        if (!m_out || !ReadFile(m_out, buffer, static_cast<DWORD>(size), &read, nullptr) || read == 0)
+            return false;
+        buffer += read;
+        size -= read;
+    }
+    return true;
+}
+
+int Child::Wait(DWORD ms) {
+    if (!m_process || WaitForSingleObject(m_process, ms) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(m_process, &code);
+    return static_cast<int>(code);
+}
+
+bool Child::Running() const {
+    return m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
+}
+
+void Child::Terminate() {
+    if (m_process) {
+        TerminateProcess(m_process, 1);
+        WaitForSingleObject(m_process, 5000);
+    }
+}
+
+void Child::Kill() {
+    if (m_process) {
+        TerminateProcess(m_process, 1);
+        WaitForSingleObject(m_process, 5000);
+        CloseHandle(m_process);
+    }
+    if (m_job)
+        CloseHandle(m_job);
+    if (m_out)
+        CloseHandle(m_out);
+    m_process = m_job = m_out = nullptr;
+}
+
+double ExactRate(double printed, std::string* rational) {
+    for (int base : {24, 30, 48, 60, 120, 12, 15}) {
+        const double ntsc = base * 1000.0 / 1001.0;
+        if (std::fabs(printed - ntsc) < 0.006) {
+            if (rational)
+                *rational = std::to_string(base * 1000) + "/1001";
+            return ntsc;
+        }
+    }
+    if (rational) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", printed);
+        *rational = text;
+    }
+    return printed;
+}
+
+namespace {
+
+int Channels(const std::string& layout) {
+    if (layout == "mono")
+        return 1;
+    if (layout == "stereo" || layout == "downmix")
+        return 2;
+    std::smatch m;
+    if (std::regex_match(layout, m, std::regex(R"((\d+) channels.*)")))
+        return std::stoi(m[1]);
+    if (std::regex_match(layout, m, std::regex(R"((\d+)\.(\d+).*)")))
+        return std::stoi(m[1]) + std::stoi(m[2]);
+    return 0;
+}
+
+std::vector<std::string> Fields(const std::string& text) {
+    // Top-level comma-separated fields; commas inside brackets belong to their field.
+    std::vector<std::string> fields(1);
+    int depth = 0;
+    for (char c : text) {
+        if (c == '(' || c == '[')
+            ++depth;
+        if (c == ')' || c == ']')
+            --depth;
+        if (c == ',' && depth == 0) {
+            fields.emplace_back();
+            continue;
+        }
+        fields.back() += c;
+    }
+    for (std::string& f : fields) {
+        f.erase(0, f.find_first_not_of(' '));
+        f.erase(f.find_last_not_of(" \r") + 1);
+    }
+    return fields;
+}
+
+} // namespace
+
+MediaFacts ParseProbe(const std::string& text) {
+    MediaFacts facts;
+    std::smatch m;
+    if (std::regex_search(text, m, std::regex(R"(Input #0, ([^,\s]+)[^\n]*from )"))) {
+        facts.readable = true;
+        facts.demuxer = m[1];
+    }
+    if (!facts.readable)
+        return facts;
+    if (std::regex_search(text, m, std::regex(R"(Duration: (\d+):(\d+):(\d+(\.\d+)?))")))
+        facts.length = std::stoi(m[1]) * 3600.0 + std::stoi(m[2]) * 60.0 + std::atof(m[3].str().c_str());
+    if (std::regex_search(text, m, std::regex(R"(Duration: [^\n]*bitrate: (\d+) kb/s)")))
+        facts.bitrate = std::atof(m[1].str().c_str());
+
+    const std::regex stream(R"(Stream #0:\d+[^:]*: (Video|Audio): ([^\n]*))");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), stream); it != std::sregex_iterator(); ++it) {
+        const std::string kind = (*it)[1], rest = (*it)[2];
+        const std::vector<std::string> fields = Fields(rest);
+        const std::string codec = fields[0].substr(0, fields[0].find(' '));
+        if (kind == "Video" && !facts.video && rest.find("(attached pic)") == std::string::npos) {
+            facts.video = true;
+            facts.videoCodec = codec;
+            if (std::regex_search(fields[0], m, std::regex(R"(\((\w{4}) / 0x[0-9A-Fa-f]+\))")))
+                facts.videoFourcc = m[1];
+            for (const std::string& f : fields) {
+                if (!facts.width && std::regex_search(f, m, std::regex(R"(^(\d{1,5})x(\d{1,5}))"))) {
+                    facts.width = std::stoi(m[1]);
+                    facts.height = std::stoi(m[2]);
+                    if (std::regex_search(f, m, std::regex(R"(DAR (\d+):(\d+))")) && std::stoi(m[2]) > 0)
+                        facts.aspect = std::stod(m[1]) / std::stod(m[2]);
+                }
+                if (std::regex_match(f, m, std::regex(R"((\d+) kb/s.*)")))
+                    facts.videoBitrate = std::stoi(m[1]);
+                if (std::regex_match(f, m, std::regex(R"(([\d.]+)(k?) fps)")))
+                    facts.fps = std::atof(m[1].str().c_str()) * (m[2].length() ? 1000 : 1);
+                if (!facts.fps && std::regex_match(f, m, std::regex(R"(([\d.]+)(k?) tbr)")))
+                    facts.fps = std::atof(m[1].str().c_str()) * (m[2].length() ? 1000 : 1);
+            }
+            if (facts.fps > 0)
+                facts.fps = ExactRate(facts.fps, &facts.fpsRational);
+            if (!facts.aspect && facts.height)
+                facts.aspect = static_cast<double>(facts.width) / facts.height;
+        } else if (kind == "Audio" && !facts.audio) {
+            facts.audio = true;
+            facts.audioCodec = codec;
+            for (size_t i = 1; i < fields.size(); ++i) {
+                if (std::regex_match(fields[i], m, std::regex(R"((\d+) Hz)")))
+                    facts.audioRate = std::stoi(m[1]);
+                else if (std::regex_match(fields[i], m, std::regex(R"((\d+) kb/s.*)")))
+                    facts.audioBitrate = std::stoi(m[1]);
+                else if (i == 2)
+                    facts.audioChannels = Channels(fields[i]);
+            }
+        }
+    }
+    return facts;
+}
+
+MediaFacts Probe(const std::wstring& path) {
+    Child ffmpeg;
+    std::wstring line = JoinArgs({FFmpegPath(), L"-hide_banner", L"-nostdin", L"-i", PathForFFmpeg(path)});
+    std::string text;
+    if (!ffmpeg.Start(line, L"", Child::kPipe, Child::kPipe))
+        return {};
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(ffmpeg.Pipe(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    ffmpeg.Wait(5000);
+    return ParseProbe(text);
+}

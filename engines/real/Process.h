@@ -1,0 +1,81 @@
+// Running ffmpeg.exe: command lines, child processes tied to ours, and the facts of a probe.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Folder of this program, with its trailing backslash.
+std::wstring SelfFolder();
+// ffmpeg.exe beside this program.
+std::wstring FFmpegPath();
+// One argument quoted the way CommandLineToArgvW splits it back.
+std::wstring QuoteArg(const std::wstring& arg);
+std::wstring JoinArgs(const std::vector<std::wstring>& args);
+// A path ffmpeg (and we) can open: absolute, and marked as long when it is too long for the
+// usual limit.
+std::wstring PathForFFmpeg(const std::wstring& path);
+
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
+// Text as Quelvox reads our output: in the system's ANSI code page.
+std::string ToAnsi(const std::wstring& text);
+bool FileExists(const std::wstring& path);
+
+// Writes bytes to standard output at once (Quelvox reads it through a pipe).
+void Print(const std::string& text);
+
+// A child process in a job that ends it when this process ends, however that happens.
+class Child {
+public:
+    Child() = default;
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child() { Kill(); }
+
+    enum Stream { kPipe, kDiscard };
+    // Standard output and standard error of the child: piped into Pipe(), or discarded. Both
+    // piped share the one pipe.
+    bool Start(const std::wstring& commandLine, const std::wstring& folder, Stream out, Stream err);
+    HANDLE Pipe() const { return m_out; }
+    // Reads what is available without blocking; false once the pipe has ended and is empty.
+    bool ReadAvailable(std::string& into);
+    // Reads exactly size bytes, blocking; false at the end of the output.
+    bool ReadExactly(char* buffer, size_t size);
+    // Waits for the end; the exit code, or -1.
+    int Wait(DWORD ms = INFINITE);
+    bool Running() const;
+    // Ends the process but keeps the pipe, so a thread blocked on it sees its end.
+    void Terminate();
+    void Kill();
+
+private:
+    HANDLE m_process = nullptr;
+    HANDLE m_job = nullptr;
+    HANDLE m_out = nullptr;
+};
+
+// What ffmpeg tells of a file.
+struct MediaFacts {
+    bool readable = false; // ffmpeg opened it
+    std::string demuxer;   // "avi", "mov", ...
+    double length = 0;     // seconds, 0 when unknown
+    double bitrate = 0;    // kbit/s of the whole file
+    bool video = false;
+    std::string videoCodec, videoFourcc;
+    int width = 0, height = 0;
+    double fps = 0;
+    std::string fpsRational; // "30000/1001" for the usual NTSC rates, else the number
+    int videoBitrate = 0;    // kbit/s
+    double aspect = 0;
+    bool audio = false;
+    std::string audioCodec;
+    int audioRate = 0, audioChannels = 0, audioBitrate = 0;
+};
+
+// Reads ffmpeg's description of its input (what "ffmpeg -i FILE" prints).
+MediaFacts ParseProbe(const std::string& text);
+MediaFacts Probe(const std::wstring& path);
+// 23.98 -> 24000/1001 and the like: ffmpeg prints rates rounded to two decimals.
+double ExactRate(double printed, std::string* rational = nullptr);

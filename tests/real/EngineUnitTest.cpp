@@ -1,0 +1,201 @@
+// The pieces of the real engines that need no ffmpeg run: command lines, probe reading, SAMI
+// decoding and parsing, the subtitle script and the status lines.
+#include "Encoder.h"
+#include "Player.h"
+#include "Subtitles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+std::vector<std::wstring> Args(std::initializer_list<const wchar_t*> words) {
+    return std::vector<std::wstring>(words.begin(), words.end());
+}
+
+Options Parse(std::vector<std::wstring> words) {
+    std::vector<wchar_t*> argv{const_cast<wchar_t*>(L"mencoder.exe")};
+    for (std::wstring& w : words)
+        argv.push_back(w.data());
+    return ParseOptions(static_cast<int>(argv.size()), argv.data());
+}
+
+// The encoder command Quelvox builds for a wide movie, split as the system splits it.
+Options QuelvoxEncoderCommand() {
+    return Parse(Args({L"D:\\Movies\\clip.avi", L"-o", L"D:\\Movies\\QV_clip.avi.avi", L"-ofps", L"29.970",
+                       L"-ovc", L"xvid", L"-xvidencopts", L"max_key_interval=120:bitrate=1000:threads=2",
+                       L"-ffourcc", L"XVID", L"-vf", L"scale", L"-zoom", L"-xy", L"720", L"-mc", L"0",
+                       L"-audio-preload", L"0.0", L"-noodml", L"-oac", L"mp3lame", L"-lameopts", L"vbr=0",
+                       L"-lameopts", L"br=128", L"-af", L"volnorm", L"-font", L"C:\\WINDOWS\\Fonts\\gulim.ttc",
+                       L"-subcp", L"cp949", L"-subfont-text-scale", L"4", L"-subfont-blur", L"2",
+                       L"-subfont-outline", L"2", L"-sub", L"D:\\Movies\\clip.smi"}));
+}
+
+bool Follows(const std::vector<std::wstring>& args, const std::wstring& option, const std::wstring& value) {
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == option && args[i + 1] == value)
+            return true;
+    return false;
+}
+
+const char* kProbe =
+    "Input #0, avi, from 'x.avi':\n"
+    "  Duration: 00:01:02.50, start: 0.000000, bitrate: 1455 kb/s\n"
+    "    Stream #0:0: Video: mpeg4 (Simple Profile) (XVID / 0x44495658), yuv420p, 1280x720 [SAR 1:1 "
+    "DAR 16:9], 1288 kb/s, 59.94 fps, 59.94 tbr, 59.94 tbn, 59.94 tbc\n"
+    "    Stream #0:1(kor): Audio: mp3 (U[0][0][0] / 0x0055), 48000 Hz, stereo, fltp, 128 kb/s\n"
+    "At least one output file must be specified\n";
+
+} // namespace
+
+TEST(EncoderOptions, QuelvoxCommandBecomesTheMatchingFFmpegJob) {
+    const Options options = QuelvoxEncoderCommand();
+    ASSERT_EQ(options.files, Args({L"D:\\Movies\\clip.avi"}));
+    EXPECT_TRUE(options.Has(L"-zoom"));
+    EXPECT_TRUE(options.Has(L"-noodml"));
+    EXPECT_EQ(options.SubOptions(L"-lameopts").at(L"br"), L"128");
+
+    MediaFacts source = ParseProbe(kProbe);
+    const auto job = EncoderJob(options, source, L"ass=subs.ass:fontsdir=fonts");
+    EXPECT_TRUE(Follows(job, L"-i", L"D:\\Movies\\clip.avi"));
+    EXPECT_TRUE(Follows(job, L"-c:v", L"libxvid"));
+    EXPECT_TRUE(Follows(job, L"-b:v", L"1000000"));
+    EXPECT_TRUE(Follows(job, L"-g", L"120"));
+    EXPECT_TRUE(Follows(job, L"-vtag", L"XVID"));
+    EXPECT_TRUE(Follows(job, L"-r", L"30000/1001"));
+    EXPECT_TRUE(Follows(job, L"-vf", L"scale=720:406,ass=subs.ass:fontsdir=fonts"));
+    EXPECT_TRUE(Follows(job, L"-c:a", L"libmp3lame"));
+    EXPECT_TRUE(Follows(job, L"-b:a", L"128k"));
+    EXPECT_TRUE(Follows(job, L"-af", L"dynaudnorm"));
+    EXPECT_TRUE(Follows(job, L"-f", L"avi"));
+    EXPECT_EQ(job.back(), L"D:\\Movies\\QV_clip.avi.avi");
+}
+
+TEST(EncoderOptions, NarrowMoviesKeepTheirSizeAndRate) {
+    const Options options = Parse(Args({L"a.avi", L"-o", L"b.avi", L"-ofps", L"23.976", L"-ovc", L"xvid",
+                                        L"-xvidencopts", L"bitrate=800", L"-oac", L"mp3lame"}));
+    MediaFacts source;
+    source.readable = source.video = true;
+    source.width = 640;
+    source.height = 352;
+    const auto job = EncoderJob(options, source, L"");
+    EXPECT_TRUE(Follows(job, L"-r", L"24000/1001"));
+    EXPECT_TRUE(Follows(job, L"-b:v", L"800000"));
+    EXPECT_EQ(std::find(job.begin(), job.end(), L"-vf"), job.end());
+}
+
+TEST(EncoderStatus, ShowsTheShareInTwoCharactersBetweenBrackets) {
+    EXPECT_NE(EncoderStatus(0.7, 10, 17, 25, 1, 0).find("( 7%)"), std::string::npos);
+    EXPECT_NE(EncoderStatus(4.2, 10, 105, 25, 1, 0).find("(42%)"), std::string::npos);
+    // Never 100 while running: three digits would not be read.
+    EXPECT_NE(EncoderStatus(10, 10, 250, 25, 1, 0).find("(99%)"), std::string::npos);
+    EXPECT_EQ(EncoderStatus(1, 10, 25, 25, 1, 0).back(), '\r');
+}
+
+TEST(Probe, ReadsTheFactsFFmpegPrints) {
+    const MediaFacts facts = ParseProbe(kProbe);
+    EXPECT_TRUE(facts.readable);
+    EXPECT_EQ(facts.demuxer, "avi");
+    EXPECT_DOUBLE_EQ(facts.length, 62.5);
+    EXPECT_EQ(facts.width, 1280);
+    EXPECT_EQ(facts.height, 720);
+    EXPECT_NEAR(facts.fps, 59.94005994, 1e-6);
+    EXPECT_EQ(facts.videoCodec, "mpeg4");
+    EXPECT_EQ(facts.videoFourcc, "XVID");
+    EXPECT_EQ(facts.audioRate, 48000);
+    EXPECT_EQ(facts.audioChannels, 2);
+    EXPECT_EQ(facts.audioBitrate, 128);
+    EXPECT_FALSE(ParseProbe("x.avi: Invalid data found when processing input\n").readable);
+}
+
+TEST(Probe, RoundedRatesBecomeTheNtscRates) {
+    std::string rational;
+    EXPECT_NEAR(ExactRate(23.98, &rational), 23.976, 0.0005);
+    EXPECT_EQ(rational, "24000/1001");
+    EXPECT_NEAR(ExactRate(29.97, &rational), 29.970, 0.0005);
+    EXPECT_EQ(rational, "30000/1001");
+    EXPECT_DOUBLE_EQ(ExactRate(25, &rational), 25);
+    EXPECT_EQ(rational, "25");
+}
+
+TEST(Identify, PrintsTheKeysWithTheEncodersConventions) {
+    const std::string lines = IdentifyLines(L"x.avi", ParseProbe(kProbe));
+    for (const char* line : {"ID_VIDEO_WIDTH=1280\r\n", "ID_VIDEO_HEIGHT=720\r\n", "ID_VIDEO_FPS=59.940\r\n",
+                             "ID_LENGTH=62.50\r\n", "ID_DEMUXER=avi\r\n", "ID_VIDEO_FORMAT=XVID\r\n",
+                             "ID_AUDIO_RATE=48000\r\n", "ID_AUDIO_NCH=2\r\n", "ID_AUDIO_FORMAT=mp3\r\n"})
+        EXPECT_NE(lines.find(line), std::string::npos) << line;
+    EXPECT_EQ(IdentifyLines(L"x.avi", MediaFacts{}), "");
+}
+
+TEST(PlayerOutput, StatusLineCarriesTheClockAfterV) {
+    const std::string silent = PlayerStatus(12.34, false, 308);
+    EXPECT_EQ(silent.substr(0, 8), "V:  12.3");
+    EXPECT_EQ(silent.back(), '\r');
+    const std::string sound = PlayerStatus(3.0, true, 75);
+    EXPECT_EQ(sound.substr(0, 17), "A:   3.0 V:   3.0");
+    int w = 0, h = 0;
+    MediaFacts hd = ParseProbe(kProbe);
+    DecodeSize(hd, 640, 480, w, h);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 360);
+}
+
+TEST(Sami, EncodingFollowsTheMarkOrTheText) {
+    const std::wstring korean = L"\uD55C\uAE00";
+    EXPECT_EQ(DecodeText("\xC7\xD1\xB1\xDB", CodePageOf(L"cp949")), korean);        // cp949
+    EXPECT_EQ(DecodeText("\xED\x95\x9C\xEA\xB8\x80", CodePageOf(L"cp949")), korean); // UTF-8
+    EXPECT_EQ(DecodeText("\xEF\xBB\xBF\xED\x95\x9C\xEA\xB8\x80", 949), korean);
+    EXPECT_EQ(DecodeText(std::string("\xFF\xFE\x5C\xD5\x00\xAE", 6), 949), korean);
+    EXPECT_EQ(DecodeText(std::string("\xFE\xFF\xD5\x5C\xAE\x00", 6), 949), korean);
+    EXPECT_EQ(CodePageOf(L"CP949"), 949u);
+    EXPECT_EQ(CodePageOf(L"utf-8"), 65001u);
+}
+
+TEST(Sami, CuesRunToTheNextSyncAndBlankOnesOnlyEndTheirPredecessor) {
+    const auto cues = ParseSami(
+        L"<SAMI><BODY>\r\n<SYNC Start=1000><P Class=KRCC>\uD558\uB098<br>two &amp; <b>three</b>\r\n"
+        L"<P Class=ENCC>English\r\n<SYNC Start=\"2500\"><P Class=KRCC>&nbsp;\r\n"
+        L"<sync start=4000><p class=krcc>last\r\n</BODY></SAMI>");
+    ASSERT_EQ(cues.size(), 2u);
+    EXPECT_EQ(cues[0].startMs, 1000);
+    EXPECT_EQ(cues[0].endMs, 2500);
+    EXPECT_EQ(cues[0].text, L"\uD558\uB098\ntwo & three");
+    EXPECT_EQ(cues[1].text, L"last");
+    EXPECT_EQ(cues[1].endMs, 9000);
+    EXPECT_TRUE(ParseSami(L"no subtitles here").empty());
+}
+
+TEST(Sami, ScriptIsScaledBlurredAndOutlinedAtThePictureSize) {
+    SubtitleStyle style;
+    style.font = L"NanumGothic";
+    style.width = 720;
+    style.height = 406;
+    const std::string ass = MakeAss({{0, 2500, L"\uD55C\nline"}}, style);
+    EXPECT_NE(ass.find("PlayResX: 720\nPlayResY: 406"), std::string::npos);
+    // Four percent of the diagonal, outline 2.
+    EXPECT_NE(ass.find("Style: Default,NanumGothic,33,"), std::string::npos) << ass;
+    EXPECT_NE(ass.find(",1,2,0,2,"), std::string::npos);
+    EXPECT_NE(ass.find("Dialogue: 0,0:00:00.00,0:00:02.50,Default,,0,0,0,,{\\blur2}\xED\x95\x9C\\Nline"),
+              std::string::npos);
+}
+
+TEST(Fonts, TheFamilyIsReadFromTheFileAndAMissingFontFallsBack) {
+    const std::wstring nanum = L"Z:\\usr\\share\\fonts\\truetype\\nanum\\NanumGothic.ttf";
+    EXPECT_EQ(FontFamily(nanum), L"NanumGothic");
+    EXPECT_EQ(FontFamily(L"C:\\no\\such.ttf"), L"");
+    const std::wstring chosen = ChooseFont(L"C:\\no\\such\\gulim.ttc");
+    ASSERT_FALSE(chosen.empty());
+    EXPECT_FALSE(FontFamily(chosen).empty());
+}
+
+TEST(CommandLines, ArgumentsSurviveQuoting) {
+    EXPECT_EQ(QuoteArg(L"plain"), L"plain");
+    EXPECT_EQ(QuoteArg(L"a b"), L"\"a b\"");
+    EXPECT_EQ(QuoteArg(L"C:\\dir x\\"), L"\"C:\\dir x\\\\\"");
+    EXPECT_EQ(QuoteArg(L"say \"hi\""), L"\"say \\\"hi\\\"\"");
+    EXPECT_EQ(QuoteArg(L""), L"\"\"");
+    const std::wstring longPath = L"C:\\" + std::wstring(300, L'a') + L".avi";
+    EXPECT_EQ(PathForFFmpeg(longPath).substr(0, 4), L"\\\\?\\");
+    EXPECT_EQ(PathForFFmpeg(L"C:\\short.avi"), L"C:\\short.avi");
+}

@@ -1,0 +1,324 @@
+// The whole program with the real engines: identification, conversion and preview of real
+// movies that ffmpeg makes for the run.
+#include "MainDialogFixture.h"
+#include "RealSupport.h"
+#include "redirect/RedirMediaInfo.h"
+
+#include <cstdlib>
+
+namespace {
+
+// The movies of the run, made once.
+struct Clips {
+    ScratchDir dir;
+    std::wstring hd, sd, longer;
+    bool made = false;
+};
+Clips& TheClips() {
+    static Clips clips;
+    if (!clips.made) {
+        clips.made = true;
+        clips.hd = clips.dir.Path() + L"\\hd.avi";
+        clips.sd = clips.dir.Path() + L"\\sd.avi";
+        clips.longer = clips.dir.Path() + L"\\long.avi";
+        MakeClip(clips.hd, 1280, 720, L"60000/1001", 6);
+        MakeClip(clips.sd, 640, 352, L"24000/1001", 3);
+        MakeClip(clips.longer, 640, 352, L"25", 15);
+    }
+    return clips;
+}
+
+std::wstring Converting(const std::wstring& name) { return L"\n" + name + L" file converting..."; }
+
+std::wstring CopyTo(const std::wstring& source, const ScratchDir& dir, const std::wstring& name) {
+    const std::wstring path = dir.Path() + L"\\" + name;
+    CopyFileW(source.c_str(), path.c_str(), FALSE);
+    return path;
+}
+
+// How many pixels of a band of rows differ clearly between two pictures of one size.
+int DifferingPixels(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,
+                    int fromRow, int toRow) {
+    int count = 0;
+    for (int y = fromRow; y < toRow; ++y)
+        for (int x = 0; x < width; ++x) {
+            const size_t at = (size_t(y) * width + x) * 3;
+            if (std::abs(a[at] - b[at]) + std::abs(a[at + 1] - b[at + 1]) + std::abs(a[at + 2] - b[at + 2]) > 96)
+                ++count;
+        }
+    return count;
+}
+
+class RealProgramTest : public MainDialogTest {
+protected:
+    std::wstring Add(const std::wstring& path) {
+        m_dialog->AppendFile(m_dialog->m_listFiles.GetItemCount(), path);
+        return path;
+    }
+    void Click(int id) { m_dialog->PostMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+    std::wstring Log() const { return m_dialog->m_step3.m_editLog.GetWindowText(); }
+    bool RunToEnd(DWORD timeoutMs = 90000) {
+        return PumpDialogUntil([this] { return m_dialog->m_bFinished; }, timeoutMs);
+    }
+
+    ScratchDir m_dir;
+};
+
+TEST_F(RealProgramTest, IdentifiesRealMovies) {
+    const Clips& clips = TheClips();
+    struct Expected {
+        std::wstring path;
+        int width, height;
+        const char* fps;
+        int length;
+    };
+    for (const Expected& e : {Expected{clips.hd, 1280, 720, "ID_VIDEO_FPS=59.940", 6},
+                              Expected{clips.sd, 640, 352, "ID_VIDEO_FPS=23.976", 3}}) {
+        const std::string out = RunCapture(L"\"" + EnginePath(L"mplayer") +
+                                           L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" +
+                                           e.path + L"\"");
+        EXPECT_NE(out.find(e.fps), std::string::npos) << out;
+        EXPECT_NE(out.find("ID_LENGTH=" + std::to_string(e.length) + "."), std::string::npos) << out;
+        EXPECT_NE(out.find("ID_AUDIO_RATE=44100"), std::string::npos) << out;
+        // Read back by the program's own parser.
+        CRedirMediaInfo info;
+        info.WriteStdOut(Widen(out).c_str());
+        info.ParseMediaInfo();
+        EXPECT_EQ(info.m_nWidth, e.width);
+        EXPECT_EQ(info.m_nHeight, e.height);
+        EXPECT_EQ(info.m_nDuration, e.length);
+    }
+    const std::wstring junk = m_dir.Write(L"junk.avi", std::string(5000, 'x'));
+    const std::string out = RunCapture(L"\"" + EnginePath(L"mplayer") + L"\" -identify \"" + junk + L"\"");
+    for (const char* key : {"ID_VIDEO_WIDTH=", "ID_VIDEO_HEIGHT=", "ID_VIDEO_FPS=", "ID_LENGTH="})
+        EXPECT_EQ(out.find(key), std::string::npos) << out;
+}
+
+TEST_F(RealProgramTest, ConvertsToXvidAndMp3At720PixelsAndNtscRate) {
+    const std::wstring source = Add(CopyTo(TheClips().hd, m_dir, L"wide clip.avi"));
+    Add(m_dir.Write(L"corrupt.avi", "RIFF\x10\0\0\0AVI garbage that is no movie at all"));
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Log(), Converting(L"wide clip.avi") + L"OK.\n" + Converting(L"corrupt.avi") +
+                         L"Unsupported file.\n\n1 file(s) converted.\n");
+
+    const AviFacts avi = ReadAvi(m_dir.Path() + L"\\QV_wide clip.avi.avi");
+    ASSERT_TRUE(avi.riff);
+    EXPECT_EQ(avi.videoHandler, "XVID");
+    EXPECT_EQ(avi.videoCompression, "XVID");
+    EXPECT_EQ(avi.width, 720);
+    EXPECT_EQ(avi.height, 406);
+    ASSERT_GT(avi.scale, 0u);
+    EXPECT_NEAR(double(avi.rate) / avi.scale, 29.970, 0.0005);
+    EXPECT_EQ(avi.audioFormat, 0x55); // MPEG layer 3
+    EXPECT_EQ(avi.audioBytesPerSecond, 128000u / 8);
+}
+
+TEST_F(RealProgramTest, BurnsKoreanSubtitlesOfEitherEncodingIntoThePicture) {
+    const Clips& clips = TheClips();
+    // A Korean name with blanks, its SAMI file in cp949; one in UTF-8; one without any.
+    const std::wstring korean = L"\uD55C\uAE00 \uC601\uD654";
+    Add(CopyTo(clips.sd, m_dir, korean + L".avi"));
+    m_dir.Write(korean + L".smi", KoreanSami(SamiEncoding::Cp949));
+    Add(CopyTo(clips.sd, m_dir, L"utf8.avi"));
+    m_dir.Write(L"utf8.smi", KoreanSami(SamiEncoding::Utf8));
+    Add(CopyTo(clips.sd, m_dir, L"plain.avi"));
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Log(), Converting(korean + L".avi") + L"OK.\n" + Converting(L"utf8.avi") + L"OK.\n" +
+                         Converting(L"plain.avi") + L"OK.\n\n3 file(s) converted.\n");
+
+    int w = 0, h = 0;
+    const auto plain = FrameAt(m_dir.Path() + L"\\QV_plain.avi.avi", 1.0, w, h);
+    ASSERT_EQ(w, 640);
+    ASSERT_EQ(h, 352);
+    for (const std::wstring& name : {L"QV_" + korean + L".avi.avi", std::wstring(L"QV_utf8.avi.avi")}) {
+        int sw = 0, sh = 0;
+        const auto subtitled = FrameAt(m_dir.Path() + L"\\" + name, 1.0, sw, sh);
+        ASSERT_EQ(sw, w);
+        ASSERT_EQ(sh, h);
+        // The text stands in the lower part of the picture, and nowhere else.
+        EXPECT_GT(DifferingPixels(plain, subtitled, w, h * 2 / 3, h), 1000);
+        EXPECT_LT(DifferingPixels(plain, subtitled, w, 0, h / 2), 200);
+    }
+    // The subtitle ends with its blank cue.
+    int lw = 0, lh = 0;
+    const auto late = FrameAt(m_dir.Path() + L"\\QV_utf8.avi.avi", 2.8, lw, lh);
+    const auto latePlain = FrameAt(m_dir.Path() + L"\\QV_plain.avi.avi", 2.8, lw, lh);
+    EXPECT_LT(DifferingPixels(latePlain, late, lw, lh * 2 / 3, lh), 200);
+}
+
+TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpeg) {
+    Add(CopyTo(TheClips().hd, m_dir, L"a.avi"));
+    Click(IDC_CONVERT);
+    std::vector<DWORD> children;
+    ASSERT_TRUE(PumpDialogUntil(
+        [&] {
+            if (!m_dialog->m_bConverting || !ProcessIsRunning(m_dialog->m_encoder.m_dwProcessId))
+                return false;
+            children = ChildProcesses(m_dialog->m_encoder.m_dwProcessId);
+            return !children.empty() && m_dialog->m_encoder.m_nPercent > 0;
+        },
+        30000));
+    const DWORD encoder = m_dialog->m_encoder.m_dwProcessId;
+    m_seam.answers = {IDYES};
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_bFinished; }, 10000));
+    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
+    for (DWORD child : children)
+        EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"\nConversion has been canceled.\n");
+}
+
+class RealPreviewTest : public RealProgramTest {
+protected:
+    void TearDown() override {
+        m_dialog->StopPreview();
+        RealProgramTest::TearDown();
+    }
+    void Select(int index) {
+        m_dialog->m_listFiles.SetItemState(-1, 0, LVIS_SELECTED);
+        m_dialog->m_listFiles.SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
+    }
+    int Position() const { return m_dialog->m_player.m_nPosition; }
+};
+
+// What the screen shows over the pane: saturated colours of the pattern, not a black pane.
+struct ScreenColours {
+    int pixels = 0, dark = 0, red = 0, green = 0, blue = 0;
+};
+ScreenColours ColoursOnScreen(const RECT& r) {
+    ScreenColours c;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const unsigned char*>(bits);
+    for (int i = 0; i < w * h; ++i, p += 4) {
+        const int b = p[0], g = p[1], red = p[2];
+        ++c.pixels;
+        if (b + g + red < 60)
+            ++c.dark;
+        if (red > 160 && g < 90 && b < 90)
+            ++c.red;
+        if (g > 160 && red < 90 && b < 90)
+            ++c.green;
+        if (b > 160 && red < 90 && g < 90)
+            ++c.blue;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return c;
+}
+
+TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
+    Add(CopyTo(TheClips().longer, m_dir, L"long clip.avi"));
+    Select(0);
+    m_dialog->TogglePreview();
+    ASSERT_TRUE(m_dialog->m_step1.m_bPreviewing);
+    ASSERT_TRUE(PumpDialogUntil([&] { return IsWindowVisible(m_dialog->m_stcPane) != FALSE; }, 15000));
+    EXPECT_EQ(m_dialog->m_nLength, 15);
+    const HWND player = FindWindowExW(m_dialog->m_stcPane, nullptr, L"MPlayer - The Movie Player",
+                                      L"MPlayer - The Movie Player");
+    ASSERT_NE(player, nullptr);
+
+    // The clock advances.
+    ASSERT_TRUE(PumpDialogUntil([&] { return Position() >= 2; }, 10000));
+    // The pattern is on the screen where the pane is.
+    PumpDialogFor(300);
+    const ScreenColours colours = ColoursOnScreen(m_dialog->m_stcPane.GetWindowRect());
+    EXPECT_LT(colours.dark, colours.pixels / 3);
+    EXPECT_GT(colours.red, colours.pixels / 50);
+    EXPECT_GT(colours.green, colours.pixels / 50);
+    EXPECT_GT(colours.blue, colours.pixels / 50);
+
+    // Forward ten seconds, then back.
+    const int before = Position();
+    m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_FORWARD, BN_CLICKED), 0);
+    EXPECT_TRUE(PumpDialogUntil([&] { return Position() >= before + 9; }, 5000)) << Position();
+    const int ahead = Position();
+    m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_BACK, BN_CLICKED), 0);
+    EXPECT_TRUE(PumpDialogUntil([&] { return Position() > 0 && Position() <= ahead - 8; }, 5000)) << Position();
+
+    // 'q' ends the player and its decoders.
+    const DWORD process = m_dialog->m_player.m_dwProcessId;
+    const std::vector<DWORD> children = ChildProcesses(process);
+    EXPECT_FALSE(children.empty());
+    m_dialog->TogglePreview();
+    EXPECT_FALSE(m_dialog->m_step1.m_bPreviewing);
+    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 5000));
+    for (DWORD child : children)
+        EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
+}
+
+TEST_F(RealPreviewTest, PlaysToTheEndOfTheFile) {
+    Add(CopyTo(TheClips().sd, m_dir, L"short.avi"));
+    Select(0);
+    m_dialog->TogglePreview();
+    ASSERT_TRUE(m_dialog->m_step1.m_bPreviewing);
+    const DWORD process = m_dialog->m_player.m_dwProcessId;
+    EXPECT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_step1.m_bPreviewing; }, 15000));
+    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 5000));
+    EXPECT_GE(Position(), 2);
+}
+
+} // namespace
+
+namespace {
+
+// A folder path longer than the usual limit, made through the long form.
+std::wstring LongFolder(const ScratchDir& dir) {
+    std::wstring folder = dir.Path();
+    for (int i = 0; i < 4; ++i) {
+        folder += L"\\" + std::wstring(60, static_cast<wchar_t>(L'a' + i)) + L" \uD3F4\uB354";
+        CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr);
+    }
+    return folder;
+}
+
+} // namespace
+
+TEST(RealEngines, LongPathsIdentifyAndConvert) {
+    ScratchDir dir;
+    const std::wstring folder = LongFolder(dir);
+    ASSERT_GT(folder.size(), 260u);
+    const std::wstring source = folder + L"\\clip.avi", output = folder + L"\\QV_clip.avi.avi";
+    ASSERT_TRUE(CopyFileW((L"\\\\?\\" + TheClips().sd).c_str(), (L"\\\\?\\" + source).c_str(), FALSE));
+    WriteFileBytes(L"\\\\?\\" + folder + L"\\clip.smi", KoreanSami(SamiEncoding::Utf16));
+
+    const std::string identify =
+        RunCapture(L"\"" + EnginePath(L"mplayer") + L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" +
+                   source + L"\"");
+    EXPECT_NE(identify.find("ID_VIDEO_WIDTH=640"), std::string::npos) << identify;
+    const std::string convert = RunCapture(
+        L"\"" + EnginePath(L"mencoder") + L"\" \"" + source + L"\" -o \"" + output +
+        L"\" -ofps   23.976 -ovc xvid -xvidencopts max_key_interval=120:bitrate=800:threads=2 -ffourcc XVID "
+        L" -mc 0 -audio-preload 0.0 -noodml -oac mp3lame -lameopts vbr=0 -lameopts br=128 -af volnorm "
+        L" -font \"C:\\windows\\Fonts\\gulim.ttc\" -subcp cp949 -subfont-text-scale 4 -subfont-blur 2 "
+        L"-subfont-outline 2 -sub \"" + folder + L"\\clip.smi\"");
+    EXPECT_EQ(convert.find("Sorry,"), std::string::npos) << convert;
+    EXPECT_NE(convert.find("SUB: Added subtitle file"), std::string::npos) << convert;
+    EXPECT_NE(convert.find("%) "), std::string::npos) << convert;
+    const AviFacts avi = ReadAvi(L"\\\\?\\" + output);
+    EXPECT_EQ(avi.videoHandler, "XVID");
+    EXPECT_EQ(avi.width, 640);
+
+    // A source that is not there cannot be opened.
+    const std::string missing = RunCapture(L"\"" + EnginePath(L"mencoder") + L"\" \"" + folder +
+                                           L"\\none.avi\" -o \"" + output + L"\"");
+    EXPECT_NE(missing.find("Cannot open demuxer."), std::string::npos) << missing;
+
+    // The scratch folder's own clean-up does not take long paths.
+    for (const wchar_t* name : {L"clip.avi", L"clip.smi", L"QV_clip.avi.avi"})
+        DeleteFileW((L"\\\\?\\" + folder + L"\\" + name).c_str());
+    for (std::wstring at = folder; at.size() > dir.Path().size(); at.resize(at.find_last_of(L'\\')))
+        RemoveDirectoryW((L"\\\\?\\" + at).c_str());
+}

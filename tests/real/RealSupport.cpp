@@ -1,0 +1,185 @@
+#include "RealSupport.h"
+
+#include "app/Paths.h"
+
+#include <tlhelp32.h>
+
+#include <cstring>
+
+std::wstring TestFFmpeg() { return GetModuleDirectory() + L"bin\\ffmpeg.exe"; }
+
+std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    if (!CreatePipe(&read, &write, &inherit, 1 << 20))
+        return {};
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = write;
+    PROCESS_INFORMATION pi{};
+    std::wstring line = commandLine;
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    CloseHandle(write);
+    std::string output;
+    if (started) {
+        const ULONGLONG until = GetTickCount64() + timeoutMs;
+        char buffer[4096];
+        for (;;) {
+            DWORD available = 0, got = 0;
+            if (!PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr))
+                break;
+            if (available && ReadFile(read, buffer, sizeof buffer, &got, nullptr))
+                output.append(buffer, got);
+            else if (GetTickCount64() > until)
+                break;
+            else
+                Sleep(20);
+        }
+        WaitForSingleObject(pi.hProcess, 5000);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(read);
+    return output;
+}
+
+bool MakeClip(const std::wstring& path, int width, int height, const std::wstring& rate, int seconds) {
+    const std::wstring size = std::to_wstring(width) + L"x" + std::to_wstring(height);
+    const std::wstring length = std::to_wstring(seconds);
+    RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=size=" +
+               size + L":rate=" + rate + L":duration=" + length +
+               L" -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" + length +
+               L" -c:v mpeg4 -q:v 6 -c:a libmp3lame -b:a 96k \"" + path + L"\"");
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width, int& height) {
+    wchar_t at[32];
+    swprintf(at, 32, L"%.2f", seconds);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring ppm = std::wstring(temp) + L"qv-frame-" + std::to_wstring(GetCurrentProcessId()) + L".ppm";
+    RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y -ss " + at + L" -i \"" +
+               movie + L"\" -frames:v 1 -f image2 -c:v ppm \"" + ppm + L"\"");
+    std::vector<unsigned char> pixels;
+    width = height = 0;
+    HANDLE file = CreateFileW(ppm.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return pixels;
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD got = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    DeleteFileW(ppm.c_str());
+    int max = 0, consumed = 0;
+    if (sscanf(bytes.c_str(), "P6 %d %d %d%n", &width, &height, &max, &consumed) == 3 &&
+        bytes.size() >= consumed + 1 + size_t(width) * height * 3)
+        pixels.assign(bytes.begin() + consumed + 1, bytes.begin() + consumed + 1 + size_t(width) * height * 3);
+    return pixels;
+}
+
+namespace {
+unsigned Le32(const std::string& b, size_t at) {
+    return at + 4 <= b.size() ? unsigned(static_cast<unsigned char>(b[at])) |
+                                    unsigned(static_cast<unsigned char>(b[at + 1])) << 8 |
+                                    unsigned(static_cast<unsigned char>(b[at + 2])) << 16 |
+                                    unsigned(static_cast<unsigned char>(b[at + 3])) << 24
+                              : 0;
+}
+unsigned Le16(const std::string& b, size_t at) { return Le32(b, at) & 0xFFFF; }
+
+// Walks the chunks of [begin, end), descending into the header lists.
+void Walk(const std::string& b, size_t begin, size_t end, AviFacts& facts, std::string& stream) {
+    for (size_t at = begin; at + 8 <= end;) {
+        const std::string id = b.substr(at, 4);
+        const unsigned size = Le32(b, at + 4);
+        const size_t data = at + 8;
+        if (id == "LIST") {
+            const std::string kind = b.substr(data, 4);
+            if (kind == "hdrl" || kind == "strl")
+                Walk(b, data + 4, std::min(end, data + size), facts, stream);
+        } else if (id == "strh") {
+            stream = b.substr(data, 4);
+            if (stream == "vids") {
+                facts.videoHandler = b.substr(data + 4, 4);
+                facts.scale = Le32(b, data + 20);
+                facts.rate = Le32(b, data + 24);
+            }
+        } else if (id == "strf") {
+            if (stream == "vids") {
+                facts.width = static_cast<int>(Le32(b, data + 4));
+                facts.height = static_cast<int>(Le32(b, data + 8));
+                facts.videoCompression = b.substr(data + 16, 4);
+            } else if (stream == "auds") {
+                facts.audioFormat = static_cast<int>(Le16(b, data));
+                facts.audioBytesPerSecond = Le32(b, data + 8);
+            }
+        }
+        at = data + size + (size & 1);
+    }
+}
+} // namespace
+
+AviFacts ReadAvi(const std::wstring& path) {
+    AviFacts facts;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return facts;
+    std::string bytes(64 * 1024, '\0');
+    DWORD got = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    bytes.resize(got);
+    if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "AVI ") != 0)
+        return facts;
+    facts.riff = true;
+    std::string stream;
+    Walk(bytes, 12, bytes.size(), facts, stream);
+    return facts;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::vector<DWORD> ChildProcesses(DWORD parent) {
+    std::vector<DWORD> children;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return children;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent)
+            children.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return children;
+}
+
+std::string KoreanSami(SamiEncoding encoding) {
+    const std::wstring text = L"<SAMI>\r\n<HEAD><STYLE TYPE=\"text/css\"><!--\r\n"
+                              L".KRCC { Name:Korean; lang:ko-KR; }\r\n--></STYLE></HEAD>\r\n<BODY>\r\n"
+                              L"<SYNC Start=0><P Class=KRCC>\uC548\uB155\uD558\uC138\uC694 \uC790\uB9C9<br>"
+                              L"\uB450 \uBC88\uC9F8 \uC904\r\n"
+                              L"<SYNC Start=2500><P Class=KRCC>&nbsp;\r\n</BODY>\r\n</SAMI>\r\n";
+    if (encoding == SamiEncoding::Utf16) {
+        std::string bytes = "\xFF\xFE";
+        for (wchar_t c : text) {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
+        }
+        return bytes;
+    }
+    const UINT codePage = encoding == SamiEncoding::Cp949 ? 949 : CP_UTF8;
+    const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(size, '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    return encoding == SamiEncoding::Utf8Bom ? "\xEF\xBB\xBF" + bytes : bytes;
+}

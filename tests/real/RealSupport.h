@@ -1,0 +1,38 @@
+// Real movies for the real-engine tests, made by the ffmpeg.exe beside the engines, and ways to
+// look inside what the engines produce.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Path of ffmpeg.exe in the test program folder's bin/.
+std::wstring TestFFmpeg();
+// Runs a command line to its end; its joined output (empty when it could not start).
+std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// Makes a test-pattern movie with a tone: size, rate as ffmpeg takes it ("60000/1001"), seconds.
+bool MakeClip(const std::wstring& path, int width, int height, const std::wstring& rate, int seconds);
+// One picture of a movie at a time, as 24-bit RGB rows.
+std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width, int& height);
+
+// The headers of an AVI file that tell what it holds.
+struct AviFacts {
+    bool riff = false;
+    std::string videoHandler, videoCompression; // strh fccHandler, BITMAPINFOHEADER biCompression
+    int width = 0, height = 0;
+    unsigned rate = 0, scale = 0; // frames per second = rate / scale
+    int audioFormat = 0;          // WAVEFORMATEX wFormatTag
+    unsigned audioBytesPerSecond = 0;
+};
+AviFacts ReadAvi(const std::wstring& path);
+
+// Writes bytes into a new file.
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+// Ids of the running processes whose parent is the given one.
+std::vector<DWORD> ChildProcesses(DWORD parent);
+
+// A SAMI file of two Korean cues (0-2.5 s, then a blank cue), in the given encoding.
+enum class SamiEncoding { Cp949, Utf8, Utf8Bom, Utf16 };
+std::string KoreanSami(SamiEncoding encoding);
