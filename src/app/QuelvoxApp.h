@@ -4,6 +4,8 @@
 
 #include "framework/App.h"
 
+#include "QuelvoxVersion.h"
+
 #include <string>
 #include <vector>
 
@@ -12,7 +14,7 @@ class CQuelvoxDlg;
 class CQuelvoxApp : public CWinApp {
 public:
     static constexpr const wchar_t* kRegistryKey = L"Tavrenix";
-    static constexpr const wchar_t* kVersionText = L"1.0.0.1 "; // the trailing blank is stored
+    static constexpr const wchar_t* kVersionText = QV_VERSION_WIDE L" "; // with its trailing blank
     static constexpr const wchar_t* kRestartMutex = L"YOUR_RESTART-MUTEX_NAME";
     static constexpr const wchar_t* kRestartArgument = L"--Restart";
 

@@ -8,10 +8,12 @@
 #include "framework/String.h"
 #include "resource.h"
 
+#include "QuelvoxVersion.h"
+
 #include <shellapi.h>
 
 namespace {
-constexpr const wchar_t* kBuiltInTitle = L"Quelvox 1.0.0.1 ";
+constexpr const wchar_t* kBuiltInTitle = L"Quelvox " QV_VERSION_WIDE L" ";
 constexpr COLORREF kTitleBarColor = RGB(0x16, 0x39, 0x5F); // as drawn by scripts/draw-skin
 } // namespace
 

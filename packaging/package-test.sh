@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# The installer and the archive as a person would use them, in a fresh wine prefix of their
+# own: silent install, the program starts, shortcut and uninstall entry exist, silent
+# uninstall removes it all; the archive unpacked under a path with blanks and Korean starts
+# and converts a real movie through its window.
+#   package-test.sh SETUP.exe ARCHIVE.zip      (DISPLAY must name a running X server)
+set -euo pipefail
+setup=$1 archive=$2
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=$(cd "$(dirname "$setup")" && pwd)/package-test
+setup=$(cd "$(dirname "$setup")" && pwd)/$(basename "$setup")
+archive=$(cd "$(dirname "$archive")" && pwd)/$(basename "$archive")
+rm -rf "$work"
+mkdir -p "$work"
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEARCH=win64
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
+mkdir -p "$WINEPREFIX"
+wineserver -p
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wineboot -i >/dev/null 2>&1 || true
+mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+cp -n /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+wine regedit /S "$(winepath -w "$root/scripts/wine-prefix.reg")" >/dev/null 2>&1
+
+fail() { echo "FAILED: $*" >&2; exit 1; }
+wait_for() { # seconds command...
+    local n=$(($1 * 5)); shift
+    for _ in $(seq "$n"); do "$@" && return 0; sleep 0.2; done
+    return 1
+}
+window_shown() { xdotool search --onlyvisible --name '^Quelvox [0-9]' >/dev/null 2>&1; }
+no_window() { ! window_shown; }
+# Starts the program, waits for its main window, leaves it running; echoes its pid.
+start_program() {
+    wine "$1" >/dev/null 2>&1 &
+    echo $!
+}
+stop_program() {
+    kill "$1" 2>/dev/null || true
+    wineserver -k >/dev/null 2>&1 || true
+    wait_for 10 no_window || true
+    wineserver -p
+}
+
+# Installer.
+wine "$setup" /S
+installed="$WINEPREFIX/drive_c/Program Files/Quelvox"
+for f in Quelvox.exe LANG_ENU.DLL LANG_KOR.DLL copying_ENU.txt copying_KOR.txt bin/mplayer.exe \
+         bin/mencoder.exe bin/ffmpeg.exe Uninstall.exe; do
+    [ -f "$installed/$f" ] || fail "not installed: $f"
+done
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quelvox"
+[ -f "$menu/Quelvox.lnk" ] || fail "no Start-menu shortcut"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelvox'
+wine reg query "$key" /v UninstallString 2>/dev/null | grep -q Uninstall.exe || fail "no uninstall entry"
+echo "installed: files, shortcut and uninstall entry"
+
+pid=$(start_program "C:\\Program Files\\Quelvox\\Quelvox.exe")
+wait_for 60 window_shown || fail "the installed program showed no main window"
+stop_program "$pid"
+echo "installed program started"
+
+wine "C:\\Program Files\\Quelvox\\Uninstall.exe" /S
+wait_for 60 test ! -e "$installed/Quelvox.exe" || fail "uninstaller left the program"
+wait_for 30 test ! -e "$installed" || fail "uninstaller left files: $(ls -R "$installed")"
+[ ! -e "$menu" ] || fail "uninstaller left the shortcuts"
+! wine reg query "$key" >/dev/null 2>&1 || fail "uninstaller left the uninstall entry"
+echo "uninstalled: nothing left"
+
+# Archive, unpacked where the path has blanks and Korean.
+place="$WINEPREFIX/drive_c/My Programs 프로그램"
+mkdir -p "$place"
+(cd "$place" && cmake -E tar xf "$archive")
+[ -f "$place/Quelvox/bin/ffmpeg.exe" ] || fail "archive incomplete"
+movie_dir="$WINEPREFIX/drive_c/movies"
+mkdir -p "$movie_dir"
+wine "$place/Quelvox/bin/ffmpeg.exe" -loglevel error -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
+    -f lavfi -i sine=frequency=440:duration=2 -shortest "C:\\movies\\clip.avi" >/dev/null 2>&1 \
+    || fail "could not make a movie"
+# Not a first run this time, so no about box stands in front of the window.
+version=$(sed -n 's/^project(Quelvox VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+wine reg add 'HKCU\Software\Tavrenix\Quelvox\Ver' /v Val /t REG_SZ /d "$version " /f >/dev/null 2>&1
+pid=$(start_program "$place/Quelvox/Quelvox.exe")
+wait_for 60 window_shown || fail "the unpacked program showed no main window"
+sleep 2
+window=$(xdotool search --onlyvisible --name '^Quelvox [0-9]' | head -1)
+read -r x y w h < <(xdotool getwindowgeometry --shell "$window" |
+    awk -F= '/^X=/{x=$2}/^Y=/{y=$2}/^WIDTH=/{w=$2}/^HEIGHT=/{h=$2} END{print x, y, w, h}')
+xdotool mousemove $((x + w * 279 / 427)) $((y + h * 235 / 294)) click 1
+sleep 3
+xdotool type --delay 30 'C:\movies\clip.avi'
+xdotool key Return
+sleep 2
+xdotool mousemove $((x + w * 382 / 427)) $((y + h * 275 / 294)) click 1
+wait_for 90 test -s "$movie_dir/QV_clip.avi.avi" || fail "the unpacked program converted nothing"
+wait_for 60 xdotool search --onlyvisible --name '^Quelvox$' >/dev/null 2>&1 || true
+stop_program "$pid"
+echo "unpacked program started and converted a movie"
