@@ -10,17 +10,6 @@ namespace {
 
 constexpr LCID kEnglish = 1033, kKorean = 1042, kGerman = 1031;
 
-std::string ReadAll(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    char buffer[64];
-    DWORD got = 0;
-    ReadFile(file, buffer, sizeof buffer, &got, nullptr);
-    CloseHandle(file);
-    return std::string(buffer, got);
-}
 
 // Each test chooses a language in a folder of its own; the program's own resources come back
 // afterwards.
@@ -160,13 +149,13 @@ TEST_F(LanguageMenuTest, PickingAnotherStoresItAndRestarts) {
     EXPECT_TRUE(m_seam.boxes.empty());
     // It waits while this instance holds the hand-over.
     PumpFor(500);
-    EXPECT_TRUE(ReadAll(successor).empty());
+    EXPECT_TRUE(ReadFileBytes(successor).empty());
     // This instance's end, which releases the hand-over (the thread would, by ending).
     HANDLE handover = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, CQuelvoxApp::kRestartMutex);
     ReleaseMutex(handover);
     CloseHandle(handover);
     ReleaseRestartMutex();
-    EXPECT_TRUE(PumpUntil([&] { return !ReadAll(successor).empty(); }, 15000));
+    EXPECT_TRUE(PumpUntil([&] { return !ReadFileBytes(successor).empty(); }, 15000));
 }
 
 TEST_F(LanguageTest, LibraryThatIsNotAModuleFallsBackToEnglish) {

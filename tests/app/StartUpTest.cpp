@@ -28,17 +28,6 @@ struct SuccessorRole {
     }
 } g_successorRole;
 
-std::string ReadAll(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    char buffer[64];
-    DWORD got = 0;
-    ReadFile(file, buffer, sizeof buffer, &got, nullptr);
-    CloseHandle(file);
-    return std::string(buffer, got);
-}
 
 } // namespace
 
@@ -102,8 +91,8 @@ TEST(StartUp, SuccessorWaitsUntilThePredecessorHasGone) {
     SetEnvironmentVariableW(kRoleVariable, nullptr);
     ASSERT_TRUE(handover.ok);
 
-    ASSERT_TRUE(PumpUntil([&] { return !ReadAll(file).empty(); }, 15000));
-    ULONGLONG waitEnded = std::stoull(ReadAll(file));
+    ASSERT_TRUE(PumpUntil([&] { return !ReadFileBytes(file).empty(); }, 15000));
+    ULONGLONG waitEnded = std::stoull(ReadFileBytes(file));
     EXPECT_GE(waitEnded + 50, handover.ended);
     EXPECT_GE(waitEnded, handover.launched + 1000);
 }

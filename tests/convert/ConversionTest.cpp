@@ -301,20 +301,7 @@ TEST_F(ConversionTest, MissingEnginesAreReportedAndSkipped) {
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring copy = m_dir.Path() + L"\\no_engines.exe";
     ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
-    SetEnvironmentVariableW(kNoEnginesFlag, L"1");
-    std::wstring command = L"\"" + copy + L"\" --gtest_filter=ConversionTest.MissingEngines*";
-    STARTUPINFOW start{};
-    start.cb = sizeof start;
-    PROCESS_INFORMATION child{};
-    const BOOL started = CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                                        nullptr, nullptr, &start, &child);
-    SetEnvironmentVariableW(kNoEnginesFlag, nullptr);
-    ASSERT_TRUE(started);
-    PumpUntil([&] { return WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0; }, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(child.hProcess, &code);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    const DWORD code = RunFlagged(copy, L"--gtest_filter=ConversionTest.MissingEngines*", kNoEnginesFlag, 60000);
     EXPECT_EQ(code, 0u);
 }
 

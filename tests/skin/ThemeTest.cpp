@@ -185,27 +185,9 @@ TEST(ThemeHelper, WithoutTheLibraryEveryButtonDrawsItsOwnLook) {
     RegSetKeyValueW(HKEY_CURRENT_USER, (settings + L"\\DllOverrides").c_str(), L"uxtheme", REG_SZ,
                     L"", sizeof(wchar_t)); // empty: disabled
 
-    SetEnvironmentVariableW(kChildFlag, L"1");
-    std::wstring command = L"\"" + copy + L"\" --gtest_filter=Themeless*";
-    STARTUPINFOW start{};
-    start.cb = sizeof start;
-    PROCESS_INFORMATION child{};
-    const BOOL started = CreateProcessW(copy.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
-                                        nullptr, nullptr, &start, &child);
-    SetEnvironmentVariableW(kChildFlag, nullptr);
-    DWORD waited = WAIT_FAILED, code = 1;
-    if (started) {
-        if ((waited = WaitForSingleObject(child.hProcess, 120000)) != WAIT_OBJECT_0)
-            TerminateProcess(child.hProcess, 1);
-        WaitForSingleObject(child.hProcess, 5000);
-        GetExitCodeProcess(child.hProcess, &code);
-        CloseHandle(child.hThread);
-        CloseHandle(child.hProcess);
-    }
+    const DWORD code = RunFlagged(copy, L"--gtest_filter=Themeless*", kChildFlag, 120000);
     RegDeleteTreeW(HKEY_CURRENT_USER, settings.c_str());
     DeleteFileW(copy.c_str());
-    ASSERT_TRUE(started);
-    EXPECT_EQ(waited, WAIT_OBJECT_0);
     EXPECT_EQ(code, 0u) << "the Themeless tests of the child";
 }
 

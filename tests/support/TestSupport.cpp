@@ -125,6 +125,42 @@ HDROP MakeDrop(const std::vector<std::wstring>& paths) {
     return static_cast<HDROP>(memory);
 }
 
+std::string ReadFileBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string content;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
+        content.append(buffer, got);
+    CloseHandle(file);
+    return content;
+}
+
+DWORD RunFlagged(const std::wstring& program, const std::wstring& arguments,
+                 const wchar_t* flagVariable, DWORD timeoutMs) {
+    SetEnvironmentVariableW(flagVariable, L"1");
+    std::wstring command = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    PROCESS_INFORMATION child{};
+    const BOOL started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE,
+                                        0, nullptr, nullptr, &start, &child);
+    SetEnvironmentVariableW(flagVariable, nullptr);
+    if (!started)
+        return ~0u;
+    if (!PumpUntil([&] { return WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs))
+        TerminateProcess(child.hProcess, ~0u);
+    WaitForSingleObject(child.hProcess, 5000);
+    DWORD code = ~0u;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return code;
+}
+
 bool ProcessIsRunning(DWORD processId) {
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (!process)

@@ -53,6 +53,12 @@ std::wstring Widen(const std::string& acpBytes);
 // A real drop handle, as the shell hands one to a window (which releases it).
 HDROP MakeDrop(const std::vector<std::wstring>& paths);
 bool ProcessIsRunning(DWORD processId);
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFileBytes(const std::wstring& path);
+// Runs a program with the arguments, the environment variable flagVariable set to "1" for it,
+// and returns its exit code (it is ended after timeoutMs); ~0u when it cannot be started.
+DWORD RunFlagged(const std::wstring& program, const std::wstring& arguments,
+                 const wchar_t* flagVariable, DWORD timeoutMs);
 void EndProcess(DWORD processId);
 
 // Like PumpUntil, but offers each message to the framework windows first, as the program's
