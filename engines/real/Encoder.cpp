@@ -11,13 +11,12 @@
 
 namespace {
 
-std::wstring Widen(const std::string& text) { return FromUtf8(text); }
 
 // A rate as ffmpeg takes it: the usual NTSC rates exactly.
 std::wstring Rate(const std::wstring& text) {
     std::string rational;
     ExactRate(_wtof(text.c_str()), &rational);
-    return Widen(rational);
+    return FromUtf8(rational);
 }
 
 } // namespace

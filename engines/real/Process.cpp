@@ -52,23 +52,20 @@ std::wstring PathForFFmpeg(const std::wstring& path) {
     return full;
 }
 
-std::string ToUtf8(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+namespace {
+std::string Narrow(const std::wstring& text, UINT codePage) {
+    int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr,
                                    0, nullptr, nullptr);
     std::string result(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
                         nullptr, nullptr);
     return result;
 }
+} // namespace
 
-std::string ToAnsi(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
-                        nullptr, nullptr);
-    return result;
-}
+std::string ToUtf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
+
+std::string ToAnsi(const std::wstring& text) { return Narrow(text, CP_ACP); }
 
 std::wstring FromUtf8(const std::string& text) {
     int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

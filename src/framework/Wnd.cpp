@@ -113,6 +113,23 @@ void CWnd::DrawItem(DRAWITEMSTRUCT*) {}
 
 void CWnd::MeasureItem(MEASUREITEMSTRUCT*) {}
 
+template <typename Item>
+bool CWnd::ReflectOwnerDraw(Item& item, CWnd* control, void (CMenu::*toMenu)(Item*),
+                            void (CWnd::*toControl)(Item*), LRESULT& result) {
+    if (item.CtlType == ODT_MENU) {
+        CMenu* menu = OwnerDrawnMenu();
+        if (!menu)
+            return false;
+        (menu->*toMenu)(&item);
+    } else {
+        if (!control)
+            return false;
+        (control->*toControl)(&item);
+    }
+    result = TRUE;
+    return true;
+}
+
 bool CWnd::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC) {
         result = reinterpret_cast<LRESULT>(OnCtlColor(reinterpret_cast<HDC>(wParam),
@@ -120,35 +137,18 @@ bool CWnd::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT&
                                                       msg - WM_CTLCOLORMSGBOX));
         return true;
     }
-    // Owner drawing goes back to the control that asked for it.
-    // Owner-drawn menu items go to the window's menu.
+    // Owner drawing goes back to the control that asked for it; menu items to the window's menu.
     if (msg == WM_DRAWITEM) {
-        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-        CMenu* menu = item->CtlType == ODT_MENU ? OwnerDrawnMenu() : nullptr;
-        CWnd* control = item->CtlType != ODT_MENU ? FromHandlePermanent(item->hwndItem) : nullptr;
-        if (menu)
-            menu->DrawItem(item);
-        else if (control)
-            control->DrawItem(item);
-        if (menu || control) {
-            result = TRUE;
-            return true;
-        }
+        auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+        CWnd* control = item.CtlType != ODT_MENU ? FromHandlePermanent(item.hwndItem) : nullptr;
+        return ReflectOwnerDraw(item, control, &CMenu::DrawItem, &CWnd::DrawItem, result);
     }
     if (msg == WM_MEASUREITEM) {
-        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-        CMenu* menu = item->CtlType == ODT_MENU ? OwnerDrawnMenu() : nullptr;
-        CWnd* control = item->CtlType != ODT_MENU
-                            ? FromHandlePermanent(GetDlgItem(static_cast<int>(item->CtlID)))
+        auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        CWnd* control = item.CtlType != ODT_MENU
+                            ? FromHandlePermanent(GetDlgItem(static_cast<int>(item.CtlID)))
                             : nullptr;
-        if (menu)
-            menu->MeasureItem(item);
-        else if (control)
-            control->MeasureItem(item);
-        if (menu || control) {
-            result = TRUE;
-            return true;
-        }
+        return ReflectOwnerDraw(item, control, &CMenu::MeasureItem, &CWnd::MeasureItem, result);
     }
     return false;
 }

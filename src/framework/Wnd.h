@@ -113,6 +113,10 @@ public:
 protected:
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     virtual bool ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // Hands a draw or measure request to the menu or the control it is for.
+    template <typename Item>
+    bool ReflectOwnerDraw(Item& item, CWnd* control, void (CMenu::*toMenu)(Item*),
+                          void (CWnd::*toControl)(Item*), LRESULT& result);
     // The window procedure of every framework window.
     static LRESULT CALLBACK FrameworkWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
