@@ -85,6 +85,29 @@ void Print(const std::string& text) {
               &written, nullptr);
 }
 
+namespace {
+// One job for this program and every ffmpeg it starts, which ends them all when this program
+// ends, however that happens: its last handle is ours. We join it first, so each child is in
+// it from its first instant, and a Stop at any moment leaves no child behind. Null when the
+// system does not let us join.
+HANDLE OwnJob() {
+    static const HANDLE job = [] {
+        HANDLE created = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (created &&
+            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
+                                    sizeof limits) &&
+            AssignProcessToJobObject(created, GetCurrentProcess()))
+            return created;
+        if (created)
+            CloseHandle(created);
+        return static_cast<HANDLE>(nullptr);
+    }();
+    return job;
+}
+} // namespace
+
 bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, Stream out,
                   Stream err) {
     Kill();
@@ -105,9 +128,11 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
     si.hStdError = err == kPipe ? write : null;
     PROCESS_INFORMATION pi{};
     std::wstring line = commandLine;
-    // Suspended until it is in the job, so not even its first instant escapes it.
+    // In our job from its first instant when we are in it ourselves; otherwise suspended until
+    // it is in a job of its own.
+    HANDLE job = OwnJob();
     BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                  CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr,
+                                  (job ? 0 : CREATE_SUSPENDED) | CREATE_NO_WINDOW, nullptr,
                                   folder.empty() ? nullptr : folder.c_str(), &si, &pi);
     if (write)
         CloseHandle(write);
@@ -119,14 +144,16 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
         m_out = nullptr;
         return false;
     }
-    m_job = CreateJobObjectW(nullptr, nullptr);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (m_job) {
-        SetInformationJobObject(m_job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-        AssignProcessToJobObject(m_job, pi.hProcess);
+    if (!job) {
+        m_job = CreateJobObjectW(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (m_job) {
+            SetInformationJobObject(m_job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+            AssignProcessToJobObject(m_job, pi.hProcess);
+        }
+        ResumeThread(pi.hThread);
     }
-    ResumeThread(pi.hThread);
     CloseHandle(pi.hThread);
     m_process = pi.hProcess;
     return true;
