@@ -52,10 +52,8 @@ int CQuelvoxDlg::ConvertFile(const std::wstring& path) {
     if (!convert::CanConvert(settings.width, m_mediaInfo.m_nDuration, settings.fps))
         return 1;
 
-    m_encoder.m_nPercent = 0;
-    m_encoder.m_bSucceeded = true;
-    m_encoder.m_pOwner = this;
     m_encoder.Close();
+    m_encoder.Arm(m_hWnd);
     if (!m_encoder.Open(convert::EncoderCommand(settings, path).c_str())) {
         AfxMessageBox(IDS_REINSTALL, MB_OK);
         return 1;
@@ -171,10 +169,9 @@ void CQuelvoxDlg::OnConvertDone() {
     ConvertNext();
 }
 
-LRESULT CQuelvoxDlg::OnCompletionDispatched(WPARAM, LPARAM) {
-    // A completion that no loop of ours saw first came through a system loop (a message box,
-    // a menu, moving the window), which would lose it.
-    if (std::exchange(m_bCompletionSeen, false) || !m_bConverting)
+LRESULT CQuelvoxDlg::OnEncoderDone(WPARAM run, LPARAM) {
+    // A stopped run's encoder may end after the next run has started.
+    if (run != m_encoder.OwnerRun() || !m_bConverting)
         return 0;
     if (m_bAskingToStop)
         m_bCompletionMissed = true; // handled when the user keeps the run going

@@ -11,17 +11,13 @@
 
 #include <algorithm>
 
+using namespace preview;
+
 namespace {
 // Class name and title of the player's window inside the pane.
 constexpr const wchar_t* kPlayerWindow = L"MPlayer - The Movie Player";
-constexpr DWORD kPollMs = 100;
-constexpr int kOpenPolls = 101;        // for the picture, once a player runs
-constexpr int kChildPolls = 20;        // for a player's process, per video output
-constexpr int kVideoOutPolls = 30;     // for its video output
-constexpr int kWindowPolls = 100;      // for its window inside the pane
 constexpr DWORD kIdentifyPollMs = 500;
-constexpr int kIdentifyPolls = 23;     // the conversion's bound: 11.5 s
-constexpr DWORD kQuitWaitMs = 3000;    // for a player to close on the quit key
+constexpr int kIdentifyPolls = 23; // the conversion's bound: 11.5 s
 } // namespace
 
 void CQuelvoxDlg::TogglePreview() {
@@ -70,13 +66,13 @@ void CQuelvoxDlg::StartPreview(std::wstring path) {
     m_nLength = std::max(0, m_mediaInfo.m_nDuration);
     m_slider.SetRange(0, m_nLength, false);
 
-    for (const wchar_t* videoOutput : preview::kVideoOutputs) {
+    for (const wchar_t* videoOutput : kVideoOutputs) {
         const std::wstring command =
-            preview::PlayCommand(programFolder, windows, videoOutput, m_stcPane, path);
+            PlayCommand(programFolder, windows, videoOutput, m_stcPane, path);
         m_stcPane.ShowWindow(SW_HIDE);
         m_player.m_dwThreadId = 0;
         m_player.Close();
-        m_player.Arm(this);
+        m_player.Arm(m_hWnd);
         m_player.Open(command.c_str());
         for (int polls = 0; m_player.m_dwThreadId == 0 && polls < kChildPolls; ++polls)
             ::Sleep(kPollMs);
@@ -111,8 +107,8 @@ bool CQuelvoxDlg::FitPreviewPane() {
     const RECT frame = m_stcFrame.GetWindowRect();
     if (!WaitForPlayerWindow())
         return false;
-    const preview::PaneRect pane =
-        preview::FitPicture(frame.right - frame.left, frame.bottom - frame.top,
+    const PaneRect pane =
+        FitPicture(frame.right - frame.left, frame.bottom - frame.top,
                             m_mediaInfo.m_nWidth, m_mediaInfo.m_nHeight);
     m_stcPane.MoveWindow(pane.x, pane.y, pane.width, pane.height, true);
     m_stcPane.ShowWindow(SW_SHOW);
@@ -132,6 +128,20 @@ bool CQuelvoxDlg::WaitForPlayerWindow() {
         if (m_hPlayerWnd)
             return true;
     }
+}
+
+LRESULT CQuelvoxDlg::OnPlayerVideoOpened(WPARAM run, LPARAM) {
+    // A video output that opened and then failed belongs to a player already given up.
+    if (run == m_player.OwnerRun() && !m_player.m_bExited)
+        FitPreviewPane();
+    return 0;
+}
+
+LRESULT CQuelvoxDlg::OnPlayerEnded(WPARAM run, LPARAM) {
+    // Only the armed player's end: one of a failed video output must not stop the next.
+    if (run == m_player.OwnerRun())
+        StopPreview();
+    return 0;
 }
 
 HWND CQuelvoxDlg::FindPlayerWindow() const {

@@ -1,7 +1,6 @@
 #include "DemoRedirector.h"
 
 #include "NumberText.h"
-#include "framework/Wnd.h"
 
 #include <cwchar>
 #include <string>
@@ -13,14 +12,21 @@ CDemoRedirector::~CDemoRedirector() {
 
 void CDemoRedirector::WriteStdError(const wchar_t* text) { ForwardErrorToOutput(text); }
 
+void CDemoRedirector::Arm(HWND owner) {
+    ArmOwner(nullptr);
+    m_nPercent = 0;
+    m_bSucceeded = true;
+    m_strTail.clear();
+    ArmOwner(owner);
+}
+
 void CDemoRedirector::WriteStdOut(const wchar_t* text) {
     // One buffer per delivering thread: error texts may arrive on the owner's thread.
     thread_local std::wstring s;
     s.assign(text);
     s += L'\n';
 
-    CWnd* owner = m_pOwner;
-    if (!owner)
+    if (!HasOwner())
         return;
 
     // The pipe is read in pieces of any length, so a failure text may straddle two of them:
@@ -34,7 +40,7 @@ void CDemoRedirector::WriteStdOut(const wchar_t* text) {
 
     if (s.find(L"<EXIT>") != std::wstring::npos) {
         m_strTail.clear(); // the run is over; the next one starts afresh
-        PostMessageW(owner->GetSafeHwnd(), kDoneMessage, 0, 0);
+        NotifyOwner(kDoneMessage);
     }
 
     // The status line shows the share done as "( 7%)": only the first bracket counts, and

@@ -1,13 +1,11 @@
 // CDemoRedirector: watches one run of the encoder. Keeps the percentage done, notices the two
 // texts that mean the file cannot be converted, and posts kDoneMessage to its owner when the
-// encoder's output ends.
+// encoder's output ends, marked with the run's number (see CRedirector::ArmOwner).
 #pragma once
 
 #include "Redirector.h"
 
 #include <string>
-
-class CWnd;
 
 class CDemoRedirector : public CRedirector {
 public:
@@ -20,10 +18,12 @@ public:
     void WriteStdOut(const wchar_t* text) override;
     void WriteStdError(const wchar_t* text) override;
 
-    // While null, output is ignored. Read on the reader thread.
-    std::atomic<CWnd*> m_pOwner{nullptr};
+    // Starts a new run that reports to owner (nullptr: output is ignored), with no share
+    // done and no failure seen. Call only while no run is open.
+    void Arm(HWND owner);
+
     std::atomic<int> m_nPercent{0};
-    // True until an error text is seen; the controller sets it before each file.
+    // True until an error text is seen.
     std::atomic<bool> m_bSucceeded{false};
 
 private:

@@ -2,7 +2,6 @@
 
 #include "NumberText.h"
 #include "TextSearch.h"
-#include "framework/Wnd.h"
 
 namespace {
 
@@ -21,14 +20,14 @@ CRedirMPlayer::~CRedirMPlayer() { Close(); }
 
 void CRedirMPlayer::WriteStdError(const wchar_t* text) { ForwardErrorToOutput(text); }
 
-void CRedirMPlayer::Arm(CWnd* owner) {
-    m_pOwner = nullptr;
+void CRedirMPlayer::Arm(HWND owner) {
+    ArmOwner(nullptr);
     m_bVideoOutOpened = false;
     m_nPosition = 0;
     m_bExited = false;
     m_bVideoOutOk = true;
     EmptyOutput();
-    m_pOwner = owner;
+    ArmOwner(owner);
 }
 
 void CRedirMPlayer::EmptyOutput() {
@@ -43,8 +42,7 @@ void CRedirMPlayer::WriteStdOut(const wchar_t* text) {
     s.assign(text);
     s += L'\n';
 
-    CWnd* owner = m_pOwner;
-    if (!owner)
+    if (!HasOwner())
         return;
 
     if (FoundSince(m_strOutput, m_nSearched, kVoFailed) ||
@@ -52,7 +50,7 @@ void CRedirMPlayer::WriteStdOut(const wchar_t* text) {
         m_bVideoOutOk = false;
     if (!m_bVideoOutOpened && FoundSince(m_strOutput, m_nSearched, kVoOpened)) {
         m_bVideoOutOpened = true;
-        PostMessageW(owner->GetSafeHwnd(), kVideoOpenedMessage, 0, 0);
+        NotifyOwner(kVideoOpenedMessage);
     }
 
     if (size_t v = s.find(L"V:"); v != std::wstring::npos) {
@@ -65,8 +63,7 @@ void CRedirMPlayer::WriteStdOut(const wchar_t* text) {
     if (!m_bEndInOutput)
         m_bEndInOutput = FoundSince(m_strOutput, m_nSearched, kEnd);
     m_nSearched = m_strOutput.size();
-    if (m_bEndInOutput) {
-        PostMessageW(owner->GetSafeHwnd(), kEndedMessage, 0, 0);
-        m_bExited = true;
-    }
+    // The flag first: whoever handles the message may look at it.
+    if (m_bEndInOutput && !m_bExited.exchange(true))
+        NotifyOwner(kEndedMessage);
 }

@@ -1,13 +1,12 @@
 // CRedirMPlayer: watches one run of the preview player. Reports the opened video output
 // (kVideoOpenedMessage, once per run), a failed video output (m_bVideoOutOk), the playing
-// position in whole seconds and the player's end (kEndedMessage and m_bExited).
+// position in whole seconds and the player's end (m_bExited, then kEndedMessage, once per
+// run). Both messages carry the run's number (see CRedirector::ArmOwner).
 #pragma once
 
 #include "Redirector.h"
 
 #include <string>
-
-class CWnd;
 
 class CRedirMPlayer : public CRedirector {
 public:
@@ -19,12 +18,11 @@ public:
     void WriteStdError(const wchar_t* text) override;
 
     // Resets every field for a new run, then sets the owner. Call only while no run is open.
-    void Arm(CWnd* owner);
+    void Arm(HWND owner);
     // The text collected since the last status line that carried a position. Reader thread
     // only while a run is open.
     const std::wstring& Output() const { return m_strOutput; }
 
-    std::atomic<CWnd*> m_pOwner{nullptr};
     std::atomic<bool> m_bVideoOutOpened{false};
     std::atomic<int> m_nPosition{0};
     std::atomic<bool> m_bExited{false};

@@ -41,6 +41,17 @@ void CRedirector::WriteStdOut(const wchar_t*) {}
 
 void CRedirector::WriteStdError(const wchar_t*) {}
 
+void CRedirector::ArmOwner(HWND owner) {
+    m_hOwner = nullptr;
+    ++m_nOwnerRun;
+    m_hOwner = owner;
+}
+
+void CRedirector::NotifyOwner(UINT message) const {
+    if (HWND owner = m_hOwner)
+        PostMessageW(owner, message, m_nOwnerRun, 0);
+}
+
 void CRedirector::ForwardErrorToOutput(const wchar_t* text) {
     WriteStdOut(L"\r\nError message: ");
     WriteStdOut(text);

@@ -7,6 +7,9 @@
 //    widened from the ANSI code page; chunks are not aligned to lines;
 //  - when the child's side of the pipe closes, WriteStdOut receives kEndMarker, once;
 //  - the redirector's own errors go to WriteStdError (see the k...Error texts).
+//
+// Monitors that tell a window about a run post to the owner set by ArmOwner, with the run's
+// number as wParam, so the window can tell a late message of an earlier run from the current.
 #pragma once
 
 #include <windows.h>
@@ -61,9 +64,18 @@ public:
     HANDLE m_hStopEvent = nullptr;
     DWORD m_dwWaitMs = 100;
 
+    // The number of the run armed last; messages of earlier runs carry smaller numbers.
+    WPARAM OwnerRun() const { return m_nOwnerRun; }
+
 protected:
     // The error override every subclass shares: errors reach its parser like output.
     void ForwardErrorToOutput(const wchar_t* text);
+    // Starts a new numbered run that reports to owner (nullptr: to nobody). Call only while
+    // no run is open.
+    void ArmOwner(HWND owner);
+    bool HasOwner() const { return m_hOwner.load() != nullptr; }
+    // Posts message to the owner, marked with the current run's number.
+    void NotifyOwner(UINT message) const;
 
 private:
     static DWORD WINAPI ReaderThread(void* param);
@@ -79,4 +91,8 @@ private:
     // Serialises Open's start of the reader, and Close on the owner's and the reader's thread,
     // so that every handle is released exactly once.
     mutable std::mutex m_lock;
+    // Set on the owner's thread, read on the reader thread. A window handle, not a window
+    // object: the object clears its handle at destruction while the reader may still post.
+    std::atomic<HWND> m_hOwner{nullptr};
+    std::atomic<WPARAM> m_nOwnerRun{0};
 };

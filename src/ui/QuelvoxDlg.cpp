@@ -176,17 +176,6 @@ BOOL CQuelvoxDlg::PreTranslateMessage(MSG* msg) {
         const auto delta = static_cast<short>(HIWORD(msg->wParam));
         SeekPlayer(delta == WHEEL_DELTA ? VK_LEFT : VK_RIGHT, 1);
     }
-    if (msg->message == CDemoRedirector::kDoneMessage) {
-        m_bCompletionSeen = true;
-        if (m_bConverting)
-            OnConvertDone();
-    }
-    if (msg->message == CRedirMPlayer::kVideoOpenedMessage)
-        FitPreviewPane();
-    // A player that ended before the current one was started (a video output that failed)
-    // must not stop the one now playing.
-    if (msg->message == CRedirMPlayer::kEndedMessage && m_player.m_bExited)
-        StopPreview();
     return CDialog::PreTranslateMessage(msg);
 }
 

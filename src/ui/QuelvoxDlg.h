@@ -118,9 +118,7 @@ public:
     CFileVersionInfo m_verInfo;
     CXButtonXP m_btnSeekFwd;
     CXButtonXP m_btnSeekBack;
-    // An encoder's completion seen by our own message loop before it is dispatched.
-    bool m_bCompletionSeen = false;
-    // One that arrived while the user was asked whether to stop.
+    // An encoder's completion that arrived while the user was asked whether to stop.
     bool m_bCompletionMissed = false;
     bool m_bAskingToStop = false;
 
@@ -128,8 +126,17 @@ private:
     // Asks whether to stop the run (question 102); true on Yes.
     bool ConfirmStop();
     void SetConvertButton(HICON icon, UINT captionId);
-    LRESULT OnCompletionDispatched(WPARAM, LPARAM);
+    // The monitors' messages, wherever they are dispatched (our loop or a system one: a
+    // message box, a menu, moving the window). Each counts only for the run it names.
+    LRESULT OnEncoderDone(WPARAM run, LPARAM);
+    LRESULT OnPlayerVideoOpened(WPARAM run, LPARAM);
+    LRESULT OnPlayerEnded(WPARAM run, LPARAM);
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+    // Alt+F4, Close on the taskbar or the system menu: the way of the Close button.
+    LRESULT OnCloseMessage(WPARAM, LPARAM) {
+        OnClose();
+        return 0;
+    }
     LRESULT OnPaint(WPARAM, LPARAM);
     LRESULT OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(m_hIcon); }
     LRESULT OnRButtonUp(WPARAM, LPARAM) { return 0; }
@@ -175,6 +182,8 @@ private:
         ON_COMMAND(1067, OnSeekBack)
         ON_COMMAND(1065, OnLanguageButton)
         ON_MESSAGE(WM_DESTROY, OnDestroy)
-        ON_MESSAGE(CDemoRedirector::kDoneMessage, OnCompletionDispatched)
+        ON_MESSAGE(CDemoRedirector::kDoneMessage, OnEncoderDone)
+        ON_MESSAGE(CRedirMPlayer::kVideoOpenedMessage, OnPlayerVideoOpened)
+        ON_MESSAGE(CRedirMPlayer::kEndedMessage, OnPlayerEnded)
     END_MSG_MAP()
 };

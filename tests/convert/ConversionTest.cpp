@@ -137,7 +137,7 @@ TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
     // Answering No keeps the run going.
     m_seam.answers = {IDNO};
     Click(IDC_CONVERT);
-    PumpDialogFor(100);
+    PumpDialogPending();
     ASSERT_EQ(m_seam.boxes.size(), 1u);
     EXPECT_EQ(m_seam.boxes[0].text, L"Conversion is not complete. Still do?\n(Unfinished "
                                     L"converting VIDEO FILE may not be played.)");
@@ -149,7 +149,8 @@ TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_bFinished; }, 5000));
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
     // The stopped encoder's completion is not taken for a result.
-    PumpDialogFor(500);
+    ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_encoder.IsRunOpen(); }, 10000));
+    PumpDialogPending();
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n" + Converting(L"b.avi") +
                          L"\nConversion has been canceled.\n");
     EXPECT_FALSE(Checked(0));
@@ -160,7 +161,7 @@ TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
 
     // Back to the first page, and again: only what is still ticked, after the earlier lines.
     Click(IDC_PREV);
-    PumpDialogFor(50);
+    PumpDialogPending();
     EXPECT_EQ(m_dialog->m_nCurPage, 0);
     EXPECT_EQ(Text(Item(IDC_CONVERT)), L"Convert");
     EXPECT_EQ(Text(Item(IDC_STEP_GROUP)), L"Step1");
@@ -186,6 +187,27 @@ TEST_F(ConversionTest, PrevDuringARunAsksAndStops) {
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"\nConversion has been canceled.\n");
     EXPECT_TRUE(Checked(0));
+}
+
+TEST_F(ConversionTest, AStoppedRunsLateCompletionDoesNotCountInTheNext) {
+    Add(L"a.avi", kSlow);
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(EncodingItem(0));
+    const WPARAM stopped = m_dialog->m_encoder.OwnerRun();
+    m_seam.answers = {IDYES};
+    Click(IDC_PREV);
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_nCurPage == 0; }, 10000));
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(EncodingItem(0));
+    // The stopped encoder's end, which may come up to a second after it was ended.
+    m_dialog->PostMessage(CDemoRedirector::kDoneMessage, stopped, 0);
+    PumpDialogPending();
+    const std::wstring twice =
+        Converting(L"a.avi") + L"\nConversion has been canceled.\n" + Converting(L"a.avi");
+    EXPECT_EQ(Log(), twice);
+    EXPECT_TRUE(Checked(0));
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Log(), twice + L"OK.\n\n1 file(s) converted.\n");
 }
 
 TEST_F(ConversionTest, HangingIdentificationIsCutShort) {
@@ -239,7 +261,7 @@ protected:
             if (m_seam.boxes.size() == 1)
                 PumpUntil([&] { return !ProcessIsRunning(encoder) &&
                                        !m_dialog->m_encoder.IsRunOpen(); }, 10000);
-            PumpFor(300);
+            PumpPending();
         };
         Click(IDC_CONVERT);
     }
@@ -255,7 +277,7 @@ TEST_F(CompletionDuringQuestion, IsHandledWhenTheRunGoesOn) {
 TEST_F(CompletionDuringQuestion, IsDroppedWhenTheUserStops) {
     AskWhileTheEncoderEnds(IDYES);
     ASSERT_TRUE(RunToEnd());
-    PumpDialogFor(300);
+    PumpDialogPending();
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"\nConversion has been canceled.\n");
     EXPECT_TRUE(Checked(0));
 }

@@ -1,5 +1,6 @@
 // The preview in the real main dialog, with the scripted player.
 #include "MainDialogFixture.h"
+#include "preview/PreviewPlan.h"
 
 #include <fstream>
 #include <sstream>
@@ -115,7 +116,8 @@ TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
     ExpectStopped();
     EXPECT_TRUE(Ends(player));
     // The end of the stopped player runs the stop a second time, harmlessly.
-    PumpDialogFor(300);
+    ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_player.IsRunOpen(); }, 10000));
+    PumpDialogPending();
     ExpectStopped();
 }
 
@@ -128,7 +130,7 @@ TEST_F(PreviewTest, FailedVideoOutputsAreSkippedInOrder) {
     EXPECT_EQ(VideoOutputs(), (std::vector<std::string>{"direct3d", "gl", "gl2"}));
     // The failed players' ends arrive after the last one started: it keeps playing.
     ASSERT_TRUE(PaneShown());
-    PumpDialogFor(500);
+    PumpDialogPending();
     EXPECT_TRUE(Playing());
     EXPECT_TRUE(ProcessIsRunning(Player()));
 
@@ -147,7 +149,11 @@ TEST_F(PreviewTest, FailedVideoOutputsAreSkippedInOrder) {
 }
 
 TEST_F(PreviewTest, FailureAfterTheWaitKeepsTheChoice) {
-    Queue(L"a.avi", std::string("[play direct3d]\nsleep 3500\n") +
+    // Twice the program's wait for a video output, and well inside its wait for the picture.
+    using namespace preview;
+    constexpr DWORD kLate = 2 * kVideoOutPolls * kPollMs;
+    static_assert(kLate < kVideoOutPolls * kPollMs + kOpenPolls * kPollMs / 2);
+    Queue(L"a.avi", "[play direct3d]\nsleep " + std::to_string(kLate) + "\n" +
                         "out Error opening/initializing the selected video_out (-vo) device.\n"
                         "play\n");
     m_dialog->TogglePreview();
@@ -171,6 +177,34 @@ TEST_F(PreviewTest, StopsWhenThePlayerEndsAndBeforeAConversion) {
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_bFinished; }, 20000));
     ExpectStopped();
     EXPECT_TRUE(Ends(player));
+}
+
+TEST_F(PreviewTest, OnlyTheArmedPlayersEndStopsIt) {
+    Queue(L"a.avi", "");
+    m_dialog->TogglePreview();
+    ASSERT_TRUE(Playing());
+    const WPARAM run = m_dialog->m_player.OwnerRun();
+    m_dialog->PostMessage(CRedirMPlayer::kEndedMessage, run - 1, 0);
+    PumpDialogPending();
+    EXPECT_TRUE(Playing());
+    // Its own end counts, even when handled before the monitor has set its flag.
+    ASSERT_FALSE(m_dialog->m_player.m_bExited);
+    m_dialog->PostMessage(CRedirMPlayer::kEndedMessage, run, 0);
+    PumpDialogPending();
+    ExpectStopped();
+}
+
+TEST_F(PreviewTest, VideoOutputOfAPlayerGivenUpIsIgnored) {
+    // The first output says it opened and fails in the same breath; no other plays.
+    Queue(L"a.avi", std::string("[play direct3d]\nout VO: [direct3d] 640x320\\r\\n") +
+                        kVideoOutError + "[play]\n" + kVideoOutError);
+    m_dialog->TogglePreview();
+    EXPECT_FALSE(Playing());
+    EXPECT_EQ(VideoOutputs(), (std::vector<std::string>{"direct3d", "gl", "gl2"}));
+    PumpDialogPending();
+    EXPECT_TRUE(m_seam.boxes.empty());
+    EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+    ExpectStopped();
 }
 
 TEST_F(PreviewTest, DoubleClickWhilePlayingOnlyStops) {
@@ -208,10 +242,17 @@ TEST_F(PreviewTest, PlayerWindowThatNeverComesIsEndedWithAMessage) {
     Queue(L"a.avi", "[play]\nplay 30 nowindow\n");
     m_dialog->TogglePreview();
     ASSERT_TRUE(Playing());
-    ASSERT_TRUE(PumpDialogUntil([&] { return !m_seam.boxes.empty(); }, 15000));
+    // The box's own loop dispatches the ended player's message straight to the window.
+    m_seam.onMessageBox = [&] {
+        PumpUntil([&] { return !ProcessIsRunning(Player()) && !m_dialog->m_player.IsRunOpen(); },
+                  10000);
+        PumpPending();
+    };
+    ASSERT_TRUE(PumpDialogUntil([&] { return !m_seam.boxes.empty(); }, 30000));
     EXPECT_EQ(m_seam.boxes[0].text, L"After reinstalling the program, please try again!");
-    EXPECT_TRUE(Ends(Player()));
+    EXPECT_FALSE(ProcessIsRunning(Player()));
     EXPECT_FALSE(IsWindowVisible(m_dialog->m_stcPane));
+    ExpectStopped();
 }
 
 } // namespace

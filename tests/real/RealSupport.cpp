@@ -149,20 +149,6 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     CloseHandle(file);
 }
 
-std::vector<DWORD> ChildProcesses(DWORD parent) {
-    std::vector<DWORD> children;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return children;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (entry.th32ParentProcessID == parent)
-            children.push_back(entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return children;
-}
-
 std::string KoreanSami(SamiEncoding encoding) {
     const std::wstring text = L"<SAMI>\r\n<HEAD><STYLE TYPE=\"text/css\"><!--\r\n"
                               L".KRCC { Name:Korean; lang:ko-KR; }\r\n--></STYLE></HEAD>\r\n<BODY>\r\n"

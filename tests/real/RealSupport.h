@@ -30,9 +30,6 @@ AviFacts ReadAvi(const std::wstring& path);
 // Writes bytes into a new file.
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 
-// Ids of the running processes whose parent is the given one.
-std::vector<DWORD> ChildProcesses(DWORD parent);
-
 // A SAMI file of two Korean cues (0-2.5 s, then a blank cue), in the given encoding.
 enum class SamiEncoding { Cp949, Utf8, Utf8Bom, Utf16 };
 std::string KoreanSami(SamiEncoding encoding);

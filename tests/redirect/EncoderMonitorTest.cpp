@@ -9,9 +9,7 @@ namespace {
 class EncoderMonitorTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_monitor.m_nPercent = 0;
-        m_monitor.m_bSucceeded = true;
-        m_monitor.m_pOwner = &m_owner;
+        m_monitor.Arm(m_owner);
     }
     int PercentAfter(const wchar_t* chunk) {
         m_monitor.WriteStdOut(chunk);
@@ -76,7 +74,7 @@ TEST_F(EncoderMonitorTest, PercentageIsReadFromTheFirstBracketOnly) {
 }
 
 TEST_F(EncoderMonitorTest, WithoutOwnerOutputIsIgnored) {
-    m_monitor.m_pOwner = nullptr;
+    m_monitor.Arm(nullptr);
     m_monitor.WriteStdOut(L"Cannot open demuxer. (33%)");
     m_monitor.WriteStdOut(CRedirector::kEndMarker);
     EXPECT_TRUE(m_monitor.m_bSucceeded);

@@ -15,7 +15,7 @@ const wchar_t* const kVoFailed = L"Error opening/initializing the selected video
 
 class PlayerMonitorTest : public testing::Test {
 protected:
-    void SetUp() override { m_monitor.Arm(&m_owner); }
+    void SetUp() override { m_monitor.Arm(m_owner); }
     int Posted(UINT message) {
         PumpFor(30);
         return m_owner.Count(message);
@@ -34,7 +34,7 @@ TEST_F(PlayerMonitorTest, VideoOutputLinePostsOncePerRun) {
     EXPECT_TRUE(m_monitor.m_bVideoOutOk);
     EXPECT_EQ(Posted(kOpened), 1);
 
-    m_monitor.Arm(&m_owner);
+    m_monitor.Arm(m_owner);
     m_monitor.WriteStdOut(L"VO: [gl] 640x352\r\n");
     EXPECT_EQ(Posted(kOpened), 2);
 }
@@ -45,7 +45,7 @@ TEST_F(PlayerMonitorTest, FailureTextsClearOkEvenAroundAnOpenedOutput) {
     EXPECT_FALSE(m_monitor.m_bVideoOutOk);
     EXPECT_EQ(Posted(kOpened), 1);
 
-    m_monitor.Arm(&m_owner);
+    m_monitor.Arm(m_owner);
     m_monitor.WriteStdOut(L"VO: [gl2] 640x352\r\n");
     m_monitor.WriteStdOut(kVoFailed);
     EXPECT_FALSE(m_monitor.m_bVideoOutOk);
@@ -79,7 +79,7 @@ TEST_F(PlayerMonitorTest, SplitVideoOutputLineIsFoundUnlessAStatusLineComesBetwe
     m_monitor.WriteStdOut(L": [direct3d] 320x240\r\n");
     EXPECT_TRUE(m_monitor.m_bVideoOutOpened);
 
-    m_monitor.Arm(&m_owner);
+    m_monitor.Arm(m_owner);
     m_monitor.WriteStdOut(L"VO");
     m_monitor.WriteStdOut(L"A:   1.0 V:   1.0\r");
     m_monitor.WriteStdOut(L": [direct3d] 320x240\r\n");
@@ -92,11 +92,20 @@ TEST_F(PlayerMonitorTest, EndMarkerPostsTheEndAndSetsExited) {
     EXPECT_FALSE(m_monitor.m_bExited);
     m_monitor.WriteStdOut(CRedirector::kEndMarker);
     EXPECT_TRUE(m_monitor.m_bExited);
+    m_monitor.WriteStdOut(CRedirector::kEndMarker);
     EXPECT_EQ(Posted(kEnded), 1);
+    // The message names its run, and the next run has another number.
+    const WPARAM run = m_owner.LastWParam(kEnded);
+    EXPECT_EQ(run, m_monitor.OwnerRun());
+    m_monitor.Arm(m_owner);
+    m_monitor.WriteStdOut(L"VO: [gl] 1x1\r\n");
+    EXPECT_EQ(Posted(kOpened), 1);
+    EXPECT_EQ(m_owner.LastWParam(kOpened), m_monitor.OwnerRun());
+    EXPECT_NE(m_owner.LastWParam(kOpened), run);
 }
 
 TEST_F(PlayerMonitorTest, WithoutOwnerOnlyTextIsCollected) {
-    m_monitor.m_pOwner = nullptr;
+    m_monitor.Arm(nullptr);
     m_monitor.WriteStdOut(L"VO: [gl] 1x1\r\n");
     m_monitor.WriteStdOut(kVoFailed);
     m_monitor.WriteStdOut(CRedirector::kEndMarker);
@@ -131,7 +140,7 @@ struct ReferenceMonitor {
                 position = p;
             output.clear();
         }
-        if (output.find(L"<EXIT>") != std::wstring::npos) {
+        if (output.find(L"<EXIT>") != std::wstring::npos && !exited) {
             ++endedPosts;
             exited = true;
         }
@@ -152,7 +161,7 @@ TEST_F(PlayerMonitorTest, IncrementalSearchFindsWhatAWholeTextSearchFinds) {
 
         MessageCounter owner;
         CRedirMPlayer monitor;
-        monitor.Arm(&owner);
+        monitor.Arm(owner);
         ReferenceMonitor reference;
         for (size_t at = 0; at < text.size();) {
             size_t length = std::uniform_int_distribution<size_t>(1, 40)(random);

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 std::wstring EnginePath(const std::wstring& name) {
     return GetModuleDirectory() + L"bin\\" + name + L".exe";
@@ -84,7 +85,7 @@ MessageCounter::MessageCounter() {
 
 MessageCounter::~MessageCounter() {
     SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
-    DestroyWindow(m_hWnd);
+    ::DestroyWindow(m_hWnd);
 }
 
 int MessageCounter::Count(UINT message) const {
@@ -92,10 +93,17 @@ int MessageCounter::Count(UINT message) const {
     return it == m_counts.end() ? 0 : it->second;
 }
 
+WPARAM MessageCounter::LastWParam(UINT message) const {
+    auto it = m_lastWParams.find(message);
+    return it == m_lastWParams.end() ? 0 : it->second;
+}
+
 LRESULT CALLBACK MessageCounter::Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<MessageCounter*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    if (self && message >= WM_APP)
+    if (self && message >= WM_APP) {
         ++self->m_counts[message];
+        self->m_lastWParams[message] = wParam;
+    }
     return ::DefWindowProcW(hWnd, message, wParam, lParam);
 }
 
@@ -171,6 +179,20 @@ bool ProcessIsRunning(DWORD processId) {
     return running;
 }
 
+std::vector<DWORD> ChildProcesses(DWORD parent) {
+    std::vector<DWORD> children;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return children;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent)
+            children.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return children;
+}
+
 void EndProcess(DWORD processId) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
     if (!process)
@@ -205,6 +227,10 @@ bool Pump(const std::function<bool()>& pred, DWORD timeoutMs, bool dialogs) {
     }
 }
 } // namespace
+
+void PumpPending() { PumpUntil([] { return true; }, 0); }
+
+void PumpDialogPending() { PumpDialogUntil([] { return true; }, 0); }
 
 void PumpDialogFor(DWORD ms) {
     PumpDialogUntil([] { return false; }, ms);

@@ -36,6 +36,8 @@ private:
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs);
 // Runs the message loop of this thread for a while.
 void PumpFor(DWORD ms);
+// Dispatches what is in this thread's queue now (what was posted before the call), and returns.
+void PumpPending();
 
 // A hidden window that counts the messages it receives, by message id.
 class MessageCounter : public CWnd {
@@ -43,10 +45,12 @@ public:
     MessageCounter();
     ~MessageCounter() override;
     int Count(UINT message) const;
+    WPARAM LastWParam(UINT message) const;
 
 private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     std::map<UINT, int> m_counts;
+    std::map<UINT, WPARAM> m_lastWParams;
 };
 
 std::wstring Widen(const std::string& acpBytes);
@@ -60,11 +64,14 @@ std::string ReadFileBytes(const std::wstring& path);
 DWORD RunFlagged(const std::wstring& program, const std::wstring& arguments,
                  const wchar_t* flagVariable, DWORD timeoutMs);
 void EndProcess(DWORD processId);
+// Ids of the running processes whose parent is the given one.
+std::vector<DWORD> ChildProcesses(DWORD parent);
 
 // Like PumpUntil, but offers each message to the framework windows first, as the program's
 // modal loop does.
 bool PumpDialogUntil(const std::function<bool()>& pred, DWORD timeoutMs);
 void PumpDialogFor(DWORD ms);
+void PumpDialogPending();
 
 // Points HKEY_CURRENT_USER at a key of its own for the life of the object.
 class PrivateRegistry {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -28,7 +30,7 @@ HBITMAP MakeBitmap(int width, int height, int bitsPerPixel, const std::vector<CO
     return CreateBitmap(width, height, 1, bitsPerPixel, bits.data());
 }
 
-constexpr COLORREF kMagenta = RGB(255, 0, 255), kRed = RGB(255, 0, 0);
+constexpr COLORREF kMagenta = RGB(255, 0, 255), kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
 
 bool RegionIs(HRGN region, std::vector<RECT> rects) {
     HRGN expected = CreateRectRgn(0, 0, 0, 0);
@@ -71,6 +73,20 @@ TEST(RegionFromBitmap, OnlyExactMagentaIsCutAway) {
     DeleteObject(sixteen);
 }
 
+// The region of the pixels that are not magenta, one rectangle a pixel: built from the colours
+// alone, sharing nothing with the code under test.
+HRGN ExpectedRegion(int width, int height, const std::function<COLORREF(int, int)>& colourAt) {
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (colourAt(x, y) != kMagenta) {
+                HRGN pixel = CreateRectRgn(x, y, x + 1, y + 1);
+                CombineRgn(region, region, pixel, RGN_OR);
+                DeleteObject(pixel);
+            }
+    return region;
+}
+
 TEST(RegionFromBitmap, RunsGiveThePixelByPixelRegion) {
     CRegionCreator creator;
     std::mt19937 random(7);
@@ -81,23 +97,36 @@ TEST(RegionFromBitmap, RunsGiveThePixelByPixelRegion) {
             for (COLORREF& c : colours)
                 c = random() % 3 == 0 ? kMagenta : RGB(random() % 256, random() % 2, 255);
             HBITMAP bitmap = MakeBitmap(width, height, depth, colours);
+            HRGN expected = ExpectedRegion(width, height, [&](int x, int y) {
+                return colours[static_cast<size_t>(y) * width + x];
+            });
             HRGN fast = creator.RegionFromBitmap(bitmap), plain = creator.RegionFromBitmapByPixels(bitmap);
             ASSERT_NE(fast, nullptr);
-            EXPECT_TRUE(EqualRgn(fast, plain)) << depth << " " << round;
+            EXPECT_TRUE(EqualRgn(fast, expected)) << depth << " " << round;
+            EXPECT_TRUE(EqualRgn(plain, expected)) << depth << " " << round;
+            DeleteObject(expected);
             DeleteObject(fast);
             DeleteObject(plain);
             DeleteObject(bitmap);
         }
-    // And on the splash picture itself.
+    // And on the splash picture itself, read back pixel by pixel.
     HBITMAP splash = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_SPLASH));
-    HRGN fast = creator.RegionFromBitmap(splash), plain = creator.RegionFromBitmapByPixels(splash);
-    EXPECT_TRUE(EqualRgn(fast, plain));
+    BITMAP info{};
+    GetObjectW(splash, sizeof info, &info);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, splash);
+    HRGN expected = ExpectedRegion(info.bmWidth, info.bmHeight,
+                                   [&](int x, int y) { return GetPixel(dc, x, y); });
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    HRGN fast = creator.RegionFromBitmap(splash);
+    EXPECT_TRUE(EqualRgn(fast, expected));
     RECT box{};
     GetRgnBox(fast, &box);
     EXPECT_EQ(box.right - box.left, 251);
     EXPECT_EQ(box.bottom - box.top, 147);
+    DeleteObject(expected);
     DeleteObject(fast);
-    DeleteObject(plain);
     DeleteObject(splash);
 }
 
@@ -154,9 +183,15 @@ public:
                               SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
     }
     ~Backdrop() { DestroyWindow(m_dialog); }
-    void Picture(int width, int height, COLORREF colour) {
-        m_dialog.m_bmBackdrop.Attach(MakeBitmap(width, height, 32,
-                                                std::vector<COLORREF>(static_cast<size_t>(width) * height, colour)));
+    // A picture whose pixels at x < markWidth are kRed and the rest kBlue, so that where it
+    // starts and how far it is stretched both show.
+    void Picture(int width, int height, int markWidth) {
+        std::vector<COLORREF> colours(static_cast<size_t>(width) * height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                colours[static_cast<size_t>(y) * width + x] = x < markWidth ? kRed : kBlue;
+        m_dialog.m_bmBackdrop.DeleteObject();
+        m_dialog.m_bmBackdrop.Attach(MakeBitmap(width, height, 32, colours));
     }
     // The colours after an erase over a green canvas.
     std::vector<COLORREF> Erase(int mode) {
@@ -187,50 +222,67 @@ private:
     LRESULT m_result = 0;
 };
 
-constexpr COLORREF kBlue = RGB(0, 0, 255);
-
 } // namespace
 
 TEST(BitmapDialog, TilesCentresAndStretches) {
+    // Tiled: the marked first column repeats every 10 pixels, unscaled.
     Backdrop tile(25, 12);
-    tile.Picture(10, 10, kBlue);
+    tile.Picture(10, 10, 1);
     std::vector<COLORREF> p = tile.Erase(CBDialog::kTile);
     EXPECT_EQ(tile.Result(), TRUE);
-    for (int x : {0, 9, 10, 20, 24})
-        for (int y : {0, 9, 10, 11})
+    for (int y : {0, 9, 10, 11}) {
+        for (int x : {0, 10, 20})
+            EXPECT_EQ(tile.At(p, x, y), kRed) << x << "," << y;
+        for (int x : {1, 9, 11, 19, 21, 24})
             EXPECT_EQ(tile.At(p, x, y), kBlue) << x << "," << y;
+    }
 
-    // Centred: a 10 x 4 picture in 25 x 12 at (7, 4); the dialog's own background around it.
+    // Centred: a 10 x 4 picture in 25 x 12 at (7, 4), unscaled; the dialog's own background
+    // around it.
     Backdrop centre(25, 12);
-    centre.Picture(10, 4, kBlue);
+    centre.Picture(10, 4, 1);
     p = centre.Erase(CBDialog::kCentre);
     const COLORREF around = centre.At(p, 0, 0);
     EXPECT_NE(around, kBlue);
-    EXPECT_EQ(centre.At(p, 7, 4), kBlue);
+    EXPECT_NE(around, kRed);
+    EXPECT_EQ(centre.At(p, 7, 4), kRed);
+    EXPECT_EQ(centre.At(p, 8, 4), kBlue);
     EXPECT_EQ(centre.At(p, 16, 7), kBlue);
     EXPECT_EQ(centre.At(p, 6, 4), around);
     EXPECT_EQ(centre.At(p, 17, 8), around);
+    EXPECT_EQ(centre.At(p, 7, 3), around);
     // Wider than the client: its left part from x = 0, still centred in the height.
-    centre.Picture(40, 4, kBlue);
+    centre.Picture(40, 4, 1);
     p = centre.Erase(CBDialog::kCentre);
-    EXPECT_EQ(centre.At(p, 0, 4), kBlue);
+    EXPECT_EQ(centre.At(p, 0, 4), kRed);
+    EXPECT_EQ(centre.At(p, 1, 4), kBlue);
     EXPECT_EQ(centre.At(p, 24, 7), kBlue);
     EXPECT_EQ(centre.At(p, 0, 3), around);
 
-    // Stretched over the whole client, and nothing for other modes.
+    // Stretched over the whole client, the aspect given up: the red half of a 10 x 4 picture
+    // covers the left half of 25 x 12.
+    centre.Picture(10, 4, 5);
     p = centre.Erase(CBDialog::kStretch);
-    EXPECT_EQ(centre.At(p, 0, 0), kBlue);
-    EXPECT_EQ(centre.At(p, 24, 11), kBlue);
+    for (int y : {0, 5, 11}) {
+        EXPECT_EQ(centre.At(p, 0, y), kRed) << y;
+        EXPECT_EQ(centre.At(p, 11, y), kRed) << y;
+        EXPECT_EQ(centre.At(p, 14, y), kBlue) << y;
+        EXPECT_EQ(centre.At(p, 24, y), kBlue) << y;
+    }
+    // Nothing but the background for other modes.
     for (int mode : {3, -1}) {
         p = centre.Erase(mode);
-        EXPECT_EQ(centre.At(p, 12, 6), around) << mode;
+        for (int x : {0, 7, 12, 24})
+            EXPECT_EQ(centre.At(p, x, 6), around) << mode;
         EXPECT_EQ(centre.Result(), TRUE);
     }
 }
 
 TEST(BitmapDialog, WithoutPictureOnlyTheDialogBackground) {
+    // The canvas is black before the erase: every pixel must have been painted, alike.
     Backdrop plain(8, 8);
     std::vector<COLORREF> p = plain.Erase(CBDialog::kTile);
     EXPECT_EQ(plain.Result(), TRUE);
-    EXPECT_EQ(plain.At(p, 3, 3), plain.At(p, 0, 0));
+    EXPECT_NE(p[0], RGB(0, 0, 0));
+    EXPECT_EQ(std::count(p.begin(), p.end(), p[0]), static_cast<long>(p.size()));
 }
