@@ -9,3 +9,19 @@ std::wstring GetModuleDirectory() {
     size_t slash = folder.rfind(L'\\');
     return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash + 1);
 }
+
+std::wstring GetModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(path.size());
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), size);
+        // A path cut to the buffer comes back as long as the buffer.
+        if (length < size) {
+            path.resize(length);
+            return path;
+        }
+        if (size >= 32768)
+            return {};
+        path.resize(path.size() * 2);
+    }
+}

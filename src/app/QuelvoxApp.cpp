@@ -1,6 +1,7 @@
 #include "QuelvoxApp.h"
 
 #include "Language.h"
+#include "Paths.h"
 #include "framework/Seam.h"
 #include "framework/String.h"
 #include "ui/QuelvoxDlg.h"
@@ -49,12 +50,15 @@ bool LaunchNewInstance() {
         ReleaseRestartMutex();
         return false;
     }
-    wchar_t path[MAX_PATH] = L"";
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    // Named as the application and quoted in the command line: from a folder with blanks an
+    // unquoted path would start "C:\Program.exe" when there is one.
+    const std::wstring path = GetModulePath();
+    std::wstring commandLine = L"\"" + path + L"\"";
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, path, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (path.empty() || !::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                                          0, nullptr, nullptr, &si, &pi))
         return false;
     ::CloseHandle(pi.hThread);
     ::CloseHandle(pi.hProcess);

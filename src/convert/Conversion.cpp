@@ -83,7 +83,7 @@ void CQuelvoxDlg::OnConvert() {
                     return;
                 StopConversion();
             }
-            OnOK();
+            EndMainWindow();
         }
         return;
     }

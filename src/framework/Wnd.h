@@ -48,6 +48,7 @@ public:
     bool EnableWindow(bool enable = true) const { return ::EnableWindow(m_hWnd, enable) != FALSE; }
     bool IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd) != FALSE; }
     bool ShowWindow(int show) const { return ::ShowWindow(m_hWnd, show) != FALSE; }
+    bool DestroyWindow() const { return m_hWnd && ::DestroyWindow(m_hWnd) != FALSE; }
     bool IsWindowVisible() const { return ::IsWindowVisible(m_hWnd) != FALSE; }
     bool SetWindowPos(HWND after, int x, int y, int cx, int cy, UINT flags) const {
         return ::SetWindowPos(m_hWnd, after, x, y, cx, cy, flags) != FALSE;

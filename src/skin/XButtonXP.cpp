@@ -23,10 +23,7 @@ constexpr UINT kRepaintNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
 
 CXButtonXP::~CXButtonXP() {
     CloseTheme();
-    if (m_hIconNormal)
-        ::DestroyIcon(m_hIconNormal);
-    if (m_hIconGrey)
-        ::DestroyIcon(m_hIconGrey);
+    ReleaseIcons();
     DropUnderlay();
 }
 
@@ -44,15 +41,22 @@ void CXButtonXP::SetFlatToolbar(BOOL flat) {
         Invalidate();
 }
 
-void CXButtonXP::AssignIcon(HICON icon) {
-    // The same icon again must survive its own replacement.
-    if (m_hIconNormal && m_hIconNormal != icon)
+void CXButtonXP::ReleaseIcons() {
+    if (m_hIconNormal && m_bOwnsIcon)
         ::DestroyIcon(m_hIconNormal);
-    m_hIconNormal = icon;
-    if (m_hIconGrey) {
+    m_hIconNormal = nullptr;
+    if (m_hIconGrey)
         ::DestroyIcon(m_hIconGrey);
-        m_hIconGrey = nullptr;
-    }
+    m_hIconGrey = nullptr;
+}
+
+void CXButtonXP::SetIcon(HICON icon, bool owned) {
+    // The same icon again must survive its own replacement.
+    if (icon == m_hIconNormal)
+        m_bOwnsIcon = false;
+    ReleaseIcons();
+    m_hIconNormal = icon;
+    m_bOwnsIcon = owned;
     if (icon)
         m_hIconGrey = MakeGreyIcon(icon);
     m_nIconSide = kIconLeft;
@@ -246,24 +250,37 @@ RECT CXButtonXP::LayoutIconRect(const RECT& r, RECT& t, bool hasText, bool press
     return icon;
 }
 
-void CXButtonXP::PaintIcon(HDC dc, const RECT& r, RECT& t, bool hasText, bool pressed,
-                           bool themed, bool disabled) const {
-    if (!m_hIconNormal)
-        return;
-    int cx = 32, cy = 32;
+SIZE CXButtonXP::IconSize() const {
+    SIZE size{32, 32};
     ICONINFO info{};
-    if (::GetIconInfo(m_hIconNormal, &info)) {
+    if (m_hIconNormal && ::GetIconInfo(m_hIconNormal, &info)) {
         BITMAP bitmap{};
-        if (info.hbmColor && ::GetObjectW(info.hbmColor, sizeof bitmap, &bitmap)) {
-            cx = bitmap.bmWidth;
-            cy = bitmap.bmHeight;
-        }
+        if (info.hbmColor && ::GetObjectW(info.hbmColor, sizeof bitmap, &bitmap))
+            size = {bitmap.bmWidth, bitmap.bmHeight};
         if (info.hbmColor)
             ::DeleteObject(info.hbmColor);
         if (info.hbmMask)
             ::DeleteObject(info.hbmMask);
     }
-    const RECT place = LayoutIconRect(r, t, hasText, pressed, themed, cx, cy);
+    return size;
+}
+
+RECT CXButtonXP::CaptionRect() const {
+    const RECT r = GetClientRect();
+    RECT t = r;
+    if (m_hIconNormal) {
+        const SIZE icon = IconSize();
+        LayoutIconRect(r, t, true, false, false, icon.cx, icon.cy);
+    }
+    return t;
+}
+
+void CXButtonXP::PaintIcon(HDC dc, const RECT& r, RECT& t, bool hasText, bool pressed,
+                           bool themed, bool disabled) const {
+    if (!m_hIconNormal)
+        return;
+    const SIZE size = IconSize();
+    const RECT place = LayoutIconRect(r, t, hasText, pressed, themed, size.cx, size.cy);
 
     HICON icon = m_hIconNormal;
     UINT look = DSS_NORMAL;

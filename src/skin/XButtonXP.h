@@ -16,11 +16,15 @@ class CXButtonXP : public COddButton {
 public:
     ~CXButtonXP() override;
 
-    // Takes ownership of the icon (null removes it), makes its grey copy, puts it left of the
-    // caption and repaints at once.
-    void AssignIcon(HICON icon);
+    // Shows the icon (null removes it) left of the caption, with a grey copy of it for the
+    // disabled look, and repaints at once. The caller keeps a shared icon (LoadIcon's); an
+    // owned one is destroyed by the button when replaced or with the button.
+    void AssignIcon(HICON icon) { SetIcon(icon, false); }
+    void AssignOwnedIcon(HICON icon) { SetIcon(icon, true); }
     // A grey copy of the icon with the icon's own mask, or null.
     static HICON MakeGreyIcon(HICON icon);
+    // Where the caption is drawn, in client coordinates.
+    RECT CaptionRect() const;
 
     // Settings the program leaves at their defaults.
     void SetLatchMode(BOOL latch) { m_bLatchMode = latch; }
@@ -46,7 +50,8 @@ public:
     BOOL m_bThemingOn = TRUE;      // visual style allowed
     BOOL m_bFlatToolbar = FALSE;
     HTHEME m_hThemeData = nullptr;
-    HICON m_hIconNormal = nullptr; // owned
+    HICON m_hIconNormal = nullptr; // owned when m_bOwnsIcon
+    bool m_bOwnsIcon = false;
     HICON m_hIconGrey = nullptr;   // owned
     int m_nIconSide = kIconLeft;
     RECT m_rcInParent{};           // relative to the parent's window rectangle
@@ -54,6 +59,11 @@ public:
     std::optional<CMemoryDC> m_dcUnder; // holds m_bmUnder selected
     COLORREF m_crFace = kNoColour;
     COLORREF m_crCaption = kNoColour;
+
+private:
+    void SetIcon(HICON icon, bool owned);
+    SIZE IconSize() const; // 32 x 32 without an icon
+    void ReleaseIcons();
 
 protected:
     // Places the icon in R (and the caption rectangle T beside it) for an icon of cx x cy.

@@ -56,7 +56,6 @@ BOOL CAboutDlg::OnInitDialog() {
 
     for (int button : {IDOK, 3})
         ::SendMessageW(GetDlgItem(button), WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(m_font)), TRUE);
-    m_font.Detach();
     return TRUE;
 }
 

@@ -23,7 +23,7 @@ public:
     CEdit m_editLicence;
     CStatic m_staticVersion;
     CMyBitmapButton m_btnClose;
-    CFont m_font; // released to the buttons, which keep it
+    CFont m_font; // of the buttons; the box's window is gone before the object
 
 private:
     void OnCheckUpdate();

@@ -40,8 +40,6 @@ BOOL STEP1::OnInitDialog() {
     GiveFont(*this, {IDC_STEP_TEXT1, IDC_STEP_TEXT2, IDC_STEP_TEXT3, IDC_STEP_TEXT4}, m_fontSteps);
     GiveFont(*this, {IDC_WARNING1, IDC_WARNING2}, m_fontWarnings);
     GiveFont(*this, {IDC_HIGH, IDC_NORMAL, IDC_LOW}, m_fontRadios);
-    // The buttons keep this font for the whole run.
-    m_fontButtons.Detach();
 
     m_btnAddFiles.AssignIcon(PageIcon(IDI_ADD_FILES));
     m_btnOpenFolder.AssignIcon(PageIcon(IDI_OPEN_FOLDER));
@@ -82,7 +80,6 @@ BOOL STEP3::OnInitDialog() {
     CDialog::OnInitDialog();
     MakePageFont(m_fontButtons, 16, L"Arial");
     GiveFont(*this, {IDC_OPEN_FOLDER}, m_fontButtons);
-    m_fontButtons.Detach();
     m_btnOpenFolder.AssignIcon(PageIcon(IDI_OPEN_FOLDER));
     return TRUE;
 }

@@ -17,7 +17,9 @@ public:
 
     bool m_bPreviewing = false;
     int m_nQuality = 1; // 0 High, 1 Normal, 2 Low; read from the radio buttons
-    CFont m_fontButtons;  // Arial 16, released to the buttons once handed to them
+    // The page's fonts outlive its controls: the main dialog's window, and with it the
+    // page's, is gone before the page object.
+    CFont m_fontButtons;  // Arial 16
     CFont m_fontSteps;    // Verdana 15
     CFont m_fontWarnings; // Verdana 14
     CFont m_fontRadios;   // Arial 15
@@ -59,7 +61,7 @@ public:
 
     CProgressCtrl m_progress;
     CEdit m_editLog;
-    CFont m_fontButtons; // Arial 16, released to the button
+    CFont m_fontButtons; // Arial 16
     CXButtonXP m_btnOpenFolder;
     int m_bShutdown = FALSE;
 

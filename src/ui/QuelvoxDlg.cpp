@@ -22,6 +22,9 @@ CQuelvoxDlg::CQuelvoxDlg(CWnd* parent) : CDialog(IDD_QUELVOX_DIALOG, parent) {
 }
 
 CQuelvoxDlg::~CQuelvoxDlg() {
+    // The window and the pages' and controls' windows go first, while the fonts and icons
+    // they use and the monitors their destruction ends are still here.
+    DestroyWindow();
     // The monitors stop their readers in this order, each waiting up to five seconds.
     m_player.Close();
     m_mediaInfo.Close();
@@ -134,11 +137,8 @@ BOOL CQuelvoxDlg::OnInitDialog() {
         return static_cast<HICON>(::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(id),
                                                IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
     };
-    m_btnSeekFwd.AssignIcon(ownIcon(IDI_SEEK_FORWARD));
-    m_btnSeekBack.AssignIcon(ownIcon(IDI_SEEK_BACK));
-
-    // The controls keep using the font for the rest of the run.
-    m_fontBold.Detach();
+    m_btnSeekFwd.AssignOwnedIcon(ownIcon(IDI_SEEK_FORWARD));
+    m_btnSeekBack.AssignOwnedIcon(ownIcon(IDI_SEEK_BACK));
 
     ::SetParent(m_stcPane, m_stcFrame);
     return TRUE;
@@ -245,7 +245,7 @@ void CQuelvoxDlg::OnClose() {
             return;
         StopConversion();
     }
-    OnOK();
+    EndMainWindow();
 }
 
 void CQuelvoxDlg::OnLanguageButton() { ShowLanguageMenu(*this); }

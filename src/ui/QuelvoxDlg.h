@@ -36,6 +36,9 @@ public:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL PreTranslateMessage(MSG* msg) override;
     BOOL OnInitDialog() override;
+    // Enter and Escape never end the main window: the run and the list would go with it.
+    void OnOK() override {}
+    void OnCancel() override {}
     HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
 
     // File list
@@ -150,6 +153,8 @@ private:
     LRESULT OnListKeyDown(NMHDR* header);
     void OnMinimize() { ShowWindow(SW_MINIMIZE); }
     void OnClose();
+    // Ends the main window: the Close button, Exit and the end of a run.
+    void EndMainWindow() { CDialog::OnOK(); }
     void OnLogo();
     void OnPaneClick() { m_slider.SetFocus(); }
     void OnSeekForward();
@@ -159,6 +164,7 @@ private:
 
     BEGIN_MSG_MAP(CQuelvoxDlg, CDialog)
         ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
+        ON_MESSAGE(WM_CLOSE, OnCloseMessage)
         ON_MESSAGE(WM_PAINT, OnPaint)
         ON_MESSAGE(WM_QUERYDRAGICON, OnQueryDragIcon)
         ON_MESSAGE(WM_RBUTTONUP, OnRButtonUp)

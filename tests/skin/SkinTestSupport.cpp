@@ -68,7 +68,7 @@ TestHost::TestHost()
 
 TestHost::~TestHost() {
     if (m_hWnd)
-        DestroyWindow(m_hWnd);
+        ::DestroyWindow(m_hWnd);
     DeleteObject(m_hFont);
 }
 

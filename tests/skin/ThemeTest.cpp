@@ -80,7 +80,7 @@ TEST_F(ThemedButtonTest, HotBeforeDefaultAndDisabledBeforeEverything) {
 
 TEST_F(ThemedButtonTest, PressedIconStaysPutAndCustomColoursForceTheClassicLook) {
     Make(L"Go");
-    m_button->AssignIcon(SolidIcon(32, kRed));
+    m_button->AssignOwnedIcon(SolidIcon(32, kRed));
     RECT up = Draw(0)->Bounds(kRed), down = Draw(ODS_SELECTED)->Bounds(kRed);
     EXPECT_EQ(up.left, 8);
     EXPECT_TRUE(EqualRect(&up, &down));

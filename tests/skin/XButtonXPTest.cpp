@@ -72,7 +72,7 @@ TEST_F(ClassicButtonTest, DefaultIsFramedAndFocusAddsTheDottedRectangle) {
 
 TEST_F(ClassicButtonTest, PressedIsSunkenWithIconAndCaptionOnePixelOff) {
     Make(L"Go");
-    m_button->AssignIcon(SolidIcon(32, kRed));
+    m_button->AssignOwnedIcon(SolidIcon(32, kRed));
     auto up = Draw(0), down = Draw(ODS_SELECTED);
     const int y = kHeight / 2;
     EXPECT_EQ(down->At(0, y), Sys(COLOR_BTNSHADOW));
@@ -89,7 +89,7 @@ TEST_F(ClassicButtonTest, PressedIsSunkenWithIconAndCaptionOnePixelOff) {
 
 TEST_F(ClassicButtonTest, IconLeftOrRightOfTheCaptionOrCentredWithout) {
     Make(L"Convert");
-    m_button->AssignIcon(SolidIcon(32, kRed));
+    m_button->AssignOwnedIcon(SolidIcon(32, kRed));
     auto left = Draw(0);
     RECT icon = left->Bounds(kRed);
     EXPECT_EQ(icon.left, 8);
@@ -109,16 +109,40 @@ TEST_F(ClassicButtonTest, IconLeftOrRightOfTheCaptionOrCentredWithout) {
     EXPECT_EQ(icon.top, (kHeight - 32) / 2);
 }
 
+TEST_F(ClassicButtonTest, OnlyAnOwnedIconIsDestroyedByTheButton) {
+    auto alive = [](HICON icon) {
+        ICONINFO info{};
+        if (!GetIconInfo(icon, &info))
+            return false;
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        return true;
+    };
+    HICON kept = SolidIcon(32, kRed), owned = SolidIcon(32, kRed), second = SolidIcon(32, kRed);
+    Make(L"Go");
+    m_button->AssignIcon(kept);
+    m_button->AssignIcon(kept); // the same again
+    m_button->AssignOwnedIcon(owned);
+    EXPECT_TRUE(alive(kept));
+    m_button->AssignOwnedIcon(second);
+    EXPECT_FALSE(alive(owned));
+    m_button->AssignIcon(kept);
+    EXPECT_FALSE(alive(second));
+    m_button.reset();
+    EXPECT_TRUE(alive(kept));
+    DestroyIcon(kept);
+}
+
 TEST_F(ClassicButtonTest, IconLargerThanTheButtonIsCentredAndClipped) {
     Make(L"", BS_PUSHBUTTON, 30, 20);
-    m_button->AssignIcon(SolidIcon(48, kRed));
+    m_button->AssignOwnedIcon(SolidIcon(48, kRed));
     RECT icon = Draw(0, 30, 20)->Bounds(kRed), all{0, 0, 30, 20};
     EXPECT_TRUE(EqualRect(&icon, &all));
 }
 
 TEST_F(ClassicButtonTest, DisabledShowsTheGreyIconAndEngravedCaption) {
     Make(L"Prev");
-    m_button->AssignIcon(SolidIcon(32, RGB(200, 40, 20)));
+    m_button->AssignOwnedIcon(SolidIcon(32, RGB(200, 40, 20)));
     auto c = Draw(ODS_DISABLED);
     EXPECT_EQ(c->At(24, kHeight / 2), RGB(86, 86, 86)); // (20 + 40 + 200) / 3
     const RECT caption{48, 2, kWidth - 2, kHeight - 2};

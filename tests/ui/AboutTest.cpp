@@ -83,6 +83,18 @@ TEST_F(AboutTest, CloseAndOkEndTheBoxAlikeAndCheckUpdateOpensThePage) {
     EXPECT_EQ(m_seam.shell[0].verb, L"");
 }
 
+TEST_F(AboutTest, ItsButtonsFontGoesWithTheBox) {
+    HFONT font = nullptr;
+    {
+        CAboutDlg about;
+        ASSERT_TRUE(about.Create(IDD_ABOUTBOX, m_dialog.get()));
+        font = reinterpret_cast<HFONT>(SendMessageW(about.GetDlgItem(IDOK), WM_GETFONT, 0, 0));
+        EXPECT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
+        DestroyWindow(about);
+    }
+    EXPECT_EQ(GetObjectType(font), 0u);
+}
+
 TEST_F(AboutTest, HugeLicenceFileIsReadOnlyAsFarAsABoxHolds) {
     const std::wstring path = GetModuleDirectory() + L"copying_ZZF.txt";
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

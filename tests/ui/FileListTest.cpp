@@ -158,7 +158,8 @@ TEST_F(FileListTest, PagesColourAndFontTheirControls) {
     EXPECT_EQ(face(page.GetDlgItem(IDC_WARNING1)), L"Verdana 14 900");
     EXPECT_EQ(face(page.GetDlgItem(IDC_LOW)), L"Arial 15 900");
     EXPECT_EQ(face(m_dialog->m_step3.GetDlgItem(IDC_OPEN_FOLDER)), L"Arial 16 900");
-    // The released button font outlives its object.
-    EXPECT_EQ(page.m_fontButtons.GetSafeHandle(), nullptr);
+    // The page keeps the font its buttons use.
+    EXPECT_EQ(static_cast<HGDIOBJ>(page.m_fontButtons.GetSafeHandle()),
+              reinterpret_cast<HGDIOBJ>(SendMessageW(page.GetDlgItem(IDC_ADD_FILES), WM_GETFONT, 0, 0)));
     EXPECT_NE(page.m_btnClearList.m_hIconNormal, nullptr);
 }

@@ -188,7 +188,9 @@ TEST_F(MainDialogTest, WheelSeeksTheBoundPlayerAndThenReachesItsWindow) {
     // Meant for a control of a page: the page's dialog handling takes it first.
     PostMessageW(m_dialog->m_step1.GetDlgItem(IDC_ADD_FILES), WM_MOUSEWHEEL,
                  MAKEWPARAM(0, static_cast<WORD>(120)), 0);
-    PumpDialogFor(100);
+    // The player's window has a thread of its own.
+    PumpDialogUntil([&] { return player.Keys().size() >= 4; }, 10000);
+    PumpDialogPending();
     EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_LEFT, VK_RIGHT, VK_RIGHT, VK_RIGHT}));
     EXPECT_EQ(m_dialog->m_hPlayerWnd, player.Handle());
 }
@@ -199,7 +201,7 @@ TEST_F(MainDialogTest, SeekButtonsSendArrowKeysOnlyToAPlayer) {
     FakePlayerWindow player(m_dialog->m_stcPane);
     m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_FORWARD);
     m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_BACK);
-    PumpDialogFor(50);
+    PumpDialogUntil([&] { return player.Keys().size() >= 2; }, 10000);
     EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_RIGHT, VK_LEFT}));
 }
 
@@ -230,6 +232,54 @@ TEST_F(MainDialogTest, CloseButtonAfterARunClosesWithoutAQuestion) {
     m_dialog->SendMessage(WM_COMMAND, IDC_CLOSE);
     EXPECT_TRUE(m_seam.boxes.empty());
     EXPECT_FALSE(m_dialog->IsWindowVisible());
+}
+
+TEST_F(MainDialogTest, EnterAndEscapeNeverEndItAndTheSystemCloseIsTheCloseButton) {
+    // Typed in the file list, as a user does: the dialog's keyboard handling turns them into
+    // its OK and Cancel.
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        PostMessageW(m_dialog->m_listFiles, WM_KEYDOWN, key, 0);
+        PostMessageW(m_dialog->m_listFiles, WM_KEYUP, key, 0xC0000000);
+        PumpDialogPending();
+    }
+    m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(m_dialog->Result(), -1);
+    EXPECT_TRUE(m_dialog->IsWindowVisible());
+
+    // Alt+F4 while converting asks, as the Close button does.
+    m_dialog->ShowPage(m_dialog->m_step3, 2);
+    m_dialog->m_bConverting = true;
+    m_seam.answers = {IDNO};
+    m_dialog->SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_EQ(m_seam.boxes.size(), 1u);
+    EXPECT_EQ(m_seam.boxes[0].text.substr(0, 24), L"Conversion is not comple");
+    EXPECT_EQ(m_dialog->Result(), -1);
+    EXPECT_TRUE(m_dialog->m_bConverting);
+    m_dialog->m_bConverting = false;
+    m_dialog->SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(m_seam.boxes.size(), 1u);
+    EXPECT_EQ(m_dialog->Result(), IDOK);
+}
+
+TEST_F(MainDialogTest, FontsLiveAsLongAsTheWindowsThatUseThem) {
+    std::vector<HFONT> fonts;
+    for (HWND control : {Item(IDC_CONVERT), m_dialog->m_step1.GetDlgItem(IDC_PREVIEW),
+                         m_dialog->m_step1.GetDlgItem(IDC_STEP_TEXT1),
+                         m_dialog->m_step1.GetDlgItem(IDC_WARNING1),
+                         m_dialog->m_step1.GetDlgItem(IDC_NORMAL),
+                         m_dialog->m_step3.GetDlgItem(IDC_OPEN_FOLDER)}) {
+        auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+        ASSERT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
+        fonts.push_back(font);
+    }
+    // Painting uses them all.
+    m_dialog->RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    for (HFONT font : fonts)
+        EXPECT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
+    TearDown();
+    for (HFONT font : fonts)
+        EXPECT_EQ(GetObjectType(font), 0u);
 }
 
 TEST_F(MainDialogTest, LogoOpensTheProductPageThroughTheShell) {
@@ -301,10 +351,8 @@ TEST_F(MainDialogTest, FirstRunOpensTheAboutBoxByItselfOnce) {
     ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
     g_aboutVersion.clear();
     SetTimer(nullptr, 0, 50, CloseAboutBox);
-    ASSERT_TRUE(PumpDialogUntil([] { return !g_aboutVersion.empty(); }, 5000));
-    g_aboutVersion.clear();
-    UINT_PTR watch = SetTimer(nullptr, 0, 50, CloseAboutBox);
-    PumpDialogFor(1500);
-    KillTimer(nullptr, watch);
-    EXPECT_TRUE(g_aboutVersion.empty());
+    ASSERT_TRUE(PumpDialogUntil([] { return !g_aboutVersion.empty(); }, 60000));
+    // Its timer is gone, so it can never open the box again.
+    EXPECT_FALSE(KillTimer(*m_dialog, CQuelvoxDlg::kAboutTimer));
+    EXPECT_TRUE(KillTimer(*m_dialog, CQuelvoxDlg::kClockTimer));
 }

@@ -1,0 +1,137 @@
+// Every caption of every window and page fits its control, measured in the control's own font,
+// in each language the program ships.
+#include "MainDialogFixture.h"
+#include "app/Paths.h"
+#include "framework/String.h"
+#include "skin/XButtonXP.h"
+#include "ui/AboutDlg.h"
+
+#include <vector>
+
+namespace {
+
+// Room the system's drawing takes from a control before its text.
+constexpr int kPushButtonEdges = 6;
+constexpr int kGroupBoxIndent = 16;
+constexpr int kCheckGap = 4;
+
+std::wstring ClassName(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// What a caption needs against what its control gives it; empty when it fits.
+std::wstring Overflow(HWND control, const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE));
+    RECT room{};
+    GetClientRect(control, &room);
+    bool wrap = false;
+    const std::wstring kind = ClassName(control);
+    if (_wcsicmp(kind.c_str(), L"Static") == 0) {
+        const DWORD type = style & SS_TYPEMASK;
+        if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT && type != SS_SIMPLE &&
+            type != SS_LEFTNOWORDWRAP)
+            return {}; // pictures, frames, owner-drawn
+        wrap = type != SS_SIMPLE && type != SS_LEFTNOWORDWRAP && !(style & SS_CENTERIMAGE);
+    } else if (_wcsicmp(kind.c_str(), L"Button") == 0) {
+        const DWORD type = style & BS_TYPEMASK;
+        wrap = (style & BS_MULTILINE) != 0;
+        if (type == BS_OWNERDRAW) {
+            auto* button = dynamic_cast<CXButtonXP*>(CWnd::FromHandlePermanent(control));
+            if (!button)
+                return {}; // a picture button
+            room = button->CaptionRect();
+        } else if (type == BS_GROUPBOX) {
+            room.right -= kGroupBoxIndent;
+            wrap = false;
+        } else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+            room.right -= kPushButtonEdges;
+        } else {
+            room.right -= GetSystemMetrics(SM_CXMENUCHECK) + kCheckGap;
+        }
+    } else {
+        return {};
+    }
+
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    const int width = room.right - room.left, height = room.bottom - room.top;
+    RECT need{0, 0, width, 0};
+    DrawTextW(dc, text.c_str(), -1, &need,
+              DT_CALCRECT | (wrap ? DT_WORDBREAK : DT_SINGLELINE) |
+                  ((style & SS_NOPREFIX) && kind == L"Static" ? DT_NOPREFIX : 0));
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    if (need.right <= width && need.bottom <= height)
+        return {};
+    return FormatString(L"%d \"%s\" needs %dx%d in %dx%d", GetDlgCtrlID(control), text.c_str(),
+                        static_cast<int>(need.right), static_cast<int>(need.bottom), width, height);
+}
+
+std::wstring Caption(HWND window) {
+    wchar_t text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+// The captions of every control inside the window, pages included, that do not fit.
+void CollectOverflows(HWND window, std::vector<std::wstring>& cut) {
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM found) {
+            std::wstring overflow = Overflow(child, Caption(child));
+            if (!overflow.empty())
+                reinterpret_cast<std::vector<std::wstring>*>(found)->push_back(overflow);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&cut));
+}
+
+class TextFitTest : public MainDialogTest, public testing::WithParamInterface<const wchar_t*> {
+protected:
+    void SetUp() override {
+        m_library = LoadLibraryW((GetModuleDirectory() + L"LANG_" + GetParam() + L".DLL").c_str());
+        ASSERT_NE(m_library, nullptr);
+        AfxSetResourceHandle(m_library);
+        MainDialogTest::SetUp();
+    }
+    void TearDown() override {
+        MainDialogTest::TearDown();
+        AfxSetResourceHandle(GetModuleHandleW(nullptr));
+        FreeLibrary(m_library);
+    }
+    // A caption the program puts on a control while it runs.
+    void Expect(HWND control, UINT id, std::vector<std::wstring>& cut) const {
+        std::wstring overflow = Overflow(control, LoadResString(id));
+        if (!overflow.empty())
+            cut.push_back(overflow);
+    }
+
+    HMODULE m_library = nullptr;
+};
+
+TEST_P(TextFitTest, EveryCaptionFitsItsControl) {
+    Tick(); // the clock's own text
+    std::vector<std::wstring> cut;
+    CollectOverflows(*m_dialog, cut);
+    Expect(m_dialog->m_step1.GetDlgItem(IDC_PREVIEW), IDS_STOP_PREVIEW, cut);
+    for (UINT id : {IDS_STOP, IDS_EXIT})
+        Expect(Item(IDC_CONVERT), id, cut);
+    Expect(Item(IDC_STEP_GROUP), IDS_STEP2, cut);
+
+    CAboutDlg about;
+    ASSERT_TRUE(about.Create(IDD_ABOUTBOX, m_dialog.get()));
+    CollectOverflows(about, cut);
+    DestroyWindow(about);
+    EXPECT_EQ(cut, std::vector<std::wstring>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, TextFitTest, testing::Values(L"ENU", L"KOR"),
+                         [](const testing::TestParamInfo<const wchar_t*>& info) {
+                             return std::string(info.param[0] == L'E' ? "English" : "Korean");
+                         });
+
+} // namespace
