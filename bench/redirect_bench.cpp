@@ -178,8 +178,8 @@ int wmain() {
     }
 
     const int megabytes = 50;
-    std::wstring line = L"\"" + GetModuleDirectory() + L"bin\\mencoder.exe\" \"" +
-                        FloodScenario(megabytes) + L"\"";
+    std::wstring line =
+        L"\"" + GetModuleDirectory() + L"bin\\mencoder.exe\" \"" + FloodScenario(megabytes) + L"\"";
     std::printf("\nDraining a child that writes %d MB as fast as it can\n", megabytes);
     size_t ourCount = 0, plainCount = 0;
     std::printf("%-28s %10s %10s\n", "reader", "seconds", "MB/s");

@@ -35,12 +35,14 @@ int wmain() {
     DeleteObject(fast);
     DeleteObject(plain);
 
-    const double perPixel = MedianMs(5, [&] { DeleteObject(creator.RegionFromBitmapByPixels(splash)); });
+    const double perPixel =
+        MedianMs(5, [&] { DeleteObject(creator.RegionFromBitmapByPixels(splash)); });
     const double runs = MedianMs(25, [&] { DeleteObject(creator.RegionFromBitmap(splash)); });
     std::printf("splash region (251 x 147), median of runs:\n");
     std::printf("  merge per pixel   %9.2f ms\n", perPixel);
     std::printf("  rectangle runs    %9.2f ms\n", runs);
-    std::printf("  speed-up          %9.1f x   (identical region: %s)\n", perPixel / runs, same ? "yes" : "NO");
+    std::printf("  speed-up          %9.1f x   (identical region: %s)\n", perPixel / runs,
+                same ? "yes" : "NO");
     DeleteObject(splash);
     return same ? 0 : 1;
 }

@@ -90,7 +90,9 @@ private:
 PlayEnd Player::Run() {
     if (m_request.window) {
         PictureEvents events;
-        events.paint = [this](HDC dc, int w, int h) { DrawPicture(dc, w, h, Clock(), m_request.length); };
+        events.paint = [this](HDC dc, int w, int h) {
+            DrawPicture(dc, w, h, Clock(), m_request.length);
+        };
         events.quit = [this] { Quit(); };
         events.seek = [this](int direction) { Seek(direction * kSeekSeconds); };
         m_windows.Open(reinterpret_cast<HWND>(static_cast<INT_PTR>(m_request.parentWindow)),

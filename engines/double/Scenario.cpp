@@ -26,14 +26,18 @@ void WriteAll(HANDLE handle, const std::string& bytes) {
     }
 }
 
-void Out(const std::string& bytes) { WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes); }
-void Err(const std::string& bytes) { WriteAll(GetStdHandle(STD_ERROR_HANDLE), bytes); }
+void Out(const std::string& bytes) {
+    WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes);
+}
+void Err(const std::string& bytes) {
+    WriteAll(GetStdHandle(STD_ERROR_HANDLE), bytes);
+}
 
 std::string Utf8ToAcp(const std::string& utf8) {
     if (utf8.empty())
         return {};
-    int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                   nullptr, 0);
+    int wide =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring text(wide, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), wide);
     int narrow = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
@@ -106,8 +110,8 @@ void WriteOutputFile(const Command& command, const RunContext& context) {
         Err("no output file was named (-o)\r\n");
         return;
     }
-    HANDLE file = CreateFileW(context.outputPath.c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(context.outputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         Out("Cannot open output file.\r\n");
         return;
@@ -120,7 +124,8 @@ void WriteOutputFile(const Command& command, const RunContext& context) {
 
 // A helper process that inherits the output pipe and outlives this one.
 void HoldPipe(const Command& command, const RunContext& context) {
-    std::wstring line = L"\"" + context.self + L"\" --hold " + std::to_wstring(Number(command, 0, 1000));
+    std::wstring line =
+        L"\"" + context.self + L"\" --hold " + std::to_wstring(Number(command, 0, 1000));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -158,7 +163,9 @@ PlayRequest PlayRequestFor(const Command& command, const RunContext& context) {
     return request;
 }
 
-LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS*) {
+    return EXCEPTION_EXECUTE_HANDLER;
+}
 
 [[noreturn]] void Crash() {
     // End with the fault's code instead of starting a debugger.
@@ -269,20 +276,29 @@ std::string ExpandText(const std::string& text) {
         }
         char c = text[++i];
         switch (c) {
-        case 'r': literal += '\r'; break;
-        case 'n': literal += '\n'; break;
-        case 't': literal += '\t'; break;
+        case 'r':
+            literal += '\r';
+            break;
+        case 'n':
+            literal += '\n';
+            break;
+        case 't':
+            literal += '\t';
+            break;
         case 'x':
             if (i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                 std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
                 flush();
-                result += static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
+                result +=
+                    static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16));
                 i += 2;
             } else {
                 literal += "\\x";
             }
             break;
-        default: literal += c; break;
+        default:
+            literal += c;
+            break;
         }
     }
     flush();
@@ -329,7 +345,9 @@ int RunCommands(const std::vector<Command>& commands, const RunContext& context)
     return 0;
 }
 
-void WriteStdOut(const std::string& bytes) { Out(bytes); }
+void WriteStdOut(const std::string& bytes) {
+    Out(bytes);
+}
 
 void LogCommandLine(const wchar_t* program) {
     wchar_t path[MAX_PATH];

@@ -11,7 +11,6 @@
 
 namespace {
 
-
 // A rate as ffmpeg takes it: the usual NTSC rates exactly.
 std::wstring Rate(const std::wstring& text) {
     std::string rational;
@@ -27,16 +26,23 @@ void OutputSize(const Options& options, const MediaFacts& source, int& width, in
     const int xy = _wtoi(options.Value(L"-xy").c_str());
     if (options.Value(L"-vf").find(L"scale") != std::wstring::npos && xy > 0 && source.width > 0) {
         width = xy;
-        const double aspect = source.aspect > 0 ? source.aspect : double(source.width) / source.height;
+        const double aspect =
+            source.aspect > 0 ? source.aspect : double(source.width) / source.height;
         height = std::max(2, static_cast<int>(std::lround(xy / aspect / 2)) * 2);
     }
 }
 
 std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& source,
                                      const std::wstring& subtitleFilter) {
-    std::vector<std::wstring> args = {L"-hide_banner", L"-nostdin", L"-y", L"-i",
+    std::vector<std::wstring> args = {L"-hide_banner",
+                                      L"-nostdin",
+                                      L"-y",
+                                      L"-i",
                                       PathForFFmpeg(options.files.empty() ? L"" : options.files[0]),
-                                      L"-map", L"0:v:0", L"-map", L"0:a:0?"};
+                                      L"-map",
+                                      L"0:v:0",
+                                      L"-map",
+                                      L"0:a:0?"};
     // Picture: the resize of "-vf scale -zoom -xy W" first, so the subtitles are drawn at the
     // output's size.
     std::wstring filters;
@@ -148,7 +154,8 @@ int RunEncoder(int argc, wchar_t** argv) {
     }
 
     Child ffmpeg;
-    const std::wstring line = QuoteArg(FFmpegPath()) + L" " + JoinArgs(EncoderJob(options, facts, filter));
+    const std::wstring line =
+        QuoteArg(FFmpegPath()) + L" " + JoinArgs(EncoderJob(options, facts, filter));
     // Shown as mencoder shows its configuration; the benchmark runs the same job directly.
     Print("ffmpeg job: " + ToAnsi(line) + "\r\n");
     if (!ffmpeg.Start(line, subtitles.Folder(), Child::kPipe, Child::kPipe)) {
@@ -161,7 +168,8 @@ int RunEncoder(int argc, wchar_t** argv) {
     std::string pending, tail;
     double position = 0;
     long long frames = 0, bytes = 0;
-    const std::regex progress(R"(frame=\s*(\d+).*?size=\s*(\d+)kB\s+time=(\d+):(\d+):(\d+(\.\d+)?))");
+    const std::regex progress(
+        R"(frame=\s*(\d+).*?size=\s*(\d+)kB\s+time=(\d+):(\d+):(\d+(\.\d+)?))");
     bool open = true;
     while (open) {
         open = ffmpeg.ReadAvailable(pending);
@@ -174,7 +182,8 @@ int RunEncoder(int argc, wchar_t** argv) {
             if (std::regex_search(text, m, progress)) {
                 frames = std::stoll(m[1]);
                 bytes = std::stoll(m[2]) * 1024;
-                position = std::stoi(m[3]) * 3600.0 + std::stoi(m[4]) * 60.0 + std::atof(m[5].str().c_str());
+                position = std::stoi(m[3]) * 3600.0 + std::stoi(m[4]) * 60.0 +
+                           std::atof(m[5].str().c_str());
             } else if (!text.empty()) {
                 tail = text;
             }
@@ -182,7 +191,8 @@ int RunEncoder(int argc, wchar_t** argv) {
         const ULONGLONG now = GetTickCount64();
         // A few status lines a second, as mencoder prints them.
         if (now - lastStatus >= 200) {
-            Print(EncoderStatus(position, facts.length, frames, facts.fps, (now - start) / 1000.0, bytes));
+            Print(EncoderStatus(position, facts.length, frames, facts.fps, (now - start) / 1000.0,
+                                bytes));
             lastStatus = now;
         }
         if (open)
@@ -193,7 +203,8 @@ int RunEncoder(int argc, wchar_t** argv) {
         Print("\r\n" + tail + "\r\nSorry, this file could not be converted.\r\n");
         return 1;
     }
-    Print(EncoderStatus(facts.length, facts.length, frames, facts.fps, (GetTickCount64() - start) / 1000.0, bytes));
+    Print(EncoderStatus(facts.length, facts.length, frames, facts.fps,
+                        (GetTickCount64() - start) / 1000.0, bytes));
     Print("\r\nVideo stream: XviD, audio stream: MP3 128 kbit/s\r\n");
     return 0;
 }

@@ -4,10 +4,23 @@
 
 namespace {
 // Options that take no value; every other option takes the next word.
-const std::set<std::wstring> kFlags = {
-    L"-identify", L"-nosound", L"-really-quiet", L"-quiet", L"-zoom", L"-noodml", L"-noautosub",
-    L"-fs", L"-nocache", L"-noconsolecontrols", L"-nolirc", L"-nomouseinput", L"-novideo",
-    L"-idx", L"-forceidx", L"-noidx", L"-v"};
+const std::set<std::wstring> kFlags = {L"-identify",
+                                       L"-nosound",
+                                       L"-really-quiet",
+                                       L"-quiet",
+                                       L"-zoom",
+                                       L"-noodml",
+                                       L"-noautosub",
+                                       L"-fs",
+                                       L"-nocache",
+                                       L"-noconsolecontrols",
+                                       L"-nolirc",
+                                       L"-nomouseinput",
+                                       L"-novideo",
+                                       L"-idx",
+                                       L"-forceidx",
+                                       L"-noidx",
+                                       L"-v"};
 } // namespace
 
 bool Options::Has(const std::wstring& name) const {

@@ -6,9 +6,9 @@
 #include <vector>
 
 struct Options {
-    std::vector<std::wstring> files;                       // words that are no option
+    std::vector<std::wstring> files;                          // words that are no option
     std::map<std::wstring, std::vector<std::wstring>> values; // option -> its values, in order
-    std::vector<std::wstring> flags;                       // options without a value
+    std::vector<std::wstring> flags;                          // options without a value
 
     bool Has(const std::wstring& name) const;
     // The last value of an option, or fallback.

@@ -29,7 +29,8 @@ std::string IdentifyLines(const std::wstring& path, const MediaFacts& facts) {
     add("ID_DEMUXER=%s", facts.demuxer.c_str());
     if (facts.video) {
         add("ID_VIDEO_ID=0");
-        add("ID_VIDEO_FORMAT=%s", (facts.videoFourcc.empty() ? facts.videoCodec : facts.videoFourcc).c_str());
+        add("ID_VIDEO_FORMAT=%s",
+            (facts.videoFourcc.empty() ? facts.videoCodec : facts.videoFourcc).c_str());
         add("ID_VIDEO_BITRATE=%d", facts.videoBitrate * 1000);
         add("ID_VIDEO_WIDTH=%d", facts.width);
         add("ID_VIDEO_HEIGHT=%d", facts.height);
@@ -75,10 +76,12 @@ void DecodeSize(const MediaFacts& facts, int maxWidth, int maxHeight, int& width
 std::string PlayerStatus(double clock, bool sound, long long frames) {
     char line[160];
     if (sound)
-        std::snprintf(line, sizeof line, "A:%6.1f V:%6.1f A-V:  0.000 ct:  0.000 %3lld/%3lld  2%%  1%%  0.3%% 0 0 \r",
+        std::snprintf(line, sizeof line,
+                      "A:%6.1f V:%6.1f A-V:  0.000 ct:  0.000 %3lld/%3lld  2%%  1%%  0.3%% 0 0 \r",
                       clock, clock, frames, frames);
     else
-        std::snprintf(line, sizeof line, "V:%6.1f %4lld/%4lld  2%%  1%%  0.3%% 0 0 \r", clock, frames, frames);
+        std::snprintf(line, sizeof line, "V:%6.1f %4lld/%4lld  2%%  1%%  0.3%% 0 0 \r", clock,
+                      frames, frames);
     return line;
 }
 
@@ -105,7 +108,8 @@ public:
         }
         wchar_t at[32];
         swprintf(at, 32, L"%.3f", from);
-        const std::wstring line = QuoteArg(FFmpegPath()) + L" " +
+        const std::wstring line =
+            QuoteArg(FFmpegPath()) + L" " +
             JoinArgs({L"-hide_banner", L"-nostdin", L"-loglevel", L"error", L"-ss", at, L"-i",
                       PathForFFmpeg(path), L"-map", L"0:a:0", L"-f", L"s16le", L"-ac", L"2", L"-ar",
                       std::to_wstring(kAudioRate), L"-"});
@@ -230,10 +234,13 @@ void Preview::StartDecoder(double from) {
     if (!m_filter.empty())
         filters += L"," + m_filter;
     // -copyts keeps the file's own times after a seek, so the subtitles stay in step.
-    const std::wstring line = QuoteArg(FFmpegPath()) + L" " +
-        JoinArgs({L"-hide_banner", L"-nostdin", L"-loglevel", L"error", L"-ss", at, L"-copyts", L"-i",
-                  PathForFFmpeg(m_path), L"-map", L"0:v:0", L"-vf", filters, L"-r",
-                  std::to_wstring(m_fps), L"-pix_fmt", L"bgra", L"-f", L"rawvideo", L"-"});
+    const std::wstring line =
+        QuoteArg(FFmpegPath()) + L" " +
+        JoinArgs(
+            {L"-hide_banner", L"-nostdin", L"-loglevel",           L"error",    L"-ss",   at,
+             L"-copyts",      L"-i",       PathForFFmpeg(m_path),  L"-map",     L"0:v:0", L"-vf",
+             filters,         L"-r",       std::to_wstring(m_fps), L"-pix_fmt", L"bgra",  L"-f",
+             L"rawvideo",     L"-"});
     if (!m_decoder.Start(line, m_subtitles.Folder(), Child::kPipe, Child::kDiscard)) {
         m_decoderEnded = true;
         return;
@@ -301,7 +308,8 @@ void Preview::Paint(HDC dc, int w, int h) {
         return;
     // Fitted to the window, keeping the picture's shape.
     const double scale = std::min(double(w) / m_width, double(h) / m_height);
-    const int pw = std::max(1, static_cast<int>(m_width * scale)), ph = std::max(1, static_cast<int>(m_height * scale));
+    const int pw = std::max(1, static_cast<int>(m_width * scale)),
+              ph = std::max(1, static_cast<int>(m_height * scale));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = m_width;
@@ -321,7 +329,8 @@ int Preview::Run(HWND parent, const std::string& driver) {
     SubtitleStyle style;
     style.width = m_width;
     style.height = m_height;
-    if (m_subtitles.Prepare(sami, m_options.Value(L"-subcp", L"cp949"), m_options.Value(L"-font"), style)) {
+    if (m_subtitles.Prepare(sami, m_options.Value(L"-subcp", L"cp949"), m_options.Value(L"-font"),
+                            style)) {
         m_filter = m_subtitles.Filter();
         Print("SUB: Added subtitle file (1): " + ToAnsi(sami) + "\r\n");
     }
@@ -368,7 +377,8 @@ int Preview::Run(HWND parent, const std::string& driver) {
             m_windows.Follow();
             const double clock = Clock();
             Print(PlayerStatus(clock, m_sound.Playing(), m_frames));
-            if ((m_length > 0 && clock >= m_length) || (m_decoderEnded && clock >= m_startClock + m_frames / m_fps))
+            if ((m_length > 0 && clock >= m_length) ||
+                (m_decoderEnded && clock >= m_startClock + m_frames / m_fps))
                 break;
             nextStatus = now + 100;
         }
@@ -416,22 +426,25 @@ int RunPlayer(int argc, wchar_t** argv) {
     }
     const MediaFacts facts = Probe(path);
     if (!facts.readable || !facts.video) {
-        Print(facts.readable ? "Video: no video\r\n\r\nExiting... (End of file)\r\n"
-                             : "Failed to recognize file format.\r\n\r\nExiting... (End of file)\r\n");
+        Print(facts.readable
+                  ? "Video: no video\r\n\r\nExiting... (End of file)\r\n"
+                  : "Failed to recognize file format.\r\n\r\nExiting... (End of file)\r\n");
         return 1;
     }
     const std::string driver = DriverName(options.Value(L"-vo", L"directx"));
     // Every output we know draws with GDI into the window; an unknown one is a real failure.
     static const char* kDrivers[] = {"direct3d", "gl", "gl2", "directx", "gdi", "null"};
-    if (std::find_if(std::begin(kDrivers), std::end(kDrivers), [&](const char* d) { return driver == d; }) ==
-        std::end(kDrivers)) {
-        Print("Invalid video output driver: " + driver + "\r\n"
+    if (std::find_if(std::begin(kDrivers), std::end(kDrivers),
+                     [&](const char* d) { return driver == d; }) == std::end(kDrivers)) {
+        Print("Invalid video output driver: " + driver +
+              "\r\n"
               "Error opening/initializing the selected video_out (-vo) device.\r\n");
         return 1;
     }
     HWND parent = nullptr;
     if (options.Has(L"-wid") && driver != "null") {
-        parent = reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(options.Value(L"-wid").c_str())));
+        parent =
+            reinterpret_cast<HWND>(static_cast<INT_PTR>(_wtoi64(options.Value(L"-wid").c_str())));
         if (!IsWindow(parent)) {
             Print("Error opening/initializing the selected video_out (-vo) device.\r\n");
             return 1;

@@ -12,7 +12,9 @@ std::wstring SelfFolder() {
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
-std::wstring FFmpegPath() { return SelfFolder() + L"ffmpeg.exe"; }
+std::wstring FFmpegPath() {
+    return SelfFolder() + L"ffmpeg.exe";
+}
 
 std::wstring QuoteArg(const std::wstring& arg) {
     if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos)
@@ -42,7 +44,8 @@ std::wstring JoinArgs(const std::vector<std::wstring>& args) {
 
 std::wstring PathForFFmpeg(const std::wstring& path) {
     std::wstring full(32768, L'\0');
-    DWORD size = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    DWORD size =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (size == 0 || size >= full.size())
         return path;
     full.resize(size);
@@ -57,20 +60,26 @@ std::string Narrow(const std::wstring& text, UINT codePage) {
     int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr,
                                    0, nullptr, nullptr);
     std::string result(size, '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
-                        nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                        size, nullptr, nullptr);
     return result;
 }
 } // namespace
 
-std::string ToUtf8(const std::wstring& text) { return Narrow(text, CP_UTF8); }
+std::string ToUtf8(const std::wstring& text) {
+    return Narrow(text, CP_UTF8);
+}
 
-std::string ToAnsi(const std::wstring& text) { return Narrow(text, CP_ACP); }
+std::string ToAnsi(const std::wstring& text) {
+    return Narrow(text, CP_ACP);
+}
 
 std::wstring FromUtf8(const std::string& text) {
-    int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring result(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                        size);
     return result;
 }
 
@@ -149,7 +158,8 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
         if (m_job) {
-            SetInformationJobObject(m_job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+            SetInformationJobObject(m_job, JobObjectExtendedLimitInformation, &limits,
+                                    sizeof limits);
             AssignProcessToJobObject(m_job, pi.hProcess);
         }
         ResumeThread(pi.hThread);
@@ -178,7 +188,8 @@ bool Child::ReadAvailable(std::string& into) {
 bool Child::ReadExactly(char* buffer, size_t size) {
     while (size > 0) {
         DWORD read = 0;
-        if (!m_out || !ReadFile(m_out, buffer, static_cast<DWORD>(size), &read, nullptr) || read == 0)
+        if (!m_out || !ReadFile(m_out, buffer, static_cast<DWORD>(size), &read, nullptr) ||
+            read == 0)
             return false;
         buffer += read;
         size -= read;
@@ -284,12 +295,14 @@ MediaFacts ParseProbe(const std::string& text) {
     if (!facts.readable)
         return facts;
     if (std::regex_search(text, m, std::regex(R"(Duration: (\d+):(\d+):(\d+(\.\d+)?))")))
-        facts.length = std::stoi(m[1]) * 3600.0 + std::stoi(m[2]) * 60.0 + std::atof(m[3].str().c_str());
+        facts.length =
+            std::stoi(m[1]) * 3600.0 + std::stoi(m[2]) * 60.0 + std::atof(m[3].str().c_str());
     if (std::regex_search(text, m, std::regex(R"(Duration: [^\n]*bitrate: (\d+) kb/s)")))
         facts.bitrate = std::atof(m[1].str().c_str());
 
     const std::regex stream(R"(Stream #0:\d+[^:]*: (Video|Audio): ([^\n]*))");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), stream); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), stream);
+         it != std::sregex_iterator(); ++it) {
         const std::string kind = (*it)[1], rest = (*it)[2];
         const std::vector<std::string> fields = Fields(rest);
         const std::string codec = fields[0].substr(0, fields[0].find(' '));
@@ -299,10 +312,12 @@ MediaFacts ParseProbe(const std::string& text) {
             if (std::regex_search(fields[0], m, std::regex(R"(\((\w{4}) / 0x[0-9A-Fa-f]+\))")))
                 facts.videoFourcc = m[1];
             for (const std::string& f : fields) {
-                if (!facts.width && std::regex_search(f, m, std::regex(R"(^(\d{1,5})x(\d{1,5}))"))) {
+                if (!facts.width &&
+                    std::regex_search(f, m, std::regex(R"(^(\d{1,5})x(\d{1,5}))"))) {
                     facts.width = std::stoi(m[1]);
                     facts.height = std::stoi(m[2]);
-                    if (std::regex_search(f, m, std::regex(R"(DAR (\d+):(\d+))")) && std::stoi(m[2]) > 0)
+                    if (std::regex_search(f, m, std::regex(R"(DAR (\d+):(\d+))")) &&
+                        std::stoi(m[2]) > 0)
                         facts.aspect = std::stod(m[1]) / std::stod(m[2]);
                 }
                 if (std::regex_match(f, m, std::regex(R"((\d+) kb/s.*)")))
@@ -334,7 +349,8 @@ MediaFacts ParseProbe(const std::string& text) {
 
 MediaFacts Probe(const std::wstring& path) {
     Child ffmpeg;
-    std::wstring line = JoinArgs({FFmpegPath(), L"-hide_banner", L"-nostdin", L"-i", PathForFFmpeg(path)});
+    std::wstring line =
+        JoinArgs({FFmpegPath(), L"-hide_banner", L"-nostdin", L"-i", PathForFFmpeg(path)});
     std::string text;
     if (!ffmpeg.Start(line, L"", Child::kPipe, Child::kPipe))
         return {};

@@ -106,7 +106,8 @@ std::wstring CueText(const std::wstring& body) {
     for (size_t i = 0; i < body.size(); ++i) {
         if (body[i] == L'<') {
             const size_t end = body.find(L'>', i);
-            const std::wstring tag = Lower(body.substr(i + 1, end == std::wstring::npos ? 0 : end - i - 1));
+            const std::wstring tag =
+                Lower(body.substr(i + 1, end == std::wstring::npos ? 0 : end - i - 1));
             if (tag.rfind(L"br", 0) == 0)
                 text += L'\n';
             i = end == std::wstring::npos ? body.size() : end;
@@ -137,12 +138,15 @@ std::wstring CueText(const std::wstring& body) {
     return result;
 }
 
-void AppendUtf8(std::string& out, const std::wstring& text) { out += ToUtf8(text); }
+void AppendUtf8(std::string& out, const std::wstring& text) {
+    out += ToUtf8(text);
+}
 
 std::string AssTime(int ms) {
     char text[32];
     const int cs = std::max(0, ms) / 10;
-    std::snprintf(text, sizeof text, "%d:%02d:%02d.%02d", cs / 360000, cs / 6000 % 60, cs / 100 % 60, cs % 100);
+    std::snprintf(text, sizeof text, "%d:%02d:%02d.%02d", cs / 360000, cs / 6000 % 60,
+                  cs / 100 % 60, cs % 100);
     return text;
 }
 
@@ -151,7 +155,8 @@ std::string AssTime(int ms) {
 std::wstring DecodeText(const std::string& bytes, unsigned codePage) {
     if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
         return Decode(bytes.data() + 3, bytes.size() - 3, CP_UTF8);
-    if (bytes.size() >= 2 && (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0)) {
+    if (bytes.size() >= 2 &&
+        (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0)) {
         const bool big = bytes[0] == '\xFE';
         std::wstring text;
         for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
@@ -183,7 +188,8 @@ std::vector<Cue> ParseSami(const std::wstring& text) {
         const size_t body = lower.find(L"</body", tagEnd);
         if (body != std::wstring::npos && (next == std::wstring::npos || body < next))
             next = body;
-        std::wstring stretch = text.substr(tagEnd + 1, next == std::wstring::npos ? std::wstring::npos : next - tagEnd - 1);
+        std::wstring stretch = text.substr(
+            tagEnd + 1, next == std::wstring::npos ? std::wstring::npos : next - tagEnd - 1);
         // Keep the paragraphs of one language only.
         const std::wstring stretchLower = Lower(stretch);
         std::wstring chosen;
@@ -198,7 +204,9 @@ std::vector<Cue> ParseSami(const std::wstring& text) {
                 if (language.empty())
                     language = cls.empty() ? L"-" : cls;
                 if ((cls.empty() ? L"-" : cls) == language && pEnd != std::wstring::npos)
-                    chosen += stretch.substr(pEnd + 1, following == std::wstring::npos ? std::wstring::npos : following - pEnd - 1);
+                    chosen += stretch.substr(pEnd + 1, following == std::wstring::npos
+                                                           ? std::wstring::npos
+                                                           : following - pEnd - 1);
                 p = following;
             }
         }
@@ -206,7 +214,8 @@ std::vector<Cue> ParseSami(const std::wstring& text) {
             syncs.push_back({_wtoi(start.c_str()), CueText(chosen)});
         at = next == std::wstring::npos || next == body ? std::wstring::npos : next;
     }
-    std::stable_sort(syncs.begin(), syncs.end(), [](const Sync& a, const Sync& b) { return a.start < b.start; });
+    std::stable_sort(syncs.begin(), syncs.end(),
+                     [](const Sync& a, const Sync& b) { return a.start < b.start; });
     std::vector<Cue> cues;
     for (size_t i = 0; i < syncs.size(); ++i) {
         if (syncs[i].text.empty())
@@ -219,32 +228,38 @@ std::vector<Cue> ParseSami(const std::wstring& text) {
 }
 
 std::string MakeAss(const std::vector<Cue>& cues, const SubtitleStyle& style) {
-    const double diagonal = std::sqrt(double(style.width) * style.width + double(style.height) * style.height);
+    const double diagonal =
+        std::sqrt(double(style.width) * style.width + double(style.height) * style.height);
     const int size = std::max(8, static_cast<int>(std::lround(diagonal * style.textScale / 100.0)));
     char head[1024];
-    std::snprintf(head, sizeof head,
-                  "[Script Info]\nScriptType: v4.00+\nPlayResX: %d\nPlayResY: %d\nWrapStyle: 0\n"
-                  "ScaledBorderAndShadow: yes\n\n[V4+ Styles]\n"
-                  "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
-                  "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
-                  "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
-                  "Style: Default,",
-                  style.width, style.height);
+    std::snprintf(
+        head, sizeof head,
+        "[Script Info]\nScriptType: v4.00+\nPlayResX: %d\nPlayResY: %d\nWrapStyle: 0\n"
+        "ScaledBorderAndShadow: yes\n\n[V4+ Styles]\n"
+        "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+        "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
+        "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
+        "Style: Default,",
+        style.width, style.height);
     std::string ass = head;
     AppendUtf8(ass, style.font.empty() ? L"Arial" : style.font);
-    std::snprintf(head, sizeof head,
-                  ",%d,&H00FFFFFF,&H00FFFFFF,&H00000000,&H00000000,0,0,0,0,100,100,0,0,1,%g,0,2,"
-                  "%d,%d,%d,1\n\n[Events]\n"
-                  "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n",
-                  size, style.outline, style.width / 20, style.width / 20, style.height / 20);
+    std::snprintf(
+        head, sizeof head,
+        ",%d,&H00FFFFFF,&H00FFFFFF,&H00000000,&H00000000,0,0,0,0,100,100,0,0,1,%g,0,2,"
+        "%d,%d,%d,1\n\n[Events]\n"
+        "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n",
+        size, style.outline, style.width / 20, style.width / 20, style.height / 20);
     ass += head;
     for (const Cue& cue : cues) {
         std::wstring text;
         for (wchar_t c : cue.text)
-            text += c == L'\n' ? std::wstring(L"\\N") : c == L'{' ? std::wstring(L"(") : std::wstring(1, c);
+            text += c == L'\n'  ? std::wstring(L"\\N")
+                    : c == L'{' ? std::wstring(L"(")
+                                : std::wstring(1, c);
         char blur[32];
         std::snprintf(blur, sizeof blur, "{\\blur%g}", style.blur);
-        ass += "Dialogue: 0," + AssTime(cue.startMs) + "," + AssTime(cue.endMs) + ",Default,,0,0,0,," + blur;
+        ass += "Dialogue: 0," + AssTime(cue.startMs) + "," + AssTime(cue.endMs) +
+               ",Default,,0,0,0,," + blur;
         AppendUtf8(ass, text);
         ass += "\n";
     }
@@ -253,8 +268,12 @@ std::string MakeAss(const std::vector<Cue>& cues, const SubtitleStyle& style) {
 
 namespace {
 
-unsigned Be16(const unsigned char* p) { return p[0] << 8 | p[1]; }
-unsigned Be32(const unsigned char* p) { return unsigned(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+unsigned Be16(const unsigned char* p) {
+    return p[0] << 8 | p[1];
+}
+unsigned Be32(const unsigned char* p) {
+    return unsigned(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
 
 std::string ReadFile(const std::wstring& path, size_t limit = 64u << 20) {
     HANDLE file = CreateFileW(PathForFFmpeg(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -391,7 +410,9 @@ bool SubtitleJob::Prepare(const std::wstring& samiPath, const std::wstring& code
     const std::wstring font = ChooseFont(fontFile);
     if (!font.empty()) {
         style.font = FontFamily(font);
-        CopyFileW(font.c_str(), (m_folder + L"\\fonts\\" + font.substr(font.find_last_of(L"\\/") + 1)).c_str(), FALSE);
+        CopyFileW(font.c_str(),
+                  (m_folder + L"\\fonts\\" + font.substr(font.find_last_of(L"\\/") + 1)).c_str(),
+                  FALSE);
     }
     const std::string ass = MakeAss(cues, style);
     HANDLE file = CreateFileW((m_folder + L"\\subs.ass").c_str(), GENERIC_WRITE, 0, nullptr,

@@ -19,9 +19,9 @@ struct Cue {
 std::vector<Cue> ParseSami(const std::wstring& text);
 
 struct SubtitleStyle {
-    std::wstring font;       // family name
+    std::wstring font;             // family name
     int width = 640, height = 480; // of the picture the script is drawn on
-    double textScale = 4;    // text height in percent of the picture's diagonal
+    double textScale = 4;          // text height in percent of the picture's diagonal
     double blur = 2, outline = 2;
 };
 std::string MakeAss(const std::vector<Cue>& cues, const SubtitleStyle& style);

@@ -7,10 +7,10 @@
 
 void CFileVersionInfo::Clear() {
     m_fixedInfo = {};
-    for (std::wstring* s : {&m_strCompanyName, &m_strFileDescription, &m_strFileVersion,
-                            &m_strInternalName, &m_strLegalCopyright, &m_strOriginalFileName,
-                            &m_strProductName, &m_strProductVersion, &m_strComments,
-                            &m_strLegalTrademarks, &m_strPrivateBuild, &m_strSpecialBuild})
+    for (std::wstring* s :
+         {&m_strCompanyName, &m_strFileDescription, &m_strFileVersion, &m_strInternalName,
+          &m_strLegalCopyright, &m_strOriginalFileName, &m_strProductName, &m_strProductVersion,
+          &m_strComments, &m_strLegalTrademarks, &m_strPrivateBuild, &m_strSpecialBuild})
         s->clear();
 }
 

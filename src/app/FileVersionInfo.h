@@ -14,7 +14,9 @@ public:
     virtual void Clear();
     bool LoadFromExecutable();
     // False when the file has no version resource or cannot be read; the object is cleared.
-    bool LoadFromFile(const std::wstring& path) { return LoadFromFile(path, ::GetUserDefaultLangID()); }
+    bool LoadFromFile(const std::wstring& path) {
+        return LoadFromFile(path, ::GetUserDefaultLangID());
+    }
     // As read by a user of the given language.
     bool LoadFromFile(const std::wstring& path, LANGID userLanguage);
     std::wstring QueryProductName() const { return m_strProductName; }

@@ -51,7 +51,9 @@ BOOL CALLBACK EnumLocalesProc(wchar_t* localeText) {
 
 } // namespace
 
-void SelectLanguage(CQuelvoxApp& app, LCID lcid) { SelectLanguageIn(app, lcid, GetModuleDirectory()); }
+void SelectLanguage(CQuelvoxApp& app, LCID lcid) {
+    SelectLanguageIn(app, lcid, GetModuleDirectory());
+}
 
 void SelectLanguageIn(CQuelvoxApp& app, LCID lcid, const std::wstring& folder) {
     app.m_arrLangLcid.clear();

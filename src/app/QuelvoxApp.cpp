@@ -25,7 +25,9 @@ bool IsTakenElsewhere(DWORD error) {
 CQuelvoxApp::CQuelvoxApp() = default;
 CQuelvoxApp::~CQuelvoxApp() = default;
 
-CQuelvoxApp& TheApp() { return *static_cast<CQuelvoxApp*>(AfxGetApp()); }
+CQuelvoxApp& TheApp() {
+    return *static_cast<CQuelvoxApp*>(AfxGetApp());
+}
 
 bool SkipsRestartWait(const wchar_t* commandLine) {
     const size_t length = std::wcslen(CQuelvoxApp::kRestartArgument);
@@ -73,7 +75,8 @@ void ReleaseRestartMutex() {
 }
 
 void RestartWithLanguage(CQuelvoxApp& app, LCID lcid) {
-    app.WriteProfileString(L"Language", L"LCID", FormatString(L"%d", static_cast<int>(lcid)).c_str());
+    app.WriteProfileString(L"Language", L"LCID",
+                           FormatString(L"%d", static_cast<int>(lcid)).c_str());
     if (!LaunchNewInstance())
         Seam().MessageBox(nullptr, L"Something Wrong", L"Restart App", MB_ICONEXCLAMATION | MB_OK);
 }

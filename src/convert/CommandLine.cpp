@@ -52,7 +52,9 @@ std::wstring IdentifyCommand(const std::wstring& programFolder, const std::wstri
         programFolder.c_str(), source.c_str());
 }
 
-double EncoderFrameRate(double fps) { return fps > 30.0 ? 29.97 : fps; }
+double EncoderFrameRate(double fps) {
+    return fps > 30.0 ? 29.97 : fps;
+}
 
 bool CanConvert(int width, int length, double fps) {
     return width != 0 && length != 0 && EncoderFrameRate(fps) != 0.0;

@@ -122,9 +122,9 @@ void CQuelvoxDlg::ConvertNext() {
         if (!m_listFiles.GetCheck(m_nCurrentItem))
             continue;
         const std::wstring path = m_listFiles.GetItemText(m_nCurrentItem, 0);
-        AppendLog(FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(),
-                               convert::NameOf(path).c_str())
-                      .c_str());
+        AppendLog(
+            FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(), convert::NameOf(path).c_str())
+                .c_str());
 
         BeginWait();
         const int result = ConvertFile(path);
@@ -199,7 +199,9 @@ void CQuelvoxDlg::AppendLog(const wchar_t* text) {
     m_step3.RedrawWindow(RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
 }
 
-void CQuelvoxDlg::AppendLogId(UINT id) { AppendLog(LoadResString(id).c_str()); }
+void CQuelvoxDlg::AppendLogId(UINT id) {
+    AppendLog(LoadResString(id).c_str());
+}
 
 void CQuelvoxDlg::StopConversion() {
     m_bConverting = false;

@@ -27,9 +27,13 @@ CWinApp::~CWinApp() {
         g_app = nullptr;
 }
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
 
-void CWinApp::SetRegistryKey(const wchar_t* company) { m_strRegistryKey = company; }
+void CWinApp::SetRegistryKey(const wchar_t* company) {
+    m_strRegistryKey = company;
+}
 
 namespace {
 std::wstring SectionKey(const CWinApp& app, const wchar_t* section) {
@@ -69,7 +73,8 @@ bool CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry,
     LONG status;
     if (value) {
         DWORD bytes = static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t));
-        status = ::RegSetValueExW(key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes);
+        status =
+            ::RegSetValueExW(key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes);
     } else {
         status = ::RegDeleteValueW(key, entry);
     }
@@ -77,9 +82,13 @@ bool CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry,
     return status == ERROR_SUCCESS;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
-HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : ::GetModuleHandleW(nullptr); }
+HINSTANCE AfxGetInstanceHandle() {
+    return g_app ? g_app->m_hInstance : ::GetModuleHandleW(nullptr);
+}
 
 HINSTANCE AfxGetResourceHandle() {
     return g_app ? g_app->m_hResource : ::GetModuleHandleW(nullptr);
@@ -100,4 +109,6 @@ int AfxMessageBox(const wchar_t* text, UINT type) {
     return Seam().MessageBox(owner, text, caption, type);
 }
 
-int AfxMessageBox(UINT stringId, UINT type) { return AfxMessageBox(LoadResString(stringId).c_str(), type); }
+int AfxMessageBox(UINT stringId, UINT type) {
+    return AfxMessageBox(LoadResString(stringId).c_str(), type);
+}

@@ -8,8 +8,8 @@ int CListCtrl::InsertColumn(int column, const wchar_t* heading, int format, int 
     col.fmt = format;
     col.cx = width;
     col.pszText = const_cast<wchar_t*>(heading);
-    return static_cast<int>(
-        SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)));
+    return static_cast<int>(SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(column),
+                                        reinterpret_cast<LPARAM>(&col)));
 }
 
 int CListCtrl::InsertItem(int index, const wchar_t* text) const {
@@ -28,8 +28,8 @@ std::wstring CListCtrl::GetItemText(int index, int subItem) const {
         item.iSubItem = subItem;
         item.pszText = buffer.data();
         item.cchTextMax = static_cast<int>(size);
-        auto copied = static_cast<size_t>(
-            SendMessage(LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+        auto copied = static_cast<size_t>(SendMessage(LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
+                                                      reinterpret_cast<LPARAM>(&item)));
         if (copied + 1 < size || size > (1u << 20))
             return std::wstring(buffer.data(), copied);
     }
@@ -39,5 +39,6 @@ bool CListCtrl::SetItemState(int index, UINT state, UINT mask) const {
     LVITEMW item{};
     item.state = state;
     item.stateMask = mask;
-    return SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) != 0;
+    return SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(index),
+                       reinterpret_cast<LPARAM>(&item)) != 0;
 }

@@ -19,7 +19,9 @@ class CStatic : public CWnd {};
 
 class CEdit : public CWnd {
 public:
-    void SetSel(int start, int end) const { SendMessage(EM_SETSEL, static_cast<WPARAM>(start), end); }
+    void SetSel(int start, int end) const {
+        SendMessage(EM_SETSEL, static_cast<WPARAM>(start), end);
+    }
     void ReplaceSel(const wchar_t* text, bool canUndo = false) const {
         SendMessage(EM_REPLACESEL, canUndo, reinterpret_cast<LPARAM>(text));
     }
@@ -47,9 +49,13 @@ public:
     int GetNextItem(int start, UINT flags) const {
         return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(start), flags));
     }
-    bool DeleteItem(int index) const { return SendMessage(LVM_DELETEITEM, static_cast<WPARAM>(index)) != 0; }
+    bool DeleteItem(int index) const {
+        return SendMessage(LVM_DELETEITEM, static_cast<WPARAM>(index)) != 0;
+    }
     bool DeleteAllItems() const { return SendMessage(LVM_DELETEALLITEMS) != 0; }
-    void SetExtendedStyle(DWORD style) const { SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style); }
+    void SetExtendedStyle(DWORD style) const {
+        SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style);
+    }
 };
 
 class CSliderCtrl : public CWnd {

@@ -126,7 +126,9 @@ void CDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 BOOL CDialog::PreTranslateMessage(MSG* msg) {
     bool input = (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) ||

@@ -13,7 +13,7 @@
 
 #define BEGIN_MSG_MAP(theClass, baseClass)                                                         \
 protected:                                                                                         \
-    bool ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult)          \
+    bool ProcessWindowMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult)           \
         override {                                                                                 \
         using MapBase = baseClass;                                                                 \
         (void)wParam;                                                                              \
@@ -28,12 +28,12 @@ protected:                                                                      
 
 // A click of a button or static, a menu item or an accelerator with this id.
 #define ON_COMMAND(id, func)                                                                       \
-    if (uMsg == WM_COMMAND && LOWORD(wParam) == (id) && HIWORD(wParam) <= 1) {                      \
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == (id) && HIWORD(wParam) <= 1) {                     \
         func();                                                                                    \
         return true;                                                                               \
     }
 
-#define ON_NOTIFY(id, notifyCode, func)                                                                  \
+#define ON_NOTIFY(id, notifyCode, func)                                                            \
     if (uMsg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->idFrom == (id) &&                   \
         reinterpret_cast<NMHDR*>(lParam)->code == static_cast<UINT>(notifyCode)) {                 \
         lResult = func(reinterpret_cast<NMHDR*>(lParam));                                          \

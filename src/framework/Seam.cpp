@@ -6,9 +6,13 @@ int CSystemSeam::MessageBox(HWND owner, const wchar_t* text, const wchar_t* capt
     return ::MessageBoxW(owner, text, caption, type);
 }
 
-BOOL CSystemSeam::GetOpenFileName(OPENFILENAMEW* ofn) { return ::GetOpenFileNameW(ofn); }
+BOOL CSystemSeam::GetOpenFileName(OPENFILENAMEW* ofn) {
+    return ::GetOpenFileNameW(ofn);
+}
 
-DWORD CSystemSeam::CommDlgExtendedError() { return ::CommDlgExtendedError(); }
+DWORD CSystemSeam::CommDlgExtendedError() {
+    return ::CommDlgExtendedError();
+}
 
 HINSTANCE CSystemSeam::ShellExecute(HWND owner, const wchar_t* verb, const wchar_t* file,
                                     const wchar_t* parameters, const wchar_t* directory, int show) {
@@ -21,14 +25,18 @@ BOOL CSystemSeam::InitiateSystemShutdown(const wchar_t* message, DWORD timeoutSe
                                      forceAppsClosed, reboot);
 }
 
-BOOL CSystemSeam::AbortSystemShutdown() { return ::AbortSystemShutdownW(nullptr); }
+BOOL CSystemSeam::AbortSystemShutdown() {
+    return ::AbortSystemShutdownW(nullptr);
+}
 
 namespace {
 CSystemSeam g_systemSeam;
 CSystemSeam* g_seam = &g_systemSeam;
 } // namespace
 
-CSystemSeam& Seam() { return *g_seam; }
+CSystemSeam& Seam() {
+    return *g_seam;
+}
 
 CSystemSeam* SetSeam(CSystemSeam* seam) {
     CSystemSeam* previous = g_seam;

@@ -53,11 +53,14 @@ HWND CWnd::UnsubclassWindow() {
     return hWnd;
 }
 
-HWND CWnd::Detach() { return std::exchange(m_hWnd, nullptr); }
+HWND CWnd::Detach() {
+    return std::exchange(m_hWnd, nullptr);
+}
 
 std::wstring CWnd::GetWindowText() const {
     std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(m_hWnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(m_hWnd, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<size_t>(::GetWindowTextW(m_hWnd, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -85,9 +88,13 @@ RECT CWnd::GetWindowRect() const {
     return rc;
 }
 
-LRESULT CWnd::Default() { return DefWindowProc(m_current.msg, m_current.wParam, m_current.lParam); }
+LRESULT CWnd::Default() {
+    return DefWindowProc(m_current.msg, m_current.wParam, m_current.lParam);
+}
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
 
 LRESULT CWnd::DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (m_pfnSuper)
@@ -107,7 +114,9 @@ HBRUSH CWnd::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
     return reinterpret_cast<HBRUSH>(Default());
 }
 
-HBRUSH CWnd::CtlColor(HDC, UINT) { return nullptr; }
+HBRUSH CWnd::CtlColor(HDC, UINT) {
+    return nullptr;
+}
 
 void CWnd::DrawItem(DRAWITEMSTRUCT*) {}
 

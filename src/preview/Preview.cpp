@@ -107,9 +107,8 @@ bool CQuelvoxDlg::FitPreviewPane() {
     const RECT frame = m_stcFrame.GetWindowRect();
     if (!WaitForPlayerWindow())
         return false;
-    const PaneRect pane =
-        FitPicture(frame.right - frame.left, frame.bottom - frame.top,
-                            m_mediaInfo.m_nWidth, m_mediaInfo.m_nHeight);
+    const PaneRect pane = FitPicture(frame.right - frame.left, frame.bottom - frame.top,
+                                     m_mediaInfo.m_nWidth, m_mediaInfo.m_nHeight);
     m_stcPane.MoveWindow(pane.x, pane.y, pane.width, pane.height, true);
     m_stcPane.ShowWindow(SW_SHOW);
     return true;
@@ -160,17 +159,22 @@ void CQuelvoxDlg::SeekPlayer(UINT key, int lookups) {
     }
 }
 
-void CQuelvoxDlg::OnSeekForward() { SeekPlayer(VK_RIGHT, 5); }
+void CQuelvoxDlg::OnSeekForward() {
+    SeekPlayer(VK_RIGHT, 5);
+}
 
-void CQuelvoxDlg::OnSeekBack() { SeekPlayer(VK_LEFT, 5); }
+void CQuelvoxDlg::OnSeekBack() {
+    SeekPlayer(VK_LEFT, 5);
+}
 
 void CQuelvoxDlg::OnClockTick() {
     m_nShownPos = m_player.m_nPosition < 0 ? 0 : m_player.m_nPosition.load();
     if (!m_bConverting)
         m_slider.SetPos(m_nShownPos);
     const auto pos = static_cast<unsigned>(m_nShownPos), length = static_cast<unsigned>(m_nLength);
-    std::wstring text = FormatString(L"%02u:%02u:%02u/%02u:%02u:%02u", pos / 3600 % 60, pos / 60 % 60,
-                                     pos % 60, length / 3600 % 60, length / 60 % 60, length % 60);
+    std::wstring text =
+        FormatString(L"%02u:%02u:%02u/%02u:%02u:%02u", pos / 3600 % 60, pos / 60 % 60, pos % 60,
+                     length / 3600 % 60, length / 60 % 60, length % 60);
     if (m_bConverting) {
         const int percent = m_encoder.m_nPercent;
         m_step3.m_progress.SetPos(percent);

@@ -10,7 +10,9 @@ CDemoRedirector::~CDemoRedirector() {
     Close();
 }
 
-void CDemoRedirector::WriteStdError(const wchar_t* text) { ForwardErrorToOutput(text); }
+void CDemoRedirector::WriteStdError(const wchar_t* text) {
+    ForwardErrorToOutput(text);
+}
 
 void CDemoRedirector::Arm(HWND owner) {
     ArmOwner(nullptr);

@@ -7,7 +7,9 @@
 
 namespace {
 
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
 
 size_t SkipSpace(std::wstring_view text) {
     size_t i = 0;

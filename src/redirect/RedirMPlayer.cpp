@@ -16,9 +16,13 @@ constexpr size_t kClockChars = 5;
 
 } // namespace
 
-CRedirMPlayer::~CRedirMPlayer() { Close(); }
+CRedirMPlayer::~CRedirMPlayer() {
+    Close();
+}
 
-void CRedirMPlayer::WriteStdError(const wchar_t* text) { ForwardErrorToOutput(text); }
+void CRedirMPlayer::WriteStdError(const wchar_t* text) {
+    ForwardErrorToOutput(text);
+}
 
 void CRedirMPlayer::Arm(HWND owner) {
     ArmOwner(nullptr);

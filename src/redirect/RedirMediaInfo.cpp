@@ -3,7 +3,6 @@
 #include "NumberText.h"
 #include "TextSearch.h"
 
-
 namespace {
 
 constexpr std::wstring_view kWidthKey = L"ID_VIDEO_WIDTH=";
@@ -33,9 +32,13 @@ bool RangeToFullStop(std::wstring_view text, size_t key, size_t keyLength,
 
 } // namespace
 
-CRedirMediaInfo::~CRedirMediaInfo() { Close(); }
+CRedirMediaInfo::~CRedirMediaInfo() {
+    Close();
+}
 
-void CRedirMediaInfo::WriteStdError(const wchar_t* text) { ForwardErrorToOutput(text); }
+void CRedirMediaInfo::WriteStdError(const wchar_t* text) {
+    ForwardErrorToOutput(text);
+}
 
 void CRedirMediaInfo::WriteStdOut(const wchar_t* text) {
     std::lock_guard guard(m_outputLock);
@@ -69,7 +72,8 @@ bool CRedirMediaInfo::ParseMediaInfo() {
     if (size_t i = text.find(kHeightKey); i != text.npos)
         m_nHeight = ReadInt(Range(text, i + kHeightKey.size(), 4));
     std::wstring_view range;
-    if (size_t i = text.find(kFpsKey); i != text.npos && RangeToFullStop(text, i, kFpsKey.size(), range))
+    if (size_t i = text.find(kFpsKey);
+        i != text.npos && RangeToFullStop(text, i, kFpsKey.size(), range))
         m_dFps = ReadDouble(range);
     if (size_t i = text.find(kLengthKey);
         i != text.npos && RangeToFullStop(text, i, kLengthKey.size(), range))

@@ -26,7 +26,8 @@ void CMyBitmapButton::DrawItem(DRAWITEMSTRUCT* item) {
         std::wstring text = GetWindowText();
         RECT box = rc;
         ::SetBkMode(item->hDC, TRANSPARENT);
-        ::DrawTextW(item->hDC, text.c_str(), -1, &box, DT_CENTER | DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+        ::DrawTextW(item->hDC, text.c_str(), -1, &box,
+                    DT_CENTER | DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
     }
 }
 

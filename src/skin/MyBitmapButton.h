@@ -9,9 +9,9 @@ public:
     void DrawItem(DRAWITEMSTRUCT* item) override;
 
     HWND m_pFocusBeforeHover = nullptr;
-    bool m_bKeyedBlit = false;          // image pixels of m_crKey are not drawn
+    bool m_bKeyedBlit = false; // image pixels of m_crKey are not drawn
     COLORREF m_crKey = RGB(255, 0, 255);
-    bool m_bShowCaption = false;        // the window text is drawn over the image
+    bool m_bShowCaption = false; // the window text is drawn over the image
 
 private:
     LRESULT OnMouseMove(WPARAM, LPARAM);

@@ -10,8 +10,8 @@ class COddButton : public CButton {
 public:
     void PreSubclassWindow() override;
 
-    BOOL m_bMayBeDefault = FALSE; // was a (default) push button before subclassing
-    BOOL m_bShowsDefault = FALSE; // is the dialog's default button now
+    BOOL m_bMayBeDefault = FALSE;   // was a (default) push button before subclassing
+    BOOL m_bShowsDefault = FALSE;   // is the dialog's default button now
     UINT m_nOrigType = BS_TYPEMASK; // button type at subclassing; a default push button as push
 
 private:

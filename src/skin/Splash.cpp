@@ -18,7 +18,8 @@ struct Pixels {
     std::vector<BYTE> bytes;
 
     bool Opaque(int x, int y) const {
-        const BYTE* p = &bytes[static_cast<size_t>(y) * stride + static_cast<size_t>(x) * bytesPerPixel];
+        const BYTE* p =
+            &bytes[static_cast<size_t>(y) * stride + static_cast<size_t>(x) * bytesPerPixel];
         return !(p[0] == 255 && p[1] == 0 && p[2] == 255);
     }
 };

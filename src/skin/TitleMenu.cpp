@@ -12,12 +12,15 @@ HFONT MakeBoldMenuFont() {
 }
 
 // A vertex channel holds the 8-bit colour in its high byte.
-COLOR16 Channel(BYTE value) { return static_cast<COLOR16>(value << 8); }
+COLOR16 Channel(BYTE value) {
+    return static_cast<COLOR16>(value << 8);
+}
 
 } // namespace
 
 CTitleMenu::CTitleMenu()
-    : m_crEnd(::GetSysColor(COLOR_GRADIENTACTIVECAPTION)), m_crStart(::GetSysColor(COLOR_ACTIVECAPTION)),
+    : m_crEnd(::GetSysColor(COLOR_GRADIENTACTIVECAPTION)),
+      m_crStart(::GetSysColor(COLOR_ACTIVECAPTION)),
       m_crCaptionText(::GetSysColor(COLOR_CAPTIONTEXT)) {
     m_fontCaption.Attach(MakeBoldMenuFont());
     m_hGradientLib = ::LoadLibraryW(L"msimg32.dll");
@@ -61,11 +64,10 @@ void CTitleMenu::DrawItem(DRAWITEMSTRUCT* item) {
     if (m_bGradientReady && m_crStart != m_crEnd) {
         --rc.right;
         --rc.bottom;
-        TRIVERTEX vertices[2] = {
-            {rc.left, rc.top, Channel(GetRValue(m_crStart)), Channel(GetGValue(m_crStart)),
-             Channel(GetBValue(m_crStart)), 0},
-            {rc.right, rc.bottom, Channel(GetRValue(m_crEnd)), Channel(GetGValue(m_crEnd)),
-             Channel(GetBValue(m_crEnd)), 0}};
+        TRIVERTEX vertices[2] = {{rc.left, rc.top, Channel(GetRValue(m_crStart)),
+                                  Channel(GetGValue(m_crStart)), Channel(GetBValue(m_crStart)), 0},
+                                 {rc.right, rc.bottom, Channel(GetRValue(m_crEnd)),
+                                  Channel(GetGValue(m_crEnd)), Channel(GetBValue(m_crEnd)), 0}};
         GRADIENT_RECT rect{0, 1};
         m_pfnGradient(dc, vertices, 2, &rect, 1, GRADIENT_FILL_RECT_H);
     } else {

@@ -76,7 +76,8 @@ HICON CXButtonXP::MakeGreyIcon(HICON icon) {
     HICON grey = nullptr;
     BITMAPINFO header{};
     header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    if (info.hbmColor && ::GetDIBits(screen, info.hbmColor, 0, 0, nullptr, &header, DIB_RGB_COLORS)) {
+    if (info.hbmColor &&
+        ::GetDIBits(screen, info.hbmColor, 0, 0, nullptr, &header, DIB_RGB_COLORS)) {
         // Room for a colour table, which a 32-bit read does not fill but may be given.
         struct {
             BITMAPINFOHEADER header;
@@ -154,7 +155,8 @@ void CXButtonXP::DrawItem(DRAWITEMSTRUCT* item) {
         m_bNeedsSetup = FALSE;
         if (CXThemeHelper::IsReady()) {
             CloseTheme();
-            m_hThemeData = CXThemeHelper::OpenThemeData(m_hWnd, m_bFlatToolbar ? L"Toolbar" : L"Button");
+            m_hThemeData =
+                CXThemeHelper::OpenThemeData(m_hWnd, m_bFlatToolbar ? L"Toolbar" : L"Button");
         }
         CaptureUnderlay();
     }
@@ -182,9 +184,9 @@ void CXButtonXP::DrawItem(DRAWITEMSTRUCT* item) {
     }
 
     if (themed) {
-        const int look = disabled ? PBS_DISABLED
-                         : pressed ? PBS_PRESSED
-                         : m_bHot ? PBS_HOT
+        const int look = disabled                 ? PBS_DISABLED
+                         : pressed                ? PBS_PRESSED
+                         : m_bHot                 ? PBS_HOT
                          : (focused || isDefault) ? PBS_DEFAULTED
                                                   : PBS_NORMAL;
         HWND parent = GetParent();
@@ -275,8 +277,8 @@ RECT CXButtonXP::CaptionRect() const {
     return t;
 }
 
-void CXButtonXP::PaintIcon(HDC dc, const RECT& r, RECT& t, bool hasText, bool pressed,
-                           bool themed, bool disabled) const {
+void CXButtonXP::PaintIcon(HDC dc, const RECT& r, RECT& t, bool hasText, bool pressed, bool themed,
+                           bool disabled) const {
     if (!m_hIconNormal)
         return;
     const SIZE size = IconSize();
@@ -349,8 +351,8 @@ void CXButtonXP::CaptureUnderlay() {
         m_dcUnder.emplace(windowDC);
         m_bmUnder.Attach(::CreateCompatibleBitmap(windowDC, width, height));
         if (m_dcUnder->Select(m_bmUnder))
-            ::BitBlt(*m_dcUnder, 0, 0, width, height, windowDC, m_rcInParent.left,
-                     m_rcInParent.top, SRCCOPY);
+            ::BitBlt(*m_dcUnder, 0, 0, width, height, windowDC, m_rcInParent.left, m_rcInParent.top,
+                     SRCCOPY);
         ::ReleaseDC(parent, windowDC);
     }
     if (visible) {

@@ -41,21 +41,21 @@ public:
     void DrawItem(DRAWITEMSTRUCT* item) override;
     LRESULT DefWindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
-    BOOL m_bNeedsSetup = TRUE;     // first paint still to open the theme and capture the underlay
-    BOOL m_bHot = FALSE;           // pointer inside the window rectangle
-    BOOL m_bLatched = FALSE;       // toggle latched in
-    BOOL m_bLatchMode = FALSE;     // acts as a toggle
-    BOOL m_bMouseDown = FALSE;     // left button went down here and has not come up
+    BOOL m_bNeedsSetup = TRUE;       // first paint still to open the theme and capture the underlay
+    BOOL m_bHot = FALSE;             // pointer inside the window rectangle
+    BOOL m_bLatched = FALSE;         // toggle latched in
+    BOOL m_bLatchMode = FALSE;       // acts as a toggle
+    BOOL m_bMouseDown = FALSE;       // left button went down here and has not come up
     BOOL m_bDblClickPending = FALSE; // a double click shown pressed, clicked at button-up
-    BOOL m_bThemingOn = TRUE;      // visual style allowed
+    BOOL m_bThemingOn = TRUE;        // visual style allowed
     BOOL m_bFlatToolbar = FALSE;
     HTHEME m_hThemeData = nullptr;
     HICON m_hIconNormal = nullptr; // owned when m_bOwnsIcon
     bool m_bOwnsIcon = false;
-    HICON m_hIconGrey = nullptr;   // owned
+    HICON m_hIconGrey = nullptr; // owned
     int m_nIconSide = kIconLeft;
-    RECT m_rcInParent{};           // relative to the parent's window rectangle
-    CBitmap m_bmUnder;             // the parent's pixels under the button (flat look)
+    RECT m_rcInParent{};                // relative to the parent's window rectangle
+    CBitmap m_bmUnder;                  // the parent's pixels under the button (flat look)
     std::optional<CMemoryDC> m_dcUnder; // holds m_bmUnder selected
     COLORREF m_crFace = kNoColour;
     COLORREF m_crCaption = kNoColour;

@@ -25,15 +25,15 @@ CXThemeHelper::CXThemeHelper() {
     s_hUxLib = ::LoadLibraryW(L"UXTHEME.DLL");
     if (!s_hUxLib)
         return;
-    const bool all = Resolve(s_hUxLib, "CloseThemeData", s_ux.closeThemeData) &&
-                     Resolve(s_hUxLib, "DrawThemeBackground", s_ux.drawThemeBackground) &&
-                     Resolve(s_hUxLib, "DrawThemeParentBackground", s_ux.drawThemeParentBackground) &&
-                     Resolve(s_hUxLib, "DrawThemeText", s_ux.drawThemeText) &&
-                     Resolve(s_hUxLib, "GetThemeBackgroundContentRect",
-                             s_ux.getThemeBackgroundContentRect) &&
-                     Resolve(s_hUxLib, "IsAppThemed", s_ux.isAppThemed) &&
-                     Resolve(s_hUxLib, "IsThemeActive", s_ux.isThemeActive) &&
-                     Resolve(s_hUxLib, "OpenThemeData", s_ux.openThemeData);
+    const bool all =
+        Resolve(s_hUxLib, "CloseThemeData", s_ux.closeThemeData) &&
+        Resolve(s_hUxLib, "DrawThemeBackground", s_ux.drawThemeBackground) &&
+        Resolve(s_hUxLib, "DrawThemeParentBackground", s_ux.drawThemeParentBackground) &&
+        Resolve(s_hUxLib, "DrawThemeText", s_ux.drawThemeText) &&
+        Resolve(s_hUxLib, "GetThemeBackgroundContentRect", s_ux.getThemeBackgroundContentRect) &&
+        Resolve(s_hUxLib, "IsAppThemed", s_ux.isAppThemed) &&
+        Resolve(s_hUxLib, "IsThemeActive", s_ux.isThemeActive) &&
+        Resolve(s_hUxLib, "OpenThemeData", s_ux.openThemeData);
     if (all) {
         s_bUxReady = TRUE;
     } else {
@@ -63,7 +63,9 @@ BOOL CXThemeHelper::CloseThemeData(HTHEME theme) {
     return theme && SUCCEEDED(s_ux.closeThemeData(theme));
 }
 
-BOOL CXThemeHelper::IsAppThemed() { return s_bUxReady && s_ux.isAppThemed(); }
+BOOL CXThemeHelper::IsAppThemed() {
+    return s_bUxReady && s_ux.isAppThemed();
+}
 
 HRESULT CXThemeHelper::DrawThemeParentBackground(HWND child, HDC dc, const RECT* rect) {
     // The library's declaration takes a non-const rectangle it does not change.
@@ -78,7 +80,7 @@ HRESULT CXThemeHelper::DrawThemeBackground(HTHEME theme, HDC dc, int part, int s
 
 BOOL CXThemeHelper::DrawThemeText(HTHEME theme, HDC dc, int state, const wchar_t* text,
                                   DWORD format, const RECT* rect) {
-    return theme && SUCCEEDED(s_ux.drawThemeText(theme, dc, BP_PUSHBUTTON, state, text,
-                                                 static_cast<int>(std::wcslen(text)), format, 0,
-                                                 rect));
+    return theme &&
+           SUCCEEDED(s_ux.drawThemeText(theme, dc, BP_PUSHBUTTON, state, text,
+                                        static_cast<int>(std::wcslen(text)), format, 0, rect));
 }

@@ -25,8 +25,8 @@ public:
     // False when the service is not ready.
     static BOOL IsAppThemed();
     static HRESULT DrawThemeParentBackground(HWND child, HDC dc, const RECT* rect);
-    static HRESULT DrawThemeBackground(HTHEME theme, HDC dc, int part, int state,
-                                       const RECT* rect, const RECT* clip);
+    static HRESULT DrawThemeBackground(HTHEME theme, HDC dc, int part, int state, const RECT* rect,
+                                       const RECT* clip);
     // The whole text as a push button's (part BP_PUSHBUTTON) in the given state.
     static BOOL DrawThemeText(HTHEME theme, HDC dc, int state, const wchar_t* text, DWORD format,
                               const RECT* rect);

@@ -28,7 +28,8 @@ std::wstring CAboutDlg::ReadLicence(const std::wstring& path) {
         // A licence is a few pages: a huge file is shown only as far as a box can hold.
         text.resize(static_cast<size_t>(std::min<LONGLONG>(size.QuadPart, kMaxLicenceBytes) / 2));
         DWORD read = 0;
-        if (!text.empty() && !::ReadFile(file, text.data(), static_cast<DWORD>(text.size() * 2), &read, nullptr))
+        if (!text.empty() &&
+            !::ReadFile(file, text.data(), static_cast<DWORD>(text.size() * 2), &read, nullptr))
             read = 0;
         text.resize(read / 2);
     }
@@ -39,7 +40,8 @@ std::wstring CAboutDlg::ReadLicence(const std::wstring& path) {
 BOOL CAboutDlg::OnInitDialog() {
     CBDialog::OnInitDialog();
     m_font.CreateFont(15, 0, 0, 0, 900, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+                      CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                      L"Arial");
     m_btnClose.LoadBitmaps(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0);
     m_btnClose.SizeToContent();
 
@@ -55,12 +57,14 @@ BOOL CAboutDlg::OnInitDialog() {
         m_staticVersion.SetWindowText(main->m_strTitleBuild.c_str());
 
     for (int button : {IDOK, 3})
-        ::SendMessageW(GetDlgItem(button), WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(m_font)), TRUE);
+        ::SendMessageW(GetDlgItem(button), WM_SETFONT,
+                       reinterpret_cast<WPARAM>(static_cast<HFONT>(m_font)), TRUE);
     return TRUE;
 }
 
 void CAboutDlg::OnCheckUpdate() {
-    Seam().ShellExecute(nullptr, nullptr, CQuelvoxDlg::kProductPage, nullptr, nullptr, SW_SHOWNORMAL);
+    Seam().ShellExecute(nullptr, nullptr, CQuelvoxDlg::kProductPage, nullptr, nullptr,
+                        SW_SHOWNORMAL);
 }
 
 LRESULT CAboutDlg::OnPaint(WPARAM, LPARAM) {

@@ -14,7 +14,7 @@
 namespace {
 
 constexpr const wchar_t* kAcceptedExtensions[] = {L".avi", L".asf", L".wmv", L".mp", L".vob",
-                                                   L".dat", L".ts",  L".tp",  L".mkv"};
+                                                  L".dat", L".ts",  L".tp",  L".mkv"};
 constexpr const wchar_t* kFilter =
     L"Movie Files(*.avi,*.asf,*.wmv,*.mpg,*.mpx,*.tp,*.ts,*.mkv)|"
     L"*.avi;*.asf;*.wmv;*.mpg;*.mp*;*.ts;*.tp;*.mkv|All Files(*.*)|*.*||";

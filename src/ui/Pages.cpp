@@ -18,7 +18,9 @@ void GiveFont(CDialog& page, std::initializer_list<int> ids, HFONT font) {
         ::SendMessageW(page.GetDlgItem(id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
-HICON PageIcon(UINT id) { return ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)); }
+HICON PageIcon(UINT id) {
+    return ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id));
+}
 
 } // namespace
 
@@ -35,7 +37,8 @@ BOOL STEP1::OnInitDialog() {
     MakePageFont(m_fontSteps, 15, L"Verdana");
     MakePageFont(m_fontWarnings, 14, L"Verdana");
     MakePageFont(m_fontRadios, 15, L"Arial");
-    GiveFont(*this, {IDC_QUALITY_GROUP, IDC_PREVIEW, IDC_OPEN_FOLDER, IDC_ADD_FILES, IDC_CLEAR_LIST},
+    GiveFont(*this,
+             {IDC_QUALITY_GROUP, IDC_PREVIEW, IDC_OPEN_FOLDER, IDC_ADD_FILES, IDC_CLEAR_LIST},
              m_fontButtons);
     GiveFont(*this, {IDC_STEP_TEXT1, IDC_STEP_TEXT2, IDC_STEP_TEXT3, IDC_STEP_TEXT4}, m_fontSteps);
     GiveFont(*this, {IDC_WARNING1, IDC_WARNING2}, m_fontWarnings);
@@ -68,13 +71,21 @@ HBRUSH STEP1::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
     return brush;
 }
 
-void STEP1::OnAddFiles() { TheApp().m_pMainDlg->AddFiles(); }
+void STEP1::OnAddFiles() {
+    TheApp().m_pMainDlg->AddFiles();
+}
 
-void STEP1::OnClearList() { TheApp().m_pMainDlg->m_listFiles.DeleteAllItems(); }
+void STEP1::OnClearList() {
+    TheApp().m_pMainDlg->m_listFiles.DeleteAllItems();
+}
 
-void STEP1::OnPreview() { TheApp().m_pMainDlg->TogglePreview(); }
+void STEP1::OnPreview() {
+    TheApp().m_pMainDlg->TogglePreview();
+}
 
-void STEP1::OnOpenFolder() { OpenOutputFolder(); }
+void STEP1::OnOpenFolder() {
+    OpenOutputFolder();
+}
 
 BOOL STEP3::OnInitDialog() {
     CDialog::OnInitDialog();
@@ -99,4 +110,6 @@ HBRUSH STEP3::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
     return brush;
 }
 
-void STEP3::OnOpenFolder() { OpenOutputFolder(); }
+void STEP3::OnOpenFolder() {
+    OpenOutputFolder();
+}

@@ -89,9 +89,10 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     m_strTitleBuild = m_strTitle + stamp;
     if (m_verInfo.LoadFromExecutable()) {
         const VS_FIXEDFILEINFO& fixed = m_verInfo.m_fixedInfo;
-        m_strTitle = FormatString(L"%s %d.%d.%d.%d", m_verInfo.QueryProductName().c_str(),
-                                  HIWORD(fixed.dwProductVersionMS), LOWORD(fixed.dwProductVersionMS),
-                                  HIWORD(fixed.dwProductVersionLS), LOWORD(fixed.dwProductVersionLS));
+        m_strTitle =
+            FormatString(L"%s %d.%d.%d.%d", m_verInfo.QueryProductName().c_str(),
+                         HIWORD(fixed.dwProductVersionMS), LOWORD(fixed.dwProductVersionMS),
+                         HIWORD(fixed.dwProductVersionLS), LOWORD(fixed.dwProductVersionLS));
         m_strTitleBuild = FormatString(L"%s %s", m_strTitle.c_str(), stamp.c_str());
     }
     SetWindowText(m_strTitle.c_str());
@@ -248,7 +249,9 @@ void CQuelvoxDlg::OnClose() {
     EndMainWindow();
 }
 
-void CQuelvoxDlg::OnLanguageButton() { ShowLanguageMenu(*this); }
+void CQuelvoxDlg::OnLanguageButton() {
+    ShowLanguageMenu(*this);
+}
 
 void CQuelvoxDlg::OnLogo() {
     Seam().ShellExecute(nullptr, nullptr, kProductPage, nullptr, nullptr, SW_SHOWNORMAL);

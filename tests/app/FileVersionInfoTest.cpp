@@ -7,7 +7,9 @@
 namespace {
 constexpr LANGID kKorean = 0x0412, kGerman = 0x0407, kEnglishUs = 0x0409;
 
-std::wstring Module(const wchar_t* name) { return GetModuleDirectory() + L"versions\\" + name + L".dll"; }
+std::wstring Module(const wchar_t* name) {
+    return GetModuleDirectory() + L"versions\\" + name + L".dll";
+}
 } // namespace
 
 TEST(FileVersionInfo, ChoosesTheUsersTableThenEnglish) {
@@ -53,9 +55,9 @@ TEST(FileVersionInfo, TranslationPreferenceOrder) {
     auto choose = [](std::initializer_list<DWORD> entries, LANGID user) {
         return CFileVersionInfo::ChooseTranslation(entries.begin(), entries.size(), user);
     };
-    EXPECT_EQ(choose({0x04E40409, 0x03B50412}, kKorean), 1u);     // the same language
-    EXPECT_EQ(choose({0x04E40409, 0x04E40807}, kGerman), 1u);     // the same primary language
-    EXPECT_EQ(choose({0x04E40409, 0x04B00000}, kKorean), 1u);     // neutral
-    EXPECT_EQ(choose({0x04E4040C, 0x04E40809}, kKorean), 1u);     // any English
-    EXPECT_EQ(choose({0x04E4040C, 0x04E40410}, kKorean), 0u);     // the first
+    EXPECT_EQ(choose({0x04E40409, 0x03B50412}, kKorean), 1u); // the same language
+    EXPECT_EQ(choose({0x04E40409, 0x04E40807}, kGerman), 1u); // the same primary language
+    EXPECT_EQ(choose({0x04E40409, 0x04B00000}, kKorean), 1u); // neutral
+    EXPECT_EQ(choose({0x04E4040C, 0x04E40809}, kKorean), 1u); // any English
+    EXPECT_EQ(choose({0x04E4040C, 0x04E40410}, kKorean), 0u); // the first
 }

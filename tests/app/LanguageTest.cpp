@@ -10,7 +10,6 @@ namespace {
 
 constexpr LCID kEnglish = 1033, kKorean = 1042, kGerman = 1031;
 
-
 // Each test chooses a language in a folder of its own; the program's own resources come back
 // afterwards.
 class LanguageTest : public testing::Test {
@@ -151,7 +150,8 @@ TEST_F(LanguageMenuTest, PickingAnotherStoresItAndRestarts) {
     PumpFor(500);
     EXPECT_TRUE(ReadFileBytes(successor).empty());
     // This instance's end, which releases the hand-over (the thread would, by ending).
-    HANDLE handover = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, CQuelvoxApp::kRestartMutex);
+    HANDLE handover =
+        OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, CQuelvoxApp::kRestartMutex);
     ReleaseMutex(handover);
     CloseHandle(handover);
     ReleaseRestartMutex();

@@ -35,7 +35,6 @@ struct SuccessorRole {
 
 constexpr const wchar_t* kLaunchFlag = L"QV_TEST_LAUNCH_FROM_COPY";
 
-
 } // namespace
 
 TEST(StartUp, VersionTextMarksTheFirstRunOfAVersion) {
@@ -63,8 +62,12 @@ TEST(StartUp, OnlyACommandLineThatBeginsWithRestartSkipsTheWait) {
 TEST(StartUp, WithoutAPredecessorTheRestartWaitReturnsAtOnce) {
     // The wait is for ever when it waits at all: ending within a minute means it did not.
     HANDLE thread = CreateThread(
-        nullptr, 0, [](void*) -> DWORD { WaitForPreviousInstance(); return 0; }, nullptr, 0,
-        nullptr);
+        nullptr, 0,
+        [](void*) -> DWORD {
+            WaitForPreviousInstance();
+            return 0;
+        },
+        nullptr, 0, nullptr);
     ASSERT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
     CloseHandle(thread);
     // The mutex was dropped: a launch can take it.
@@ -122,10 +125,12 @@ TEST(StartUp, VersionOfAnotherTypeOrSizeCountsAsNew) {
     app.SetRegistryKey(CQuelvoxApp::kRegistryKey);
     app.WriteProfileString(L"Ver", L"Val", L"x"); // makes the key
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tavrenix\\ui_tests\\Ver", 0, KEY_SET_VALUE, &key),
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tavrenix\\ui_tests\\Ver", 0,
+                            KEY_SET_VALUE, &key),
               ERROR_SUCCESS);
     const DWORD number = 7;
-    RegSetValueExW(key, L"Val", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegSetValueExW(key, L"Val", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                   sizeof number);
     EXPECT_TRUE(app.CheckVersion());
     EXPECT_EQ(app.GetProfileString(L"Ver", L"Val"), L"1.0.0.1 ");
 

@@ -53,9 +53,12 @@ TEST(EncoderCommand, RateKeepsEightCharactersAndThreeDecimals) {
 }
 
 TEST(EncoderCommand, QualityChoosesTheBitrate) {
-    EXPECT_NE(EncoderCommand(Settings(640, 25, 0), L"a.avi").find(L"bitrate=1200:"), std::wstring::npos);
-    EXPECT_NE(EncoderCommand(Settings(640, 25, 2), L"a.avi").find(L"bitrate=800:"), std::wstring::npos);
-    EXPECT_NE(EncoderCommand(Settings(640, 25, 7), L"a.avi").find(L"bitrate=1200:"), std::wstring::npos);
+    EXPECT_NE(EncoderCommand(Settings(640, 25, 0), L"a.avi").find(L"bitrate=1200:"),
+              std::wstring::npos);
+    EXPECT_NE(EncoderCommand(Settings(640, 25, 2), L"a.avi").find(L"bitrate=800:"),
+              std::wstring::npos);
+    EXPECT_NE(EncoderCommand(Settings(640, 25, 7), L"a.avi").find(L"bitrate=1200:"),
+              std::wstring::npos);
 }
 
 TEST(ConversionPaths, OutputBesideTheSourceKeepsTheExtension) {

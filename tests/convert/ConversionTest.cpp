@@ -12,16 +12,21 @@ constexpr const char* kIdentifyGood = "[identify]\n"
                                       "out ID_VIDEO_FPS=25.000\n"
                                       "out ID_LENGTH=10.00\n";
 
-std::string Movie(const std::string& encode) { return kIdentifyGood + ("[encode]\n" + encode); }
+std::string Movie(const std::string& encode) {
+    return kIdentifyGood + ("[encode]\n" + encode);
+}
 
 const std::string kQuick = Movie("progress 0 100 25 20\noutput\n");
-const std::string kFails = Movie("progress 0 50 25 20\nout Sorry, this file cannot be converted.\n");
+const std::string kFails =
+    Movie("progress 0 50 25 20\nout Sorry, this file cannot be converted.\n");
 // About three seconds of encoding: long enough to act while it runs.
 const std::string kSlow = Movie("progress 0 100 5 150\noutput\n");
 // No length: not convertible.
 const std::string kNoLength = "[identify]\nout ID_VIDEO_WIDTH=640\nout ID_VIDEO_FPS=25.000\n";
 
-std::wstring Converting(const std::wstring& name) { return L"\n" + name + L" file converting..."; }
+std::wstring Converting(const std::wstring& name) {
+    return L"\n" + name + L" file converting...";
+}
 
 class ConversionTest : public MainDialogTest {
 protected:
@@ -98,7 +103,8 @@ TEST_F(ConversionTest, LogsEachFileAndUnticksTheConvertedOnes) {
 
     // "Exit" closes the program.
     Click(IDC_CONVERT);
-    EXPECT_TRUE(PumpDialogUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000));
+    EXPECT_TRUE(
+        PumpDialogUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000));
 }
 
 TEST_F(ConversionTest, NothingTickedCountsNoneAndNeverShutsDown) {
@@ -259,8 +265,9 @@ protected:
         m_seam.answers = {answer};
         m_seam.onMessageBox = [&] {
             if (m_seam.boxes.size() == 1)
-                PumpUntil([&] { return !ProcessIsRunning(encoder) &&
-                                       !m_dialog->m_encoder.IsRunOpen(); }, 10000);
+                PumpUntil(
+                    [&] { return !ProcessIsRunning(encoder) && !m_dialog->m_encoder.IsRunOpen(); },
+                    10000);
             PumpPending();
         };
         Click(IDC_CONVERT);
@@ -301,7 +308,8 @@ TEST_F(ConversionTest, NamesAsUsersHaveThemConvert) {
     for (const std::wstring& name : names)
         expected += Converting(name.substr(name.rfind(L'\\') + 1)) + L"OK.\n";
     EXPECT_EQ(Log(), expected + L"\n3 file(s) converted.\n");
-    EXPECT_NE(GetFileAttributesW((m_dir.Path() + L"\\QV_여름 휴가.avi.avi").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW((m_dir.Path() + L"\\QV_여름 휴가.avi.avi").c_str()),
+              INVALID_FILE_ATTRIBUTES);
 }
 
 // Without the engines in bin/ (a copy of this test program in a folder of its own), each file
@@ -323,7 +331,8 @@ TEST_F(ConversionTest, MissingEnginesAreReportedAndSkipped) {
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring copy = m_dir.Path() + L"\\no_engines.exe";
     ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
-    const DWORD code = RunFlagged(copy, L"--gtest_filter=ConversionTest.MissingEngines*", kNoEnginesFlag, 60000);
+    const DWORD code =
+        RunFlagged(copy, L"--gtest_filter=ConversionTest.MissingEngines*", kNoEnginesFlag, 60000);
     EXPECT_EQ(code, 0u);
 }
 

@@ -30,7 +30,9 @@ private:
     std::wstring m_text;
 };
 
-std::wstring Quote(const std::wstring& s) { return L"\"" + s + L"\""; }
+std::wstring Quote(const std::wstring& s) {
+    return L"\"" + s + L"\"";
+}
 
 const std::wstring kEnd = CRedirector::kEndMarker;
 
@@ -50,14 +52,16 @@ TEST(ScriptedEngines, PlayerPicksTheSectionByItsCommandLine) {
     EXPECT_EQ(capture.Run(player + L" -nosound -vo null -frames 1 -really-quiet -identify " +
                           Quote(movie)),
               L"ID_VIDEO_WIDTH=640\r\n" + kEnd);
-    EXPECT_EQ(capture.Run(player + L" -vo direct3d -wid 12 " + Quote(movie)), L"playing\r\n" + kEnd);
+    EXPECT_EQ(capture.Run(player + L" -vo direct3d -wid 12 " + Quote(movie)),
+              L"playing\r\n" + kEnd);
     EXPECT_EQ(capture.Run(player + L" -vo gl -wid 12 " + Quote(movie)),
               L"playing with gl\r\n" + kEnd);
 }
 
 TEST(ScriptedEngines, MissingMovieIsReportedLikeTheRealPrograms) {
     Capture capture;
-    std::wstring text = capture.Run(Quote(EnginePath(L"mencoder")) + L" \"C:\\nowhere\\x.avi\" -o y");
+    std::wstring text =
+        capture.Run(Quote(EnginePath(L"mencoder")) + L" \"C:\\nowhere\\x.avi\" -o y");
     EXPECT_NE(text.find(L"Cannot open demuxer."), std::wstring::npos);
     text = capture.Run(Quote(EnginePath(L"mplayer")) + L" -identify \"C:\\nowhere\\x.avi\"");
     EXPECT_EQ(text.find(L"ID_"), std::wstring::npos);
@@ -109,8 +113,8 @@ TEST(ScriptedEngines, CommandLinesAreLoggedWhenAsked) {
     capture.Run(line);
     SetEnvironmentVariableW(L"QV_DOUBLE_LOG", nullptr);
 
-    HANDLE file = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    HANDLE file =
+        CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     char buffer[4096];
     DWORD got = 0;

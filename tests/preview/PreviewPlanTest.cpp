@@ -32,8 +32,8 @@ TEST(PlayCommand, PaneAsSignedDecimalAndPathInQuotes) {
                                    L"D:\\My Movies\\a b.avi"),
               L"\"C:\\Q\\bin\\mplayer.exe\" -font \"C:\\WINDOWS\\Fonts\\gulim.ttc\" -vo gl -vf "
               L"scale -subcp cp949 -osdlevel 0 -wid 131148 \"D:\\My Movies\\a b.avi\"");
-    const std::wstring high = preview::PlayCommand(
-        L"C:\\Q\\", L"C:\\W", L"gl", reinterpret_cast<HWND>(static_cast<INT_PTR>(0xFFFFFFF0u)),
-        L"a.avi");
+    const std::wstring high =
+        preview::PlayCommand(L"C:\\Q\\", L"C:\\W", L"gl",
+                             reinterpret_cast<HWND>(static_cast<INT_PTR>(0xFFFFFFF0u)), L"a.avi");
     EXPECT_NE(high.find(L"-wid -16 "), std::wstring::npos) << high;
 }

@@ -23,16 +23,51 @@ Options Parse(std::vector<std::wstring> words) {
 
 // The encoder command Quelvox builds for a wide movie, split as the system splits it.
 Options QuelvoxEncoderCommand() {
-    return Parse(Args({L"D:\\Movies\\clip.avi", L"-o", L"D:\\Movies\\QV_clip.avi.avi", L"-ofps", L"29.970",
-                       L"-ovc", L"xvid", L"-xvidencopts", L"max_key_interval=120:bitrate=1000:threads=2",
-                       L"-ffourcc", L"XVID", L"-vf", L"scale", L"-zoom", L"-xy", L"720", L"-mc", L"0",
-                       L"-audio-preload", L"0.0", L"-noodml", L"-oac", L"mp3lame", L"-lameopts", L"vbr=0",
-                       L"-lameopts", L"br=128", L"-af", L"volnorm", L"-font", L"C:\\WINDOWS\\Fonts\\gulim.ttc",
-                       L"-subcp", L"cp949", L"-subfont-text-scale", L"4", L"-subfont-blur", L"2",
-                       L"-subfont-outline", L"2", L"-sub", L"D:\\Movies\\clip.smi"}));
+    return Parse(Args({L"D:\\Movies\\clip.avi",
+                       L"-o",
+                       L"D:\\Movies\\QV_clip.avi.avi",
+                       L"-ofps",
+                       L"29.970",
+                       L"-ovc",
+                       L"xvid",
+                       L"-xvidencopts",
+                       L"max_key_interval=120:bitrate=1000:threads=2",
+                       L"-ffourcc",
+                       L"XVID",
+                       L"-vf",
+                       L"scale",
+                       L"-zoom",
+                       L"-xy",
+                       L"720",
+                       L"-mc",
+                       L"0",
+                       L"-audio-preload",
+                       L"0.0",
+                       L"-noodml",
+                       L"-oac",
+                       L"mp3lame",
+                       L"-lameopts",
+                       L"vbr=0",
+                       L"-lameopts",
+                       L"br=128",
+                       L"-af",
+                       L"volnorm",
+                       L"-font",
+                       L"C:\\WINDOWS\\Fonts\\gulim.ttc",
+                       L"-subcp",
+                       L"cp949",
+                       L"-subfont-text-scale",
+                       L"4",
+                       L"-subfont-blur",
+                       L"2",
+                       L"-subfont-outline",
+                       L"2",
+                       L"-sub",
+                       L"D:\\Movies\\clip.smi"}));
 }
 
-bool Follows(const std::vector<std::wstring>& args, const std::wstring& option, const std::wstring& value) {
+bool Follows(const std::vector<std::wstring>& args, const std::wstring& option,
+             const std::wstring& value) {
     for (size_t i = 0; i + 1 < args.size(); ++i)
         if (args[i] == option && args[i + 1] == value)
             return true;
@@ -42,7 +77,8 @@ bool Follows(const std::vector<std::wstring>& args, const std::wstring& option, 
 const char* kProbe =
     "Input #0, avi, from 'x.avi':\n"
     "  Duration: 00:01:02.50, start: 0.000000, bitrate: 1455 kb/s\n"
-    "    Stream #0:0: Video: mpeg4 (Simple Profile) (XVID / 0x44495658), yuv420p, 1280x720 [SAR 1:1 "
+    "    Stream #0:0: Video: mpeg4 (Simple Profile) (XVID / 0x44495658), yuv420p, 1280x720 [SAR "
+    "1:1 "
     "DAR 16:9], 1288 kb/s, 59.94 fps, 59.94 tbr, 59.94 tbn, 59.94 tbc\n"
     "    Stream #0:1(kor): Audio: mp3 (U[0][0][0] / 0x0055), 48000 Hz, stereo, fltp, 128 kb/s\n"
     "At least one output file must be specified\n";
@@ -73,8 +109,9 @@ TEST(EncoderOptions, QuelvoxCommandBecomesTheMatchingFFmpegJob) {
 }
 
 TEST(EncoderOptions, NarrowMoviesKeepTheirSizeAndRate) {
-    const Options options = Parse(Args({L"a.avi", L"-o", L"b.avi", L"-ofps", L"23.976", L"-ovc", L"xvid",
-                                        L"-xvidencopts", L"bitrate=800", L"-oac", L"mp3lame"}));
+    const Options options =
+        Parse(Args({L"a.avi", L"-o", L"b.avi", L"-ofps", L"23.976", L"-ovc", L"xvid",
+                    L"-xvidencopts", L"bitrate=800", L"-oac", L"mp3lame"}));
     MediaFacts source;
     source.readable = source.video = true;
     source.width = 640;
@@ -121,9 +158,10 @@ TEST(Probe, RoundedRatesBecomeTheNtscRates) {
 
 TEST(Identify, PrintsTheKeysWithTheEncodersConventions) {
     const std::string lines = IdentifyLines(L"x.avi", ParseProbe(kProbe));
-    for (const char* line : {"ID_VIDEO_WIDTH=1280\r\n", "ID_VIDEO_HEIGHT=720\r\n", "ID_VIDEO_FPS=59.940\r\n",
-                             "ID_LENGTH=62.50\r\n", "ID_DEMUXER=avi\r\n", "ID_VIDEO_FORMAT=XVID\r\n",
-                             "ID_AUDIO_RATE=48000\r\n", "ID_AUDIO_NCH=2\r\n", "ID_AUDIO_FORMAT=mp3\r\n"})
+    for (const char* line :
+         {"ID_VIDEO_WIDTH=1280\r\n", "ID_VIDEO_HEIGHT=720\r\n", "ID_VIDEO_FPS=59.940\r\n",
+          "ID_LENGTH=62.50\r\n", "ID_DEMUXER=avi\r\n", "ID_VIDEO_FORMAT=XVID\r\n",
+          "ID_AUDIO_RATE=48000\r\n", "ID_AUDIO_NCH=2\r\n", "ID_AUDIO_FORMAT=mp3\r\n"})
         EXPECT_NE(lines.find(line), std::string::npos) << line;
     EXPECT_EQ(IdentifyLines(L"x.avi", MediaFacts{}), "");
 }
@@ -143,7 +181,7 @@ TEST(PlayerOutput, StatusLineCarriesTheClockAfterV) {
 
 TEST(Sami, EncodingFollowsTheMarkOrTheText) {
     const std::wstring korean = L"\uD55C\uAE00";
-    EXPECT_EQ(DecodeText("\xC7\xD1\xB1\xDB", CodePageOf(L"cp949")), korean);        // cp949
+    EXPECT_EQ(DecodeText("\xC7\xD1\xB1\xDB", CodePageOf(L"cp949")), korean);         // cp949
     EXPECT_EQ(DecodeText("\xED\x95\x9C\xEA\xB8\x80", CodePageOf(L"cp949")), korean); // UTF-8
     EXPECT_EQ(DecodeText("\xEF\xBB\xBF\xED\x95\x9C\xEA\xB8\x80", 949), korean);
     EXPECT_EQ(DecodeText(std::string("\xFF\xFE\x5C\xD5\x00\xAE", 6), 949), korean);
@@ -176,8 +214,9 @@ TEST(Sami, ScriptIsScaledBlurredAndOutlinedAtThePictureSize) {
     // Four percent of the diagonal, outline 2.
     EXPECT_NE(ass.find("Style: Default,NanumGothic,33,"), std::string::npos) << ass;
     EXPECT_NE(ass.find(",1,2,0,2,"), std::string::npos);
-    EXPECT_NE(ass.find("Dialogue: 0,0:00:00.00,0:00:02.50,Default,,0,0,0,,{\\blur2}\xED\x95\x9C\\Nline"),
-              std::string::npos);
+    EXPECT_NE(
+        ass.find("Dialogue: 0,0:00:00.00,0:00:02.50,Default,,0,0,0,,{\\blur2}\xED\x95\x9C\\Nline"),
+        std::string::npos);
 }
 
 TEST(Fonts, TheFamilyIsReadFromTheFileAndAMissingFontFallsBack) {

@@ -4,7 +4,6 @@
 #include "RealSupport.h"
 #include "redirect/RedirMediaInfo.h"
 
-
 #include <cstdlib>
 
 namespace {
@@ -29,7 +28,9 @@ Clips& TheClips() {
     return clips;
 }
 
-std::wstring Converting(const std::wstring& name) { return L"\n" + name + L" file converting..."; }
+std::wstring Converting(const std::wstring& name) {
+    return L"\n" + name + L" file converting...";
+}
 
 std::wstring CopyTo(const std::wstring& source, const ScratchDir& dir, const std::wstring& name) {
     const std::wstring path = dir.Path() + L"\\" + name;
@@ -65,13 +66,15 @@ private:
 };
 
 // How many pixels of a band of rows differ clearly between two pictures of one size.
-int DifferingPixels(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b, int width,
-                    int fromRow, int toRow) {
+int DifferingPixels(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b,
+                    int width, int fromRow, int toRow) {
     int count = 0;
     for (int y = fromRow; y < toRow; ++y)
         for (int x = 0; x < width; ++x) {
             const size_t at = (size_t(y) * width + x) * 3;
-            if (std::abs(a[at] - b[at]) + std::abs(a[at + 1] - b[at + 1]) + std::abs(a[at + 2] - b[at + 2]) > 96)
+            if (std::abs(a[at] - b[at]) + std::abs(a[at + 1] - b[at + 1]) +
+                    std::abs(a[at + 2] - b[at + 2]) >
+                96)
                 ++count;
         }
     return count;
@@ -102,11 +105,12 @@ TEST_F(RealProgramTest, IdentifiesRealMovies) {
     };
     for (const Expected& e : {Expected{clips.hd, 1280, 720, "ID_VIDEO_FPS=59.940", 6},
                               Expected{clips.sd, 640, 352, "ID_VIDEO_FPS=23.976", 3}}) {
-        const std::string out = RunCapture(L"\"" + EnginePath(L"mplayer") +
-                                           L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" +
-                                           e.path + L"\"");
+        const std::string out = RunCapture(
+            L"\"" + EnginePath(L"mplayer") +
+            L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" + e.path + L"\"");
         EXPECT_NE(out.find(e.fps), std::string::npos) << out;
-        EXPECT_NE(out.find("ID_LENGTH=" + std::to_string(e.length) + "."), std::string::npos) << out;
+        EXPECT_NE(out.find("ID_LENGTH=" + std::to_string(e.length) + "."), std::string::npos)
+            << out;
         EXPECT_NE(out.find("ID_AUDIO_RATE=44100"), std::string::npos) << out;
         // Read back by the program's own parser.
         CRedirMediaInfo info;
@@ -117,7 +121,8 @@ TEST_F(RealProgramTest, IdentifiesRealMovies) {
         EXPECT_EQ(info.m_nDuration, e.length);
     }
     const std::wstring junk = m_dir.Write(L"junk.avi", std::string(5000, 'x'));
-    const std::string out = RunCapture(L"\"" + EnginePath(L"mplayer") + L"\" -identify \"" + junk + L"\"");
+    const std::string out =
+        RunCapture(L"\"" + EnginePath(L"mplayer") + L"\" -identify \"" + junk + L"\"");
     for (const char* key : {"ID_VIDEO_WIDTH=", "ID_VIDEO_HEIGHT=", "ID_VIDEO_FPS=", "ID_LENGTH="})
         EXPECT_EQ(out.find(key), std::string::npos) << out;
 }
@@ -160,7 +165,8 @@ TEST_F(RealProgramTest, BurnsKoreanSubtitlesOfEitherEncodingIntoThePicture) {
     const auto plain = FrameAt(m_dir.Path() + L"\\QV_plain.avi.avi", 1.0, w, h);
     ASSERT_EQ(w, 640);
     ASSERT_EQ(h, 352);
-    for (const std::wstring& name : {L"QV_" + korean + L".avi.avi", std::wstring(L"QV_utf8.avi.avi")}) {
+    for (const std::wstring& name :
+         {L"QV_" + korean + L".avi.avi", std::wstring(L"QV_utf8.avi.avi")}) {
         int sw = 0, sh = 0;
         const auto subtitled = FrameAt(m_dir.Path() + L"\\" + name, 1.0, sw, sh);
         ASSERT_EQ(sw, w);
@@ -258,7 +264,8 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     Select(0);
     m_dialog->TogglePreview();
     ASSERT_TRUE(m_dialog->m_step1.m_bPreviewing);
-    ASSERT_TRUE(PumpDialogUntil([&] { return IsWindowVisible(m_dialog->m_stcPane) != FALSE; }, 60000));
+    ASSERT_TRUE(
+        PumpDialogUntil([&] { return IsWindowVisible(m_dialog->m_stcPane) != FALSE; }, 60000));
     EXPECT_EQ(m_dialog->m_nLength, 120);
     const HWND player = FindWindowExW(m_dialog->m_stcPane, nullptr, L"MPlayer - The Movie Player",
                                       L"MPlayer - The Movie Player");
@@ -326,19 +333,24 @@ TEST(RealEngines, LongPathsIdentifyAndConvert) {
     const std::wstring folder = LongFolder(dir);
     ASSERT_GT(folder.size(), 260u);
     const std::wstring source = folder + L"\\clip.avi", output = folder + L"\\QV_clip.avi.avi";
-    ASSERT_TRUE(CopyFileW((L"\\\\?\\" + TheClips().sd).c_str(), (L"\\\\?\\" + source).c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW((L"\\\\?\\" + TheClips().sd).c_str(), (L"\\\\?\\" + source).c_str(), FALSE));
     WriteFileBytes(L"\\\\?\\" + folder + L"\\clip.smi", KoreanSami(SamiEncoding::Utf16));
 
     const std::string identify =
-        RunCapture(L"\"" + EnginePath(L"mplayer") + L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" +
-                   source + L"\"");
+        RunCapture(L"\"" + EnginePath(L"mplayer") +
+                   L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" + source + L"\"");
     EXPECT_NE(identify.find("ID_VIDEO_WIDTH=640"), std::string::npos) << identify;
-    const std::string convert = RunCapture(
-        L"\"" + EnginePath(L"mencoder") + L"\" \"" + source + L"\" -o \"" + output +
-        L"\" -ofps   23.976 -ovc xvid -xvidencopts max_key_interval=120:bitrate=800:threads=2 -ffourcc XVID "
-        L" -mc 0 -audio-preload 0.0 -noodml -oac mp3lame -lameopts vbr=0 -lameopts br=128 -af volnorm "
-        L" -font \"C:\\windows\\Fonts\\gulim.ttc\" -subcp cp949 -subfont-text-scale 4 -subfont-blur 2 "
-        L"-subfont-outline 2 -sub \"" + folder + L"\\clip.smi\"");
+    const std::string convert =
+        RunCapture(L"\"" + EnginePath(L"mencoder") + L"\" \"" + source + L"\" -o \"" + output +
+                   L"\" -ofps   23.976 -ovc xvid -xvidencopts "
+                   L"max_key_interval=120:bitrate=800:threads=2 -ffourcc XVID "
+                   L" -mc 0 -audio-preload 0.0 -noodml -oac mp3lame -lameopts vbr=0 -lameopts "
+                   L"br=128 -af volnorm "
+                   L" -font \"C:\\windows\\Fonts\\gulim.ttc\" -subcp cp949 -subfont-text-scale 4 "
+                   L"-subfont-blur 2 "
+                   L"-subfont-outline 2 -sub \"" +
+                   folder + L"\\clip.smi\"");
     EXPECT_EQ(convert.find("Sorry,"), std::string::npos) << convert;
     EXPECT_NE(convert.find("SUB: Added subtitle file"), std::string::npos) << convert;
     EXPECT_NE(convert.find("%) "), std::string::npos) << convert;

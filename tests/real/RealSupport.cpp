@@ -6,7 +6,9 @@
 
 #include <cstring>
 
-std::wstring TestFFmpeg() { return GetModuleDirectory() + L"bin\\ffmpeg.exe"; }
+std::wstring TestFFmpeg() {
+    return GetModuleDirectory() + L"bin\\ffmpeg.exe";
+}
 
 std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -46,25 +48,29 @@ std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs) {
     return output;
 }
 
-bool MakeClip(const std::wstring& path, int width, int height, const std::wstring& rate, int seconds) {
+bool MakeClip(const std::wstring& path, int width, int height, const std::wstring& rate,
+              int seconds) {
     const std::wstring size = std::to_wstring(width) + L"x" + std::to_wstring(height);
     const std::wstring length = std::to_wstring(seconds);
-    RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=size=" +
-               size + L":rate=" + rate + L":duration=" + length +
+    RunCapture(L"\"" + TestFFmpeg() +
+               L"\" -hide_banner -loglevel error -nostdin -y -f lavfi -i testsrc2=size=" + size +
+               L":rate=" + rate + L":duration=" + length +
                L" -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" + length +
                L" -c:v mpeg4 -q:v 6 -c:a libmp3lame -b:a 96k \"" + path + L"\"");
     DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES;
 }
 
-std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width, int& height) {
+std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width,
+                                   int& height) {
     wchar_t at[32];
     swprintf(at, 32, L"%.2f", seconds);
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring ppm = std::wstring(temp) + L"qv-frame-" + std::to_wstring(GetCurrentProcessId()) + L".ppm";
-    RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y -ss " + at + L" -i \"" +
-               movie + L"\" -frames:v 1 -f image2 -c:v ppm \"" + ppm + L"\"");
+    const std::wstring ppm =
+        std::wstring(temp) + L"qv-frame-" + std::to_wstring(GetCurrentProcessId()) + L".ppm";
+    RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y -ss " + at +
+               L" -i \"" + movie + L"\" -frames:v 1 -f image2 -c:v ppm \"" + ppm + L"\"");
     std::vector<unsigned char> pixels;
     width = height = 0;
     HANDLE file = CreateFileW(ppm.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -78,7 +84,8 @@ std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, in
     int max = 0, consumed = 0;
     if (sscanf(bytes.c_str(), "P6 %d %d %d%n", &width, &height, &max, &consumed) == 3 &&
         bytes.size() >= consumed + 1 + size_t(width) * height * 3)
-        pixels.assign(bytes.begin() + consumed + 1, bytes.begin() + consumed + 1 + size_t(width) * height * 3);
+        pixels.assign(bytes.begin() + consumed + 1,
+                      bytes.begin() + consumed + 1 + size_t(width) * height * 3);
     return pixels;
 }
 
@@ -90,7 +97,9 @@ unsigned Le32(const std::string& b, size_t at) {
                                     unsigned(static_cast<unsigned char>(b[at + 3])) << 24
                               : 0;
 }
-unsigned Le16(const std::string& b, size_t at) { return Le32(b, at) & 0xFFFF; }
+unsigned Le16(const std::string& b, size_t at) {
+    return Le32(b, at) & 0xFFFF;
+}
 
 // Walks the chunks of [begin, end), descending into the header lists.
 void Walk(const std::string& b, size_t begin, size_t end, AviFacts& facts, std::string& stream) {
@@ -126,7 +135,8 @@ void Walk(const std::string& b, size_t begin, size_t end, AviFacts& facts, std::
 
 AviFacts ReadAvi(const std::wstring& path) {
     AviFacts facts;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return facts;
     std::string bytes(64 * 1024, '\0');
@@ -143,18 +153,20 @@ AviFacts ReadAvi(const std::wstring& path) {
 }
 
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
 }
 
 std::string KoreanSami(SamiEncoding encoding) {
-    const std::wstring text = L"<SAMI>\r\n<HEAD><STYLE TYPE=\"text/css\"><!--\r\n"
-                              L".KRCC { Name:Korean; lang:ko-KR; }\r\n--></STYLE></HEAD>\r\n<BODY>\r\n"
-                              L"<SYNC Start=0><P Class=KRCC>\uC548\uB155\uD558\uC138\uC694 \uC790\uB9C9<br>"
-                              L"\uB450 \uBC88\uC9F8 \uC904\r\n"
-                              L"<SYNC Start=2500><P Class=KRCC>&nbsp;\r\n</BODY>\r\n</SAMI>\r\n";
+    const std::wstring text =
+        L"<SAMI>\r\n<HEAD><STYLE TYPE=\"text/css\"><!--\r\n"
+        L".KRCC { Name:Korean; lang:ko-KR; }\r\n--></STYLE></HEAD>\r\n<BODY>\r\n"
+        L"<SYNC Start=0><P Class=KRCC>\uC548\uB155\uD558\uC138\uC694 \uC790\uB9C9<br>"
+        L"\uB450 \uBC88\uC9F8 \uC904\r\n"
+        L"<SYNC Start=2500><P Class=KRCC>&nbsp;\r\n</BODY>\r\n</SAMI>\r\n";
     if (encoding == SamiEncoding::Utf16) {
         std::string bytes = "\xFF\xFE";
         for (wchar_t c : text) {
@@ -164,8 +176,10 @@ std::string KoreanSami(SamiEncoding encoding) {
         return bytes;
     }
     const UINT codePage = encoding == SamiEncoding::Cp949 ? 949 : CP_UTF8;
-    const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
     std::string bytes(size, '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
+                        nullptr, nullptr);
     return encoding == SamiEncoding::Utf8Bom ? "\xEF\xBB\xBF" + bytes : bytes;
 }

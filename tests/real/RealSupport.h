@@ -12,9 +12,11 @@ std::wstring TestFFmpeg();
 // Runs a command line to its end; its joined output (empty when it could not start).
 std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 // Makes a test-pattern movie with a tone: size, rate as ffmpeg takes it ("60000/1001"), seconds.
-bool MakeClip(const std::wstring& path, int width, int height, const std::wstring& rate, int seconds);
+bool MakeClip(const std::wstring& path, int width, int height, const std::wstring& rate,
+              int seconds);
 // One picture of a movie at a time, as 24-bit RGB rows.
-std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width, int& height);
+std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width,
+                                   int& height);
 
 // The headers of an AVI file that tell what it holds.
 struct AviFacts {

@@ -8,9 +8,7 @@ namespace {
 
 class EncoderMonitorTest : public testing::Test {
 protected:
-    void SetUp() override {
-        m_monitor.Arm(m_owner);
-    }
+    void SetUp() override { m_monitor.Arm(m_owner); }
     int PercentAfter(const wchar_t* chunk) {
         m_monitor.WriteStdOut(chunk);
         return m_monitor.m_nPercent;

@@ -94,7 +94,8 @@ TEST(MediaInfo, IdentifyRunOfTheScriptedPlayer) {
                                                       "out ID_VIDEO_FPS=23.976\n"
                                                       "out ID_LENGTH=5702.50\n");
     std::wstring line = L"\"" + EnginePath(L"mplayer") +
-                        L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" + movie + L"\"";
+                        L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" + movie +
+                        L"\"";
     CRedirMediaInfo info;
     info.Reset();
     ASSERT_TRUE(info.Open(line.c_str()));

@@ -150,9 +150,16 @@ struct ReferenceMonitor {
 } // namespace
 
 TEST_F(PlayerMonitorTest, IncrementalSearchFindsWhatAWholeTextSearchFinds) {
-    const std::wstring pieces[] = {L"VO: [gl] 640x480\r\n", L"A:   3.2 V:   3.1\r",
-                                   L"Could not find matching colorspace\r\n", kVoFailed,
-                                   L"noise ", L"\r\n", L"<EXIT>", L"V", L":", L"  42.0"};
+    const std::wstring pieces[] = {L"VO: [gl] 640x480\r\n",
+                                   L"A:   3.2 V:   3.1\r",
+                                   L"Could not find matching colorspace\r\n",
+                                   kVoFailed,
+                                   L"noise ",
+                                   L"\r\n",
+                                   L"<EXIT>",
+                                   L"V",
+                                   L":",
+                                   L"  42.0"};
     std::mt19937 random(20261209);
     for (int round = 0; round < 200; ++round) {
         std::wstring text;

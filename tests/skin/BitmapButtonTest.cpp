@@ -24,7 +24,8 @@ protected:
                             &m_button.m_bitmapDisabled};
         const COLORREF colours[] = {normal, pressed, focus, disabled};
         for (int i = 0; i < 4; ++i) {
-            const DWORD px = (GetRValue(colours[i]) << 16) | (GetGValue(colours[i]) << 8) | GetBValue(colours[i]);
+            const DWORD px = (GetRValue(colours[i]) << 16) | (GetGValue(colours[i]) << 8) |
+                             GetBValue(colours[i]);
             std::vector<DWORD> pixels(kSize * kSize, px);
             colours[i] ? slots[i]->Attach(CreateBitmap(kSize, kSize, 1, 32, pixels.data()))
                        : slots[i]->DeleteObject();

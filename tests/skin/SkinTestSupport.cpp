@@ -11,7 +11,9 @@ BITMAPINFO TopDown32(int width, int height) {
 }
 } // namespace
 
-COLORREF Sys(int index) { return GetSysColor(index); }
+COLORREF Sys(int index) {
+    return GetSysColor(index);
+}
 
 Canvas::Canvas(int width, int height, COLORREF fill)
     : m_width(width), m_height(height), m_hDC(CreateCompatibleDC(nullptr)) {
@@ -74,14 +76,16 @@ TestHost::~TestHost() {
 
 HWND TestHost::AddControl(const wchar_t* windowClass, const wchar_t* text, DWORD style, int id,
                           int x, int y, int width, int height) {
-    HWND control = CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, x, y, width,
-                                   height, m_hWnd, reinterpret_cast<HMENU>(INT_PTR{id}), nullptr,
-                                   nullptr);
+    HWND control =
+        CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                        m_hWnd, reinterpret_cast<HMENU>(INT_PTR{id}), nullptr, nullptr);
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_hFont), FALSE);
     return control;
 }
 
-int TestHost::Clicks(int id) const { return m_clicks.count(id) ? m_clicks.at(id) : 0; }
+int TestHost::Clicks(int id) const {
+    return m_clicks.count(id) ? m_clicks.at(id) : 0;
+}
 
 BOOL TestHost::OnCommand(WPARAM wParam, LPARAM) {
     if (HIWORD(wParam) == BN_CLICKED)
@@ -90,8 +94,11 @@ BOOL TestHost::OnCommand(WPARAM wParam, LPARAM) {
 }
 
 void DrawControl(CWnd& control, const Canvas& canvas, UINT state) {
-    DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(control.GetDlgCtrlID()), 0, ODA_DRAWENTIRE,
-                        state, control, canvas, control.GetClientRect(), 0};
+    DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(control.GetDlgCtrlID()),
+                        0,          ODA_DRAWENTIRE,
+                        state,      control,
+                        canvas,     control.GetClientRect(),
+                        0};
     control.DrawItem(&item);
 }
 
@@ -122,7 +129,8 @@ HICON SolidIcon(int size, COLORREF colour) {
 }
 
 void PressKey(HWND host, HWND control, UINT message, WPARAM key, bool repeat) {
-    LPARAM lParam = 1 | (static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC)) << 16);
+    LPARAM lParam =
+        1 | (static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC)) << 16);
     if (repeat || message == WM_KEYUP)
         lParam |= 1L << 30; // the key was down before
     if (message == WM_KEYUP)

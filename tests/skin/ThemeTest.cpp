@@ -11,7 +11,9 @@
 namespace {
 
 constexpr const wchar_t* kChildFlag = L"QUELVOX_SKIN_THEMELESS";
-bool InThemelessChild() { return GetEnvironmentVariableW(kChildFlag, nullptr, 0) != 0; }
+bool InThemelessChild() {
+    return GetEnvironmentVariableW(kChildFlag, nullptr, 0) != 0;
+}
 
 // The state of the last background the button had the style draw, on its way through the
 // helper.

@@ -211,7 +211,8 @@ TEST_F(ClassicButtonTest, DoubleClickIsASecondClickAndErasingErasesNothing) {
     EXPECT_FALSE(m_button->SendMessage(BM_GETSTATE) & BST_PUSHED);
 
     Canvas c(kWidth, kHeight, RGB(1, 2, 3));
-    EXPECT_TRUE(m_button->SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(static_cast<HDC>(c))));
+    EXPECT_TRUE(
+        m_button->SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(static_cast<HDC>(c))));
     EXPECT_EQ(c.InkBounds({}, RGB(1, 2, 3), RGB(1, 2, 3)).right, 0);
 }
 
@@ -232,8 +233,8 @@ TEST_F(ClassicButtonTest, DefaultPushButtonStaysOwnerDrawnAndFollowsTheDefaultSt
 
     // The dialog manager moves the default to another one and back.
     CXButtonXP other;
-    other.SubclassWindow(m_host.AddControl(L"Button", L"No", BS_PUSHBUTTON | WS_TABSTOP, 101, 10,
-                                           60, 120, 40));
+    other.SubclassWindow(
+        m_host.AddControl(L"Button", L"No", BS_PUSHBUTTON | WS_TABSTOP, 101, 10, 60, 120, 40));
     m_host.SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(other.m_hWnd), TRUE);
     EXPECT_TRUE(other.m_bShowsDefault && !m_button->m_bShowsDefault);
     m_host.SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_button->m_hWnd), TRUE);

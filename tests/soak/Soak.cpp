@@ -37,7 +37,8 @@ std::vector<Outcome> Outcomes(bool withHang) {
     std::vector<Outcome> all = {
         {"converted", kIdentify + "[encode]\nprogress 0 100 25 20\noutput\n", L"OK.\n", true},
         {"unsupported", "[identify]\nout ID_VIDEO_WIDTH=640\n", L"Unsupported file.\n", false},
-        {"sorry", kIdentify + "[encode]\nprogress 0 40 20 20\nout Sorry, cannot convert.\n", L"Failed.\n", true},
+        {"sorry", kIdentify + "[encode]\nprogress 0 40 20 20\nout Sorry, cannot convert.\n",
+         L"Failed.\n", true},
         {"demuxer", kIdentify + "[encode]\nout Cannot open demuxer.\nexit 1\n", L"Failed.\n", true},
         {"encoder crash", kIdentify + "[encode]\nprogress 0 30 10 20\ncrash\n", L"OK.\n", true},
         {"50 MB flood", kIdentify + "[encode]\nflood 50\noutput\n", L"OK.\n", true},
@@ -94,8 +95,10 @@ int ChildrenAlive() {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-        if (_wcsicmp(entry.szExeFile, L"mplayer.exe") == 0 || _wcsicmp(entry.szExeFile, L"mencoder.exe") == 0) {
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, L"mplayer.exe") == 0 ||
+            _wcsicmp(entry.szExeFile, L"mencoder.exe") == 0) {
             ++alive;
             std::printf("  left running: %ls\n", entry.szExeFile);
         }
@@ -145,7 +148,8 @@ public:
             m_dialog.AppendFile(i, m_dir.Write(name, outcomes[kind].scenario));
             expected += L"\n" + name + L" file converting..." + outcomes[kind].logLine;
         }
-        expected += L"\n" + std::to_wstring(ConvertedCount(outcomes, kinds)) + L" file(s) converted.\n";
+        expected +=
+            L"\n" + std::to_wstring(ConvertedCount(outcomes, kinds)) + L" file(s) converted.\n";
 
         m_start = Measure();
         const ULONGLONG began = GetTickCount64();
@@ -195,7 +199,8 @@ public:
         m_listMs = GetTickCount64() - began;
         bool inOrder = m_dialog.m_listFiles.GetItemCount() == count;
         for (int i = 0; inOrder && i < count; ++i)
-            inOrder = m_dialog.m_listFiles.GetItemText(i, 0) == paths[i] && m_dialog.m_listFiles.GetCheck(i);
+            inOrder = m_dialog.m_listFiles.GetItemText(i, 0) == paths[i] &&
+                      m_dialog.m_listFiles.GetCheck(i);
         Check(inOrder, "dropped files not all listed, ticked and in order");
         m_listed = count;
 
@@ -204,12 +209,14 @@ public:
             m_dialog.m_listFiles.SetCheck(i, false);
         m_dialog.m_step3.m_editLog.SetWindowText(L"");
         m_dialog.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
-        PumpDialogUntil([&] { return m_dialog.m_bFinished; }, static_cast<DWORD>(converting) * 15000 + 60000);
+        PumpDialogUntil([&] { return m_dialog.m_bFinished; },
+                        static_cast<DWORD>(converting) * 15000 + 60000);
         std::wstring expected;
         for (int i = 0; i < converting; ++i)
             expected += L"\nload " + std::to_wstring(i) + L".mkv file converting...OK.\n";
         expected += L"\n" + std::to_wstring(converting) + L" file(s) converted.\n";
-        Check(m_dialog.m_step3.m_editLog.GetWindowText() == expected, "dropped files not converted in order");
+        Check(m_dialog.m_step3.m_editLog.GetWindowText() == expected,
+              "dropped files not converted in order");
         m_loadConverted = converting;
         m_dialog.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PREV, BN_CLICKED), 0);
     }
@@ -236,8 +243,9 @@ public:
     }
 
     void Print() const {
-        std::printf("Quelvox soak: %d files queued, %d dropped (%d of them converted), %d previews\n\n",
-                    m_queued, m_listed, m_loadConverted, m_previews);
+        std::printf(
+            "Quelvox soak: %d files queued, %d dropped (%d of them converted), %d previews\n\n",
+            m_queued, m_listed, m_loadConverted, m_previews);
         std::printf("%-14s %9s %9s %9s %9s %9s   %s\n", "queue", "start", "after 1", "after 100",
                     "end", "allowed", "");
         Row("handles", &Figures::handles, m_start, m_afterFirst, m_afterHundred, m_end, 24);
@@ -249,18 +257,25 @@ public:
                     m_queueSeconds, m_ticksRight, m_queued);
         std::printf("load: %d files dropped at once listed in %llu ms; %d converted in order\n\n",
                     m_listed, static_cast<unsigned long long>(m_listMs), m_loadConverted);
-        std::printf("%-14s %9s %9s %9s %9s %9s\n", "previews", "start", "after 1", "", "end", "allowed");
-        Row("handles", &Figures::handles, m_previewStart, m_previewFirst, m_previewEnd, m_previewEnd, 24);
-        Row("GDI objects", &Figures::gdi, m_previewStart, m_previewFirst, m_previewEnd, m_previewEnd, 8);
-        Row("USER objects", &Figures::user, m_previewStart, m_previewFirst, m_previewEnd, m_previewEnd, 8);
-        Row("threads", &Figures::threads, m_previewStart, m_previewFirst, m_previewEnd, m_previewEnd, 3);
-        Row("private KB", &Figures::privateKb, m_previewStart, m_previewFirst, m_previewEnd, m_previewEnd, 8192);
-        std::printf("  %d of %d previews played; engine processes left: %d\n", m_started, m_previews,
-                    ChildrenAlive());
+        std::printf("%-14s %9s %9s %9s %9s %9s\n", "previews", "start", "after 1", "", "end",
+                    "allowed");
+        Row("handles", &Figures::handles, m_previewStart, m_previewFirst, m_previewEnd,
+            m_previewEnd, 24);
+        Row("GDI objects", &Figures::gdi, m_previewStart, m_previewFirst, m_previewEnd,
+            m_previewEnd, 8);
+        Row("USER objects", &Figures::user, m_previewStart, m_previewFirst, m_previewEnd,
+            m_previewEnd, 8);
+        Row("threads", &Figures::threads, m_previewStart, m_previewFirst, m_previewEnd,
+            m_previewEnd, 3);
+        Row("private KB", &Figures::privateKb, m_previewStart, m_previewFirst, m_previewEnd,
+            m_previewEnd, 8192);
+        std::printf("  %d of %d previews played; engine processes left: %d\n", m_started,
+                    m_previews, ChildrenAlive());
     }
 
 private:
-    static int ConvertedCount(const std::vector<Outcome>& outcomes, const std::vector<size_t>& kinds) {
+    static int ConvertedCount(const std::vector<Outcome>& outcomes,
+                              const std::vector<size_t>& kinds) {
         int n = 0;
         for (size_t kind : kinds)
             n += outcomes[kind].unticked;
@@ -270,12 +285,17 @@ private:
     static void Row(const char* name, T Figures::*field, const Figures& start, const Figures& first,
                     const Figures& middle, const Figures& end, long long allowance) {
         const long long limit = static_cast<long long>(first.*field) + allowance;
-        const bool ok = static_cast<long long>(middle.*field) <= limit && static_cast<long long>(end.*field) <= limit;
+        const bool ok = static_cast<long long>(middle.*field) <= limit &&
+                        static_cast<long long>(end.*field) <= limit;
         const bool counted = start.*field || first.*field || middle.*field || end.*field;
         std::printf("  %-12s %9llu %9llu %9llu %9llu %9lld   %s\n", name,
-                    static_cast<unsigned long long>(start.*field), static_cast<unsigned long long>(first.*field),
-                    static_cast<unsigned long long>(middle.*field), static_cast<unsigned long long>(end.*field),
-                    limit, !counted ? "not counted by this system" : ok ? "ok" : "GROWS");
+                    static_cast<unsigned long long>(start.*field),
+                    static_cast<unsigned long long>(first.*field),
+                    static_cast<unsigned long long>(middle.*field),
+                    static_cast<unsigned long long>(end.*field), limit,
+                    !counted ? "not counted by this system"
+                    : ok     ? "ok"
+                             : "GROWS");
         if (!ok)
             g_ok = false;
     }
@@ -283,8 +303,10 @@ private:
     FakeSeam m_seam;
     ScratchDir m_dir;
     CQuelvoxDlg m_dialog;
-    Figures m_start, m_afterFirst, m_afterHundred, m_end, m_previewStart, m_previewFirst, m_previewEnd;
-    int m_queued = 0, m_ticksRight = 0, m_listed = 0, m_loadConverted = 0, m_previews = 0, m_started = 0;
+    Figures m_start, m_afterFirst, m_afterHundred, m_end, m_previewStart, m_previewFirst,
+        m_previewEnd;
+    int m_queued = 0, m_ticksRight = 0, m_listed = 0, m_loadConverted = 0, m_previews = 0,
+        m_started = 0;
     double m_queueSeconds = 0;
     ULONGLONG m_listMs = 0;
 };

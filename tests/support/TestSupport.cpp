@@ -42,7 +42,9 @@ void RemoveTree(const std::wstring& folder) {
 }
 } // namespace
 
-ScratchDir::~ScratchDir() { RemoveTree(m_path); }
+ScratchDir::~ScratchDir() {
+    RemoveTree(m_path);
+}
 
 std::wstring ScratchDir::Write(const std::wstring& name, const std::string& content) const {
     std::wstring path = m_path + L"\\" + name;
@@ -108,8 +110,8 @@ LRESULT CALLBACK MessageCounter::Proc(HWND hWnd, UINT message, WPARAM wParam, LP
 }
 
 std::wstring Widen(const std::string& bytes) {
-    int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                     nullptr, 0);
+    int length =
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring text(length, L'\0');
     MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
                         length);
@@ -120,7 +122,8 @@ HDROP MakeDrop(const std::vector<std::wstring>& paths) {
     size_t chars = 1;
     for (const auto& p : paths)
         chars += p.size() + 1;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    HGLOBAL memory =
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
     drop->fWide = TRUE;
@@ -154,12 +157,13 @@ DWORD RunFlagged(const std::wstring& program, const std::wstring& arguments,
     STARTUPINFOW start{};
     start.cb = sizeof start;
     PROCESS_INFORMATION child{};
-    const BOOL started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE,
-                                        0, nullptr, nullptr, &start, &child);
+    const BOOL started = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                                        nullptr, nullptr, &start, &child);
     SetEnvironmentVariableW(flagVariable, nullptr);
     if (!started)
         return ~0u;
-    if (!PumpUntil([&] { return WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs))
+    if (!PumpUntil([&] { return WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0; },
+                   timeoutMs))
         TerminateProcess(child.hProcess, ~0u);
     WaitForSingleObject(child.hProcess, 5000);
     DWORD code = ~0u;
@@ -186,7 +190,8 @@ std::vector<DWORD> ChildProcesses(DWORD parent) {
         return children;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
         if (entry.th32ParentProcessID == parent)
             children.push_back(entry.th32ProcessID);
     CloseHandle(snapshot);
@@ -228,9 +233,13 @@ bool Pump(const std::function<bool()>& pred, DWORD timeoutMs, bool dialogs) {
 }
 } // namespace
 
-void PumpPending() { PumpUntil([] { return true; }, 0); }
+void PumpPending() {
+    PumpUntil([] { return true; }, 0);
+}
 
-void PumpDialogPending() { PumpDialogUntil([] { return true; }, 0); }
+void PumpDialogPending() {
+    PumpDialogUntil([] { return true; }, 0);
+}
 
 void PumpDialogFor(DWORD ms) {
     PumpDialogUntil([] { return false; }, ms);

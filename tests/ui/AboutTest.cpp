@@ -20,7 +20,8 @@ protected:
     // A licence file beside the program, for a made-up language.
     void Licence(const wchar_t* abbreviation, const std::string& bytes) {
         std::wstring path = GetModuleDirectory() + L"copying_" + abbreviation + L".txt";
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        HANDLE file =
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
         WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
         CloseHandle(file);
@@ -104,5 +105,6 @@ TEST_F(AboutTest, HugeLicenceFileIsReadOnlyAsFarAsABoxHolds) {
     SetEndOfFile(file);
     CloseHandle(file);
     m_files.push_back(path);
-    EXPECT_EQ(CAboutDlg::ReadLicence(path).size(), static_cast<size_t>(CAboutDlg::kMaxLicenceBytes / 2));
+    EXPECT_EQ(CAboutDlg::ReadLicence(path).size(),
+              static_cast<size_t>(CAboutDlg::kMaxLicenceBytes / 2));
 }

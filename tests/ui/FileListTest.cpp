@@ -29,7 +29,9 @@ protected:
         note.wVKey = key;
         m_dialog->SendMessage(WM_NOTIFY, IDC_FILE_LIST, reinterpret_cast<LPARAM>(&note));
     }
-    void PageCommand(CDialog& page, int id) { page.SendMessage(WM_COMMAND, static_cast<WPARAM>(id)); }
+    void PageCommand(CDialog& page, int id) {
+        page.SendMessage(WM_COMMAND, static_cast<WPARAM>(id));
+    }
 };
 
 } // namespace
@@ -67,14 +69,15 @@ TEST_F(FileListTest, FileDialogTakesAnyChosenFileInItsOrder) {
 
     ASSERT_EQ(m_seam.fileDialogs.size(), 1u);
     const OPENFILENAMEW& ofn = m_seam.fileDialogs[0];
-    const DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_ALLOWMULTISELECT;
+    const DWORD flags =
+        OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR | OFN_ALLOWMULTISELECT;
     EXPECT_EQ(ofn.Flags & flags, flags);
     EXPECT_EQ(ofn.nFilterIndex, 1u);
     EXPECT_GE(ofn.nMaxFile, 32768u);
     EXPECT_EQ(m_seam.filterTexts,
-              (std::vector<std::wstring>{L"Movie Files(*.avi,*.asf,*.wmv,*.mpg,*.mpx,*.tp,*.ts,*.mkv)",
-                                         L"*.avi;*.asf;*.wmv;*.mpg;*.mp*;*.ts;*.tp;*.mkv",
-                                         L"All Files(*.*)", L"*.*"}));
+              (std::vector<std::wstring>{
+                  L"Movie Files(*.avi,*.asf,*.wmv,*.mpg,*.mpx,*.tp,*.ts,*.mkv)",
+                  L"*.avi;*.asf;*.wmv;*.mpg;*.mp*;*.ts;*.tp;*.mkv", L"All Files(*.*)", L"*.*"}));
 
     // A single file comes back as its full path.
     m_seam.selection = std::wstring(L"D:\\one.wmv\0", 11);
@@ -149,7 +152,8 @@ TEST_F(FileListTest, PagesColourAndFontTheirControls) {
 
     auto face = [](HWND control) {
         LOGFONTW font{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
+                   &font);
         return std::wstring(font.lfFaceName) + L" " + std::to_wstring(font.lfHeight) + L" " +
                std::to_wstring(font.lfWeight);
     };
@@ -159,7 +163,8 @@ TEST_F(FileListTest, PagesColourAndFontTheirControls) {
     EXPECT_EQ(face(page.GetDlgItem(IDC_LOW)), L"Arial 15 900");
     EXPECT_EQ(face(m_dialog->m_step3.GetDlgItem(IDC_OPEN_FOLDER)), L"Arial 16 900");
     // The page keeps the font its buttons use.
-    EXPECT_EQ(static_cast<HGDIOBJ>(page.m_fontButtons.GetSafeHandle()),
-              reinterpret_cast<HGDIOBJ>(SendMessageW(page.GetDlgItem(IDC_ADD_FILES), WM_GETFONT, 0, 0)));
+    EXPECT_EQ(
+        static_cast<HGDIOBJ>(page.m_fontButtons.GetSafeHandle()),
+        reinterpret_cast<HGDIOBJ>(SendMessageW(page.GetDlgItem(IDC_ADD_FILES), WM_GETFONT, 0, 0)));
     EXPECT_NE(page.m_btnClearList.m_hIconNormal, nullptr);
 }

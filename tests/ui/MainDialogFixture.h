@@ -34,11 +34,8 @@ protected:
         GetWindowTextW(window, text, 256);
         return text;
     }
-    void Tick() {
-        m_dialog->SendMessage(WM_TIMER, CQuelvoxDlg::kClockTimer);
-    }
+    void Tick() { m_dialog->SendMessage(WM_TIMER, CQuelvoxDlg::kClockTimer); }
 
     FakeSeam m_seam;
     std::unique_ptr<CQuelvoxDlg> m_dialog;
 };
-

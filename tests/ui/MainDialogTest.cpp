@@ -106,7 +106,8 @@ TEST_F(MainDialogTest, ControlsAfterInitialisation) {
     column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.pszText = heading;
     column.cchTextMax = 64;
-    ASSERT_TRUE(m_dialog->m_listFiles.SendMessage(LVM_GETCOLUMNW, 0, reinterpret_cast<LPARAM>(&column)));
+    ASSERT_TRUE(
+        m_dialog->m_listFiles.SendMessage(LVM_GETCOLUMNW, 0, reinterpret_cast<LPARAM>(&column)));
     EXPECT_STREQ(heading, L"File Name");
     EXPECT_EQ(column.cx, 320);
 
@@ -211,9 +212,10 @@ TEST_F(MainDialogTest, CloseButtonAsksOnlyWhileAConversionRuns) {
     m_seam.answers = {IDNO};
     m_dialog->SendMessage(WM_COMMAND, IDC_CLOSE);
     ASSERT_EQ(m_seam.boxes.size(), 1u);
-    EXPECT_EQ(m_seam.boxes[0].text,
-              L"Conversion is not complete. Still do?\n(Unfinished converting VIDEO FILE may not be "
-              L"played.)");
+    EXPECT_EQ(
+        m_seam.boxes[0].text,
+        L"Conversion is not complete. Still do?\n(Unfinished converting VIDEO FILE may not be "
+        L"played.)");
     EXPECT_EQ(m_seam.boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
     EXPECT_TRUE(m_dialog->m_bConverting);
     EXPECT_TRUE(m_dialog->IsWindowVisible());
@@ -264,11 +266,11 @@ TEST_F(MainDialogTest, EnterAndEscapeNeverEndItAndTheSystemCloseIsTheCloseButton
 
 TEST_F(MainDialogTest, FontsLiveAsLongAsTheWindowsThatUseThem) {
     std::vector<HFONT> fonts;
-    for (HWND control : {Item(IDC_CONVERT), m_dialog->m_step1.GetDlgItem(IDC_PREVIEW),
-                         m_dialog->m_step1.GetDlgItem(IDC_STEP_TEXT1),
-                         m_dialog->m_step1.GetDlgItem(IDC_WARNING1),
-                         m_dialog->m_step1.GetDlgItem(IDC_NORMAL),
-                         m_dialog->m_step3.GetDlgItem(IDC_OPEN_FOLDER)}) {
+    for (HWND control :
+         {Item(IDC_CONVERT), m_dialog->m_step1.GetDlgItem(IDC_PREVIEW),
+          m_dialog->m_step1.GetDlgItem(IDC_STEP_TEXT1), m_dialog->m_step1.GetDlgItem(IDC_WARNING1),
+          m_dialog->m_step1.GetDlgItem(IDC_NORMAL),
+          m_dialog->m_step3.GetDlgItem(IDC_OPEN_FOLDER)}) {
         auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
         ASSERT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));
         fonts.push_back(font);
@@ -292,8 +294,8 @@ TEST_F(MainDialogTest, LogoOpensTheProductPageThroughTheShell) {
 TEST_F(MainDialogTest, ColoursOfTheLabels) {
     HDC dc = GetDC(m_dialog->m_hWnd);
     HWND wait = Item(IDC_WAIT_LABEL);
-    auto brush = reinterpret_cast<HBRUSH>(
-        m_dialog->SendMessage(WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(wait)));
+    auto brush = reinterpret_cast<HBRUSH>(m_dialog->SendMessage(
+        WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(wait)));
     EXPECT_EQ(brush, m_dialog->m_stcWait.m_hFillBrush);
     EXPECT_EQ(GetTextColor(dc), RGB(255, 0, 0));
     LOGBRUSH fill{};

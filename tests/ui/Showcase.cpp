@@ -20,8 +20,6 @@
 
 CQuelvoxApp g_showcaseApp;
 
-
-
 int wmain(int argc, wchar_t** argv) {
     std::wstring state = argc > 1 ? argv[1] : L"files";
     DWORD seconds = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 8;
@@ -54,8 +52,9 @@ int wmain(int argc, wchar_t** argv) {
         const std::string movie = "[identify]\nout ID_VIDEO_WIDTH=640\nout ID_VIDEO_FPS=25.000\n"
                                   "out ID_LENGTH=600.00\n[encode]\n";
         for (int i = 0; i < 4; ++i)
-            dialog.AppendFile(i, folder.Write(names[i], movie + (i == 0 ? "progress 0 100 50 50\n"
-                                                                        : "progress 0 100 1 200\n")));
+            dialog.AppendFile(i,
+                              folder.Write(names[i], movie + (i == 0 ? "progress 0 100 50 50\n"
+                                                                     : "progress 0 100 1 200\n")));
         dialog.m_listFiles.SetCheck(3, false);
         dialog.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
         PumpDialogFor(seconds * 1000);
@@ -64,9 +63,10 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (state == L"preview") {
         ScratchDir folder;
-        dialog.AppendFile(0, folder.Write(names[0], "[identify]\nout ID_VIDEO_WIDTH=640\n"
-                                                    "out ID_VIDEO_HEIGHT=352\nout ID_VIDEO_FPS=25.000\n"
-                                                    "out ID_LENGTH=5702.50\n"));
+        dialog.AppendFile(0, folder.Write(names[0],
+                                          "[identify]\nout ID_VIDEO_WIDTH=640\n"
+                                          "out ID_VIDEO_HEIGHT=352\nout ID_VIDEO_FPS=25.000\n"
+                                          "out ID_LENGTH=5702.50\n"));
         dialog.TogglePreview();
         PumpDialogFor(seconds * 1000);
         dialog.StopPreview();

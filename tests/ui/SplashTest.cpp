@@ -100,7 +100,8 @@ TEST(RegionFromBitmap, RunsGiveThePixelByPixelRegion) {
             HRGN expected = ExpectedRegion(width, height, [&](int x, int y) {
                 return colours[static_cast<size_t>(y) * width + x];
             });
-            HRGN fast = creator.RegionFromBitmap(bitmap), plain = creator.RegionFromBitmapByPixels(bitmap);
+            HRGN fast = creator.RegionFromBitmap(bitmap),
+                 plain = creator.RegionFromBitmapByPixels(bitmap);
             ASSERT_NE(fast, nullptr);
             EXPECT_TRUE(EqualRgn(fast, expected)) << depth << " " << round;
             EXPECT_TRUE(EqualRgn(plain, expected)) << depth << " " << round;
@@ -213,7 +214,9 @@ public:
         DeleteDC(dc);
         return pixels;
     }
-    COLORREF At(const std::vector<COLORREF>& pixels, int x, int y) const { return pixels[y * m_width + x]; }
+    COLORREF At(const std::vector<COLORREF>& pixels, int x, int y) const {
+        return pixels[y * m_width + x];
+    }
     LRESULT Result() const { return m_result; }
 
 private:

@@ -57,7 +57,8 @@ std::wstring Overflow(HWND control, const std::wstring& text) {
     }
 
     HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
     const int width = room.right - room.left, height = room.bottom - room.top;
     RECT need{0, 0, width, 0};
     DrawTextW(dc, text.c_str(), -1, &need,
