@@ -26,9 +26,12 @@ protected:                                                                      
         return true;                                                                               \
     }
 
-// A click of a button or static, a menu item or an accelerator with this id.
+// A click of a button or static (code 0 from the control), a menu item (0, no control) or an
+// accelerator (1, no control) with this id; not a list's or combo box's selection change,
+// whose code is 1 too.
 #define ON_COMMAND(id, func)                                                                       \
-    if (uMsg == WM_COMMAND && LOWORD(wParam) == (id) && HIWORD(wParam) <= 1) {                     \
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == (id) &&                                            \
+        (HIWORD(wParam) == 0 || (HIWORD(wParam) == 1 && lParam == 0))) {                           \
         func();                                                                                    \
         return true;                                                                               \
     }

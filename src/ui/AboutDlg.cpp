@@ -56,7 +56,7 @@ BOOL CAboutDlg::OnInitDialog() {
     if (CQuelvoxDlg* main = TheApp().m_pMainDlg)
         m_staticVersion.SetWindowText(main->m_strTitleBuild.c_str());
 
-    for (int button : {IDOK, 3})
+    for (int button : {IDOK, IDC_CHECK_UPDATE})
         ::SendMessageW(GetDlgItem(button), WM_SETFONT,
                        reinterpret_cast<WPARAM>(static_cast<HFONT>(m_font)), TRUE);
     return TRUE;

@@ -1,6 +1,7 @@
 // CAboutDlg: the about box: version text, licence of the chosen language, "Check Update".
 #pragma once
 
+#include "resource.h"
 #include "framework/Controls.h"
 #include "framework/Gdi.h"
 #include "skin/BDialog.h"
@@ -31,9 +32,9 @@ private:
     LRESULT OnPaint(WPARAM, LPARAM);
 
     BEGIN_MSG_MAP(CAboutDlg, CBDialog)
-        ON_COMMAND(3, OnCheckUpdate)
+        ON_COMMAND(IDC_CHECK_UPDATE, OnCheckUpdate)
         ON_COMMAND(IDOK, OnCloseButton)
-        ON_COMMAND(1053, OnCloseButton)
+        ON_COMMAND(IDC_ABOUT_CLOSE, OnCloseButton)
         ON_MESSAGE(WM_PAINT, OnPaint)
     END_MSG_MAP()
 };

@@ -3,6 +3,7 @@
 // reach the main dialog through the application's m_pMainDlg.
 #pragma once
 
+#include "resource.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
@@ -10,7 +11,7 @@
 
 class STEP1 : public CDialog {
 public:
-    STEP1() : CDialog(132) {}
+    STEP1() : CDialog(IDD_STEP1) {}
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
@@ -36,25 +37,25 @@ private:
     void OnNothing() {}
 
     BEGIN_MSG_MAP(STEP1, CDialog)
-        ON_COMMAND(1021, OnAddFiles)
-        ON_COMMAND(1022, OnClearList)
-        ON_COMMAND(1024, OnPreview)
-        ON_COMMAND(1023, OnOpenFolder)
-        ON_COMMAND(1016, OnNothing)
-        ON_COMMAND(1017, OnNothing)
-        ON_COMMAND(1018, OnNothing)
-        ON_COMMAND(1058, OnNothing)
+        ON_COMMAND(IDC_ADD_FILES, OnAddFiles)
+        ON_COMMAND(IDC_CLEAR_LIST, OnClearList)
+        ON_COMMAND(IDC_PREVIEW, OnPreview)
+        ON_COMMAND(IDC_OPEN_FOLDER, OnOpenFolder)
+        ON_COMMAND(IDC_HIGH, OnNothing)
+        ON_COMMAND(IDC_NORMAL, OnNothing)
+        ON_COMMAND(IDC_LOW, OnNothing)
+        ON_COMMAND(IDC_QUALITY_GROUP, OnNothing)
     END_MSG_MAP()
 };
 
 class STEP2 : public CDialog {
 public:
-    STEP2() : CDialog(134) {}
+    STEP2() : CDialog(IDD_STEP2) {}
 };
 
 class STEP3 : public CDialog {
 public:
-    STEP3() : CDialog(133) {}
+    STEP3() : CDialog(IDD_STEP3) {}
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
@@ -69,7 +70,7 @@ private:
     void OnOpenFolder();
 
     BEGIN_MSG_MAP(STEP3, CDialog)
-        ON_COMMAND(1023, OnOpenFolder)
+        ON_COMMAND(IDC_OPEN_FOLDER, OnOpenFolder)
     END_MSG_MAP()
 };
 

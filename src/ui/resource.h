@@ -115,6 +115,7 @@
 #define IDC_QUALITY_GROUP 1058
 
 // Controls of the about box
+#define IDC_CHECK_UPDATE 3
 #define IDC_LICENCE 1043
 #define IDC_VERSION 1046
 #define IDC_ABOUT_CLOSE 1053

@@ -37,7 +37,14 @@ protected:
     END_MSG_MAP()
 };
 
+constexpr int kCommandId = 42;
+
 class DerivedWindow : public BaseWindow {
+public:
+    int commands = 0;
+
+private:
+    void OnCommandId() { ++commands; }
     LRESULT OnBoth(WPARAM, LPARAM) {
         calls.push_back("derived both");
         // Default processing is the window's own procedure, not the base's map.
@@ -45,6 +52,7 @@ class DerivedWindow : public BaseWindow {
     }
     BEGIN_MSG_MAP(DerivedWindow, BaseWindow)
         ON_MESSAGE(kBoth, OnBoth)
+        ON_COMMAND(kCommandId, OnCommandId)
     END_MSG_MAP()
 };
 
@@ -85,6 +93,23 @@ TEST(MessageMap, DerivedMapComesFirstAndChainsToTheBase) {
     wnd.UnsubclassWindow();
     EXPECT_EQ(CWnd::FromHandlePermanent(window), nullptr);
     EXPECT_EQ(SendMessageW(window, kBoth, 0, 0), 100);
+    DestroyWindow(window);
+}
+
+TEST(MessageMap, CommandTakesClicksMenusAndAcceleratorsButNoSelectionChange) {
+    HWND window = MakePlainWindow();
+    DerivedWindow wnd;
+    ASSERT_TRUE(wnd.SubclassWindow(window));
+    const auto control = reinterpret_cast<LPARAM>(window);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(kCommandId, BN_CLICKED), control);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(kCommandId, 0), 0); // a menu item
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(kCommandId, 1), 0); // an accelerator
+    EXPECT_EQ(wnd.commands, 3);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(kCommandId, LBN_SELCHANGE), control);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(kCommandId, BN_DOUBLECLICKED), control);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(kCommandId + 1, BN_CLICKED), control);
+    EXPECT_EQ(wnd.commands, 3);
+    wnd.UnsubclassWindow();
     DestroyWindow(window);
 }
 

@@ -73,7 +73,7 @@ TEST_F(AboutTest, CloseAndOkEndTheBoxAlikeAndCheckUpdateOpensThePage) {
     for (int button : {IDOK, IDC_ABOUT_CLOSE}) {
         CAboutDlg about;
         ASSERT_TRUE(about.Create(IDD_ABOUTBOX, m_dialog.get()));
-        about.SendMessage(WM_COMMAND, MAKEWPARAM(3, BN_CLICKED), 0);
+        about.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_CHECK_UPDATE, BN_CLICKED), 0);
         EXPECT_EQ(about.Result(), -1);
         about.SendMessage(WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
         EXPECT_EQ(about.Result(), IDOK) << button;
