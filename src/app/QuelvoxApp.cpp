@@ -2,6 +2,7 @@
 
 #include "Language.h"
 #include "Paths.h"
+#include "framework/Handle.h"
 #include "framework/Seam.h"
 #include "framework/String.h"
 #include "ui/QuelvoxDlg.h"
@@ -15,7 +16,7 @@
 
 namespace {
 // Held by an instance that launched its successor, until it ends.
-HANDLE s_hRestartMutex = nullptr;
+CHandle s_hRestartMutex;
 
 bool IsTakenElsewhere(DWORD error) {
     return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
@@ -35,8 +36,10 @@ bool SkipsRestartWait(const wchar_t* commandLine) {
 }
 
 void WaitForPreviousInstance() {
-    s_hRestartMutex = ::CreateMutexW(nullptr, FALSE, CQuelvoxApp::kRestartMutex);
-    if (IsTakenElsewhere(::GetLastError())) {
+    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, CQuelvoxApp::kRestartMutex);
+    const DWORD created = ::GetLastError();
+    s_hRestartMutex.Attach(mutex);
+    if (IsTakenElsewhere(created)) {
         // An abandoned mutex (the old instance has ended) counts as released.
         ::WaitForSingleObject(s_hRestartMutex, INFINITE);
         ::ReleaseMutex(s_hRestartMutex);
@@ -45,8 +48,10 @@ void WaitForPreviousInstance() {
 }
 
 bool LaunchNewInstance() {
-    s_hRestartMutex = ::CreateMutexW(nullptr, TRUE, CQuelvoxApp::kRestartMutex);
-    if (IsTakenElsewhere(::GetLastError())) {
+    HANDLE mutex = ::CreateMutexW(nullptr, TRUE, CQuelvoxApp::kRestartMutex);
+    const DWORD created = ::GetLastError();
+    s_hRestartMutex.Attach(mutex);
+    if (IsTakenElsewhere(created)) {
         ::WaitForSingleObject(s_hRestartMutex, INFINITE);
         ::ReleaseMutex(s_hRestartMutex);
         ReleaseRestartMutex();
@@ -62,16 +67,12 @@ bool LaunchNewInstance() {
     if (path.empty() || !::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                                           0, nullptr, nullptr, &si, &pi))
         return false;
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    const CHandle thread(pi.hThread), process(pi.hProcess);
     return true;
 }
 
 void ReleaseRestartMutex() {
-    if (s_hRestartMutex) {
-        ::CloseHandle(s_hRestartMutex);
-        s_hRestartMutex = nullptr;
-    }
+    s_hRestartMutex.Close();
 }
 
 void RestartWithLanguage(CQuelvoxApp& app, LCID lcid) {

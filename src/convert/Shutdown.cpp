@@ -1,5 +1,6 @@
 #include "Shutdown.h"
 
+#include "framework/Handle.h"
 #include "framework/Seam.h"
 
 #include <windows.h>
@@ -10,8 +11,9 @@ constexpr DWORD kShutdownDelaySeconds = 30;
 
 // Enables or disables the shutdown privilege in the process's own token.
 bool SetShutdownPrivilege(bool enable) {
-    HANDLE token = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+    CHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                            token.Receive()))
         return false;
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
@@ -20,7 +22,6 @@ bool SetShutdownPrivilege(bool enable) {
               ::AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
               // Succeeds without the privilege too, reporting that it was not assigned.
               ::GetLastError() == ERROR_SUCCESS;
-    ::CloseHandle(token);
     return ok;
 }
 

@@ -1,5 +1,6 @@
 #include "App.h"
 
+#include "Handle.h"
 #include "Seam.h"
 #include "String.h"
 
@@ -44,9 +45,9 @@ std::wstring SectionKey(const CWinApp& app, const wchar_t* section) {
 std::wstring CWinApp::GetProfileString(const wchar_t* section, const wchar_t* entry,
                                        const wchar_t* fallback) const {
     std::wstring result = fallback ? fallback : L"";
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, SectionKey(*this, section).c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
+    CRegKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, SectionKey(*this, section).c_str(), 0, KEY_READ,
+                        key.Receive()) != ERROR_SUCCESS)
         return result;
     DWORD type = 0, size = 0;
     if (::RegQueryValueExW(key, entry, nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
@@ -60,15 +61,14 @@ std::wstring CWinApp::GetProfileString(const wchar_t* section, const wchar_t* en
             result = value.substr(0, value.find(L'\0'));
         }
     }
-    ::RegCloseKey(key);
     return result;
 }
 
 bool CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry,
                                  const wchar_t* value) {
-    HKEY key = nullptr;
+    CRegKey key;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, SectionKey(*this, section).c_str(), 0, nullptr, 0,
-                          KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+                          KEY_WRITE, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
         return false;
     LONG status;
     if (value) {
@@ -78,7 +78,6 @@ bool CWinApp::WriteProfileString(const wchar_t* section, const wchar_t* entry,
     } else {
         status = ::RegDeleteValueW(key, entry);
     }
-    ::RegCloseKey(key);
     return status == ERROR_SUCCESS;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -16,13 +17,6 @@ constexpr int kBlocksPerStopCheck = 16;
 constexpr ULONGLONG kExitGraceMs = 1000;
 constexpr DWORD kExitPollMs = 10;
 
-void Release(HANDLE& handle) {
-    if (handle) {
-        CloseHandle(handle);
-        handle = nullptr;
-    }
-}
-
 bool DuplicateLocal(HANDLE source, HANDLE* target, BOOL inheritable) {
     HANDLE self = GetCurrentProcess();
     return DuplicateHandle(self, source, self, target, 0, inheritable, DUPLICATE_SAME_ACCESS);
@@ -34,7 +28,6 @@ CRedirector::CRedirector() = default;
 
 CRedirector::~CRedirector() {
     CRedirector::Close();
-    Release(m_hChildProcess);
 }
 
 void CRedirector::WriteStdOut(const wchar_t*) {}
@@ -59,42 +52,42 @@ void CRedirector::ForwardErrorToOutput(const wchar_t* text) {
 
 BOOL CRedirector::Open(const wchar_t* commandLine) {
     Close();
-    Release(m_hChildProcess);
+    m_hChildProcess.Close();
 
     SECURITY_ATTRIBUTES sa{};
     sa.nLength = sizeof(sa);
     sa.bInheritHandle = TRUE;
 
-    HANDLE outRead = nullptr, outWrite = nullptr, errWrite = nullptr;
-    HANDLE inRead = nullptr, inWrite = nullptr;
+    CHandle outRead, outWrite, errWrite, inRead, inWrite;
     std::vector<wchar_t> buffer(commandLine, commandLine + wcslen(commandLine) + 1);
 
-    bool ok = CreatePipe(&outRead, &outWrite, &sa, 0) &&
-              DuplicateLocal(outWrite, &errWrite, TRUE) && CreatePipe(&inRead, &inWrite, &sa, 0);
+    bool ok = CreatePipe(outRead.Receive(), outWrite.Receive(), &sa, 0) &&
+              DuplicateLocal(outWrite, errWrite.Receive(), TRUE) &&
+              CreatePipe(inRead.Receive(), inWrite.Receive(), &sa, 0);
     if (ok) {
         std::lock_guard guard(m_lock);
-        ok = DuplicateLocal(outRead, &m_hStdoutRead, FALSE) &&
-             DuplicateLocal(inWrite, &m_hStdinWrite, FALSE);
+        ok = DuplicateLocal(outRead, m_hStdoutRead.Receive(), FALSE) &&
+             DuplicateLocal(inWrite, m_hStdinWrite.Receive(), FALSE);
     }
     if (ok) {
-        Release(outRead);
-        Release(inWrite);
+        // The child must not inherit our ends of the pipes.
+        outRead.Close();
+        inWrite.Close();
         ok = LaunchChild(buffer.data(), outWrite, inRead, errWrite);
     }
+    // The parent keeps only its own ends, so the pipe breaks once the child is gone.
+    for (CHandle* end : {&outRead, &outWrite, &errWrite, &inRead, &inWrite})
+        end->Close();
     if (ok) {
-        // The parent keeps only its own ends, so the pipe breaks once the child is gone.
-        Release(outWrite);
-        Release(inRead);
-        Release(errWrite);
         // The reader takes this lock before it starts, so it sees its own thread id.
         std::lock_guard guard(m_lock);
-        m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        ok = m_hStopEvent != nullptr;
+        m_hStopEvent.Attach(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ok = static_cast<bool>(m_hStopEvent);
         if (ok) {
             DWORD threadId = 0;
-            m_hReaderThread = CreateThread(nullptr, 0, ReaderThread, this, 0, &threadId);
+            m_hReaderThread.Attach(CreateThread(nullptr, 0, ReaderThread, this, 0, &threadId));
             m_dwReaderThreadId = m_hReaderThread ? threadId : 0;
-            ok = m_hReaderThread != nullptr;
+            ok = static_cast<bool>(m_hReaderThread);
         }
     }
     if (ok)
@@ -104,11 +97,6 @@ BOOL CRedirector::Open(const wchar_t* commandLine) {
     wchar_t message[64];
     swprintf(message, 64, kOpenErrorFormat, static_cast<unsigned>(error));
     WriteStdError(message);
-    Release(outRead);
-    Release(outWrite);
-    Release(errWrite);
-    Release(inRead);
-    Release(inWrite);
     Close();
     SetLastError(error);
     return FALSE;
@@ -126,41 +114,38 @@ bool CRedirector::LaunchChild(wchar_t* commandLine, HANDLE out, HANDLE in, HANDL
     if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
                         nullptr, &si, &pi))
         return false;
+    CHandle thread(pi.hThread);
     std::lock_guard guard(m_lock);
-    m_hProcess = pi.hProcess;
-    if (!DuplicateLocal(pi.hProcess, &m_hChildProcess, FALSE))
-        m_hChildProcess = nullptr;
+    m_hProcess.Attach(pi.hProcess);
+    if (!DuplicateLocal(pi.hProcess, m_hChildProcess.Receive(), FALSE))
+        m_hChildProcess.Detach(); // nothing was written there
     m_dwProcessId = pi.dwProcessId;
     m_dwThreadId = pi.dwThreadId;
-    CloseHandle(pi.hThread);
     return true;
 }
 
 void CRedirector::Close() {
-    HANDLE reader = nullptr;
+    CHandle reader;
     {
         std::lock_guard guard(m_lock);
         if (m_hReaderThread && GetCurrentThreadId() != m_dwReaderThreadId) {
             // Take the thread handle over, so the reader's own Close cannot release it while
             // this thread waits on it.
-            reader = std::exchange(m_hReaderThread, nullptr);
+            reader.Attach(m_hReaderThread.Detach());
             SetEvent(m_hStopEvent);
         }
     }
-    if (reader) {
-        if (WaitForSingleObject(reader, kStopTimeoutMs) == WAIT_TIMEOUT) {
-            WriteStdError(kDeadThreadError);
-            TerminateThread(reader, static_cast<DWORD>(-2));
-            WaitForSingleObject(reader, kStopTimeoutMs);
-        }
-        CloseHandle(reader);
+    if (reader && WaitForSingleObject(reader, kStopTimeoutMs) == WAIT_TIMEOUT) {
+        WriteStdError(kDeadThreadError);
+        TerminateThread(reader, static_cast<DWORD>(-2));
+        WaitForSingleObject(reader, kStopTimeoutMs);
     }
     std::lock_guard guard(m_lock);
-    Release(m_hReaderThread);
-    Release(m_hStopEvent);
-    Release(m_hProcess);
-    Release(m_hStdinWrite);
-    Release(m_hStdoutRead);
+    m_hReaderThread.Close();
+    m_hStopEvent.Close();
+    m_hProcess.Close();
+    m_hStdinWrite.Close();
+    m_hStdoutRead.Close();
     m_dwReaderThreadId = 0;
 }
 

@@ -12,6 +12,8 @@
 // number as wParam, so the window can tell a late message of an earlier run from the current.
 #pragma once
 
+#include "framework/Handle.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -50,18 +52,18 @@ public:
     // The child of the latest run. This is a handle of its own, kept until the next Open or
     // destruction, so owners may end the child after the run has closed without reaching a
     // handle that was released or reused.
-    HANDLE m_hChildProcess = nullptr;
+    CHandle m_hChildProcess;
     std::atomic<DWORD> m_dwProcessId{0};
     // Child's main thread id; owners that poll it reset it to 0 themselves before Open.
     std::atomic<DWORD> m_dwThreadId{0};
-    // Handles of the run, guarded by m_lock; every release clears its field.
-    HANDLE m_hProcess = nullptr;
+    // Handles of the run, guarded by m_lock.
+    CHandle m_hProcess;
     // 0 while no run is active: owners learn of the end of a run by polling it.
     std::atomic<DWORD> m_dwReaderThreadId{0};
-    HANDLE m_hStdinWrite = nullptr;
-    HANDLE m_hStdoutRead = nullptr;
-    HANDLE m_hReaderThread = nullptr;
-    HANDLE m_hStopEvent = nullptr;
+    CHandle m_hStdinWrite;
+    CHandle m_hStdoutRead;
+    CHandle m_hReaderThread;
+    CHandle m_hStopEvent;
     DWORD m_dwWaitMs = 100;
 
     // The number of the run armed last; messages of earlier runs carry smaller numbers.

@@ -1,5 +1,7 @@
 #include "TitleMenu.h"
 
+#include "framework/Handle.h"
+
 namespace {
 
 HFONT MakeBoldMenuFont() {
@@ -42,7 +44,7 @@ void CTitleMenu::InsertCaption(const std::wstring& caption) {
 }
 
 void CTitleMenu::MeasureItem(MEASUREITEMSTRUCT* item) {
-    HDC screen = ::GetDC(nullptr);
+    const CClientDC screen(nullptr);
     HGDIOBJ old = m_fontCaption ? ::SelectObject(screen, m_fontCaption) : nullptr;
     SIZE size{};
     ::GetTextExtentPoint32W(screen, m_sCaption.c_str(), static_cast<int>(m_sCaption.size()), &size);
@@ -52,7 +54,6 @@ void CTitleMenu::MeasureItem(MEASUREITEMSTRUCT* item) {
         size.cy = metrics.tmHeight;
     if (old)
         ::SelectObject(screen, old);
-    ::ReleaseDC(nullptr, screen);
     item->itemWidth = static_cast<UINT>(size.cx + ::GetSystemMetrics(SM_CXMENUCHECK) + 10);
     item->itemHeight = static_cast<UINT>(size.cy + 2);
 }

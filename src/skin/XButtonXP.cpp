@@ -23,7 +23,6 @@ constexpr UINT kRepaintNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
 
 CXButtonXP::~CXButtonXP() {
     CloseTheme();
-    ReleaseIcons();
     DropUnderlay();
 }
 
@@ -41,24 +40,13 @@ void CXButtonXP::SetFlatToolbar(BOOL flat) {
         Invalidate();
 }
 
-void CXButtonXP::ReleaseIcons() {
-    if (m_hIconNormal && m_bOwnsIcon)
-        ::DestroyIcon(m_hIconNormal);
-    m_hIconNormal = nullptr;
-    if (m_hIconGrey)
-        ::DestroyIcon(m_hIconGrey);
-    m_hIconGrey = nullptr;
-}
-
 void CXButtonXP::SetIcon(HICON icon, bool owned) {
     // The same icon again must survive its own replacement.
-    if (icon == m_hIconNormal)
-        m_bOwnsIcon = false;
-    ReleaseIcons();
+    if (icon == m_iconOwned.Get())
+        m_iconOwned.Detach();
+    m_iconOwned.Attach(owned ? icon : nullptr);
     m_hIconNormal = icon;
-    m_bOwnsIcon = owned;
-    if (icon)
-        m_hIconGrey = MakeGreyIcon(icon);
+    m_hIconGrey.Attach(MakeGreyIcon(icon));
     m_nIconSide = kIconLeft;
     if (m_hWnd)
         RedrawWindow(kRepaintNow);
@@ -67,12 +55,10 @@ void CXButtonXP::SetIcon(HICON icon, bool owned) {
 HICON CXButtonXP::MakeGreyIcon(HICON icon) {
     if (!icon)
         return nullptr;
-    HDC screen = ::GetDC(nullptr);
+    const CClientDC screen(nullptr);
     ICONINFO info{};
-    if (!::GetIconInfo(icon, &info)) {
-        ::ReleaseDC(nullptr, screen);
+    if (!::GetIconInfo(icon, &info))
         return nullptr;
-    }
     HICON grey = nullptr;
     BITMAPINFO header{};
     header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -117,7 +103,6 @@ HICON CXButtonXP::MakeGreyIcon(HICON icon) {
         ::DeleteObject(info.hbmColor);
     if (info.hbmMask)
         ::DeleteObject(info.hbmMask);
-    ::ReleaseDC(nullptr, screen);
     return grey;
 }
 
@@ -347,13 +332,12 @@ void CXButtonXP::CaptureUnderlay() {
     ::OffsetRect(&m_rcInParent, -parentRect.left, -parentRect.top);
 
     DropUnderlay();
-    if (HDC windowDC = ::GetWindowDC(parent)) {
+    if (const CWindowDC windowDC(parent); windowDC) {
         m_dcUnder.emplace(windowDC);
         m_bmUnder.Attach(::CreateCompatibleBitmap(windowDC, width, height));
         if (m_dcUnder->Select(m_bmUnder))
             ::BitBlt(*m_dcUnder, 0, 0, width, height, windowDC, m_rcInParent.left, m_rcInParent.top,
                      SRCCOPY);
-        ::ReleaseDC(parent, windowDC);
     }
     if (visible) {
         ModifyStyle(0, WS_VISIBLE);

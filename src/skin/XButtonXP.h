@@ -8,6 +8,7 @@
 #include "OddButton.h"
 #include "XThemeHelper.h"
 #include "framework/Gdi.h"
+#include "framework/Handle.h"
 
 #include <optional>
 #include <string>
@@ -50,9 +51,9 @@ public:
     BOOL m_bThemingOn = TRUE;        // visual style allowed
     BOOL m_bFlatToolbar = FALSE;
     HTHEME m_hThemeData = nullptr;
-    HICON m_hIconNormal = nullptr; // owned when m_bOwnsIcon
-    bool m_bOwnsIcon = false;
-    HICON m_hIconGrey = nullptr; // owned
+    HICON m_hIconNormal = nullptr; // the icon shown, in m_iconOwned when it is ours
+    CIcon m_iconOwned;
+    CIcon m_hIconGrey;
     int m_nIconSide = kIconLeft;
     RECT m_rcInParent{};                // relative to the parent's window rectangle
     CBitmap m_bmUnder;                  // the parent's pixels under the button (flat look)
@@ -63,7 +64,6 @@ public:
 private:
     void SetIcon(HICON icon, bool owned);
     SIZE IconSize() const; // 32 x 32 without an icon
-    void ReleaseIcons();
 
 protected:
     // Places the icon in R (and the caption rectangle T beside it) for an icon of cx x cy.

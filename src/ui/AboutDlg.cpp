@@ -3,6 +3,7 @@
 #include "QuelvoxDlg.h"
 #include "app/Paths.h"
 #include "app/QuelvoxApp.h"
+#include "framework/Handle.h"
 #include "framework/Seam.h"
 #include "resource.h"
 
@@ -18,9 +19,10 @@ void CAboutDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 std::wstring CAboutDlg::ReadLicence(const std::wstring& path) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const CHandle file =
+        FileHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return {};
     LARGE_INTEGER size{};
     std::wstring text;
@@ -33,7 +35,6 @@ std::wstring CAboutDlg::ReadLicence(const std::wstring& path) {
             read = 0;
         text.resize(read / 2);
     }
-    ::CloseHandle(file);
     return text;
 }
 

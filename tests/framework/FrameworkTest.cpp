@@ -3,6 +3,7 @@
 #include "app/QuelvoxApp.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/Handle.h"
 #include "framework/String.h"
 #include "support/FakeSeam.h"
 #include "support/TestSupport.h"
@@ -236,4 +237,27 @@ TEST(Profile, StringsUnderTheCompanyAndProgramKey) {
     EXPECT_EQ(RegQueryValueExW(key, L"LCID", nullptr, &type, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     RegCloseKey(key);
+}
+
+TEST(Handles, EachIsReleasedOnceWhenItsOwnerGoesOrTakesAnother) {
+    auto open = [](HANDLE handle) {
+        DWORD flags = 0;
+        return GetHandleInformation(handle, &flags) != FALSE;
+    };
+    HANDLE first = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE second = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    {
+        CHandle owner(first);
+        owner.Attach(second);
+        EXPECT_FALSE(open(first));
+        owner.Attach(second); // the same again stays
+        EXPECT_TRUE(open(second));
+        CHandle taken(std::move(owner));
+        EXPECT_FALSE(owner);
+        EXPECT_EQ(taken.Get(), second);
+    }
+    EXPECT_FALSE(open(second));
+    // A file that did not open is an empty owner, not one of INVALID_HANDLE_VALUE.
+    EXPECT_FALSE(FileHandle(CreateFileW(L"C:\\no such folder\\x", GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr)));
 }
