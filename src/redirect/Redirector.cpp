@@ -13,8 +13,7 @@ constexpr DWORD kBlockBytes = 64 * 1024;
 // How many reads a drain makes between looks at the stop event, so that a child that floods
 // the pipe cannot keep the reader from stopping.
 constexpr int kBlocksPerStopCheck = 16;
-// After the child has ended: how long, and how often, to look for the pipe's end.
-constexpr ULONGLONG kExitGraceMs = 1000;
+// After the child has ended: how often to look for the pipe's end.
 constexpr DWORD kExitPollMs = 10;
 
 bool DuplicateLocal(HANDLE source, HANDLE* target, BOOL inheritable) {

@@ -26,6 +26,9 @@ public:
     static constexpr const wchar_t* kReadError = L"Read stdout pipe error\r\n";
     static constexpr const wchar_t* kDeadThreadError = L"The redir thread is dead\r\n";
     static constexpr DWORD kStopTimeoutMs = 5000;
+    // How long after the child's end its pipe may stay open before the run counts as ended
+    // all the same (a process the child started holds it).
+    static constexpr DWORD kExitGraceMs = 1000;
 
     CRedirector();
     virtual ~CRedirector();
