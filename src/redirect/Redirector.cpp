@@ -74,6 +74,8 @@ BOOL CRedirector::Open(const wchar_t* commandLine) {
         inWrite.Close();
         ok = LaunchChild(buffer.data(), outWrite, inRead, errWrite);
     }
+    // Taken before the releases below, which may touch it.
+    const DWORD failure = ok ? ERROR_SUCCESS : GetLastError();
     // The parent keeps only its own ends, so the pipe breaks once the child is gone.
     for (CHandle* end : {&outRead, &outWrite, &errWrite, &inRead, &inWrite})
         end->Close();
@@ -92,7 +94,7 @@ BOOL CRedirector::Open(const wchar_t* commandLine) {
     if (ok)
         return TRUE;
 
-    DWORD error = GetLastError();
+    const DWORD error = failure != ERROR_SUCCESS ? failure : GetLastError();
     wchar_t message[64];
     swprintf(message, 64, kOpenErrorFormat, static_cast<unsigned>(error));
     WriteStdError(message);
