@@ -1,6 +1,7 @@
 #include "Scenario.h"
 
 #include "Playback.h"
+#include "common/File.h"
 
 #include <windows.h>
 
@@ -12,19 +13,7 @@
 
 namespace {
 
-constexpr DWORD kMaxScenarioBytes = 1 << 20;
-
-void WriteAll(HANDLE handle, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                       &written, nullptr) ||
-            written == 0)
-            return;
-        done += written;
-    }
-}
+constexpr size_t kMaxScenarioBytes = 1 << 20;
 
 void Out(const std::string& bytes) {
     WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes);
@@ -250,17 +239,7 @@ Scenario ParseScenario(const std::string& text) {
 }
 
 Scenario LoadScenario(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string text(kMaxScenarioBytes, '\0');
-    DWORD got = 0;
-    if (!ReadFile(file, text.data(), kMaxScenarioBytes, &got, nullptr))
-        got = 0;
-    CloseHandle(file);
-    text.resize(got);
-    return ParseScenario(text);
+    return ParseScenario(ReadWholeFile(path, kMaxScenarioBytes));
 }
 
 std::string ExpandText(const std::string& text) {

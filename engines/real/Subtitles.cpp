@@ -1,6 +1,7 @@
 #include "Subtitles.h"
 
 #include "Process.h"
+#include "common/File.h"
 
 #include <windows.h>
 
@@ -275,25 +276,15 @@ unsigned Be32(const unsigned char* p) {
     return unsigned(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
 }
 
-std::string ReadFile(const std::wstring& path, size_t limit = 64u << 20) {
-    HANDLE file = CreateFileW(PathForFFmpeg(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    LARGE_INTEGER size{};
-    GetFileSizeEx(file, &size);
-    std::string bytes(static_cast<size_t>(std::min<LONGLONG>(size.QuadPart, limit)), '\0');
-    DWORD read = 0;
-    ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-    CloseHandle(file);
-    return bytes;
+// A subtitle or font file; the limit leaves room for the largest font collections.
+std::string ReadBytes(const std::wstring& path) {
+    return ReadWholeFile(PathForFFmpeg(path), 64u << 20);
 }
 
 } // namespace
 
 std::wstring FontFamily(const std::wstring& path) {
-    const std::string bytes = ReadFile(path);
+    const std::string bytes = ReadBytes(path);
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t size = bytes.size();
     if (size < 12)
@@ -397,7 +388,7 @@ bool SubtitleJob::Prepare(const std::wstring& samiPath, const std::wstring& code
                           const std::wstring& fontFile, SubtitleStyle style) {
     if (samiPath.empty() || !FileExists(samiPath))
         return false;
-    const std::vector<Cue> cues = ParseSami(DecodeText(ReadFile(samiPath), CodePageOf(codePage)));
+    const std::vector<Cue> cues = ParseSami(DecodeText(ReadBytes(samiPath), CodePageOf(codePage)));
     if (cues.empty())
         return false;
     wchar_t temp[MAX_PATH] = L"";
@@ -419,8 +410,7 @@ bool SubtitleJob::Prepare(const std::wstring& samiPath, const std::wstring& code
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    DWORD written = 0;
-    WriteFile(file, ass.data(), static_cast<DWORD>(ass.size()), &written, nullptr);
+    WriteAll(file, ass);
     CloseHandle(file);
     return true;
 }

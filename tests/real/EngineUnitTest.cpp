@@ -1,8 +1,11 @@
 // The pieces of the real engines that need no ffmpeg run: command lines, probe reading, SAMI
-// decoding and parsing, the subtitle script and the status lines.
+// decoding and parsing, the subtitle script and the status lines; and the helpers they share
+// with the scripted engines.
 #include "Encoder.h"
 #include "Player.h"
 #include "Subtitles.h"
+#include "common/File.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -237,4 +240,27 @@ TEST(CommandLines, ArgumentsSurviveQuoting) {
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'a') + L".avi";
     EXPECT_EQ(PathForFFmpeg(longPath).substr(0, 4), L"\\\\?\\");
     EXPECT_EQ(PathForFFmpeg(L"C:\\short.avi"), L"C:\\short.avi");
+}
+
+TEST(Files, AWholeFileIsReadUpToTheLimitAndAMissingOneIsEmpty) {
+    ScratchDir dir;
+    // Longer than one read, under a name that is not ASCII.
+    const std::string content = std::string(200000, 'x') + "end";
+    const std::wstring path = dir.Write(L"\uD55C\uAE00 file.bin", content);
+    EXPECT_EQ(ReadWholeFile(path, 1 << 20), content);
+    EXPECT_EQ(ReadWholeFile(path, 10), "xxxxxxxxxx");
+    EXPECT_EQ(ReadWholeFile(dir.Path() + L"\\missing.bin", 1 << 20), "");
+    EXPECT_EQ(ReadWholeFile(dir.Path(), 1 << 20), "");
+}
+
+TEST(Files, WrittenBytesAreReadableWhileTheWriterStillHasTheFile) {
+    ScratchDir dir;
+    const std::wstring path = dir.Path() + L"\\written.bin";
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string content = std::string("RIFF\0\0\0\0", 8) + std::string(100000, 'y');
+    EXPECT_TRUE(WriteAll(file, content));
+    EXPECT_EQ(ReadWholeFile(path, 1 << 20), content);
+    CloseHandle(file);
 }
