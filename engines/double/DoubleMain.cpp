@@ -1,6 +1,7 @@
 #include "DoubleMain.h"
 
 #include "Scenario.h"
+#include "common/Print.h"
 
 #include <windows.h>
 
@@ -26,12 +27,6 @@ std::wstring SelfPath() {
     std::wstring path(32768, L'\0');
     path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
     return path;
-}
-
-void Print(const std::string& text) {
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()),
-              &written, nullptr);
 }
 
 std::string Narrow(const std::wstring& text) {

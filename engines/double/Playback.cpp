@@ -1,7 +1,7 @@
 #include "Playback.h"
 
-#include "Scenario.h"
 #include "common/PictureWindows.h"
+#include "common/Print.h"
 
 #include <windows.h>
 
@@ -103,7 +103,7 @@ PlayEnd Player::Run() {
     char vo[160];
     std::snprintf(vo, sizeof vo, "VO: [%s] %dx%d => %dx%d Planar YV12 \r\n", name.c_str(),
                   m_request.width, m_request.height, m_request.width, m_request.height);
-    WriteStdOut(vo);
+    Print(vo);
 
     m_startTick = GetTickCount64();
     ULONGLONG nextTick = m_startTick;
@@ -123,8 +123,8 @@ PlayEnd Player::Run() {
         }
     }
     m_windows.Close();
-    WriteStdOut(m_end == PlayEnd::Quit ? "\r\n\r\nExiting... (Quit)\r\n"
-                                       : "\r\n\r\nExiting... (End of file)\r\n");
+    Print(m_end == PlayEnd::Quit ? "\r\n\r\nExiting... (Quit)\r\n"
+                                 : "\r\n\r\nExiting... (End of file)\r\n");
     return m_end;
 }
 
@@ -160,7 +160,7 @@ void Player::PrintStatus(double clock) const {
                   "A:%6.1f V:%6.1f A-V:%7.3f ct:%7.3f %3d/%3d %2d%% %2d%% %4.1f%% %d %d \r", clock,
                   clock, 0.0, 0.0, static_cast<int>(clock * m_request.fps),
                   static_cast<int>(clock * m_request.fps), 2, 1, 0.3, 0, 0);
-    WriteStdOut(line);
+    Print(line);
 }
 
 } // namespace

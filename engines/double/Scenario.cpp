@@ -2,6 +2,7 @@
 
 #include "Playback.h"
 #include "common/File.h"
+#include "common/Print.h"
 
 #include <windows.h>
 
@@ -14,13 +15,6 @@
 namespace {
 
 constexpr size_t kMaxScenarioBytes = 1 << 20;
-
-void Out(const std::string& bytes) {
-    WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), bytes);
-}
-void Err(const std::string& bytes) {
-    WriteAll(GetStdHandle(STD_ERROR_HANDLE), bytes);
-}
 
 std::string Utf8ToAcp(const std::string& utf8) {
     if (utf8.empty())
@@ -68,7 +62,7 @@ void Progress(const Command& command) {
                       "Pos:%6.1fs %6ldf (%2ld%%) %5.2ffps Trem:%4ldmin %4ldmb  A-V:0.000 "
                       "[1000:128]\r",
                       p * 0.4, p * 10, p, 25.0, (100 - p) / 10, p / 4);
-        Out(line);
+        Print(line);
         if (delay > 0)
             Sleep(static_cast<DWORD>(delay));
     }
@@ -89,20 +83,20 @@ void Flood(const Command& command) {
         }
         if (static_cast<long long>(block.size()) > total - sent)
             block.resize(static_cast<size_t>(total - sent));
-        Out(block);
+        Print(block);
         sent += static_cast<long long>(block.size());
     }
 }
 
 void WriteOutputFile(const Command& command, const RunContext& context) {
     if (context.outputPath.empty()) {
-        Err("no output file was named (-o)\r\n");
+        PrintError("no output file was named (-o)\r\n");
         return;
     }
     HANDLE file = CreateFileW(context.outputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        Out("Cannot open output file.\r\n");
+        Print("Cannot open output file.\r\n");
         return;
     }
     std::string content = "RIFF\0\0\0\0AVI LIST";
@@ -146,8 +140,8 @@ PlayRequest PlayRequestFor(const Command& command, const RunContext& context) {
         else if (end != arg.c_str() && *end == '\0')
             request.length = std::max(0.0, seconds);
         else
-            Err("scenario line " + std::to_string(command.line) + ": play: unknown word '" + arg +
-                "'\r\n");
+            PrintError("scenario line " + std::to_string(command.line) + ": play: unknown word '" +
+                       arg + "'\r\n");
     }
     return request;
 }
@@ -288,15 +282,15 @@ int RunCommands(const std::vector<Command>& commands, const RunContext& context)
     for (const Command& command : commands) {
         const std::string& name = command.name;
         if (name == "out") {
-            Out(ExpandText(command.rest) + "\r\n");
+            Print(ExpandText(command.rest) + "\r\n");
         } else if (name == "print") {
-            Out(ExpandText(command.rest));
+            Print(ExpandText(command.rest));
         } else if (name == "err") {
-            Err(ExpandText(command.rest) + "\r\n");
+            PrintError(ExpandText(command.rest) + "\r\n");
         } else if (name == "bytes") {
             std::string fill = command.args.size() > 1 ? command.args[1] : "x";
             std::string bytes(static_cast<size_t>(Number(command, 0, 0)), fill[0]);
-            Out(bytes + ExpandText(RestAfter(command, 2)));
+            Print(bytes + ExpandText(RestAfter(command, 2)));
         } else if (name == "flood") {
             Flood(command);
         } else if (name == "progress") {
@@ -317,15 +311,11 @@ int RunCommands(const std::vector<Command>& commands, const RunContext& context)
         } else if (name == "exit") {
             return static_cast<int>(Number(command, 0, 0));
         } else {
-            Err("scenario line " + std::to_string(command.line) + ": unknown command '" + name +
-                "'\r\n");
+            PrintError("scenario line " + std::to_string(command.line) + ": unknown command '" +
+                       name + "'\r\n");
         }
     }
     return 0;
-}
-
-void WriteStdOut(const std::string& bytes) {
-    Out(bytes);
 }
 
 void LogCommandLine(const wchar_t* program) {

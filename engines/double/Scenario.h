@@ -47,8 +47,5 @@ int RunCommands(const std::vector<Command>& commands, const RunContext& context)
 // Text of a command argument with its escapes applied, converted to the ANSI code page.
 std::string ExpandText(const std::string& text);
 
-// Writes all of the bytes to standard output.
-void WriteStdOut(const std::string& bytes);
-
 // Appends this process's command line to the file named by QV_DOUBLE_LOG, when it is set.
 void LogCommandLine(const wchar_t* program);

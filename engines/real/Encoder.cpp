@@ -1,6 +1,7 @@
 #include "Encoder.h"
 
 #include "Subtitles.h"
+#include "common/Print.h"
 
 #include <windows.h>
 

@@ -3,6 +3,7 @@
 #include "Options.h"
 #include "Subtitles.h"
 #include "common/PictureWindows.h"
+#include "common/Print.h"
 
 #include <windows.h>
 #include <mmsystem.h>

@@ -23,9 +23,6 @@ std::wstring FromUtf8(const std::string& text);
 std::string ToAnsi(const std::wstring& text);
 bool FileExists(const std::wstring& path);
 
-// Writes bytes to standard output at once (Quelvox reads it through a pipe).
-void Print(const std::string& text);
-
 // A child process in a job that ends it when this process ends, however that happens.
 class Child {
 public:
