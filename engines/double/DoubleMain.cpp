@@ -2,6 +2,7 @@
 
 #include "Scenario.h"
 #include "common/Print.h"
+#include "common/Text.h"
 
 #include <windows.h>
 
@@ -27,13 +28,6 @@ std::wstring SelfPath() {
     std::wstring path(32768, L'\0');
     path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
     return path;
-}
-
-std::string Narrow(const std::wstring& text) {
-    int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string result(size > 0 ? size - 1 : 0, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
-    return result;
 }
 
 const std::vector<Command>& DefaultEncode() {
@@ -63,7 +57,7 @@ int RunDouble(Engine engine, int argc, wchar_t** argv) {
         context.outputPath = ArgAfter(argc, argv, L"-o");
 
     if (movie.empty() || GetFileAttributesW(movie.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        std::string name = Narrow(movie);
+        std::string name = ToAnsi(movie);
         Print("File not found: '" + name + "'\r\nFailed to open " + name + ".\r\n");
         if (!player)
             Print("Cannot open demuxer.\r\n");
@@ -78,7 +72,7 @@ int RunDouble(Engine engine, int argc, wchar_t** argv) {
     } else if (HasArg(argc, argv, L"-identify")) {
         scenario.Find("identify", commands);
     } else {
-        context.videoOut = Narrow(ArgAfter(argc, argv, L"-vo"));
+        context.videoOut = ToAnsi(ArgAfter(argc, argv, L"-vo"));
         context.parentWindow = _wtoi64(ArgAfter(argc, argv, L"-wid").c_str());
         context.movie = ReadMovieFacts(scenario);
         // Any movie previews in Quelvox's pane, scripted for it or not.

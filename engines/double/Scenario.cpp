@@ -3,6 +3,7 @@
 #include "Playback.h"
 #include "common/File.h"
 #include "common/Print.h"
+#include "common/Text.h"
 
 #include <windows.h>
 
@@ -15,19 +16,6 @@
 namespace {
 
 constexpr size_t kMaxScenarioBytes = 1 << 20;
-
-std::string Utf8ToAcp(const std::string& utf8) {
-    if (utf8.empty())
-        return {};
-    int wide =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(wide, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), wide);
-    int narrow = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string result(narrow, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), wide, result.data(), narrow, nullptr, nullptr);
-    return result;
-}
 
 long Number(const Command& command, size_t index, long fallback) {
     if (index >= command.args.size())
@@ -239,7 +227,7 @@ Scenario LoadScenario(const std::wstring& path) {
 std::string ExpandText(const std::string& text) {
     std::string result, literal;
     auto flush = [&] {
-        result += Utf8ToAcp(literal);
+        result += ToAnsi(FromUtf8(literal));
         literal.clear();
     };
     for (size_t i = 0; i < text.size(); ++i) {
@@ -327,12 +315,6 @@ void LogCommandLine(const wchar_t* program) {
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
-    std::wstring line = std::wstring(program) + L"\t" + GetCommandLineW() + L"\n";
-    int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string utf8(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), utf8.data(), size,
-                        nullptr, nullptr);
-    WriteAll(file, utf8);
+    WriteAll(file, ToUtf8(std::wstring(program) + L"\t" + GetCommandLineW() + L"\n"));
     CloseHandle(file);
 }

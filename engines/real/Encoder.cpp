@@ -2,6 +2,7 @@
 
 #include "Subtitles.h"
 #include "common/Print.h"
+#include "common/Text.h"
 
 #include <windows.h>
 

@@ -4,6 +4,7 @@
 #include "Subtitles.h"
 #include "common/PictureWindows.h"
 #include "common/Print.h"
+#include "common/Text.h"
 
 #include <windows.h>
 #include <mmsystem.h>

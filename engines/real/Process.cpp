@@ -55,34 +55,6 @@ std::wstring PathForFFmpeg(const std::wstring& path) {
     return full;
 }
 
-namespace {
-std::string Narrow(const std::wstring& text, UINT codePage) {
-    int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                        size, nullptr, nullptr);
-    return result;
-}
-} // namespace
-
-std::string ToUtf8(const std::wstring& text) {
-    return Narrow(text, CP_UTF8);
-}
-
-std::string ToAnsi(const std::wstring& text) {
-    return Narrow(text, CP_ACP);
-}
-
-std::wstring FromUtf8(const std::string& text) {
-    int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring result(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                        size);
-    return result;
-}
-
 bool FileExists(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(PathForFFmpeg(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

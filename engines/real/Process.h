@@ -17,10 +17,6 @@ std::wstring JoinArgs(const std::vector<std::wstring>& args);
 // usual limit.
 std::wstring PathForFFmpeg(const std::wstring& path);
 
-std::string ToUtf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& text);
-// Text as Quelvox reads our output: in the system's ANSI code page.
-std::string ToAnsi(const std::wstring& text);
 bool FileExists(const std::wstring& path);
 
 // A child process in a job that ends it when this process ends, however that happens.

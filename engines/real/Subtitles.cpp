@@ -2,6 +2,7 @@
 
 #include "Process.h"
 #include "common/File.h"
+#include "common/Text.h"
 
 #include <windows.h>
 
@@ -30,13 +31,6 @@ bool ValidUtf8(const std::string& bytes) {
     return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
                                static_cast<int>(bytes.size()), nullptr, 0) > 0 ||
            bytes.empty();
-}
-
-std::wstring Decode(const char* data, size_t size, unsigned codePage) {
-    int length = MultiByteToWideChar(codePage, 0, data, static_cast<int>(size), nullptr, 0);
-    std::wstring text(length, L'\0');
-    MultiByteToWideChar(codePage, 0, data, static_cast<int>(size), text.data(), length);
-    return text;
 }
 
 std::wstring Lower(std::wstring text) {
@@ -155,7 +149,7 @@ std::string AssTime(int ms) {
 
 std::wstring DecodeText(const std::string& bytes, unsigned codePage) {
     if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        return Decode(bytes.data() + 3, bytes.size() - 3, CP_UTF8);
+        return FromUtf8(std::string_view(bytes).substr(3));
     if (bytes.size() >= 2 &&
         (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0)) {
         const bool big = bytes[0] == '\xFE';
@@ -166,9 +160,7 @@ std::wstring DecodeText(const std::string& bytes, unsigned codePage) {
         }
         return text;
     }
-    if (ValidUtf8(bytes))
-        return Decode(bytes.data(), bytes.size(), CP_UTF8);
-    return Decode(bytes.data(), bytes.size(), codePage);
+    return Widen(bytes, ValidUtf8(bytes) ? CP_UTF8 : codePage);
 }
 
 std::vector<Cue> ParseSami(const std::wstring& text) {

@@ -5,6 +5,7 @@
 #include "Player.h"
 #include "Subtitles.h"
 #include "common/File.h"
+#include "common/Text.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -240,6 +241,21 @@ TEST(CommandLines, ArgumentsSurviveQuoting) {
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'a') + L".avi";
     EXPECT_EQ(PathForFFmpeg(longPath).substr(0, 4), L"\\\\?\\");
     EXPECT_EQ(PathForFFmpeg(L"C:\\short.avi"), L"C:\\short.avi");
+}
+
+TEST(Text, HangulSurvivesTheConversionsBothWays) {
+    const std::wstring korean = L"\uD55C\uAE00 clip.avi";
+    const std::string utf8 = "\xED\x95\x9C\xEA\xB8\x80 clip.avi";
+    EXPECT_EQ(ToUtf8(korean), utf8);
+    EXPECT_EQ(FromUtf8(utf8), korean);
+    EXPECT_EQ(Narrow(korean, 949), "\xC7\xD1\xB1\xDB clip.avi");
+    EXPECT_EQ(Widen("\xC7\xD1\xB1\xDB clip.avi", 949), korean);
+    EXPECT_EQ(ToAnsi(L"plain.avi"), "plain.avi");
+    EXPECT_EQ(ToAnsi(korean), Narrow(korean, GetACP()));
+    // Empty and embedded zeros as they are: the length counts, not a terminator.
+    EXPECT_EQ(ToAnsi(L""), "");
+    EXPECT_EQ(FromUtf8(""), L"");
+    EXPECT_EQ(ToUtf8(std::wstring(L"a\0b", 3)), std::string("a\0b", 3));
 }
 
 TEST(Files, AWholeFileIsReadUpToTheLimitAndAMissingOneIsEmpty) {
