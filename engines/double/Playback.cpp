@@ -2,6 +2,7 @@
 
 #include "common/PictureWindows.h"
 #include "common/Print.h"
+#include "common/VideoDriver.h"
 
 #include <windows.h>
 
@@ -14,12 +15,6 @@ namespace {
 // Clock, status lines, window placement and repaint all run at this pace.
 constexpr DWORD kTickMs = 100;
 constexpr double kSeekSeconds = 10;
-
-// The driver's name without its options ("gl:yuv=2") or fallbacks ("direct3d,gl").
-std::string DriverName(const std::string& vo) {
-    std::string name = vo.substr(0, vo.find_first_of(":,"));
-    return name.empty() ? "directx" : name;
-}
 
 void FillBox(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
     RECT box{left, top, right, bottom};
@@ -99,7 +94,7 @@ PlayEnd Player::Run() {
                        std::move(events));
     }
     // The real player has its window before it reports the output open; Quelvox relies on it.
-    const std::string name = DriverName(m_request.videoOut);
+    const std::string name = VideoDriverName(m_request.videoOut);
     char vo[160];
     std::snprintf(vo, sizeof vo, "VO: [%s] %dx%d => %dx%d Planar YV12 \r\n", name.c_str(),
                   m_request.width, m_request.height, m_request.width, m_request.height);

@@ -5,6 +5,7 @@
 #include "common/PictureWindows.h"
 #include "common/Print.h"
 #include "common/Text.h"
+#include "common/VideoDriver.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -400,12 +401,6 @@ int Preview::Run(HWND parent, const std::string& driver) {
     return 0;
 }
 
-// The driver's name without its options ("gl:yuv=2") or fallbacks ("direct3d,gl").
-std::string DriverName(const std::wstring& vo) {
-    std::string name = ToUtf8(vo.substr(0, vo.find_first_of(L":,")));
-    return name.empty() ? "directx" : name;
-}
-
 } // namespace
 
 int RunPlayer(int argc, wchar_t** argv) {
@@ -433,7 +428,7 @@ int RunPlayer(int argc, wchar_t** argv) {
                   : "Failed to recognize file format.\r\n\r\nExiting... (End of file)\r\n");
         return 1;
     }
-    const std::string driver = DriverName(options.Value(L"-vo", L"directx"));
+    const std::string driver = VideoDriverName(ToUtf8(options.Value(L"-vo", L"directx")));
     // Every output we know draws with GDI into the window; an unknown one is a real failure.
     static const char* kDrivers[] = {"direct3d", "gl", "gl2", "directx", "gdi", "null"};
     if (std::find_if(std::begin(kDrivers), std::end(kDrivers),

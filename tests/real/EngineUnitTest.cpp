@@ -6,6 +6,7 @@
 #include "Subtitles.h"
 #include "common/File.h"
 #include "common/Text.h"
+#include "common/VideoDriver.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -241,6 +242,14 @@ TEST(CommandLines, ArgumentsSurviveQuoting) {
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'a') + L".avi";
     EXPECT_EQ(PathForFFmpeg(longPath).substr(0, 4), L"\\\\?\\");
     EXPECT_EQ(PathForFFmpeg(L"C:\\short.avi"), L"C:\\short.avi");
+}
+
+TEST(VideoDrivers, TheNameLosesItsOptionsAndFallbacks) {
+    EXPECT_EQ(VideoDriverName("direct3d"), "direct3d");
+    EXPECT_EQ(VideoDriverName("gl:yuv=2"), "gl");
+    EXPECT_EQ(VideoDriverName("direct3d,gl,"), "direct3d");
+    EXPECT_EQ(VideoDriverName(""), "directx");
+    EXPECT_EQ(VideoDriverName(":yuv=2"), "directx");
 }
 
 TEST(Text, HangulSurvivesTheConversionsBothWays) {
