@@ -2,6 +2,7 @@
 
 #include "Scenario.h"
 #include "common/Print.h"
+#include "common/ProgramPath.h"
 #include "common/Text.h"
 
 #include <windows.h>
@@ -22,12 +23,6 @@ std::wstring ArgAfter(int argc, wchar_t** argv, const wchar_t* arg) {
         if (std::wstring(argv[i]) == arg)
             return argv[i + 1];
     return {};
-}
-
-std::wstring SelfPath() {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-    return path;
 }
 
 const std::vector<Command>& DefaultEncode() {
@@ -52,7 +47,7 @@ int RunDouble(Engine engine, int argc, wchar_t** argv) {
     // The player names the movie last, the encoder first.
     std::wstring movie = argc > 1 ? argv[player ? argc - 1 : 1] : L"";
     RunContext context;
-    context.self = SelfPath();
+    context.self = ProgramPath();
     if (!player)
         context.outputPath = ArgAfter(argc, argv, L"-o");
 

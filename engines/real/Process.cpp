@@ -1,5 +1,7 @@
 #include "Process.h"
 
+#include "common/ProgramPath.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -7,8 +9,7 @@
 #include <regex>
 
 std::wstring SelfFolder() {
-    std::wstring path(32768, L'\0');
-    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    const std::wstring path = ProgramPath();
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 

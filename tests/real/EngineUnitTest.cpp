@@ -5,6 +5,7 @@
 #include "Player.h"
 #include "Subtitles.h"
 #include "common/File.h"
+#include "common/ProgramPath.h"
 #include "common/Text.h"
 #include "common/VideoDriver.h"
 #include "support/TestSupport.h"
@@ -242,6 +243,10 @@ TEST(CommandLines, ArgumentsSurviveQuoting) {
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'a') + L".avi";
     EXPECT_EQ(PathForFFmpeg(longPath).substr(0, 4), L"\\\\?\\");
     EXPECT_EQ(PathForFFmpeg(L"C:\\short.avi"), L"C:\\short.avi");
+    // ffmpeg.exe is looked for beside the program that runs.
+    const std::wstring self = ProgramPath();
+    EXPECT_EQ(self.substr(self.size() - 15), L"\\real_tests.exe");
+    EXPECT_EQ(FFmpegPath(), self.substr(0, self.size() - 14) + L"ffmpeg.exe");
 }
 
 TEST(VideoDrivers, TheNameLosesItsOptionsAndFallbacks) {
