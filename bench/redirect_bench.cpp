@@ -1,6 +1,6 @@
 // Throughput of the console redirection: the monitors' parsing, and draining a real child
 // against a plain ReadFile loop on the same kind of pipe.
-#include "app/Paths.h"
+#include "framework/Paths.h"
 #include "redirect/DemoRedirector.h"
 #include "redirect/RedirMPlayer.h"
 #include "redirect/RedirMediaInfo.h"

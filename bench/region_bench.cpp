@@ -1,7 +1,7 @@
 // The splash's window region: one system call with a rectangle per run of opaque pixels,
 // against a merge per pixel, on the splash picture itself. Both must give the same region.
 #include "skin/Splash.h"
-#include "ui/resource.h"
+#include "resources/resource.h"
 
 #include <windows.h>
 

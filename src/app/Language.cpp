@@ -1,10 +1,8 @@
 #include "Language.h"
 
-#include "Paths.h"
+#include "framework/Paths.h"
 #include "QuelvoxApp.h"
 #include "framework/String.h"
-#include "ui/QuelvoxDlg.h"
-#include "ui/resource.h"
 
 namespace {
 
@@ -81,35 +79,4 @@ void SelectLanguageIn(CQuelvoxApp& app, LCID lcid, const std::wstring& folder) {
         AfxSetResourceHandle(app.m_hLangDll);
     else
         AfxMessageBox(L"Language file not found!!!", MB_OK);
-}
-
-void BuildLanguageMenu(CQuelvoxDlg& dialog) {
-    CTitleMenu& menu = dialog.m_menuLang;
-    menu.Attach(::CreatePopupMenu());
-    menu.InsertCaption(LoadResString(IDS_LANGUAGE_SELECT));
-    const CQuelvoxApp& app = TheApp();
-    for (LCID lcid : app.m_arrLangLcid) {
-        wchar_t name[128] = L"";
-        ::GetLocaleInfoW(lcid, LOCALE_SLANGUAGE, name, 128);
-        ::AppendMenuW(menu, lcid == app.m_lcid ? MF_CHECKED : MF_STRING, lcid | kLanguageCommandBit,
-                      name);
-    }
-}
-
-void HandleLanguageCommand(CQuelvoxDlg& dialog, WPARAM command) {
-    CQuelvoxApp& app = TheApp();
-    for (LCID lcid : app.m_arrLangLcid) {
-        if (command == (lcid | kLanguageCommandBit) && lcid != app.m_lcid) {
-            RestartWithLanguage(app, static_cast<LCID>(command & ~kLanguageCommandBit));
-            dialog.EndDialog(IDCANCEL);
-            return;
-        }
-    }
-}
-
-void ShowLanguageMenu(CQuelvoxDlg& dialog) {
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
-    ::TrackPopupMenu(dialog.m_menuLang, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0,
-                     dialog, nullptr);
 }

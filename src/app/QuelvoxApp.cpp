@@ -1,12 +1,11 @@
 #include "QuelvoxApp.h"
 
 #include "Language.h"
-#include "Paths.h"
+#include "framework/Paths.h"
 #include "framework/Handle.h"
 #include "framework/Seam.h"
 #include "framework/String.h"
 #include "ui/QuelvoxDlg.h"
-#include "ui/resource.h"
 #include "skin/Splash.h"
 
 #include <commctrl.h>
@@ -82,6 +81,10 @@ void RestartWithLanguage(CQuelvoxApp& app, LCID lcid) {
         Seam().MessageBox(nullptr, L"Something Wrong", L"Restart App", MB_ICONEXCLAMATION | MB_OK);
 }
 
+void CQuelvoxApp::RestartIn(LCID lcid) {
+    RestartWithLanguage(*this, lcid);
+}
+
 LCID StoredLanguage(const std::wstring& stored) {
     // Anything but the number of an installed locale (garbage, a stale value) means the
     // user's own language, as when nothing is stored.
@@ -117,7 +120,7 @@ BOOL CQuelvoxApp::InitInstance() {
     StartUp();
     RunSplash();
 
-    auto* dialog = new CQuelvoxDlg;
+    auto* dialog = new CQuelvoxDlg(this);
     m_pMainWnd = dialog;
     m_pMainDlg = dialog;
     dialog->m_bFirstRun = CheckVersion();

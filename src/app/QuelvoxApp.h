@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/App.h"
+#include "ui/Languages.h"
 
 #include "QuelvoxVersion.h"
 
@@ -11,7 +12,7 @@
 
 class CQuelvoxDlg;
 
-class CQuelvoxApp : public CWinApp {
+class CQuelvoxApp : public CWinApp, public Languages {
 public:
     static constexpr const wchar_t* kRegistryKey = L"Tavrenix";
     static constexpr const wchar_t* kVersionText = QV_VERSION_WIDE L" "; // with its trailing blank
@@ -26,6 +27,12 @@ public:
     void StartUp();
     // Reads and rewrites the stored version text; true when it changed (a first run).
     bool CheckVersion();
+
+    // The languages the main window offers, as SelectLanguage found them.
+    const std::vector<LCID>& Installed() const override { return m_arrLangLcid; }
+    LCID InUse() const override { return m_lcid; }
+    std::wstring Abbreviation() const override { return m_szLangAbbrev; }
+    void RestartIn(LCID lcid) override;
 
     CQuelvoxDlg* m_pMainDlg = nullptr;
     wchar_t m_szLangAbbrev[4] = L"";

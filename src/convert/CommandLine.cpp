@@ -46,12 +46,6 @@ std::wstring QuotedSubtitlePathFor(const std::wstring& source) {
     return FormatString(L"\"%s.smi\"", stem.c_str());
 }
 
-std::wstring IdentifyCommand(const std::wstring& programFolder, const std::wstring& source) {
-    return FormatString(
-        L"\"%sbin\\mplayer.exe\" -nosound -vo null -frames 1 -really-quiet -identify \"%s\"",
-        programFolder.c_str(), source.c_str());
-}
-
 double EncoderFrameRate(double fps) {
     return fps > 30.0 ? 29.97 : fps;
 }

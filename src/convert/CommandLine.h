@@ -1,5 +1,5 @@
-// The two command lines of a conversion: the player identifying the source, and the encoder
-// turning it into an XviD/MP3 AVI beside it with the SAMI subtitles of the same name.
+// The encoder's command line: the source turned into an XviD/MP3 AVI beside it with the SAMI
+// subtitles of the same name.
 #pragma once
 
 #include <string>
@@ -14,9 +14,6 @@ std::wstring NameOf(const std::wstring& path);
 std::wstring OutputPathFor(const std::wstring& source);
 // The path up to its last full stop (nothing without one), with ".smi", in double quotes.
 std::wstring QuotedSubtitlePathFor(const std::wstring& source);
-
-// programFolder ends with a backslash.
-std::wstring IdentifyCommand(const std::wstring& programFolder, const std::wstring& source);
 
 // The encoder cannot keep more than 30 frames a second in the AVI; faster sources drop to
 // the NTSC rate.

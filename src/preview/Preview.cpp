@@ -1,17 +1,13 @@
-// The preview of the main dialog: the player inside the preview pane, and the position
-// display below it.
-#include "ui/QuelvoxDlg.h"
+#include "Preview.h"
 
 #include "PreviewPlan.h"
-#include "app/Paths.h"
-#include "convert/CommandLine.h"
-#include "framework/App.h"
+#include "framework/Paths.h"
 #include "framework/String.h"
-#include "ui/resource.h"
+#include "resources/resource.h"
 
 #include <algorithm>
 
-using namespace preview;
+namespace preview {
 
 namespace {
 // Class name and title of the player's window inside the pane.
@@ -20,32 +16,37 @@ constexpr DWORD kIdentifyPollMs = 500;
 constexpr int kIdentifyPolls = 23; // the conversion's bound: 11.5 s
 } // namespace
 
-void CQuelvoxDlg::TogglePreview() {
-    const int selected = m_listFiles.GetNextItem(-1, LVNI_SELECTED);
-    BeginWait();
-    if (m_step1.m_bPreviewing) {
+void CPreview::Attach(HWND owner, HWND frame, HWND pane) {
+    m_hOwner = owner;
+    m_hFrame = frame;
+    m_hPane = pane;
+}
+
+void CPreview::TogglePreview(const std::optional<std::wstring>& selected) {
+    m_host.SetBusy(true);
+    if (m_bPreviewing) {
         StopPreview();
-    } else if (selected != -1) {
-        StartPreview(m_listFiles.GetItemText(selected, 0));
+    } else if (selected) {
+        StartPreview(*selected);
         if (m_player.m_dwThreadId != 0) {
             for (int polls = 0; !m_player.m_bExited && !m_player.m_bVideoOutOpened;) {
                 ::Sleep(kPollMs);
                 if (++polls >= kOpenPolls) {
                     m_player.TerminateChild(0);
-                    AfxMessageBox(IDS_VIDEO_UNSUPPORTED, MB_OK);
+                    m_host.Ask(LoadResString(IDS_VIDEO_UNSUPPORTED), MB_OK);
                     break;
                 }
             }
             if (m_player.m_bVideoOutOpened) {
-                m_step1.m_bPreviewing = true;
-                m_step1.m_btnPreview.SetWindowText(LoadResString(IDS_STOP_PREVIEW).c_str());
+                m_bPreviewing = true;
+                m_host.ShowPreviewing(true);
             }
         }
     }
-    EndWait();
+    m_host.SetBusy(false);
 }
 
-void CQuelvoxDlg::StartPreview(std::wstring path) {
+void CPreview::StartPreview(const std::wstring& path) {
     wchar_t windows[MAX_PATH] = L"";
     ::GetWindowsDirectoryW(windows, MAX_PATH);
     const std::wstring programFolder = GetModuleDirectory();
@@ -53,7 +54,7 @@ void CQuelvoxDlg::StartPreview(std::wstring path) {
     m_mediaInfo.Close();
     m_mediaInfo.Reset();
     m_mediaInfo.m_dwReaderThreadId = 0;
-    if (m_mediaInfo.Open(convert::IdentifyCommand(programFolder, path).c_str())) {
+    if (m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(programFolder, path).c_str())) {
         for (int polls = 0; !m_mediaInfo.m_bExited; ++polls) {
             if (polls == kIdentifyPolls) {
                 m_mediaInfo.TerminateChild(0);
@@ -63,16 +64,15 @@ void CQuelvoxDlg::StartPreview(std::wstring path) {
         }
     }
     m_mediaInfo.ParseMediaInfo();
-    m_nLength = std::max(0, m_mediaInfo.m_nDuration);
-    m_slider.SetRange(0, m_nLength, false);
+    m_host.ShowLength(std::max(0, m_mediaInfo.m_nDuration));
 
     for (const wchar_t* videoOutput : kVideoOutputs) {
         const std::wstring command =
-            PlayCommand(programFolder, windows, videoOutput, m_stcPane, path);
-        m_stcPane.ShowWindow(SW_HIDE);
+            PlayCommand(programFolder, windows, videoOutput, m_hPane, path);
+        ::ShowWindow(m_hPane, SW_HIDE);
         m_player.m_dwThreadId = 0;
         m_player.Close();
-        m_player.Arm(m_hWnd);
+        m_player.Arm(m_hOwner);
         m_player.Open(command.c_str());
         for (int polls = 0; m_player.m_dwThreadId == 0 && polls < kChildPolls; ++polls)
             ::Sleep(kPollMs);
@@ -86,7 +86,7 @@ void CQuelvoxDlg::StartPreview(std::wstring path) {
     }
 }
 
-void CQuelvoxDlg::StopPreview() {
+void CPreview::StopPreview() {
     // The player closes its window on the quit key and then ends; one that ignores the key
     // is ended.
     const ULONGLONG giveUp = ::GetTickCount64() + kQuitWaitMs;
@@ -98,30 +98,31 @@ void CQuelvoxDlg::StopPreview() {
         ::PostMessageW(m_hPlayerWnd, WM_CHAR, 'q', 0);
         ::Sleep(1);
     }
-    m_stcPane.MoveWindow(0, 0, 0, 0, true);
-    m_step1.m_btnPreview.SetWindowText(LoadResString(IDS_PREVIEW).c_str());
-    m_step1.m_bPreviewing = false;
+    ::MoveWindow(m_hPane, 0, 0, 0, 0, TRUE);
+    m_host.ShowPreviewing(false);
+    m_bPreviewing = false;
 }
 
-bool CQuelvoxDlg::FitPreviewPane() {
-    const RECT frame = m_stcFrame.GetWindowRect();
+bool CPreview::FitPreviewPane() {
+    RECT frame{};
+    ::GetWindowRect(m_hFrame, &frame);
     if (!WaitForPlayerWindow())
         return false;
     const PaneRect pane = FitPicture(frame.right - frame.left, frame.bottom - frame.top,
                                      m_mediaInfo.m_nWidth, m_mediaInfo.m_nHeight);
-    m_stcPane.MoveWindow(pane.x, pane.y, pane.width, pane.height, true);
-    m_stcPane.ShowWindow(SW_SHOW);
+    ::MoveWindow(m_hPane, pane.x, pane.y, pane.width, pane.height, TRUE);
+    ::ShowWindow(m_hPane, SW_SHOW);
     return true;
 }
 
-bool CQuelvoxDlg::WaitForPlayerWindow() {
+bool CPreview::WaitForPlayerWindow() {
     m_hPlayerWnd = nullptr;
     for (int passes = 1;; ++passes) {
         m_hPlayerWnd = FindPlayerWindow();
         ::Sleep(kPollMs);
         if (passes > kWindowPolls) {
             m_player.TerminateChild(0);
-            AfxMessageBox(IDS_REINSTALL, MB_OK);
+            m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
             return false;
         }
         if (m_hPlayerWnd)
@@ -129,24 +130,23 @@ bool CQuelvoxDlg::WaitForPlayerWindow() {
     }
 }
 
-LRESULT CQuelvoxDlg::OnPlayerVideoOpened(WPARAM run, LPARAM) {
+void CPreview::OnPlayerVideoOpened(WPARAM run) {
     // A video output that opened and then failed belongs to a player already given up.
     if (run == m_player.OwnerRun() && !m_player.m_bExited)
         FitPreviewPane();
-    return 0;
 }
 
-LRESULT CQuelvoxDlg::OnPlayerEnded(WPARAM run, LPARAM) {
+void CPreview::OnPlayerEnded(WPARAM run) {
     // Only the armed player's end: one of a failed video output must not stop the next.
     if (run == m_player.OwnerRun())
         StopPreview();
-    return 0;
 }
 
-HWND CQuelvoxDlg::FindPlayerWindow() const {
-    return ::FindWindowExW(m_stcPane, nullptr, kPlayerWindow, kPlayerWindow);
+HWND CPreview::FindPlayerWindow() const {
+    return ::FindWindowExW(m_hPane, nullptr, kPlayerWindow, kPlayerWindow);
 }
-void CQuelvoxDlg::SeekPlayer(UINT key, int lookups) {
+
+void CPreview::SeekPlayer(UINT key, int lookups) {
     m_hPlayerWnd = nullptr;
     for (int i = 0; i < lookups; ++i) {
         m_hPlayerWnd = FindPlayerWindow();
@@ -159,26 +159,4 @@ void CQuelvoxDlg::SeekPlayer(UINT key, int lookups) {
     }
 }
 
-void CQuelvoxDlg::OnSeekForward() {
-    SeekPlayer(VK_RIGHT, 5);
-}
-
-void CQuelvoxDlg::OnSeekBack() {
-    SeekPlayer(VK_LEFT, 5);
-}
-
-void CQuelvoxDlg::OnClockTick() {
-    m_nShownPos = m_player.m_nPosition < 0 ? 0 : m_player.m_nPosition.load();
-    if (!m_bConverting)
-        m_slider.SetPos(m_nShownPos);
-    const auto pos = static_cast<unsigned>(m_nShownPos), length = static_cast<unsigned>(m_nLength);
-    std::wstring text =
-        FormatString(L"%02u:%02u:%02u/%02u:%02u:%02u", pos / 3600 % 60, pos / 60 % 60, pos % 60,
-                     length / 3600 % 60, length / 60 % 60, length % 60);
-    if (m_bConverting) {
-        const int percent = m_encoder.m_nPercent;
-        m_step3.m_progress.SetPos(percent);
-        text = FormatString(L"%3d%%", percent);
-    }
-    m_stcTime.SetWindowText(text.c_str());
-}
+} // namespace preview

@@ -2,6 +2,7 @@
 
 #include "NumberText.h"
 #include "TextSearch.h"
+#include "framework/String.h"
 
 namespace {
 
@@ -31,6 +32,13 @@ bool RangeToFullStop(std::wstring_view text, size_t key, size_t keyLength,
 }
 
 } // namespace
+
+std::wstring CRedirMediaInfo::IdentifyCommand(const std::wstring& programFolder,
+                                              const std::wstring& source) {
+    return FormatString(
+        L"\"%sbin\\mplayer.exe\" -nosound -vo null -frames 1 -really-quiet -identify \"%s\"",
+        programFolder.c_str(), source.c_str());
+}
 
 CRedirMediaInfo::~CRedirMediaInfo() {
     Close();

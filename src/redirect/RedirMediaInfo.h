@@ -12,6 +12,10 @@ public:
     void WriteStdOut(const wchar_t* text) override;
     void WriteStdError(const wchar_t* text) override;
 
+    // The player's command line that identifies a source; programFolder ends with a backslash.
+    static std::wstring IdentifyCommand(const std::wstring& programFolder,
+                                        const std::wstring& source);
+
     // Clears the facts, the collected text and m_bExited before a run.
     void Reset();
     // Reads the four facts from the collected text; a missing key leaves its fact unchanged.

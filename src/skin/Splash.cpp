@@ -1,6 +1,6 @@
 #include "Splash.h"
 
-#include "ui/resource.h"
+#include "resources/resource.h"
 
 #include <vector>
 

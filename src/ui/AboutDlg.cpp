@@ -1,15 +1,14 @@
 #include "AboutDlg.h"
 
 #include "QuelvoxDlg.h"
-#include "app/Paths.h"
-#include "app/QuelvoxApp.h"
+#include "framework/Paths.h"
 #include "framework/Handle.h"
 #include "framework/Seam.h"
-#include "resource.h"
+#include "resources/resource.h"
 
 #include <algorithm>
 
-CAboutDlg::CAboutDlg() : CBDialog(IDD_ABOUTBOX) {}
+CAboutDlg::CAboutDlg(const CQuelvoxDlg* main) : CBDialog(IDD_ABOUTBOX), m_pMain(main) {}
 
 void CAboutDlg::DoDataExchange(CDataExchange* pDX) {
     CBDialog::DoDataExchange(pDX);
@@ -47,15 +46,16 @@ BOOL CAboutDlg::OnInitDialog() {
     m_btnClose.SizeToContent();
 
     // The licence of the language asked for, even when the English library stands in for it.
-    const std::wstring licence =
-        GetModuleDirectory() + L"copying_" + TheApp().m_szLangAbbrev + L".txt";
+    const Languages* languages = m_pMain ? m_pMain->m_pLanguages : nullptr;
+    const std::wstring licence = GetModuleDirectory() + L"copying_" +
+                                 (languages ? languages->Abbreviation() : L"") + L".txt";
     m_editLicence.SetWindowText(ReadLicence(licence).c_str());
     // The first control takes the focus, which selects all its text and scrolls to its end;
     // the reader starts at the top, with nothing selected.
     m_editLicence.PostMessage(EM_SETSEL, 0, 0);
     m_editLicence.PostMessage(EM_SCROLLCARET);
-    if (CQuelvoxDlg* main = TheApp().m_pMainDlg)
-        m_staticVersion.SetWindowText(main->m_strTitleBuild.c_str());
+    if (m_pMain)
+        m_staticVersion.SetWindowText(m_pMain->m_strTitleBuild.c_str());
 
     for (int button : {IDOK, IDC_CHECK_UPDATE})
         ::SendMessageW(GetDlgItem(button), WM_SETFONT,

@@ -1,7 +1,7 @@
 // CAboutDlg: the about box: version text, licence of the chosen language, "Check Update".
 #pragma once
 
-#include "resource.h"
+#include "resources/resource.h"
 #include "framework/Controls.h"
 #include "framework/Gdi.h"
 #include "skin/BDialog.h"
@@ -9,9 +9,12 @@
 
 #include <string>
 
+class CQuelvoxDlg;
+
 class CAboutDlg : public CBDialog {
 public:
-    CAboutDlg();
+    // main: the window whose version and language the box shows (none: neither).
+    explicit CAboutDlg(const CQuelvoxDlg* main);
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
 
@@ -27,6 +30,8 @@ public:
     CFont m_font; // of the buttons; the box's window is gone before the object
 
 private:
+    const CQuelvoxDlg* m_pMain;
+
     void OnCheckUpdate();
     void OnCloseButton() { OnOK(); }
     LRESULT OnPaint(WPARAM, LPARAM);

@@ -5,7 +5,7 @@
 #include "framework/App.h"
 #include "framework/FileDialog.h"
 #include "framework/String.h"
-#include "resource.h"
+#include "resources/resource.h"
 
 #include <shellapi.h>
 

@@ -1,10 +1,9 @@
 #include "Pages.h"
 
 #include "QuelvoxDlg.h"
-#include "app/QuelvoxApp.h"
 #include "framework/App.h"
 #include "framework/Seam.h"
-#include "resource.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -24,8 +23,7 @@ HICON PageIcon(UINT id) {
 
 } // namespace
 
-void OpenOutputFolder() {
-    std::wstring& folder = TheApp().m_pMainDlg->m_strOutputFolder;
+void OpenOutputFolder(std::wstring& folder) {
     if (folder.empty())
         folder = L"C:\\";
     Seam().ShellExecute(nullptr, L"explore", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
@@ -72,19 +70,19 @@ HBRUSH STEP1::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
 }
 
 void STEP1::OnAddFiles() {
-    TheApp().m_pMainDlg->AddFiles();
+    m_main.AddFiles();
 }
 
 void STEP1::OnClearList() {
-    TheApp().m_pMainDlg->m_listFiles.DeleteAllItems();
+    m_main.m_listFiles.DeleteAllItems();
 }
 
 void STEP1::OnPreview() {
-    TheApp().m_pMainDlg->TogglePreview();
+    m_main.TogglePreview();
 }
 
 void STEP1::OnOpenFolder() {
-    OpenOutputFolder();
+    OpenOutputFolder(m_main.m_conversion.m_strOutputFolder);
 }
 
 BOOL STEP3::OnInitDialog() {
@@ -111,5 +109,5 @@ HBRUSH STEP3::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
 }
 
 void STEP3::OnOpenFolder() {
-    OpenOutputFolder();
+    OpenOutputFolder(m_main.m_conversion.m_strOutputFolder);
 }

@@ -1,22 +1,25 @@
 // The wizard pages shown in the page area of the main dialog: STEP1 (add files, preview,
-// quality), STEP2 (created, never shown) and STEP3 (progress, log, shutdown option). They
-// reach the main dialog through the application's m_pMainDlg.
+// quality), STEP2 (created, never shown) and STEP3 (progress, log, shutdown option). Their
+// buttons act on the main dialog that owns them.
 #pragma once
 
-#include "resource.h"
+#include "resources/resource.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
 #include "skin/XButtonXP.h"
 
+#include <string>
+
+class CQuelvoxDlg;
+
 class STEP1 : public CDialog {
 public:
-    STEP1() : CDialog(IDD_STEP1) {}
+    explicit STEP1(CQuelvoxDlg& main) : CDialog(IDD_STEP1), m_main(main) {}
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
 
-    bool m_bPreviewing = false;
     int m_nQuality = 1; // 0 High, 1 Normal, 2 Low; read from the radio buttons
     // The page's fonts outlive its controls: the main dialog's window, and with it the
     // page's, is gone before the page object.
@@ -30,6 +33,8 @@ public:
     CXButtonXP m_btnClearList;
 
 private:
+    CQuelvoxDlg& m_main;
+
     void OnAddFiles();
     void OnClearList();
     void OnPreview();
@@ -55,7 +60,7 @@ public:
 
 class STEP3 : public CDialog {
 public:
-    STEP3() : CDialog(IDD_STEP3) {}
+    explicit STEP3(CQuelvoxDlg& main) : CDialog(IDD_STEP3), m_main(main) {}
     BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;
     HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
@@ -67,6 +72,8 @@ public:
     int m_bShutdown = FALSE;
 
 private:
+    CQuelvoxDlg& m_main;
+
     void OnOpenFolder();
 
     BEGIN_MSG_MAP(STEP3, CDialog)
@@ -74,6 +81,6 @@ private:
     END_MSG_MAP()
 };
 
-// Opens the folder of the file last handed to the encoder ("C:\" before the first) in the
-// file explorer.
-void OpenOutputFolder();
+// Opens the folder of the file last handed to the encoder in the file explorer; before the
+// first it becomes "C:\".
+void OpenOutputFolder(std::wstring& folder);

@@ -2,11 +2,10 @@
 
 #include "AboutDlg.h"
 #include "BuildStamp.h"
-#include "app/Language.h"
 #include "framework/App.h"
 #include "framework/Seam.h"
 #include "framework/String.h"
-#include "resource.h"
+#include "resources/resource.h"
 
 #include "QuelvoxVersion.h"
 
@@ -17,18 +16,16 @@ constexpr const wchar_t* kBuiltInTitle = L"Quelvox " QV_VERSION_WIDE L" ";
 constexpr COLORREF kTitleBarColor = RGB(0x16, 0x39, 0x5F); // as drawn by scripts/draw-skin
 } // namespace
 
-CQuelvoxDlg::CQuelvoxDlg(CWnd* parent) : CDialog(IDD_QUELVOX_DIALOG, parent) {
+CQuelvoxDlg::CQuelvoxDlg(Languages* languages, CWnd* parent)
+    : CDialog(IDD_QUELVOX_DIALOG, parent), m_pLanguages(languages), m_step1(*this), m_step3(*this) {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
 CQuelvoxDlg::~CQuelvoxDlg() {
     // The window and the pages' and controls' windows go first, while the fonts and icons
-    // they use and the monitors their destruction ends are still here.
+    // they use and the monitors their destruction ends are still here. The monitors then
+    // stop their readers as the members go: the player's first, the encoder's last.
     DestroyWindow();
-    // The monitors stop their readers in this order, each waiting up to five seconds.
-    m_player.Close();
-    m_mediaInfo.Close();
-    m_encoder.Close();
 }
 
 void CQuelvoxDlg::DoDataExchange(CDataExchange* pDX) {
@@ -78,7 +75,7 @@ BOOL CQuelvoxDlg::OnInitDialog() {
         b.button.SizeToContent();
     }
 
-    BuildLanguageMenu(*this);
+    BuildLanguageMenu();
     ::DragAcceptFiles(m_hWnd, TRUE);
 
     m_listFiles.InsertColumn(0, LoadResString(IDS_FILE_NAME).c_str(), LVCFMT_LEFT, 320);
@@ -142,6 +139,8 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     m_btnSeekBack.AssignOwnedIcon(ownIcon(IDI_SEEK_BACK));
 
     ::SetParent(m_stcPane, m_stcFrame);
+    m_conversion.SetOwner(m_hWnd);
+    m_preview.Attach(m_hWnd, m_stcFrame, m_stcPane);
     return TRUE;
 }
 
@@ -168,7 +167,7 @@ void CQuelvoxDlg::EndWait() {
 }
 
 BOOL CQuelvoxDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
-    HandleLanguageCommand(*this, wParam);
+    HandleLanguageCommand(wParam);
     return CDialog::OnCommand(wParam, lParam);
 }
 
@@ -235,22 +234,9 @@ LRESULT CQuelvoxDlg::OnTimer(WPARAM wParam, LPARAM) {
 LRESULT CQuelvoxDlg::OnDestroy(WPARAM, LPARAM) {
     LRESULT result = Default();
     // No child outlives the window (an identification in progress ends by itself).
-    m_player.TerminateChild();
-    m_encoder.TerminateChild();
+    m_preview.EndPlayer();
+    m_conversion.EndEncoder();
     return result;
-}
-
-void CQuelvoxDlg::OnClose() {
-    if (m_nCurPage == 2 && m_bConverting) {
-        if (!ConfirmStop())
-            return;
-        StopConversion();
-    }
-    EndMainWindow();
-}
-
-void CQuelvoxDlg::OnLanguageButton() {
-    ShowLanguageMenu(*this);
 }
 
 void CQuelvoxDlg::OnLogo() {
@@ -258,6 +244,94 @@ void CQuelvoxDlg::OnLogo() {
 }
 
 void CQuelvoxDlg::ShowAboutBox() {
-    CAboutDlg about;
+    CAboutDlg about(this);
     about.DoModal();
+}
+
+void CQuelvoxDlg::TogglePreview() {
+    const int selected = m_listFiles.GetNextItem(-1, LVNI_SELECTED);
+    m_preview.TogglePreview(selected == -1 ? std::nullopt
+                                           : std::optional(m_listFiles.GetItemText(selected, 0)));
+}
+
+void CQuelvoxDlg::OnClockTick() {
+    m_nShownPos = m_preview.Position();
+    const bool converting = m_conversion.Converting();
+    if (!converting)
+        m_slider.SetPos(m_nShownPos);
+    const auto pos = static_cast<unsigned>(m_nShownPos), length = static_cast<unsigned>(m_nLength);
+    std::wstring text =
+        FormatString(L"%02u:%02u:%02u/%02u:%02u:%02u", pos / 3600 % 60, pos / 60 % 60, pos % 60,
+                     length / 3600 % 60, length / 60 % 60, length % 60);
+    if (converting) {
+        const int percent = m_conversion.Percent();
+        m_step3.m_progress.SetPos(percent);
+        text = FormatString(L"%3d%%", percent);
+    }
+    m_stcTime.SetWindowText(text.c_str());
+}
+
+void CQuelvoxDlg::AppendLog(const wchar_t* text) {
+    const CEdit& log = m_step3.m_editLog;
+    const int end = ::GetWindowTextLengthW(log);
+    log.SetSel(end, end);
+    log.SendMessage(EM_SCROLLCARET);
+    log.ReplaceSel(text, false);
+    log.LineScroll(10);
+    m_step3.RedrawWindow(RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+}
+
+void CQuelvoxDlg::AppendLogId(UINT id) {
+    AppendLog(LoadResString(id).c_str());
+}
+
+void CQuelvoxDlg::SetConvertButton(HICON icon, UINT captionId) {
+    m_btnConvert.AssignIcon(icon);
+    m_btnConvert.SetWindowText(LoadResString(captionId).c_str());
+}
+
+int CQuelvoxDlg::Quality() {
+    m_step1.UpdateData(TRUE);
+    return m_step1.m_nQuality;
+}
+
+bool CQuelvoxDlg::ShutdownWanted() {
+    m_step3.UpdateData(TRUE);
+    return m_step3.m_bShutdown;
+}
+
+void CQuelvoxDlg::ShowRunStarted() {
+    m_btnPrev.EnableWindow(true);
+    SetConvertButton(m_hIconStop, IDS_STOP);
+    m_grpStep.SetWindowText(LoadResString(IDS_STEP2).c_str());
+    m_listFiles.EnableWindow(false);
+    StopPreview();
+    m_btnLanguage.EnableWindow(false);
+}
+
+void CQuelvoxDlg::ReleaseList() {
+    m_listFiles.EnableWindow(true);
+    m_btnLanguage.EnableWindow(true);
+}
+
+void CQuelvoxDlg::ShowList() {
+    m_btnPrev.EnableWindow(false);
+    m_grpStep.SetWindowText(LoadResString(IDS_STEP1).c_str());
+    SetConvertButton(m_hIconConvert, IDS_CONVERT);
+    ShowPage(m_step1, 0);
+}
+
+void CQuelvoxDlg::ShowProgress(int percent) {
+    m_step3.m_progress.SetRange(0, 99);
+    m_step3.m_progress.SetPos(percent);
+}
+
+void CQuelvoxDlg::ShowPreviewing(bool previewing) {
+    m_step1.m_btnPreview.SetWindowText(
+        LoadResString(previewing ? IDS_STOP_PREVIEW : IDS_PREVIEW).c_str());
+}
+
+void CQuelvoxDlg::ShowLength(int seconds) {
+    m_nLength = seconds;
+    m_slider.SetRange(0, m_nLength, false);
 }

@@ -1,35 +1,37 @@
 // CQuelvoxDlg: the program's main window, a modal dialog that lives for the whole run. It owns
-// the wizard pages, the skinned controls and the three console monitors; its operations are
-// spread over the subsystems' folders:
-//   src/ui/QuelvoxDlg.cpp        set-up, title bar, timers, message routing
+// the wizard pages, the skinned controls, the conversion run and the preview player, and is
+// the host both of them show themselves through:
+//   src/ui/QuelvoxDlg.cpp        set-up, title bar, timers, message routing, the two hosts
 //   src/ui/FileList.cpp          the file list (the queue)
 //   src/convert/Conversion.cpp   the conversion run
-//   src/preview/Preview.cpp      the preview player and the position display
+//   src/preview/Preview.cpp      the preview player
 #pragma once
 
+#include "Languages.h"
 #include "Pages.h"
+#include "convert/Conversion.h"
+#include "framework/App.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/FileVersionInfo.h"
 #include "framework/Gdi.h"
-#include "redirect/DemoRedirector.h"
-#include "redirect/RedirMPlayer.h"
-#include "redirect/RedirMediaInfo.h"
+#include "preview/Preview.h"
 #include "skin/MyBitmapButton.h"
 #include "skin/MyStatic.h"
 #include "skin/TitleMenu.h"
 #include "skin/XButtonXP.h"
-#include "app/FileVersionInfo.h"
 
 #include <string>
 
-class CQuelvoxDlg : public CDialog {
+class CQuelvoxDlg : public CDialog, convert::RunHost, preview::PreviewHost {
 public:
     static constexpr UINT_PTR kClockTimer = 1;
     static constexpr UINT_PTR kAboutTimer = 2;
     // The web page of the product (no scheme: the shell's default action opens it).
     static constexpr const wchar_t* kProductPage = L"www.tavrenix.example/quelvox";
 
-    explicit CQuelvoxDlg(CWnd* parent = nullptr);
+    // languages: what the language menu offers (none: only its title).
+    explicit CQuelvoxDlg(Languages* languages = nullptr, CWnd* parent = nullptr);
     ~CQuelvoxDlg() override;
 
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -46,27 +48,25 @@ public:
     // Inserts a ticked, selected item.
     void AppendFile(int index, const std::wstring& path);
 
-    // Conversion
-    // Identifies the file and starts the encoder on it: 0 when its completion will follow,
-    // 1 when the file is skipped.
-    int ConvertFile(const std::wstring& path);
-    void OnConvert();
-    void OnPrev();
-    void ConvertNext();
-    void StopConversion();
-    void OnConvertDone();
+    // Conversion (the run is m_conversion's)
+    int ConvertFile(const std::wstring& path) { return m_conversion.ConvertFile(path); }
+    void OnConvert() { m_conversion.OnConvert(m_nCurPage == 2); }
+    void OnPrev() { m_conversion.OnPrev(m_nCurPage == 2); }
+    void ConvertNext() { m_conversion.ConvertNext(); }
+    void StopConversion() { m_conversion.StopConversion(); }
+    void OnConvertDone() { m_conversion.OnConvertDone(); }
     void AppendLog(const wchar_t* text);
     void AppendLogId(UINT id);
 
-    // Preview and position display
+    // Preview (the player is m_preview's) and position display
     void TogglePreview();
-    void StartPreview(std::wstring path);
-    void StopPreview();
-    bool FitPreviewPane();
-    bool WaitForPlayerWindow();
+    void StartPreview(const std::wstring& path) { m_preview.StartPreview(path); }
+    void StopPreview() { m_preview.StopPreview(); }
+    bool FitPreviewPane() { return m_preview.FitPreviewPane(); }
+    bool WaitForPlayerWindow() { return m_preview.WaitForPlayerWindow(); }
     void OnClockTick();
-    void SeekPlayer(UINT key, int lookups);
-    HWND FindPlayerWindow() const;
+    void SeekPlayer(UINT key, int lookups) { m_preview.SeekPlayer(key, lookups); }
+    HWND FindPlayerWindow() const { return m_preview.FindPlayerWindow(); }
 
     // The dialog disabled under the "Please Wait..." label while its thread is busy.
     void BeginWait();
@@ -75,7 +75,15 @@ public:
     void ShowAboutBox();
     void ShowPage(CDialog& page, int pageNumber);
 
+    // The language menu (src/ui/LanguageMenu.cpp).
+    void BuildLanguageMenu();
+    // Acts on a command of the language menu (a restart in the chosen language).
+    void HandleLanguageCommand(WPARAM command);
+    // Opens the menu at the mouse pointer.
+    void ShowLanguageMenu();
+
     // Members, in the order of construction.
+    Languages* m_pLanguages;
     HICON m_hIcon;
     STEP1 m_step1;
     STEP2 m_step2;
@@ -89,15 +97,10 @@ public:
     CSliderCtrl m_slider;
     int m_nLength = 0;
     int m_nShownPos = 0;
-    std::wstring m_strOutputFolder;
     CMyBitmapButton m_btnMinimize;
     CMyBitmapButton m_btnLogo;
     CMyBitmapButton m_btnClose;
     int m_nCurPage = 0;
-    int m_nCurrentItem = 0;
-    int m_nConverted = 0;
-    bool m_bFinished = false;
-    bool m_bConverting = false;
     CMyBitmapButton m_btnAbout;
     CStatic m_grpStep;
     CMyStatic m_stcWait;
@@ -111,29 +114,56 @@ public:
     CXButtonXP m_btnPrev;
     CXButtonXP m_btnConvert;
     bool m_bFirstRun = false;
-    CDemoRedirector m_encoder;
-    CRedirMediaInfo m_mediaInfo;
-    HWND m_hPlayerWnd = nullptr;
-    CRedirMPlayer m_player;
+    convert::CConversion m_conversion{*this};
+    preview::CPreview m_preview{*this};
     CStatic m_stcFrame;
     CMyBitmapButton m_btnLanguage;
     CTitleMenu m_menuLang;
     CFileVersionInfo m_verInfo;
     CXButtonXP m_btnSeekFwd;
     CXButtonXP m_btnSeekBack;
-    // An encoder's completion that arrived while the user was asked whether to stop.
-    bool m_bCompletionMissed = false;
-    bool m_bAskingToStop = false;
 
 private:
-    // Asks whether to stop the run (question 102); true on Yes.
-    bool ConfirmStop();
+    // convert::RunHost
+    int ItemCount() override { return m_listFiles.GetItemCount(); }
+    bool IsTicked(int item) override { return m_listFiles.GetCheck(item); }
+    std::wstring ItemPath(int item) override { return m_listFiles.GetItemText(item, 0); }
+    void Untick(int item) override { m_listFiles.SetCheck(item, false); }
+    int Quality() override;
+    bool ShutdownWanted() override;
+    void Log(const std::wstring& text) override { AppendLog(text.c_str()); }
+    void ShowRunStarted() override;
+    void ShowRunPage() override { ShowPage(m_step3, 2); }
+    void ReleaseList() override;
+    void ShowExitButton() override { SetConvertButton(m_hIconExit, IDS_EXIT); }
+    void ShowList() override;
+    void EndProgram() override { EndMainWindow(); }
+    void FileStarted() override { m_nLength = 0; }
+    void ShowProgress(int percent) override;
+    // convert::RunHost and preview::PreviewHost
+    void SetBusy(bool busy) override { busy ? BeginWait() : EndWait(); }
+    int Ask(const std::wstring& text, UINT type) override {
+        return AfxMessageBox(text.c_str(), type);
+    }
+    // preview::PreviewHost
+    void ShowPreviewing(bool previewing) override;
+    void ShowLength(int seconds) override;
+
     void SetConvertButton(HICON icon, UINT captionId);
     // The monitors' messages, wherever they are dispatched (our loop or a system one: a
     // message box, a menu, moving the window). Each counts only for the run it names.
-    LRESULT OnEncoderDone(WPARAM run, LPARAM);
-    LRESULT OnPlayerVideoOpened(WPARAM run, LPARAM);
-    LRESULT OnPlayerEnded(WPARAM run, LPARAM);
+    LRESULT OnEncoderDone(WPARAM run, LPARAM) {
+        m_conversion.OnEncoderDone(run);
+        return 0;
+    }
+    LRESULT OnPlayerVideoOpened(WPARAM run, LPARAM) {
+        m_preview.OnPlayerVideoOpened(run);
+        return 0;
+    }
+    LRESULT OnPlayerEnded(WPARAM run, LPARAM) {
+        m_preview.OnPlayerEnded(run);
+        return 0;
+    }
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
     // Alt+F4, Close on the taskbar or the system menu: the way of the Close button.
     LRESULT OnCloseMessage(WPARAM, LPARAM) {
@@ -152,14 +182,14 @@ private:
     LRESULT OnListDblClk(NMHDR*);
     LRESULT OnListKeyDown(NMHDR* header);
     void OnMinimize() { ShowWindow(SW_MINIMIZE); }
-    void OnClose();
+    void OnClose() { m_conversion.OnClose(m_nCurPage == 2); }
     // Ends the main window: the Close button, Exit and the end of a run.
     void EndMainWindow() { CDialog::OnOK(); }
     void OnLogo();
     void OnPaneClick() { m_slider.SetFocus(); }
-    void OnSeekForward();
-    void OnSeekBack();
-    void OnLanguageButton();
+    void OnSeekForward() { SeekPlayer(VK_RIGHT, 5); }
+    void OnSeekBack() { SeekPlayer(VK_LEFT, 5); }
+    void OnLanguageButton() { ShowLanguageMenu(); }
     CMenu* OwnerDrawnMenu() override { return &m_menuLang; }
 
     BEGIN_MSG_MAP(CQuelvoxDlg, CDialog)

@@ -1,6 +1,6 @@
 // Choosing the language library, the language menu and the restart in another language.
 #include "app/Language.h"
-#include "app/Paths.h"
+#include "framework/Paths.h"
 #include "framework/String.h"
 #include "MainDialogFixture.h"
 
@@ -88,7 +88,7 @@ class LanguageMenuTest : public LanguageTest {
 protected:
     void Open(LCID lcid, std::initializer_list<const wchar_t*> libraries) {
         SelectLanguageIn(TheApp(), lcid, FolderWith(libraries));
-        m_dialog = std::make_unique<CQuelvoxDlg>();
+        m_dialog = std::make_unique<CQuelvoxDlg>(&TheApp());
         TheApp().m_pMainDlg = m_dialog.get();
         ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
     }

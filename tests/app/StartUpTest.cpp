@@ -1,6 +1,6 @@
 // Start-up: the stored version text, the restart wait and the hand-over between two real
 // processes of the program.
-#include "app/Paths.h"
+#include "framework/Paths.h"
 #include "app/QuelvoxApp.h"
 #include "support/TestSupport.h"
 

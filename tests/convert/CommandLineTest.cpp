@@ -78,12 +78,6 @@ TEST(ConversionPaths, SubtitleIsCutAtTheLastFullStop) {
     EXPECT_EQ(QuotedSubtitlePathFor(L"D:\\Movies\\clip"), L"\".smi\"");
 }
 
-TEST(IdentifyCommand, QuotesProgramAndSource) {
-    EXPECT_EQ(IdentifyCommand(L"C:\\Q\\", L"D:\\Movies\\clip.avi"),
-              L"\"C:\\Q\\bin\\mplayer.exe\" -nosound -vo null -frames 1 -really-quiet -identify "
-              L"\"D:\\Movies\\clip.avi\"");
-}
-
 TEST(CanConvert, NeedsWidthLengthAndRate) {
     EXPECT_TRUE(CanConvert(640, 10, 25.0));
     EXPECT_FALSE(CanConvert(0, 10, 25.0));

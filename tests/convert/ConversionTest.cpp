@@ -39,14 +39,15 @@ protected:
     std::wstring Log() const { return m_dialog->m_step3.m_editLog.GetWindowText(); }
     bool Checked(int item) const { return m_dialog->m_listFiles.GetCheck(item); }
     bool RunToEnd(DWORD timeoutMs = 30000) {
-        return PumpDialogUntil([this] { return m_dialog->m_bFinished; }, timeoutMs);
+        return PumpDialogUntil([this] { return m_dialog->m_conversion.Finished(); }, timeoutMs);
     }
     // The encoder is working on the given item.
     bool EncodingItem(int item, DWORD timeoutMs = 15000) {
         return PumpDialogUntil(
             [&] {
-                return m_dialog->m_nCurrentItem == item && m_dialog->m_encoder.m_nPercent > 0 &&
-                       ProcessIsRunning(m_dialog->m_encoder.m_dwProcessId);
+                return m_dialog->m_conversion.m_nCurrentItem == item &&
+                       m_dialog->m_conversion.m_encoder.m_nPercent > 0 &&
+                       ProcessIsRunning(m_dialog->m_conversion.m_encoder.m_dwProcessId);
             },
             timeoutMs);
     }
@@ -99,7 +100,7 @@ TEST_F(ConversionTest, LogsEachFileAndUnticksTheConvertedOnes) {
     // The encoder wrote its output beside the source.
     EXPECT_NE(GetFileAttributesW((m_dir.Path() + L"\\QV_a.avi.avi").c_str()),
               INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(m_dialog->m_strOutputFolder, m_dir.Path());
+    EXPECT_EQ(m_dialog->m_conversion.m_strOutputFolder, m_dir.Path());
 
     // "Exit" closes the program.
     Click(IDC_CONVERT);
@@ -147,15 +148,16 @@ TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
     ASSERT_EQ(m_seam.boxes.size(), 1u);
     EXPECT_EQ(m_seam.boxes[0].text, L"Conversion is not complete. Still do?\n(Unfinished "
                                     L"converting VIDEO FILE may not be played.)");
-    EXPECT_TRUE(m_dialog->m_bConverting);
+    EXPECT_TRUE(m_dialog->m_conversion.Converting());
 
-    const DWORD encoder = m_dialog->m_encoder.m_dwProcessId;
+    const DWORD encoder = m_dialog->m_conversion.m_encoder.m_dwProcessId;
     m_seam.answers = {IDYES};
     Click(IDC_CONVERT);
-    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_bFinished; }, 5000));
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 5000));
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
     // The stopped encoder's completion is not taken for a result.
-    ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_encoder.IsRunOpen(); }, 10000));
+    ASSERT_TRUE(
+        PumpDialogUntil([&] { return !m_dialog->m_conversion.m_encoder.IsRunOpen(); }, 10000));
     PumpDialogPending();
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n" + Converting(L"b.avi") +
                          L"\nConversion has been canceled.\n");
@@ -184,12 +186,12 @@ TEST_F(ConversionTest, PrevDuringARunAsksAndStops) {
     Click(IDC_CONVERT);
     ASSERT_TRUE(EncodingItem(0));
     EXPECT_EQ(Text(Item(IDC_STEP_GROUP)), L"Step2");
-    const DWORD encoder = m_dialog->m_encoder.m_dwProcessId;
+    const DWORD encoder = m_dialog->m_conversion.m_encoder.m_dwProcessId;
     m_seam.answers = {IDYES};
     Click(IDC_PREV);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_nCurPage == 0; }, 5000));
-    EXPECT_FALSE(m_dialog->m_bConverting);
-    EXPECT_FALSE(m_dialog->m_bFinished);
+    EXPECT_FALSE(m_dialog->m_conversion.Converting());
+    EXPECT_FALSE(m_dialog->m_conversion.Finished());
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"\nConversion has been canceled.\n");
     EXPECT_TRUE(Checked(0));
@@ -199,7 +201,7 @@ TEST_F(ConversionTest, AStoppedRunsLateCompletionDoesNotCountInTheNext) {
     Add(L"a.avi", kSlow);
     Click(IDC_CONVERT);
     ASSERT_TRUE(EncodingItem(0));
-    const WPARAM stopped = m_dialog->m_encoder.OwnerRun();
+    const WPARAM stopped = m_dialog->m_conversion.m_encoder.OwnerRun();
     m_seam.answers = {IDYES};
     Click(IDC_PREV);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_nCurPage == 0; }, 10000));
@@ -223,7 +225,7 @@ TEST_F(ConversionTest, HangingIdentificationIsCutShort) {
     ASSERT_TRUE(RunToEnd(30000));
     // One second and twenty-one half seconds, then the facts collected so far.
     EXPECT_GE(GetTickCount64() - start, 11400u);
-    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_mediaInfo.m_dwProcessId));
+    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_conversion.m_mediaInfo.m_dwProcessId));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n\n1 file(s) converted.\n");
 }
 
@@ -261,12 +263,15 @@ protected:
         Add(L"a.avi", kSlow);
         Click(IDC_CONVERT);
         ASSERT_TRUE(EncodingItem(0));
-        const DWORD encoder = m_dialog->m_encoder.m_dwProcessId;
+        const DWORD encoder = m_dialog->m_conversion.m_encoder.m_dwProcessId;
         m_seam.answers = {answer};
         m_seam.onMessageBox = [&] {
             if (m_seam.boxes.size() == 1)
                 PumpUntil(
-                    [&] { return !ProcessIsRunning(encoder) && !m_dialog->m_encoder.IsRunOpen(); },
+                    [&] {
+                        return !ProcessIsRunning(encoder) &&
+                               !m_dialog->m_conversion.m_encoder.IsRunOpen();
+                    },
                     10000);
             PumpPending();
         };

@@ -1,14 +1,13 @@
 // The application framework: message maps, the modal loop, data exchange, strings and the
 // per-user profile.
-#include "app/QuelvoxApp.h"
+#include "FrameworkTestIds.h"
+#include "framework/App.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Handle.h"
 #include "framework/String.h"
 #include "support/FakeSeam.h"
 #include "support/TestSupport.h"
-#include "ui/Pages.h"
-#include "ui/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -123,11 +122,10 @@ TEST(MessageMap, DestroyedWindowLeavesItsObject) {
 
 namespace {
 
-// A dialog that records what its modal loop offers it, and binds STEP3's controls when made
-// from that template.
+// A dialog that records what its modal loop offers it and exchanges its controls' data.
 class ProbeDialog : public CDialog {
 public:
-    ProbeDialog() : CDialog(IDD_ABOUTBOX) {}
+    ProbeDialog() : CDialog(IDD_PROBE) {}
     BOOL OnInitDialog() override {
         CDialog::OnInitDialog();
         initialised = true;
@@ -141,10 +139,10 @@ public:
         return CDialog::PreTranslateMessage(msg);
     }
     void DoDataExchange(CDataExchange* pDX) override {
-        if (!GetDlgItem(IDC_LOG))
-            return;
-        DDX_Control(pDX, IDC_LOG, log);
-        DDX_Check(pDX, IDC_SHUTDOWN, check);
+        DDX_Control(pDX, IDC_PROBE_LOG, log);
+        DDX_Check(pDX, IDC_PROBE_CHECK, check);
+        DDX_Radio(pDX, IDC_PROBE_FIRST, radio);
+        DDV_MinMaxInt(pDX, radio, 0, 2);
     }
     LRESULT OnApp(WPARAM, LPARAM) {
         dispatched.push_back(WM_APP + 2);
@@ -154,6 +152,7 @@ public:
 
     bool initialised = false;
     int check = 1;
+    int radio = 1;
     CEdit log;
     std::vector<UINT> seen, dispatched;
 
@@ -185,37 +184,33 @@ TEST(ModalLoop, OffersQueuedMessagesToPreTranslateBeforeDispatching) {
 }
 
 TEST(DataExchange, RadioGroupAndCheckBoxBothWays) {
-    // A top-level dialog of its own, from a page template.
     ProbeDialog dialog;
-    ASSERT_TRUE(dialog.Create(IDD_ABOUTBOX, nullptr));
-    ProbeDialog page3;
-    ASSERT_TRUE(page3.Create(IDD_STEP3, &dialog));
-    EXPECT_EQ(SendMessageW(page3.GetDlgItem(IDC_SHUTDOWN), BM_GETCHECK, 0, 0), BST_CHECKED);
-    SendMessageW(page3.GetDlgItem(IDC_SHUTDOWN), BM_SETCHECK, BST_UNCHECKED, 0);
-    EXPECT_TRUE(page3.UpdateData(true));
-    EXPECT_EQ(page3.check, 0);
-    EXPECT_NE(page3.log.m_hWnd, nullptr);
+    ASSERT_TRUE(dialog.Create(IDD_PROBE, nullptr));
+    auto checked = [&](int id) { return SendMessageW(dialog.GetDlgItem(id), BM_GETCHECK, 0, 0); };
+    EXPECT_EQ(checked(IDC_PROBE_CHECK), BST_CHECKED);
+    EXPECT_EQ(checked(IDC_PROBE_SECOND), BST_CHECKED);
+    EXPECT_NE(dialog.log.m_hWnd, nullptr);
 
-    STEP1 page;
-    ASSERT_TRUE(page.Create(IDD_STEP1, &dialog));
-    EXPECT_EQ(SendMessageW(page.GetDlgItem(IDC_NORMAL), BM_GETCHECK, 0, 0), BST_CHECKED);
-    SendMessageW(page.GetDlgItem(IDC_NORMAL), BM_SETCHECK, BST_UNCHECKED, 0);
-    SendMessageW(page.GetDlgItem(IDC_LOW), BM_SETCHECK, BST_CHECKED, 0);
-    EXPECT_TRUE(page.UpdateData(true));
-    EXPECT_EQ(page.m_nQuality, 2);
+    SendMessageW(dialog.GetDlgItem(IDC_PROBE_CHECK), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(dialog.GetDlgItem(IDC_PROBE_SECOND), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(dialog.GetDlgItem(IDC_PROBE_THIRD), BM_SETCHECK, BST_CHECKED, 0);
+    EXPECT_TRUE(dialog.UpdateData(true));
+    EXPECT_EQ(dialog.check, 0);
+    EXPECT_EQ(dialog.radio, 2);
 
     // No button checked reads as -1, which the range check refuses, telling the user.
     FakeSeam seam;
-    SendMessageW(page.GetDlgItem(IDC_LOW), BM_SETCHECK, BST_UNCHECKED, 0);
-    EXPECT_FALSE(page.UpdateData(true));
+    SendMessageW(dialog.GetDlgItem(IDC_PROBE_THIRD), BM_SETCHECK, BST_UNCHECKED, 0);
+    EXPECT_FALSE(dialog.UpdateData(true));
     ASSERT_EQ(seam.boxes.size(), 1u);
     EXPECT_EQ(seam.boxes[0].text, L"Please enter an integer between 0 and 2.");
+    DestroyWindow(dialog);
 }
 
 TEST(Strings, LoadedFromTheResourceModuleAndFormattedTheWindowsWay) {
-    EXPECT_EQ(LoadResString(IDS_LOG_OK), L"OK.\n");
+    EXPECT_EQ(LoadResString(IDS_PROBE_PLAIN), L"OK.\n");
     EXPECT_EQ(LoadResString(999), L"");
-    EXPECT_EQ(FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(), L"clip.avi"),
+    EXPECT_EQ(FormatString(LoadResString(IDS_PROBE_FORMAT).c_str(), L"clip.avi"),
               L"\nclip.avi file converting...");
     EXPECT_EQ(FormatString(L"%8.3f|%3d%%", 29.97, 7), L"  29.970|  7%");
     std::wstring longText(5000, L'x');
@@ -224,7 +219,7 @@ TEST(Strings, LoadedFromTheResourceModuleAndFormattedTheWindowsWay) {
 
 TEST(Profile, StringsUnderTheCompanyAndProgramKey) {
     PrivateRegistry registry;
-    CWinApp& app = TheApp();
+    CWinApp& app = *AfxGetApp();
     app.SetRegistryKey(L"Tavrenix");
     EXPECT_EQ(app.GetProfileString(L"Language", L"LCID"), L"");
     EXPECT_TRUE(app.WriteProfileString(L"Language", L"LCID", L"1042"));

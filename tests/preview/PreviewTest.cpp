@@ -38,7 +38,7 @@ protected:
         m_dialog->m_listFiles.SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
         return path;
     }
-    bool Playing() const { return m_dialog->m_step1.m_bPreviewing; }
+    bool Playing() const { return m_dialog->m_preview.m_bPreviewing; }
     // Waits until the picture is placed in the pane.
     bool PaneShown(DWORD timeoutMs = 12000) {
         return PumpDialogUntil([this] { return IsWindowVisible(m_dialog->m_stcPane) != FALSE; },
@@ -67,7 +67,7 @@ protected:
             lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
         return lines;
     }
-    DWORD Player() const { return m_dialog->m_player.m_dwProcessId; }
+    DWORD Player() const { return m_dialog->m_preview.m_player.m_dwProcessId; }
     bool Ends(DWORD process, DWORD timeoutMs = 5000) {
         return PumpDialogUntil([&] { return !ProcessIsRunning(process); }, timeoutMs);
     }
@@ -104,19 +104,21 @@ TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
     EXPECT_EQ(m_dialog->m_slider.GetRangeMax(), 30);
 
     // The clock follows the player, and the seek button moves it.
-    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_player.m_nPosition >= 1; }, 5000));
+    ASSERT_TRUE(
+        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.m_nPosition >= 1; }, 5000));
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)).substr(8), L"/00:00:30");
     EXPECT_GE(m_dialog->m_slider.GetPos(), 1);
     m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_FORWARD, BN_CLICKED), 0);
-    EXPECT_TRUE(PumpDialogUntil([&] { return m_dialog->m_player.m_nPosition >= 10; }, 3000));
+    EXPECT_TRUE(
+        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.m_nPosition >= 10; }, 3000));
 
     const DWORD player = Player();
     m_dialog->TogglePreview();
     ExpectStopped();
     EXPECT_TRUE(Ends(player));
     // The end of the stopped player runs the stop a second time, harmlessly.
-    ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_player.IsRunOpen(); }, 10000));
+    ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_preview.m_player.IsRunOpen(); }, 10000));
     PumpDialogPending();
     ExpectStopped();
 }
@@ -174,7 +176,7 @@ TEST_F(PreviewTest, StopsWhenThePlayerEndsAndBeforeAConversion) {
     ASSERT_TRUE(Playing());
     const DWORD player = Player();
     m_dialog->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
-    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_bFinished; }, 20000));
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 20000));
     ExpectStopped();
     EXPECT_TRUE(Ends(player));
 }
@@ -183,12 +185,12 @@ TEST_F(PreviewTest, OnlyTheArmedPlayersEndStopsIt) {
     Queue(L"a.avi", "");
     m_dialog->TogglePreview();
     ASSERT_TRUE(Playing());
-    const WPARAM run = m_dialog->m_player.OwnerRun();
+    const WPARAM run = m_dialog->m_preview.m_player.OwnerRun();
     m_dialog->PostMessage(CRedirMPlayer::kEndedMessage, run - 1, 0);
     PumpDialogPending();
     EXPECT_TRUE(Playing());
     // Its own end counts, even when handled before the monitor has set its flag.
-    ASSERT_FALSE(m_dialog->m_player.m_bExited);
+    ASSERT_FALSE(m_dialog->m_preview.m_player.m_bExited);
     m_dialog->PostMessage(CRedirMPlayer::kEndedMessage, run, 0);
     PumpDialogPending();
     ExpectStopped();
@@ -244,8 +246,11 @@ TEST_F(PreviewTest, PlayerWindowThatNeverComesIsEndedWithAMessage) {
     ASSERT_TRUE(Playing());
     // The box's own loop dispatches the ended player's message straight to the window.
     m_seam.onMessageBox = [&] {
-        PumpUntil([&] { return !ProcessIsRunning(Player()) && !m_dialog->m_player.IsRunOpen(); },
-                  10000);
+        PumpUntil(
+            [&] {
+                return !ProcessIsRunning(Player()) && !m_dialog->m_preview.m_player.IsRunOpen();
+            },
+            10000);
         PumpPending();
     };
     ASSERT_TRUE(PumpDialogUntil([&] { return !m_seam.boxes.empty(); }, 30000));

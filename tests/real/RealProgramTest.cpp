@@ -89,7 +89,7 @@ protected:
     void Click(int id) { m_dialog->PostMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     std::wstring Log() const { return m_dialog->m_step3.m_editLog.GetWindowText(); }
     bool RunToEnd(DWORD timeoutMs = 90000) {
-        return PumpDialogUntil([this] { return m_dialog->m_bFinished; }, timeoutMs);
+        return PumpDialogUntil([this] { return m_dialog->m_conversion.Finished(); }, timeoutMs);
     }
 
     ScratchDir m_dir;
@@ -190,18 +190,19 @@ TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpeg) {
     std::vector<DWORD> children;
     ASSERT_TRUE(PumpDialogUntil(
         [&] {
-            if (!m_dialog->m_bConverting || !ProcessIsRunning(m_dialog->m_encoder.m_dwProcessId))
+            if (!m_dialog->m_conversion.Converting() ||
+                !ProcessIsRunning(m_dialog->m_conversion.m_encoder.m_dwProcessId))
                 return false;
-            children = ChildProcesses(m_dialog->m_encoder.m_dwProcessId);
+            children = ChildProcesses(m_dialog->m_conversion.m_encoder.m_dwProcessId);
             return !children.empty();
         },
         60000))
         << Log();
-    const DWORD encoder = m_dialog->m_encoder.m_dwProcessId;
+    const DWORD encoder = m_dialog->m_conversion.m_encoder.m_dwProcessId;
     ASSERT_TRUE(ProcessIsRunning(encoder));
     m_seam.answers = {IDYES};
     Click(IDC_CONVERT);
-    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_bFinished; }, 10000));
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 10000));
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
     for (DWORD child : children)
         EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
@@ -218,7 +219,7 @@ protected:
         m_dialog->m_listFiles.SetItemState(-1, 0, LVIS_SELECTED);
         m_dialog->m_listFiles.SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
     }
-    int Position() const { return m_dialog->m_player.m_nPosition; }
+    int Position() const { return m_dialog->m_preview.m_player.m_nPosition; }
 };
 
 // What the screen shows over the pane: saturated colours of the pattern, not a black pane.
@@ -263,7 +264,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     Add(Looped(TheClips().longer, 15, 8, m_dir, L"long clip.avi"));
     Select(0);
     m_dialog->TogglePreview();
-    ASSERT_TRUE(m_dialog->m_step1.m_bPreviewing);
+    ASSERT_TRUE(m_dialog->m_preview.m_bPreviewing);
     ASSERT_TRUE(
         PumpDialogUntil([&] { return IsWindowVisible(m_dialog->m_stcPane) != FALSE; }, 60000));
     EXPECT_EQ(m_dialog->m_nLength, 120);
@@ -291,11 +292,11 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
         << Position();
 
     // 'q' ends the player and its decoders.
-    const DWORD process = m_dialog->m_player.m_dwProcessId;
+    const DWORD process = m_dialog->m_preview.m_player.m_dwProcessId;
     const std::vector<DWORD> children = ChildProcesses(process);
     EXPECT_FALSE(children.empty());
     m_dialog->TogglePreview();
-    EXPECT_FALSE(m_dialog->m_step1.m_bPreviewing);
+    EXPECT_FALSE(m_dialog->m_preview.m_bPreviewing);
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 5000));
     for (DWORD child : children)
         EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
@@ -305,9 +306,9 @@ TEST_F(RealPreviewTest, PlaysToTheEndOfTheFile) {
     Add(CopyTo(TheClips().sd, m_dir, L"short.avi"));
     Select(0);
     m_dialog->TogglePreview();
-    ASSERT_TRUE(m_dialog->m_step1.m_bPreviewing);
-    const DWORD process = m_dialog->m_player.m_dwProcessId;
-    EXPECT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_step1.m_bPreviewing; }, 60000));
+    ASSERT_TRUE(m_dialog->m_preview.m_bPreviewing);
+    const DWORD process = m_dialog->m_preview.m_player.m_dwProcessId;
+    EXPECT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_preview.m_bPreviewing; }, 60000));
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 5000));
     EXPECT_GE(Position(), 2);
 }

@@ -1,6 +1,6 @@
 #include "RealSupport.h"
 
-#include "app/Paths.h"
+#include "framework/Paths.h"
 
 #include <tlhelp32.h>
 

@@ -131,3 +131,9 @@ TEST(MediaInfo, ParsingWhileTheReaderStillAppendsIsSafe) {
     EXPECT_EQ(info.m_nWidth, 640);
     EXPECT_EQ(info.m_nDuration, 12);
 }
+
+TEST(MediaInfo, IdentifyCommandQuotesProgramAndSource) {
+    EXPECT_EQ(CRedirMediaInfo::IdentifyCommand(L"C:\\Q\\", L"D:\\Movies\\clip.avi"),
+              L"\"C:\\Q\\bin\\mplayer.exe\" -nosound -vo null -frames 1 -really-quiet -identify "
+              L"\"D:\\Movies\\clip.avi\"");
+}

@@ -9,7 +9,7 @@
 #include "support/FakeSeam.h"
 #include "support/TestSupport.h"
 #include "ui/QuelvoxDlg.h"
-#include "ui/resource.h"
+#include "resources/resource.h"
 
 #include <commctrl.h>
 #include <psapi.h>
@@ -158,15 +158,15 @@ public:
         PumpDialogUntil(
             [&] {
                 // A file is done once the next is taken up.
-                if (!tookFirst && m_dialog.m_nCurrentItem >= 1) {
+                if (!tookFirst && m_dialog.m_conversion.m_nCurrentItem >= 1) {
                     m_afterFirst = Measure();
                     tookFirst = true;
                 }
-                if (!tookMiddle && count >= 100 && m_dialog.m_nCurrentItem >= 100) {
+                if (!tookMiddle && count >= 100 && m_dialog.m_conversion.m_nCurrentItem >= 100) {
                     m_afterHundred = Measure();
                     tookMiddle = true;
                 }
-                return m_dialog.m_bFinished;
+                return m_dialog.m_conversion.Finished();
             },
             static_cast<DWORD>(count) * 15000 + 60000);
         m_queueSeconds = (GetTickCount64() - began) / 1000.0;
@@ -175,7 +175,7 @@ public:
         if (!tookMiddle)
             m_afterHundred = m_end;
 
-        Check(m_dialog.m_bFinished, "the queue did not finish");
+        Check(m_dialog.m_conversion.Finished(), "the queue did not finish");
         const std::wstring log = m_dialog.m_step3.m_editLog.GetWindowText();
         Check(log == expected, "log lines differ from the outcomes' texts");
         int ticks = 0;
@@ -209,7 +209,7 @@ public:
             m_dialog.m_listFiles.SetCheck(i, false);
         m_dialog.m_step3.m_editLog.SetWindowText(L"");
         m_dialog.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
-        PumpDialogUntil([&] { return m_dialog.m_bFinished; },
+        PumpDialogUntil([&] { return m_dialog.m_conversion.Finished(); },
                         static_cast<DWORD>(converting) * 15000 + 60000);
         std::wstring expected;
         for (int i = 0; i < converting; ++i)
@@ -227,9 +227,9 @@ public:
         m_previewStart = Measure();
         for (int i = 0; i < count; ++i) {
             m_dialog.TogglePreview();
-            m_started += m_dialog.m_step1.m_bPreviewing;
+            m_started += m_dialog.m_preview.m_bPreviewing;
             PumpDialogFor(100);
-            const DWORD player = m_dialog.m_player.m_dwProcessId;
+            const DWORD player = m_dialog.m_preview.m_player.m_dwProcessId;
             m_dialog.TogglePreview();
             PumpDialogUntil([&] { return !ProcessIsRunning(player); }, 5000);
             PumpDialogFor(50);

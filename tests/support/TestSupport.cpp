@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "app/Paths.h"
+#include "framework/Paths.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,5 +1,5 @@
 // The about box: version text, the licence of the asked language, and its buttons.
-#include "app/Paths.h"
+#include "framework/Paths.h"
 #include "ui/AboutDlg.h"
 #include "MainDialogFixture.h"
 
@@ -29,7 +29,7 @@ protected:
     }
     std::wstring ShownLicence(const wchar_t* abbreviation) {
         wcscpy(TheApp().m_szLangAbbrev, abbreviation);
-        CAboutDlg about;
+        CAboutDlg about(m_dialog.get());
         about.Create(IDD_ABOUTBOX, m_dialog.get());
         std::wstring text = about.m_editLicence.GetWindowText();
         m_version = about.m_staticVersion.GetWindowText();
@@ -71,7 +71,7 @@ TEST_F(AboutTest, ShipsWithAnEnglishAndAKoreanLicence) {
 
 TEST_F(AboutTest, CloseAndOkEndTheBoxAlikeAndCheckUpdateOpensThePage) {
     for (int button : {IDOK, IDC_ABOUT_CLOSE}) {
-        CAboutDlg about;
+        CAboutDlg about(m_dialog.get());
         ASSERT_TRUE(about.Create(IDD_ABOUTBOX, m_dialog.get()));
         about.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_CHECK_UPDATE, BN_CLICKED), 0);
         EXPECT_EQ(about.Result(), -1);
@@ -87,7 +87,7 @@ TEST_F(AboutTest, CloseAndOkEndTheBoxAlikeAndCheckUpdateOpensThePage) {
 TEST_F(AboutTest, ItsButtonsFontGoesWithTheBox) {
     HFONT font = nullptr;
     {
-        CAboutDlg about;
+        CAboutDlg about(m_dialog.get());
         ASSERT_TRUE(about.Create(IDD_ABOUTBOX, m_dialog.get()));
         font = reinterpret_cast<HFONT>(SendMessageW(about.GetDlgItem(IDOK), WM_GETFONT, 0, 0));
         EXPECT_EQ(GetObjectType(font), static_cast<DWORD>(OBJ_FONT));

@@ -115,7 +115,7 @@ TEST_F(FileListTest, DeleteKeyAndClearList) {
 
 TEST_F(FileListTest, OpenFolderExploresCOrTheLastOutputFolder) {
     PageCommand(m_dialog->m_step1, IDC_OPEN_FOLDER);
-    m_dialog->m_strOutputFolder = L"D:\\Movies";
+    m_dialog->m_conversion.m_strOutputFolder = L"D:\\Movies";
     PageCommand(m_dialog->m_step3, IDC_OPEN_FOLDER);
     ASSERT_EQ(m_seam.shell.size(), 2u);
     EXPECT_EQ(m_seam.shell[0].verb, L"explore");

@@ -5,7 +5,7 @@
 #include "support/FakeSeam.h"
 #include "support/TestSupport.h"
 #include "ui/QuelvoxDlg.h"
-#include "ui/resource.h"
+#include "resources/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 class MainDialogTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_dialog = std::make_unique<CQuelvoxDlg>();
+        m_dialog = std::make_unique<CQuelvoxDlg>(&TheApp());
         TheApp().m_pMainDlg = m_dialog.get();
         TheApp().m_pMainWnd = m_dialog.get();
         ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));

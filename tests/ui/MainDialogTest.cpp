@@ -3,7 +3,7 @@
 #include "support/FakeSeam.h"
 #include "support/TestSupport.h"
 #include "ui/QuelvoxDlg.h"
-#include "ui/resource.h"
+#include "resources/resource.h"
 #include "MainDialogFixture.h"
 
 #include <gtest/gtest.h>
@@ -154,31 +154,31 @@ TEST_F(MainDialogTest, FirstPageTakesTheGroupBoxPlaceAndOtherPagesAreHidden) {
 }
 
 TEST_F(MainDialogTest, ClockShowsPositionAndLengthOrThePercentage) {
-    m_dialog->m_player.m_nPosition = 3725;
+    m_dialog->m_preview.m_player.m_nPosition = 3725;
     m_dialog->m_nLength = 7384;
     m_dialog->m_slider.SetRange(0, 7384);
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"01:02:05/02:03:04");
     EXPECT_EQ(m_dialog->m_slider.GetPos(), 3725);
 
-    m_dialog->m_player.m_nPosition = 0;
+    m_dialog->m_preview.m_player.m_nPosition = 0;
     m_dialog->m_nLength = 0;
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/00:00:00");
 
-    m_dialog->m_player.m_nPosition = -4;
+    m_dialog->m_preview.m_player.m_nPosition = -4;
     m_dialog->m_nLength = 61 * 3600;
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/01:00:00");
 
-    m_dialog->m_player.m_nPosition = 30;
-    m_dialog->m_bConverting = true;
-    m_dialog->m_encoder.m_nPercent = 7;
+    m_dialog->m_preview.m_player.m_nPosition = 30;
+    m_dialog->m_conversion.m_state = convert::RunState::Converting;
+    m_dialog->m_conversion.m_encoder.m_nPercent = 7;
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"  7%");
     EXPECT_EQ(m_dialog->m_step3.m_progress.GetPos(), 7);
     EXPECT_EQ(m_dialog->m_slider.GetPos(), 0); // the slider stays while converting
-    m_dialog->m_bConverting = false;
+    m_dialog->m_conversion.m_state = convert::RunState::Idle;
 }
 
 TEST_F(MainDialogTest, WheelSeeksTheBoundPlayerAndThenReachesItsWindow) {
@@ -193,12 +193,12 @@ TEST_F(MainDialogTest, WheelSeeksTheBoundPlayerAndThenReachesItsWindow) {
     PumpDialogUntil([&] { return player.Keys().size() >= 4; }, 10000);
     PumpDialogPending();
     EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_LEFT, VK_RIGHT, VK_RIGHT, VK_RIGHT}));
-    EXPECT_EQ(m_dialog->m_hPlayerWnd, player.Handle());
+    EXPECT_EQ(m_dialog->m_preview.m_hPlayerWnd, player.Handle());
 }
 
 TEST_F(MainDialogTest, SeekButtonsSendArrowKeysOnlyToAPlayer) {
     m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_FORWARD);
-    EXPECT_EQ(m_dialog->m_hPlayerWnd, nullptr);
+    EXPECT_EQ(m_dialog->m_preview.m_hPlayerWnd, nullptr);
     FakePlayerWindow player(m_dialog->m_stcPane);
     m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_FORWARD);
     m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_BACK);
@@ -208,7 +208,7 @@ TEST_F(MainDialogTest, SeekButtonsSendArrowKeysOnlyToAPlayer) {
 
 TEST_F(MainDialogTest, CloseButtonAsksOnlyWhileAConversionRuns) {
     m_dialog->ShowPage(m_dialog->m_step3, 2);
-    m_dialog->m_bConverting = true;
+    m_dialog->m_conversion.m_state = convert::RunState::Converting;
     m_seam.answers = {IDNO};
     m_dialog->SendMessage(WM_COMMAND, IDC_CLOSE);
     ASSERT_EQ(m_seam.boxes.size(), 1u);
@@ -217,20 +217,20 @@ TEST_F(MainDialogTest, CloseButtonAsksOnlyWhileAConversionRuns) {
         L"Conversion is not complete. Still do?\n(Unfinished converting VIDEO FILE may not be "
         L"played.)");
     EXPECT_EQ(m_seam.boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
-    EXPECT_TRUE(m_dialog->m_bConverting);
+    EXPECT_TRUE(m_dialog->m_conversion.Converting());
     EXPECT_TRUE(m_dialog->IsWindowVisible());
 
     m_seam.answers = {IDYES};
     m_dialog->SendMessage(WM_COMMAND, IDC_CLOSE);
     EXPECT_EQ(m_seam.boxes.size(), 2u);
-    EXPECT_FALSE(m_dialog->m_bConverting);
+    EXPECT_FALSE(m_dialog->m_conversion.Converting());
     EXPECT_TRUE(IsWindowEnabled(m_dialog->m_listFiles));
     EXPECT_FALSE(m_dialog->IsWindowVisible()); // ended with OK
 }
 
 TEST_F(MainDialogTest, CloseButtonAfterARunClosesWithoutAQuestion) {
     m_dialog->ShowPage(m_dialog->m_step3, 2);
-    m_dialog->m_bFinished = true;
+    m_dialog->m_conversion.m_state = convert::RunState::Finished;
     m_dialog->SendMessage(WM_COMMAND, IDC_CLOSE);
     EXPECT_TRUE(m_seam.boxes.empty());
     EXPECT_FALSE(m_dialog->IsWindowVisible());
@@ -251,14 +251,14 @@ TEST_F(MainDialogTest, EnterAndEscapeNeverEndItAndTheSystemCloseIsTheCloseButton
 
     // Alt+F4 while converting asks, as the Close button does.
     m_dialog->ShowPage(m_dialog->m_step3, 2);
-    m_dialog->m_bConverting = true;
+    m_dialog->m_conversion.m_state = convert::RunState::Converting;
     m_seam.answers = {IDNO};
     m_dialog->SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_EQ(m_seam.boxes.size(), 1u);
     EXPECT_EQ(m_seam.boxes[0].text.substr(0, 24), L"Conversion is not comple");
     EXPECT_EQ(m_dialog->Result(), -1);
-    EXPECT_TRUE(m_dialog->m_bConverting);
-    m_dialog->m_bConverting = false;
+    EXPECT_TRUE(m_dialog->m_conversion.Converting());
+    m_dialog->m_conversion.m_state = convert::RunState::Idle;
     m_dialog->SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(m_seam.boxes.size(), 1u);
     EXPECT_EQ(m_dialog->Result(), IDOK);
@@ -314,8 +314,8 @@ TEST_F(MainDialogTest, DestroyingTheWindowEndsTheEncoderChild) {
     ScratchDir dir;
     std::wstring movie = dir.Write(L"long.avi", "[encode]\nsleep 20000\n");
     std::wstring line = L"\"" + EnginePath(L"mencoder") + L"\" \"" + movie + L"\"";
-    ASSERT_TRUE(m_dialog->m_encoder.Open(line.c_str()));
-    DWORD child = m_dialog->m_encoder.m_dwProcessId;
+    ASSERT_TRUE(m_dialog->m_conversion.m_encoder.Open(line.c_str()));
+    DWORD child = m_dialog->m_conversion.m_encoder.m_dwProcessId;
     ASSERT_TRUE(ProcessIsRunning(child));
     DestroyWindow(m_dialog->m_hWnd);
     EXPECT_TRUE(PumpUntil([&] { return !ProcessIsRunning(child); }, 5000));
@@ -347,7 +347,7 @@ TEST_F(MainDialogTest, SystemMenuEntryOpensTheAboutBoxWithTheVersionText) {
 
 TEST_F(MainDialogTest, FirstRunOpensTheAboutBoxByItselfOnce) {
     TearDown();
-    m_dialog = std::make_unique<CQuelvoxDlg>();
+    m_dialog = std::make_unique<CQuelvoxDlg>(&TheApp());
     TheApp().m_pMainDlg = m_dialog.get();
     m_dialog->m_bFirstRun = true;
     ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
@@ -357,4 +357,13 @@ TEST_F(MainDialogTest, FirstRunOpensTheAboutBoxByItselfOnce) {
     // Its timer is gone, so it can never open the box again.
     EXPECT_FALSE(KillTimer(*m_dialog, CQuelvoxDlg::kAboutTimer));
     EXPECT_TRUE(KillTimer(*m_dialog, CQuelvoxDlg::kClockTimer));
+}
+
+TEST_F(MainDialogTest, QualityIsTheFirstPagesRadioGroupFromHighToLow) {
+    STEP1& page = m_dialog->m_step1;
+    EXPECT_EQ(SendMessageW(page.GetDlgItem(IDC_NORMAL), BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageW(page.GetDlgItem(IDC_NORMAL), BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(page.GetDlgItem(IDC_LOW), BM_SETCHECK, BST_CHECKED, 0);
+    EXPECT_TRUE(page.UpdateData(true));
+    EXPECT_EQ(page.m_nQuality, 2);
 }

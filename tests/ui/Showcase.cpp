@@ -12,7 +12,7 @@
 #include "ui/AboutDlg.h"
 #include "support/TestSupport.h"
 #include "ui/QuelvoxDlg.h"
-#include "ui/resource.h"
+#include "resources/resource.h"
 
 #include <commctrl.h>
 
@@ -39,7 +39,7 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
 
-    CQuelvoxDlg dialog;
+    CQuelvoxDlg dialog(&g_showcaseApp);
     g_showcaseApp.m_pMainDlg = &dialog;
     g_showcaseApp.m_pMainWnd = &dialog;
     dialog.Create(IDD_QUELVOX_DIALOG, nullptr);
@@ -76,7 +76,7 @@ int wmain(int argc, wchar_t** argv) {
         dialog.AppendFile(i, std::wstring(L"D:\\Movies\\") + names[i]);
     dialog.m_listFiles.SetCheck(3, false);
     if (state == L"about") {
-        CAboutDlg about;
+        CAboutDlg about(&dialog);
         about.Create(IDD_ABOUTBOX, &dialog);
         about.ShowWindow(SW_SHOW);
         PumpDialogFor(seconds * 1000);

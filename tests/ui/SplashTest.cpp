@@ -1,7 +1,7 @@
 // The splash's region and fade, and the bitmap background of the dialog base.
 #include "skin/BDialog.h"
 #include "skin/Splash.h"
-#include "ui/resource.h"
+#include "resources/resource.h"
 
 #include <gtest/gtest.h>
 

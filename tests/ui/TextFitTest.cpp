@@ -1,7 +1,7 @@
 // Every caption of every window and page fits its control, measured in the control's own font,
 // in each language the program ships.
 #include "MainDialogFixture.h"
-#include "app/Paths.h"
+#include "framework/Paths.h"
 #include "framework/String.h"
 #include "skin/XButtonXP.h"
 #include "ui/AboutDlg.h"
@@ -123,7 +123,7 @@ TEST_P(TextFitTest, EveryCaptionFitsItsControl) {
         Expect(Item(IDC_CONVERT), id, cut);
     Expect(Item(IDC_STEP_GROUP), IDS_STEP2, cut);
 
-    CAboutDlg about;
+    CAboutDlg about(m_dialog.get());
     ASSERT_TRUE(about.Create(IDD_ABOUTBOX, m_dialog.get()));
     CollectOverflows(about, cut);
     DestroyWindow(about);

@@ -1,6 +1,6 @@
-// The version reader on modules built for it (tests/app/versions).
-#include "app/FileVersionInfo.h"
-#include "app/Paths.h"
+// The version reader on modules built for it (tests/framework/versions).
+#include "framework/FileVersionInfo.h"
+#include "framework/Paths.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,104 @@
+// CConversion: the conversion run. The ticked files of the queue, one after another, each
+// identified by the player and then re-encoded while the window stays responsive. It shows
+// itself only through its host, the window it runs in.
+#pragma once
+
+#include "redirect/DemoRedirector.h"
+#include "redirect/RedirMediaInfo.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace convert {
+
+enum class RunState {
+    Idle,            // no run: the list is shown
+    Converting,      // a file is identified or encoded
+    Asking,          // the user is asked whether to stop; the run goes on behind the question
+    AskingAfterDone, // ...and the file's encoder has ended meanwhile
+    Finished,        // the run ended or was stopped; the button reads Exit
+};
+
+// What a run needs of the window it runs in.
+class RunHost {
+public:
+    // The queue, read afresh at each step.
+    virtual int ItemCount() = 0;
+    virtual bool IsTicked(int item) = 0;
+    virtual std::wstring ItemPath(int item) = 0;
+    virtual void Untick(int item) = 0;
+    // The settings, read when a file starts and when the run ends: the user may change them.
+    virtual int Quality() = 0;
+    virtual bool ShutdownWanted() = 0;
+
+    virtual void Log(const std::wstring& text) = 0;
+    // The page: what the window shows of the run.
+    virtual void ShowRunStarted() = 0; // Stop button, list and language locked, no preview
+    virtual void ShowRunPage() = 0;
+    virtual void ReleaseList() = 0; // list and language free again
+    virtual void ShowExitButton() = 0;
+    virtual void ShowList() = 0; // back to the first page, Convert button
+    virtual void EndProgram() = 0;
+    // The window locked under its wait label while a file is identified.
+    virtual void SetBusy(bool busy) = 0;
+    // A file is prepared: no length is known any more.
+    virtual void FileStarted() = 0;
+    virtual void ShowProgress(int percent) = 0;
+    // A message box owned by the window: IDYES, IDNO, IDOK.
+    virtual int Ask(const std::wstring& text, UINT type) = 0;
+
+protected:
+    ~RunHost() = default;
+};
+
+class CConversion {
+public:
+    explicit CConversion(RunHost& host) : m_host(host) {}
+    CConversion(const CConversion&) = delete;
+    CConversion& operator=(const CConversion&) = delete;
+
+    // The encoder's completion goes to this window.
+    void SetOwner(HWND owner) { m_hOwner = owner; }
+
+    // Identifies the file and starts the encoder on it: 0 when its completion will follow,
+    // 1 when the file is skipped.
+    int ConvertFile(const std::wstring& path);
+    // The buttons; onRunPage while the run's page is shown (the Convert button then reads
+    // Stop or Exit). A run going on is stopped only when the user says so.
+    void OnConvert(bool onRunPage);
+    void OnPrev(bool onRunPage);
+    void OnClose(bool onRunPage);
+    void ConvertNext();
+    void StopConversion();
+    void OnConvertDone();
+    // The encoder monitor's message, for the run it names.
+    void OnEncoderDone(WPARAM run);
+    // Ends the encoder without a question: the window is gone.
+    void EndEncoder() { m_encoder.TerminateChild(); }
+
+    bool Converting() const {
+        return m_state == RunState::Converting || m_state == RunState::Asking ||
+               m_state == RunState::AskingAfterDone;
+    }
+    bool Finished() const { return m_state == RunState::Finished; }
+    int Percent() const { return m_encoder.m_nPercent; }
+
+    RunState m_state = RunState::Idle;
+    CDemoRedirector m_encoder;
+    CRedirMediaInfo m_mediaInfo;
+    // The folder of the file last prepared; where "Open folder" goes.
+    std::wstring m_strOutputFolder;
+    int m_nCurrentItem = 0;
+    int m_nConverted = 0;
+
+private:
+    // Asks whether to stop the run (question 102); true on Yes.
+    bool ConfirmStop();
+    void Log(UINT id);
+
+    RunHost& m_host;
+    HWND m_hOwner = nullptr;
+};
+
+} // namespace convert

@@ -1,0 +1,37 @@
+// The main dialog's language menu: one entry per installed language, the one in use checked.
+#include "QuelvoxDlg.h"
+
+#include "framework/String.h"
+#include "resources/resource.h"
+
+void CQuelvoxDlg::BuildLanguageMenu() {
+    m_menuLang.Attach(::CreatePopupMenu());
+    m_menuLang.InsertCaption(LoadResString(IDS_LANGUAGE_SELECT));
+    if (!m_pLanguages)
+        return;
+    for (LCID lcid : m_pLanguages->Installed()) {
+        wchar_t name[128] = L"";
+        ::GetLocaleInfoW(lcid, LOCALE_SLANGUAGE, name, 128);
+        ::AppendMenuW(m_menuLang, lcid == m_pLanguages->InUse() ? MF_CHECKED : MF_STRING,
+                      lcid | kLanguageCommandBit, name);
+    }
+}
+
+void CQuelvoxDlg::HandleLanguageCommand(WPARAM command) {
+    if (!m_pLanguages)
+        return;
+    for (LCID lcid : m_pLanguages->Installed()) {
+        if (command == (lcid | kLanguageCommandBit) && lcid != m_pLanguages->InUse()) {
+            m_pLanguages->RestartIn(static_cast<LCID>(command & ~kLanguageCommandBit));
+            EndDialog(IDCANCEL);
+            return;
+        }
+    }
+}
+
+void CQuelvoxDlg::ShowLanguageMenu() {
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    ::TrackPopupMenu(m_menuLang, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, m_hWnd,
+                     nullptr);
+}
