@@ -34,3 +34,18 @@ std::wstring FromUtf8(std::string_view text) {
 std::string ToAnsi(std::wstring_view text) {
     return Narrow(text, CP_ACP);
 }
+
+std::string UserText(std::wstring_view text) {
+    // Looked for in what Quelvox will read back: a character the code page lacks may come out
+    // as one that completes a failure text.
+    std::wstring shown = Widen(ToAnsi(text), CP_ACP);
+    for (const std::wstring_view key :
+         {std::wstring_view(L"Sorry,"), std::wstring_view(L"Cannot open demuxer.")}) {
+        // The key's last character is written as its URL escape.
+        const std::wstring escape = key.back() == L',' ? L"%2C" : L"%2E";
+        for (size_t at = shown.find(key); at != std::wstring::npos;
+             at = shown.find(key, at + key.size()))
+            shown.replace(at + key.size() - 1, 1, escape);
+    }
+    return ToAnsi(shown);
+}

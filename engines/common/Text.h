@@ -12,3 +12,7 @@ std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 // Text as Quelvox reads our output: in the system's ANSI code page.
 std::string ToAnsi(std::wstring_view text);
+// Text the user gave (a path, a name) as Quelvox reads it in our output: in the ANSI code page,
+// with the two texts by which Quelvox knows a failed conversion ("Sorry," and "Cannot open
+// demuxer.") broken, so that echoing a name never reads as a failure.
+std::string UserText(std::wstring_view text);

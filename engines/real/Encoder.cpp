@@ -13,6 +13,20 @@
 
 namespace {
 
+// The converted length falls clearly short of the identified one: the source ended early.
+bool FellShort(double converted, double length) {
+    return length > 0 && converted < length - std::max(2.0, length * 0.05);
+}
+
+// A failed job's output that holds nothing is no movie.
+void RemoveIfEmpty(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.nFileSizeHigh == 0 &&
+        data.nFileSizeLow == 0)
+        DeleteFileW(path.c_str());
+}
+
 // A rate as ffmpeg takes it: the usual NTSC rates exactly.
 std::wstring Rate(const std::wstring& text) {
     std::string rational;
@@ -125,7 +139,7 @@ int RunEncoder(int argc, wchar_t** argv) {
         return 1;
     }
     if (!FileExists(source)) {
-        Print("File not found: '" + ToAnsi(source) + "'\r\nFailed to open " + ToAnsi(source) +
+        Print("File not found: '" + UserText(source) + "'\r\nFailed to open " + UserText(source) +
               ".\r\nCannot open file or stream.\r\nCannot open demuxer.\r\n\r\nExiting...\r\n");
         return 1;
     }
@@ -151,7 +165,7 @@ int RunEncoder(int argc, wchar_t** argv) {
         if (subtitles.Prepare(options.Value(L"-sub"), options.Value(L"-subcp", L"cp949"),
                               options.Value(L"-font"), style)) {
             filter = subtitles.Filter();
-            Print("SUB: Added subtitle file (1): " + ToAnsi(options.Value(L"-sub")) + "\r\n");
+            Print("SUB: Added subtitle file (1): " + UserText(options.Value(L"-sub")) + "\r\n");
         }
     }
 
@@ -159,27 +173,33 @@ int RunEncoder(int argc, wchar_t** argv) {
     const std::wstring line =
         QuoteArg(FFmpegPath()) + L" " + JoinArgs(EncoderJob(options, facts, filter));
     // Shown as mencoder shows its configuration; the benchmark runs the same job directly.
-    Print("ffmpeg job: " + ToAnsi(line) + "\r\n");
+    Print("ffmpeg job: " + UserText(line) + "\r\n");
     if (!ffmpeg.Start(line, subtitles.Folder(), Child::kPipe, Child::kPipe)) {
         Print("Sorry, the encoder could not be started.\r\n");
         return 1;
     }
 
+    const std::wstring output = PathForFFmpeg(options.Value(L"-o", L"test.avi"));
+    const DWORD stallMs = StallLimitMs();
     const ULONGLONG start = GetTickCount64();
-    ULONGLONG lastStatus = 0;
+    ULONGLONG lastStatus = 0, lastMove = start;
     std::string pending, tail;
     double position = 0;
     long long frames = 0, bytes = 0;
     const std::regex progress(
         R"(frame=\s*(\d+).*?size=\s*(\d+)kB\s+time=(\d+):(\d+):(\d+(\.\d+)?))");
-    bool open = true;
+    bool open = true, stalled = false;
     while (open) {
+        const size_t before = pending.size();
         open = ffmpeg.ReadAvailable(pending);
+        const ULONGLONG now = GetTickCount64();
+        if (pending.size() != before)
+            lastMove = now;
         // ffmpeg ends its progress lines with a carriage return, the others with a line feed.
-        size_t end;
-        while ((end = pending.find_first_of("\r\n")) != std::string::npos) {
-            const std::string text = pending.substr(0, end);
-            pending.erase(0, end + 1);
+        size_t from = 0, end;
+        while ((end = pending.find_first_of("\r\n", from)) != std::string::npos) {
+            const std::string text = pending.substr(from, end - from);
+            from = end + 1;
             std::smatch m;
             if (std::regex_search(text, m, progress)) {
                 frames = std::stoll(m[1]);
@@ -190,23 +210,42 @@ int RunEncoder(int argc, wchar_t** argv) {
                 tail = text;
             }
         }
-        const ULONGLONG now = GetTickCount64();
+        pending.erase(0, from);
         // A few status lines a second, as mencoder prints them.
         if (now - lastStatus >= 200) {
             Print(EncoderStatus(position, facts.length, frames, facts.fps, (now - start) / 1000.0,
                                 bytes));
             lastStatus = now;
         }
+        if (open && now - lastMove >= stallMs) {
+            stalled = true;
+            ffmpeg.Terminate();
+            break;
+        }
         if (open)
             Sleep(50);
     }
-    const int code = ffmpeg.Wait(10000);
-    if (code != 0) {
+    const int code = stalled ? -1 : ffmpeg.Wait(10000);
+    if (stalled || code != 0) {
+        RemoveIfEmpty(output);
+        if (stalled)
+            tail = "ffmpeg printed nothing for " + std::to_string(stallMs / 1000) + " s";
         Print("\r\n" + tail + "\r\nSorry, this file could not be converted.\r\n");
         return 1;
     }
-    Print(EncoderStatus(facts.length, facts.length, frames, facts.fps,
+    Print(EncoderStatus(position, facts.length, frames, facts.fps,
                         (GetTickCount64() - start) / 1000.0, bytes));
-    Print("\r\nVideo stream: XviD, audio stream: MP3 128 kbit/s\r\n");
+    if (FellShort(position, facts.length)) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "\r\nThe source ends at %.1f s of its %.1f s.\r\nSorry, this file could "
+                      "not be converted whole.\r\n",
+                      position, facts.length);
+        Print(text);
+        return 1;
+    }
+    const bool sound = facts.audio && !options.Has(L"-nosound");
+    Print(sound ? "\r\nVideo stream: XviD, audio stream: MP3 128 kbit/s\r\n"
+                : "\r\nVideo stream: XviD, no audio stream\r\n");
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include <windows.h>
+
 #include <set>
 
 namespace {
@@ -21,6 +23,30 @@ const std::set<std::wstring> kFlags = {L"-identify",
                                        L"-forceidx",
                                        L"-noidx",
                                        L"-v"};
+// Options that take the next word, whatever it is.
+const std::set<std::wstring> kValued = {L"-o",
+                                        L"-vf",
+                                        L"-af",
+                                        L"-xy",
+                                        L"-ofps",
+                                        L"-ovc",
+                                        L"-oac",
+                                        L"-ffourcc",
+                                        L"-sub",
+                                        L"-subcp",
+                                        L"-font",
+                                        L"-vo",
+                                        L"-ao",
+                                        L"-wid",
+                                        L"-ss",
+                                        L"-frames",
+                                        L"-xvidencopts",
+                                        L"-lameopts",
+                                        L"-osdlevel",
+                                        L"-subfont-text-scale",
+                                        L"-subfont-blur",
+                                        L"-subfont-outline",
+                                        L"-subfont-autoscale"};
 } // namespace
 
 bool Options::Has(const std::wstring& name) const {
@@ -61,7 +87,12 @@ Options ParseOptions(int argc, wchar_t** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg.size() > 1 && arg[0] == L'-') {
-            if (kFlags.count(arg) || i + 1 >= argc)
+            // An option we do not know takes the next word, unless that word is a file: a
+            // flag of a newer command line must not swallow the movie's name.
+            const bool nextIsFile = i + 1 < argc &&
+                                    GetFileAttributesW(argv[i + 1]) != INVALID_FILE_ATTRIBUTES &&
+                                    !(GetFileAttributesW(argv[i + 1]) & FILE_ATTRIBUTE_DIRECTORY);
+            if (kFlags.count(arg) || i + 1 >= argc || (!kValued.count(arg) && nextIsFile))
                 options.flags.push_back(arg);
             else
                 options.values[arg].push_back(argv[++i]);

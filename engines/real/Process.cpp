@@ -2,6 +2,7 @@
 
 #include "common/ProgramPath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,14 @@ std::wstring SelfFolder() {
 
 std::wstring FFmpegPath() {
     return SelfFolder() + L"ffmpeg.exe";
+}
+
+DWORD StallLimitMs() {
+    // The tests set a short one.
+    wchar_t text[16] = L"";
+    if (GetEnvironmentVariableW(L"QV_STALL_SECONDS", text, 16) > 0 && _wtoi(text) > 0)
+        return static_cast<DWORD>(_wtoi(text)) * 1000;
+    return 60000;
 }
 
 std::wstring QuoteArg(const std::wstring& arg) {
@@ -50,10 +59,14 @@ std::wstring PathForFFmpeg(const std::wstring& path) {
     if (size == 0 || size >= full.size())
         return path;
     full.resize(size);
-    // ffmpeg opens files through the wide-character calls, which take long paths only so marked.
-    if (full.size() >= MAX_PATH - 12 && full.rfind(L"\\\\", 0) != 0)
-        return L"\\\\?\\" + full;
-    return full;
+    // ffmpeg opens files through the wide-character calls, which take long paths only so marked;
+    // a network path's mark has a form of its own.
+    if (full.size() < MAX_PATH - 12 || full.rfind(L"\\\\?\\", 0) == 0 ||
+        full.rfind(L"\\\\.\\", 0) == 0)
+        return full;
+    if (full.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
 }
 
 bool FileExists(const std::wstring& path) {
@@ -62,6 +75,16 @@ bool FileExists(const std::wstring& path) {
 }
 
 namespace {
+// Ends every process in the job when its last handle closes, and lets a crashing one die
+// instead of waiting behind the system's crash dialog with our pipe open.
+bool LimitJob(HANDLE job) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+    return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                   sizeof limits) != FALSE;
+}
+
 // One job for this program and every ffmpeg it starts, which ends them all when this program
 // ends, however that happens: its last handle is ours. We join it first, so each child is in
 // it from its first instant, and a Stop at any moment leaves no child behind. Null when the
@@ -69,12 +92,7 @@ namespace {
 HANDLE OwnJob() {
     static const HANDLE job = [] {
         HANDLE created = CreateJobObjectW(nullptr, nullptr);
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (created &&
-            SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
-                                    sizeof limits) &&
-            AssignProcessToJobObject(created, GetCurrentProcess()))
+        if (created && LimitJob(created) && AssignProcessToJobObject(created, GetCurrentProcess()))
             return created;
         if (created)
             CloseHandle(created);
@@ -82,11 +100,53 @@ HANDLE OwnJob() {
     }();
     return job;
 }
+
+// Once for this program, before its first child: no crash dialog for us or the children
+// (they inherit the mode), and our own standard handles, the ends of Quelvox's pipes, stay
+// ours, should the system not honour the list of handles a child gets.
+void PrepareForChildren() {
+    static const bool prepared = [] {
+        SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+        for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+            HANDLE handle = GetStdHandle(which);
+            if (handle && handle != INVALID_HANDLE_VALUE)
+                SetHandleInformation(handle, HANDLE_FLAG_INHERIT, 0);
+        }
+        return true;
+    }();
+    (void)prepared;
+}
+
+// Starts the process with only the given handles inherited, where the system allows a list.
+BOOL CreateWithHandles(std::wstring& line, DWORD flags, const std::wstring& folder,
+                       STARTUPINFOW& si, std::vector<HANDLE> handles, PROCESS_INFORMATION& pi) {
+    handles.erase(std::unique(handles.begin(), handles.end()), handles.end());
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> storage(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+    STARTUPINFOEXW extended{};
+    extended.StartupInfo = si;
+    extended.StartupInfo.cb = sizeof extended;
+    const bool listed =
+        size > 0 && InitializeProcThreadAttributeList(list, 1, 0, &size) &&
+        UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles.data(),
+                                  handles.size() * sizeof(HANDLE), nullptr, nullptr);
+    extended.lpAttributeList = listed ? list : nullptr;
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                        flags | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0),
+                                        nullptr, folder.empty() ? nullptr : folder.c_str(),
+                                        listed ? &extended.StartupInfo : &si, &pi);
+    if (listed)
+        DeleteProcThreadAttributeList(list);
+    return started;
+}
 } // namespace
 
 bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, Stream out,
                   Stream err) {
     Kill();
+    PrepareForChildren();
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE write = nullptr, null = nullptr;
     if (out == kPipe || err == kPipe) {
@@ -102,14 +162,17 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
     si.hStdInput = null;
     si.hStdOutput = out == kPipe ? write : null;
     si.hStdError = err == kPipe ? write : null;
+    std::vector<HANDLE> handles;
+    for (HANDLE h : {write, null})
+        if (h && h != INVALID_HANDLE_VALUE)
+            handles.push_back(h);
     PROCESS_INFORMATION pi{};
     std::wstring line = commandLine;
     // In our job from its first instant when we are in it ourselves; otherwise suspended until
     // it is in a job of its own.
     HANDLE job = OwnJob();
-    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                  (job ? 0 : CREATE_SUSPENDED) | CREATE_NO_WINDOW, nullptr,
-                                  folder.empty() ? nullptr : folder.c_str(), &si, &pi);
+    const BOOL started = CreateWithHandles(line, (job ? 0 : CREATE_SUSPENDED) | CREATE_NO_WINDOW,
+                                           folder, si, handles, pi);
     if (write)
         CloseHandle(write);
     if (null != INVALID_HANDLE_VALUE)
@@ -121,13 +184,14 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
         return false;
     }
     if (!job) {
+        // A child that cannot be tied to us could outlive us with Quelvox's output: none runs.
         m_job = CreateJobObjectW(nullptr, nullptr);
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (m_job) {
-            SetInformationJobObject(m_job, JobObjectExtendedLimitInformation, &limits,
-                                    sizeof limits);
-            AssignProcessToJobObject(m_job, pi.hProcess);
+        if (!m_job || !LimitJob(m_job) || !AssignProcessToJobObject(m_job, pi.hProcess)) {
+            TerminateProcess(pi.hProcess, 1);
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+            Kill();
+            return false;
         }
         ResumeThread(pi.hThread);
     }
@@ -250,6 +314,20 @@ std::vector<std::string> Fields(const std::string& text) {
     return fields;
 }
 
+// Quarter turns of the picture from a stream's metadata ("rotate : 90") or side data
+// ("displaymatrix: rotation of -90.00 degrees").
+int QuarterTurns(const std::string& streamBlock) {
+    std::smatch m;
+    double degrees = 0;
+    if (std::regex_search(streamBlock, m, std::regex(R"(\n\s*rotate\s*:\s*(-?\d+))")))
+        degrees = std::atof(m[1].str().c_str());
+    else if (std::regex_search(streamBlock, m,
+                               std::regex(R"(displaymatrix: rotation of (-?[\d.]+) degrees)")))
+        degrees = std::atof(m[1].str().c_str());
+    const int turns = static_cast<int>(std::lround(degrees / 90)) % 4;
+    return turns < 0 ? turns + 4 : turns;
+}
+
 } // namespace
 
 MediaFacts ParseProbe(const std::string& text) {
@@ -298,6 +376,19 @@ MediaFacts ParseProbe(const std::string& text) {
                 facts.fps = ExactRate(facts.fps, &facts.fpsRational);
             if (!facts.aspect && facts.height)
                 facts.aspect = static_cast<double>(facts.width) / facts.height;
+            // ffmpeg turns a portrait phone movie upright as it decodes: the facts are of the
+            // picture as shown.
+            const size_t block = it->position() + it->length();
+            const size_t nextStream = text.find("Stream #", block);
+            if (QuarterTurns(text.substr(block, nextStream == std::string::npos
+                                                    ? std::string::npos
+                                                    : nextStream - block)) %
+                    2 !=
+                0) {
+                std::swap(facts.width, facts.height);
+                if (facts.aspect > 0)
+                    facts.aspect = 1 / facts.aspect;
+            }
         } else if (kind == "Audio" && !facts.audio) {
             facts.audio = true;
             facts.audioCodec = codec;
@@ -321,10 +412,13 @@ MediaFacts Probe(const std::wstring& path) {
     std::string text;
     if (!ffmpeg.Start(line, L"", Child::kPipe, Child::kPipe))
         return {};
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(ffmpeg.Pipe(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-        text.append(buffer, read);
+    // A probe that hangs (a stalled network share, a broken file) is given up: unreadable.
+    const ULONGLONG giveUp = GetTickCount64() + StallLimitMs();
+    while (ffmpeg.ReadAvailable(text)) {
+        if (GetTickCount64() >= giveUp)
+            return {};
+        Sleep(5);
+    }
     ffmpeg.Wait(5000);
     return ParseProbe(text);
 }

@@ -10,6 +10,9 @@
 std::wstring SelfFolder();
 // ffmpeg.exe beside this program.
 std::wstring FFmpegPath();
+// How long a child may print nothing before it counts as stalled: a minute, or
+// QV_STALL_SECONDS of the environment (for the tests).
+DWORD StallLimitMs();
 // One argument quoted the way CommandLineToArgvW splits it back.
 std::wstring QuoteArg(const std::wstring& arg);
 std::wstring JoinArgs(const std::vector<std::wstring>& args);

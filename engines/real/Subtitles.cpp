@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
+#include <optional>
 #include <cmath>
 #include <cstdio>
 #include <cwctype>
@@ -27,10 +29,32 @@ unsigned CodePageOf(const std::wstring& name) {
 
 namespace {
 
-bool ValidUtf8(const std::string& bytes) {
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
-                               static_cast<int>(bytes.size()), nullptr, 0) > 0 ||
-           bytes.empty();
+// UTF-8 with at most a stray bad byte here and there: a file saved as UTF-8 and then touched
+// by something else. Text of a double-byte code page forms a valid sequence only now and then.
+bool MostlyUtf8(const std::string& bytes) {
+    size_t sequences = 0, bad = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t size = bytes.size();
+    for (size_t i = 0; i < size;) {
+        const unsigned char lead = p[i];
+        const size_t length = lead < 0x80             ? 1
+                              : (lead & 0xE0) == 0xC0 ? 2
+                              : (lead & 0xF0) == 0xE0 ? 3
+                              : (lead & 0xF8) == 0xF0 ? 4
+                                                      : 0;
+        bool valid = length > 0 && i + length <= size && (length != 2 || lead >= 0xC2);
+        for (size_t k = 1; valid && k < length; ++k)
+            valid = (p[i + k] & 0xC0) == 0x80;
+        if (!valid) {
+            ++bad;
+            ++i;
+            continue;
+        }
+        if (length > 1)
+            ++sequences;
+        i += length;
+    }
+    return bad == 0 || sequences >= 10 * bad;
 }
 
 std::wstring Lower(std::wstring text) {
@@ -59,6 +83,39 @@ std::wstring Attribute(const std::wstring& tag, const std::wstring& name) {
     return tag.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
 }
 
+// A cue with nothing after it stays this long.
+constexpr int kLastCueMs = 5000;
+
+// A sync's start in milliseconds: its leading digits; none, or too many to hold, is no start.
+std::optional<int> StartTime(const std::wstring& value) {
+    size_t at = value.find_first_not_of(L" \t");
+    if (at == std::wstring::npos || !std::iswdigit(value[at]))
+        return std::nullopt;
+    long long ms = 0;
+    for (; at < value.size() && std::iswdigit(value[at]); ++at) {
+        ms = ms * 10 + (value[at] - L'0');
+        if (ms > INT_MAX - kLastCueMs)
+            return std::nullopt;
+    }
+    return static_cast<int>(ms);
+}
+
+// A character reference as UTF-16; nothing for one that names no character.
+std::wstring CodePoint(long long code) {
+    if (code <= 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return {};
+    if (code < 0x10000)
+        return std::wstring(1, static_cast<wchar_t>(code));
+    code -= 0x10000;
+    return {static_cast<wchar_t>(0xD800 + (code >> 10)),
+            static_cast<wchar_t>(0xDC00 + (code & 0x3FF))};
+}
+
+// Control characters draw as boxes or, a NUL above all, end the script early.
+bool IsControl(wchar_t c) {
+    return (c < 0x20 && c != L'\n') || (c >= 0x7F && c <= 0x9F);
+}
+
 std::wstring Entities(const std::wstring& text) {
     std::wstring out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -83,9 +140,9 @@ std::wstring Entities(const std::wstring& text) {
         else if (name == L"quot")
             out += L'"';
         else if (!name.empty() && name[0] == L'#')
-            out += static_cast<wchar_t>(name.size() > 1 && name[1] == L'x'
-                                            ? wcstol(name.c_str() + 2, nullptr, 16)
-                                            : wcstol(name.c_str() + 1, nullptr, 10));
+            out += CodePoint(name.size() > 1 && name[1] == L'x'
+                                 ? wcstoll(name.c_str() + 2, nullptr, 16)
+                                 : wcstoll(name.c_str() + 1, nullptr, 10));
         else {
             out += text[i];
             continue;
@@ -114,6 +171,7 @@ std::wstring CueText(const std::wstring& body) {
         text += c;
     }
     text = Entities(text);
+    std::erase_if(text, IsControl);
     // Lines trimmed, empty ones dropped.
     std::wstring result, line;
     auto flush = [&] {
@@ -160,7 +218,8 @@ std::wstring DecodeText(const std::string& bytes, unsigned codePage) {
         }
         return text;
     }
-    return Widen(bytes, ValidUtf8(bytes) ? CP_UTF8 : codePage);
+    // Bad bytes of UTF-8 come out as U+FFFD.
+    return Widen(bytes, MostlyUtf8(bytes) ? CP_UTF8 : codePage);
 }
 
 std::vector<Cue> ParseSami(const std::wstring& text) {
@@ -172,13 +231,16 @@ std::vector<Cue> ParseSami(const std::wstring& text) {
     std::vector<Sync> syncs;
     std::wstring language; // the first class met is the one shown
     size_t at = lower.find(L"<sync");
+    // Where the body ends, found once: looking for it again at every cue made a large file
+    // cost the square of its size.
+    const size_t body = at == std::wstring::npos ? at : lower.find(L"</body", at);
     while (at != std::wstring::npos) {
         const size_t tagEnd = lower.find(L'>', at);
         if (tagEnd == std::wstring::npos)
             break;
-        const std::wstring start = Attribute(text.substr(at, tagEnd - at), L"start");
+        const std::optional<int> start =
+            StartTime(Attribute(text.substr(at, tagEnd - at), L"start"));
         size_t next = lower.find(L"<sync", tagEnd);
-        const size_t body = lower.find(L"</body", tagEnd);
         if (body != std::wstring::npos && (next == std::wstring::npos || body < next))
             next = body;
         std::wstring stretch = text.substr(
@@ -194,17 +256,18 @@ std::vector<Cue> ParseSami(const std::wstring& text) {
                 const size_t pEnd = stretchLower.find(L'>', p);
                 const size_t following = stretchLower.find(L"<p", p + 2);
                 const std::wstring cls = Lower(Attribute(stretch.substr(p, pEnd - p), L"class"));
+                // A paragraph without a class (an opening "&nbsp;") belongs to every language.
                 if (language.empty())
-                    language = cls.empty() ? L"-" : cls;
-                if ((cls.empty() ? L"-" : cls) == language && pEnd != std::wstring::npos)
+                    language = cls;
+                if ((cls.empty() || cls == language) && pEnd != std::wstring::npos)
                     chosen += stretch.substr(pEnd + 1, following == std::wstring::npos
                                                            ? std::wstring::npos
                                                            : following - pEnd - 1);
                 p = following;
             }
         }
-        if (!start.empty())
-            syncs.push_back({_wtoi(start.c_str()), CueText(chosen)});
+        if (start)
+            syncs.push_back({*start, CueText(chosen)});
         at = next == std::wstring::npos || next == body ? std::wstring::npos : next;
     }
     std::stable_sort(syncs.begin(), syncs.end(),
@@ -213,7 +276,7 @@ std::vector<Cue> ParseSami(const std::wstring& text) {
     for (size_t i = 0; i < syncs.size(); ++i) {
         if (syncs[i].text.empty())
             continue; // "&nbsp;" cues only end the one before
-        const int end = i + 1 < syncs.size() ? syncs[i + 1].start : syncs[i].start + 5000;
+        const int end = i + 1 < syncs.size() ? syncs[i + 1].start : syncs[i].start + kLastCueMs;
         if (end > syncs[i].start)
             cues.push_back({syncs[i].start, end, syncs[i].text});
     }
@@ -352,6 +415,8 @@ std::wstring ChooseFont(const std::wstring& requested) {
 }
 
 namespace {
+constexpr const wchar_t* kFolderPrefix = L"qv-subs-";
+
 void RemoveFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
@@ -371,6 +436,27 @@ void RemoveFolder(const std::wstring& folder) {
 }
 } // namespace
 
+// The folders of engines that were ended before they could remove their own (Stop, quitting
+// and the preview's time-outs end the engine outright).
+static void RemoveFoldersOfGoneEngines(const std::wstring& temp) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((temp + kFolderPrefix + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        const DWORD pid = wcstoul(data.cFileName + wcslen(kFolderPrefix), nullptr, 10);
+        HANDLE engine = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        const bool running = engine && WaitForSingleObject(engine, 0) == WAIT_TIMEOUT;
+        if (engine)
+            CloseHandle(engine);
+        if (!running && pid != GetCurrentProcessId())
+            RemoveFolder(temp + data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
 SubtitleJob::~SubtitleJob() {
     if (!m_folder.empty())
         RemoveFolder(m_folder);
@@ -385,17 +471,20 @@ bool SubtitleJob::Prepare(const std::wstring& samiPath, const std::wstring& code
         return false;
     wchar_t temp[MAX_PATH] = L"";
     GetTempPathW(MAX_PATH, temp);
+    RemoveFoldersOfGoneEngines(temp);
     static int counter = 0;
-    m_folder = std::wstring(temp) + L"qv-subs-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    m_folder = std::wstring(temp) + kFolderPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" +
                std::to_wstring(++counter);
     CreateDirectoryW(m_folder.c_str(), nullptr);
     CreateDirectoryW((m_folder + L"\\fonts").c_str(), nullptr);
     const std::wstring font = ChooseFont(fontFile);
     if (!font.empty()) {
         style.font = FontFamily(font);
-        CopyFileW(font.c_str(),
-                  (m_folder + L"\\fonts\\" + font.substr(font.find_last_of(L"\\/") + 1)).c_str(),
-                  FALSE);
+        // A link where the system allows one: a copy is megabytes each time.
+        const std::wstring copy =
+            m_folder + L"\\fonts\\" + font.substr(font.find_last_of(L"\\/") + 1);
+        if (!CreateHardLinkW(copy.c_str(), font.c_str(), nullptr))
+            CopyFileW(font.c_str(), copy.c_str(), FALSE);
     }
     const std::string ass = MakeAss(cues, style);
     HANDLE file = CreateFileW((m_folder + L"\\subs.ass").c_str(), GENERIC_WRITE, 0, nullptr,

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 
 namespace {
 
@@ -225,9 +226,29 @@ TEST(Sami, ScriptIsScaledBlurredAndOutlinedAtThePictureSize) {
         std::string::npos);
 }
 
+// The smallest font file a family name can be read from: one "name" table with one record.
+std::string FontWithFamily(const std::wstring& family, bool collection) {
+    auto be16 = [](unsigned v) { return std::string{char(v >> 8), char(v & 0xFF)}; };
+    auto be32 = [&](unsigned v) { return be16(v >> 16) + be16(v & 0xFFFF); };
+    std::string name16;
+    for (wchar_t c : family)
+        name16 += be16(c);
+    const unsigned face = collection ? 16 : 0, table = face + 28;
+    std::string font = collection ? "ttcf" + be32(0x10000) + be32(1) + be32(face) : "";
+    font += be32(0x10000) + be16(1) + be16(16) + be16(0) + be16(0);
+    font += "name" + be32(0) + be32(table) + be32(18 + unsigned(name16.size()));
+    font += be16(0) + be16(1) + be16(18);
+    font += be16(3) + be16(1) + be16(0x409) + be16(1) + be16(unsigned(name16.size())) + be16(0);
+    return font + name16;
+}
+
 TEST(Fonts, TheFamilyIsReadFromTheFileAndAMissingFontFallsBack) {
-    const std::wstring nanum = L"Z:\\usr\\share\\fonts\\truetype\\nanum\\NanumGothic.ttf";
-    EXPECT_EQ(FontFamily(nanum), L"NanumGothic");
+    ScratchDir dir;
+    EXPECT_EQ(FontFamily(dir.Write(L"one.ttf", FontWithFamily(L"Test Gothic", false))),
+              L"Test Gothic");
+    EXPECT_EQ(FontFamily(dir.Write(L"many.ttc", FontWithFamily(L"Test Batang", true))),
+              L"Test Batang");
+    EXPECT_EQ(FontFamily(dir.Write(L"cut.ttf", FontWithFamily(L"Cut", false).substr(0, 30))), L"");
     EXPECT_EQ(FontFamily(L"C:\\no\\such.ttf"), L"");
     const std::wstring chosen = ChooseFont(L"C:\\no\\such\\gulim.ttc");
     ASSERT_FALSE(chosen.empty());
@@ -243,6 +264,10 @@ TEST(CommandLines, ArgumentsSurviveQuoting) {
     const std::wstring longPath = L"C:\\" + std::wstring(300, L'a') + L".avi";
     EXPECT_EQ(PathForFFmpeg(longPath).substr(0, 4), L"\\\\?\\");
     EXPECT_EQ(PathForFFmpeg(L"C:\\short.avi"), L"C:\\short.avi");
+    // A long network path has a mark of its own.
+    const std::wstring share = L"\\\\server\\share\\" + std::wstring(300, L'b') + L".avi";
+    EXPECT_EQ(PathForFFmpeg(share),
+              L"\\\\?\\UNC\\server\\share\\" + std::wstring(300, L'b') + L".avi");
     // ffmpeg.exe is looked for beside the program that runs.
     const std::wstring self = ProgramPath();
     EXPECT_EQ(self.substr(self.size() - 15), L"\\real_tests.exe");
@@ -293,4 +318,134 @@ TEST(Files, WrittenBytesAreReadableWhileTheWriterStillHasTheFile) {
     EXPECT_TRUE(WriteAll(file, content));
     EXPECT_EQ(ReadWholeFile(path, 1 << 20), content);
     CloseHandle(file);
+}
+
+TEST(Probe, APortraitMovieIsReportedAsItIsShown) {
+    const std::string portrait =
+        "Input #0, mov,mp4,m4a,3gp,3g2,mj2, from 'phone.mp4':\n"
+        "  Duration: 00:00:10.00, start: 0.000000, bitrate: 9000 kb/s\n"
+        "    Stream #0:0(und): Video: h264 (High) (avc1 / 0x31637661), yuv420p, 1280x720 [SAR 1:1 "
+        "DAR 16:9], 8000 kb/s, 30 fps, 30 tbr, 90k tbn, 60 tbc (default)\n"
+        "    Metadata:\n"
+        "      rotate          : 90\n"
+        "      handler_name    : VideoHandle\n"
+        "    Side data:\n"
+        "      displaymatrix: rotation of -90.00 degrees\n"
+        "    Stream #0:1(und): Audio: aac (LC) (mp4a / 0x6134706D), 48000 Hz, stereo, fltp, "
+        "128 kb/s (default)\n";
+    const MediaFacts facts = ParseProbe(portrait);
+    EXPECT_EQ(facts.width, 720);
+    EXPECT_EQ(facts.height, 1280);
+    EXPECT_NEAR(facts.aspect, 9.0 / 16, 1e-9);
+    EXPECT_NE(IdentifyLines(L"phone.mp4", facts).find("ID_VIDEO_WIDTH=720\r\n"), std::string::npos);
+    // The conversion's and the preview's sizes keep the upright shape.
+    int width = 0, height = 0;
+    OutputSize(Parse(Args({L"phone.mp4", L"-vf", L"scale", L"-zoom", L"-xy", L"720"})), facts,
+               width, height);
+    EXPECT_EQ(width, 720);
+    EXPECT_EQ(height, 1280);
+    DecodeSize(facts, 640, 480, width, height);
+    EXPECT_EQ(width, 270);
+    EXPECT_EQ(height, 480);
+    // Half a turn keeps the size; a rotation in another stream is not this picture's.
+    const std::string upsideDown =
+        std::regex_replace(portrait, std::regex("rotate +: 90"), "rotate          : 180");
+    EXPECT_EQ(
+        ParseProbe(std::regex_replace(upsideDown, std::regex("displaymatrix[^\n]*\n"), "")).width,
+        1280);
+    const std::string elsewhere =
+        std::string(kProbe) + "    Metadata:\n      rotate          : 90\n";
+    EXPECT_EQ(ParseProbe(elsewhere).width, 1280);
+}
+
+TEST(EncoderOptions, AnUnknownFlagDoesNotSwallowTheMoviesName) {
+    ScratchDir dir;
+    const std::wstring movie = dir.Write(L"movie.avi", "x");
+    const Options options =
+        Parse({L"-newflag", movie, L"-o", L"out.avi", L"-unknown", L"value", L"-o", movie});
+    EXPECT_EQ(options.files, std::vector<std::wstring>{movie});
+    EXPECT_TRUE(options.Has(L"-newflag"));
+    EXPECT_EQ(options.Value(L"-unknown"), L"value");
+    // A known option takes its value even when that names a file.
+    EXPECT_EQ(options.Value(L"-o"), movie);
+}
+
+TEST(Text, UserTextNeverCarriesAFailureText) {
+    EXPECT_EQ(UserText(L"D:\\Movies\\clip.avi"), "D:\\Movies\\clip.avi");
+    EXPECT_EQ(UserText(L"I'm Sorry, I Love You.avi"), "I'm Sorry%2C I Love You.avi");
+    EXPECT_EQ(UserText(L"Sorry,annot open demuxer.avi"), "Sorry%2Cannot open demuxer%2Eavi");
+    // A letter the code page lacks may come out as one that would complete the text.
+    const std::string shown = UserText(L"Sorr\u00FD, again");
+    EXPECT_EQ(shown.find("Sorry,"), std::string::npos) << shown;
+}
+
+TEST(Sami, MalformedFilesLoseOnlyWhatIsMalformed) {
+    // A NUL, raw or as a reference, and other control characters are dropped, not the cues
+    // after them; a reference beyond the first plane is one character.
+    auto cues = ParseSami(L"<SYNC Start=0><P Class=KRCC>a" + std::wstring(1, L'\0') +
+                          L"b&#0;c&#7;d\r\n"
+                          L"<SYNC Start=1000><P Class=KRCC>&#128512;\r\n"
+                          L"<SYNC Start=2000><P Class=KRCC>after");
+    ASSERT_EQ(cues.size(), 3u);
+    EXPECT_EQ(cues[0].text, L"abcd");
+    EXPECT_EQ(cues[1].text, L"\U0001F600");
+    EXPECT_EQ(cues[2].text, L"after");
+    // An opening paragraph without a class does not choose the language.
+    cues = ParseSami(L"<SYNC Start=0><P>&nbsp;\r\n<SYNC Start=1000><P Class=KRCC>\uD55C"
+                     L"<P Class=ENCC>English\r\n<SYNC Start=2000><P Class=KRCC>\uAE00");
+    ASSERT_EQ(cues.size(), 2u);
+    EXPECT_EQ(cues[0].text, L"\uD55C");
+    EXPECT_EQ(cues[1].text, L"\uAE00");
+    // A start that is no number, or too large a one, is skipped.
+    cues = ParseSami(L"<SYNC Start=abc><P>never\r\n<SYNC Start=99999999999><P>nor this\r\n"
+                     L"<SYNC Start=500><P>shown");
+    ASSERT_EQ(cues.size(), 1u);
+    EXPECT_EQ(cues[0].startMs, 500);
+    EXPECT_EQ(cues[0].text, L"shown");
+}
+
+TEST(Sami, UnicodeWithAStrayByteIsStillUnicode) {
+    const std::string korean = "\xED\x95\x9C\xEA\xB8\x80";
+    std::string text;
+    for (int i = 0; i < 20; ++i)
+        text += korean + " ";
+    const std::wstring decoded = DecodeText(text + "\xB0" + korean, 949);
+    EXPECT_EQ(decoded.substr(0, 3), L"\uD55C\uAE00 ");
+    EXPECT_NE(decoded.find(L"\uFFFD\uD55C\uAE00"), std::wstring::npos);
+}
+
+TEST(Sami, ALargeFileGivesEveryCue) {
+    std::wstring sami = L"<SAMI><BODY>\r\n";
+    for (int i = 0; i < 30000; ++i)
+        sami += L"<SYNC Start=" + std::to_wstring(i * 1000) + L"><P Class=KRCC>cue " +
+                std::to_wstring(i) + L"\r\n";
+    const auto cues = ParseSami(sami + L"</BODY></SAMI>");
+    ASSERT_EQ(cues.size(), 30000u);
+    EXPECT_EQ(cues.back().text, L"cue 29999");
+}
+
+TEST(Sami, AFileAnotherProgramIsWritingIsStillRead) {
+    ScratchDir dir;
+    const std::wstring path = dir.Write(L"open.smi", "<SYNC Start=0><P Class=KRCC>open");
+    HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    SubtitleJob job;
+    EXPECT_TRUE(job.Prepare(path, L"cp949", L"", SubtitleStyle{}));
+    CloseHandle(writer);
+}
+
+TEST(Sami, FoldersOfEnginesThatAreGoneAreRemoved) {
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    // A process id that no process has: ids are multiples of four.
+    const std::wstring stale = std::wstring(temp) + L"qv-subs-4294967293-1";
+    CreateDirectoryW(stale.c_str(), nullptr);
+    CreateDirectoryW((stale + L"\\fonts").c_str(), nullptr);
+    ScratchDir dir;
+    SubtitleJob job;
+    ASSERT_TRUE(
+        job.Prepare(dir.Write(L"a.smi", "<SYNC Start=0><P>a"), L"cp949", L"", SubtitleStyle{}));
+    EXPECT_EQ(GetFileAttributesW(stale.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW(job.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
 }

@@ -120,6 +120,16 @@ TEST_F(RealProgramTest, IdentifiesRealMovies) {
         EXPECT_EQ(info.m_nHeight, e.height);
         EXPECT_EQ(info.m_nDuration, e.length);
     }
+    // A phone's portrait movie: stored on its side, with a quarter turn to show it upright.
+    const std::wstring portrait = m_dir.Path() + L"\\portrait.mp4";
+    RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y -i \"" +
+               clips.sd + L"\" -map 0:v -c:v copy -metadata:s:v:0 rotate=90 -f mp4 \"" + portrait +
+               L"\"");
+    const std::string upright = RunCapture(L"\"" + EnginePath(L"mplayer") + L"\" -identify \"" +
+                                           portrait + L"\"");
+    EXPECT_NE(upright.find("ID_VIDEO_WIDTH=352\r\n"), std::string::npos) << upright;
+    EXPECT_NE(upright.find("ID_VIDEO_HEIGHT=640\r\n"), std::string::npos) << upright;
+
     const std::wstring junk = m_dir.Write(L"junk.avi", std::string(5000, 'x'));
     const std::string out =
         RunCapture(L"\"" + EnginePath(L"mplayer") + L"\" -identify \"" + junk + L"\"");

@@ -1,0 +1,141 @@
+// The real encoder's failure paths, with a scripted ffmpeg.exe beside copies of the engines
+// (tests-real/fake/): names that read like failures, short sources, stalls, crashes, and the
+// handles a child gets.
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::wstring FakeFolder() {
+    wchar_t path[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L'\\') + 1) + L"fake\\";
+}
+
+struct EngineRun {
+    DWORD exitCode = ~0u;
+    std::string output;
+};
+
+// Runs the fake folder's encoder on a source of the given name as Quelvox does, with the
+// system's default error mode (not the tests' own, which would hide crash dialogs), and reads
+// its output to the end. The guard only stops a hang.
+EngineRun Encode(const ScratchDir& dir, const std::wstring& name, const wchar_t* mode) {
+    SetEnvironmentVariableW(L"QV_FAKE_FFMPEG", mode);
+    SetEnvironmentVariableW(L"QV_STALL_SECONDS", L"2");
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE read = nullptr, write = nullptr;
+    CreatePipe(&read, &write, &inherit, 1 << 16);
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    // The value of our pipe's end, which the engine inherits at the same value.
+    SetEnvironmentVariableW(L"QV_FAKE_HANDLE",
+                            std::to_wstring(reinterpret_cast<INT_PTR>(write)).c_str());
+    const std::wstring source = dir.Write(name, "not really a movie");
+    std::wstring line = L"\"" + FakeFolder() + L"mencoder.exe\" \"" + source + L"\" -o \"" +
+                        dir.Path() + L"\\QV_" + name + L".avi\" -oac mp3lame -ovc xvid";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = write;
+    PROCESS_INFORMATION pi{};
+    EngineRun run;
+    const BOOL started =
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr, &si, &pi);
+    CloseHandle(write);
+    for (const wchar_t* variable : {L"QV_FAKE_FFMPEG", L"QV_STALL_SECONDS", L"QV_FAKE_HANDLE"})
+        SetEnvironmentVariableW(variable, nullptr);
+    if (!started) {
+        CloseHandle(read);
+        return run;
+    }
+    const ULONGLONG guard = GetTickCount64() + 120000;
+    char buffer[4096];
+    for (DWORD got = 0; GetTickCount64() < guard;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr))
+            break; // every writer has gone
+        if (available && ReadFile(read, buffer, sizeof buffer, &got, nullptr))
+            run.output.append(buffer, got);
+        else
+            Sleep(20);
+    }
+    if (WaitForSingleObject(pi.hProcess, 5000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &run.exitCode);
+    else
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(read);
+    return run;
+}
+
+bool Has(const EngineRun& run, const char* text) {
+    return run.output.find(text) != std::string::npos;
+}
+
+LONGLONG SizeOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (LONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+} // namespace
+
+TEST(EngineFailures, ANameThatReadsLikeAFailureIsNeverPrintedAsOne) {
+    ScratchDir dir;
+    const EngineRun run = Encode(dir, L"I'm Sorry, I Love You E01.avi", L"ok");
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_FALSE(Has(run, "Sorry,")) << run.output;
+    EXPECT_TRUE(Has(run, "I'm Sorry%2C I Love You")) << run.output;
+    EXPECT_TRUE(Has(run, "audio stream: MP3")) << run.output;
+    const EngineRun demuxer = Encode(dir, L"Cannot open demuxer.avi", L"ok");
+    EXPECT_EQ(demuxer.exitCode, 0u);
+    EXPECT_FALSE(Has(demuxer, "Cannot open demuxer.")) << demuxer.output;
+}
+
+TEST(EngineFailures, ASourceThatEndsEarlyFailsAndKeepsWhatWasConverted) {
+    ScratchDir dir;
+    const EngineRun run = Encode(dir, L"cut.avi", L"short");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_TRUE(Has(run, "Sorry,")) << run.output;
+    // The last status line tells where the conversion really got to.
+    EXPECT_TRUE(Has(run, "Pos:   5.1s")) << run.output;
+    EXPECT_FALSE(Has(run, "Pos:  20.0s")) << run.output;
+    EXPECT_GT(SizeOf(dir.Path() + L"\\QV_cut.avi.avi"), 0);
+}
+
+TEST(EngineFailures, ASilentSourceIsNotSaidToHaveSound) {
+    ScratchDir dir;
+    const EngineRun run = Encode(dir, L"silent.avi", L"silent");
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_FALSE(Has(run, "audio stream: MP3")) << run.output;
+}
+
+TEST(EngineFailures, StalledCrashedOrFailedFFmpegEndsTheRunAsAFailure) {
+    ScratchDir dir;
+    for (const wchar_t* mode : {L"stall", L"crash", L"fail"}) {
+        const std::wstring name = std::wstring(mode) + L".avi";
+        const EngineRun run = Encode(dir, name, mode);
+        EXPECT_EQ(run.exitCode, 1u) << run.output;
+        EXPECT_TRUE(Has(run, "Sorry,")) << run.output;
+        // No empty file that looks like a converted movie.
+        EXPECT_NE(SizeOf(dir.Path() + L"\\QV_" + name + L".avi"), 0) << run.output;
+    }
+    // A probe that never ends leaves the file unreadable.
+    const EngineRun probe = Encode(dir, L"probe.avi", L"probe-stall");
+    EXPECT_EQ(probe.exitCode, 1u);
+    EXPECT_TRUE(Has(probe, "Cannot open demuxer.")) << probe.output;
+}
+
+TEST(EngineFailures, FFmpegGetsNoneOfTheEnginesOwnHandles) {
+    ScratchDir dir;
+    const EngineRun run = Encode(dir, L"leak.avi", L"leak");
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_FALSE(Has(run, "LEAKED")) << run.output;
+}
