@@ -9,10 +9,8 @@
 namespace convert {
 
 namespace {
-constexpr DWORD kIdentifyFirstWaitMs = 1000;
-constexpr DWORD kIdentifyPollMs = 500;
-constexpr int kIdentifyPolls = 20;
-constexpr DWORD kPauseBetweenFilesMs = 1000;
+// The finished encoder gets this long to end before the next file starts.
+constexpr DWORD kEncoderEndMs = 1000;
 } // namespace
 
 void CConversion::Log(UINT id) {
@@ -37,14 +35,7 @@ int CConversion::ConvertFile(const std::wstring& path) {
         return 1;
     }
     // The player prints its facts and ends; one that never ends is cut short.
-    ::Sleep(kIdentifyFirstWaitMs);
-    for (int polls = 0; m_mediaInfo.m_dwReaderThreadId != 0;) {
-        ::Sleep(kIdentifyPollMs);
-        if (++polls > kIdentifyPolls) {
-            m_mediaInfo.TerminateChild(0);
-            break;
-        }
-    }
+    m_mediaInfo.WaitForFacts(CRedirMediaInfo::kIdentifyBoundMs);
     m_mediaInfo.ParseMediaInfo();
 
     settings.width = m_mediaInfo.m_nWidth;
@@ -150,7 +141,7 @@ void CConversion::OnConvertDone() {
     }
     m_host.Untick(m_nCurrentItem);
     ++m_nConverted;
-    ::Sleep(kPauseBetweenFilesMs);
+    m_encoder.WaitForChild(kEncoderEndMs);
     ConvertNext();
 }
 

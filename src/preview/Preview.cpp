@@ -12,8 +12,6 @@ namespace preview {
 namespace {
 // Class name and title of the player's window inside the pane.
 constexpr const wchar_t* kPlayerWindow = L"MPlayer - The Movie Player";
-constexpr DWORD kIdentifyPollMs = 500;
-constexpr int kIdentifyPolls = 23; // the conversion's bound: 11.5 s
 } // namespace
 
 void CPreview::Attach(HWND owner, HWND frame, HWND pane) {
@@ -54,15 +52,8 @@ void CPreview::StartPreview(const std::wstring& path) {
     m_mediaInfo.Close();
     m_mediaInfo.Reset();
     m_mediaInfo.m_dwReaderThreadId = 0;
-    if (m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(programFolder, path).c_str())) {
-        for (int polls = 0; !m_mediaInfo.m_bExited; ++polls) {
-            if (polls == kIdentifyPolls) {
-                m_mediaInfo.TerminateChild(0);
-                break;
-            }
-            ::Sleep(kIdentifyPollMs);
-        }
-    }
+    if (m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(programFolder, path).c_str()))
+        m_mediaInfo.WaitForFacts(CRedirMediaInfo::kIdentifyBoundMs);
     m_mediaInfo.ParseMediaInfo();
     m_host.ShowLength(std::max(0, m_mediaInfo.m_nDuration));
 

@@ -40,6 +40,20 @@ std::wstring CRedirMediaInfo::IdentifyCommand(const std::wstring& programFolder,
         programFolder.c_str(), source.c_str());
 }
 
+bool CRedirMediaInfo::WaitForFacts(DWORD boundMs) {
+    // Polled often: a thousand short clips should not each wait on nothing.
+    constexpr DWORD kPollMs = 5;
+    const ULONGLONG giveUp = ::GetTickCount64() + boundMs;
+    while (!m_bExited && m_dwReaderThreadId != 0) {
+        if (::GetTickCount64() >= giveUp) {
+            TerminateChild(0);
+            return false;
+        }
+        ::Sleep(kPollMs);
+    }
+    return true;
+}
+
 CRedirMediaInfo::~CRedirMediaInfo() {
     Close();
 }

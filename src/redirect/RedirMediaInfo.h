@@ -8,6 +8,9 @@
 
 class CRedirMediaInfo : public CRedirector {
 public:
+    // A player that has not identified a file by then never will.
+    static constexpr DWORD kIdentifyBoundMs = 11500;
+
     ~CRedirMediaInfo() override;
     void WriteStdOut(const wchar_t* text) override;
     void WriteStdError(const wchar_t* text) override;
@@ -18,6 +21,9 @@ public:
 
     // Clears the facts, the collected text and m_bExited before a run.
     void Reset();
+    // Waits until the player has ended and all it printed is collected, or at most boundMs;
+    // a player still running then is ended. False when it was cut short.
+    bool WaitForFacts(DWORD boundMs);
     // Reads the four facts from the collected text; a missing key leaves its fact unchanged.
     // Safe while the reader still appends: it parses what has arrived so far.
     bool ParseMediaInfo();

@@ -10,6 +10,8 @@ namespace {
 
 constexpr DWORD kChunkBytes = 255;
 constexpr DWORD kBlockBytes = 64 * 1024;
+// Room for what a fast child writes while the reader sleeps between looks.
+constexpr DWORD kPipeBytes = 1024 * 1024;
 // How many reads a drain makes between looks at the stop event, so that a child that floods
 // the pipe cannot keep the reader from stopping.
 constexpr int kBlocksPerStopCheck = 16;
@@ -60,7 +62,7 @@ BOOL CRedirector::Open(const wchar_t* commandLine) {
     CHandle outRead, outWrite, errWrite, inRead, inWrite;
     std::vector<wchar_t> buffer(commandLine, commandLine + wcslen(commandLine) + 1);
 
-    bool ok = CreatePipe(outRead.Receive(), outWrite.Receive(), &sa, 0) &&
+    bool ok = CreatePipe(outRead.Receive(), outWrite.Receive(), &sa, kPipeBytes) &&
               DuplicateLocal(outWrite, errWrite.Receive(), TRUE) &&
               CreatePipe(inRead.Receive(), inWrite.Receive(), &sa, 0);
     if (ok) {
@@ -159,6 +161,10 @@ bool CRedirector::TerminateChild(UINT exitCode) const {
     return m_hChildProcess && TerminateProcess(m_hChildProcess, exitCode);
 }
 
+bool CRedirector::WaitForChild(DWORD ms) const {
+    return m_hChildProcess && WaitForSingleObject(m_hChildProcess, ms) == WAIT_OBJECT_0;
+}
+
 bool CRedirector::StopRequested() const {
     return WaitForSingleObject(m_hStopEvent, 0) == WAIT_OBJECT_0;
 }
@@ -234,11 +240,9 @@ int CRedirector::Drain(DWORD& bytesRead) {
             break;
         bytesRead += got;
         for (DWORD at = 0; at < got; at += kChunkBytes) {
-            int size = static_cast<int>(got - at < kChunkBytes ? got - at : kChunkBytes);
-            int length = MultiByteToWideChar(CP_ACP, 0, block + at, size, nullptr, 0);
-            if (length > static_cast<int>(kChunkBytes))
-                length = kChunkBytes;
-            length = MultiByteToWideChar(CP_ACP, 0, block + at, size, text, length);
+            // A byte never widens to more than one character, so one call does.
+            const int size = static_cast<int>(got - at < kChunkBytes ? got - at : kChunkBytes);
+            const int length = MultiByteToWideChar(CP_ACP, 0, block + at, size, text, kChunkBytes);
             text[length] = L'\0';
             WriteStdOut(text);
         }

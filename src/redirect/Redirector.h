@@ -51,6 +51,8 @@ public:
 
     // Ends the child of the latest run; harmless when it has already ended.
     bool TerminateChild(UINT exitCode = 0) const;
+    // Waits for the child of the latest run to end, at most ms; true when it has.
+    bool WaitForChild(DWORD ms) const;
 
     // The child of the latest run. This is a handle of its own, kept until the next Open or
     // destruction, so owners may end the child after the run has closed without reaching a

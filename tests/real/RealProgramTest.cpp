@@ -125,8 +125,8 @@ TEST_F(RealProgramTest, IdentifiesRealMovies) {
     RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y -i \"" +
                clips.sd + L"\" -map 0:v -c:v copy -metadata:s:v:0 rotate=90 -f mp4 \"" + portrait +
                L"\"");
-    const std::string upright = RunCapture(L"\"" + EnginePath(L"mplayer") + L"\" -identify \"" +
-                                           portrait + L"\"");
+    const std::string upright =
+        RunCapture(L"\"" + EnginePath(L"mplayer") + L"\" -identify \"" + portrait + L"\"");
     EXPECT_NE(upright.find("ID_VIDEO_WIDTH=352\r\n"), std::string::npos) << upright;
     EXPECT_NE(upright.find("ID_VIDEO_HEIGHT=640\r\n"), std::string::npos) << upright;
 

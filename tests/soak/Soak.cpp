@@ -89,7 +89,8 @@ Figures Measure() {
     return f;
 }
 
-// Engine processes still running (left behind by a run or a preview).
+// Engine processes of ours still running (left behind by a run or a preview). Only our own:
+// other test programs may be running engines beside us.
 int ChildrenAlive() {
     int alive = 0;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -97,8 +98,9 @@ int ChildrenAlive() {
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot, &entry); more;
          more = Process32NextW(snapshot, &entry))
-        if (_wcsicmp(entry.szExeFile, L"mplayer.exe") == 0 ||
-            _wcsicmp(entry.szExeFile, L"mencoder.exe") == 0) {
+        if (entry.th32ParentProcessID == GetCurrentProcessId() &&
+            (_wcsicmp(entry.szExeFile, L"mplayer.exe") == 0 ||
+             _wcsicmp(entry.szExeFile, L"mencoder.exe") == 0)) {
             ++alive;
             std::printf("  left running: %ls\n", entry.szExeFile);
         }
