@@ -9,6 +9,7 @@
 #include "skin/Splash.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <objbase.h>
 
 #include <cwchar>
@@ -27,6 +28,19 @@ CQuelvoxApp::~CQuelvoxApp() = default;
 
 CQuelvoxApp& TheApp() {
     return *static_cast<CQuelvoxApp*>(AfxGetApp());
+}
+
+std::vector<std::wstring> StartFiles(const wchar_t* commandLine) {
+    std::vector<std::wstring> files;
+    int count = 0;
+    wchar_t** words = ::CommandLineToArgvW(commandLine, &count);
+    if (!words)
+        return files;
+    for (int i = 1; i < count; ++i)
+        if (std::wcscmp(words[i], CQuelvoxApp::kRestartArgument) != 0)
+            files.emplace_back(words[i]);
+    ::LocalFree(words);
+    return files;
 }
 
 bool SkipsRestartWait(const wchar_t* commandLine) {
@@ -124,6 +138,7 @@ BOOL CQuelvoxApp::InitInstance() {
     m_pMainWnd = dialog;
     m_pMainDlg = dialog;
     dialog->m_bFirstRun = CheckVersion();
+    dialog->m_startFiles = StartFiles(::GetCommandLineW());
     dialog->DoModal();
 
     ::CoUninitialize();

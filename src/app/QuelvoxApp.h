@@ -43,6 +43,9 @@ public:
 
 CQuelvoxApp& TheApp();
 
+// The files and folders a command line names for the queue ("Open with", "Send To", a drop
+// on the program's icon): every argument after the program's own, but the restart argument.
+std::vector<std::wstring> StartFiles(const wchar_t* commandLine);
 // Only a command line that begins with "--Restart" skips the restart wait; an ordinary one
 // begins with the program's path.
 bool SkipsRestartWait(const wchar_t* commandLine);

@@ -6,6 +6,8 @@
 #include "framework/String.h"
 #include "resources/resource.h"
 
+#include <algorithm>
+
 namespace convert {
 
 namespace {
@@ -37,6 +39,11 @@ int CConversion::ConvertFile(const std::wstring& path) {
     // The player prints its facts and ends; one that never ends is cut short.
     m_mediaInfo.WaitForFacts(CRedirMediaInfo::kIdentifyBoundMs);
     m_mediaInfo.ParseMediaInfo();
+    m_currentSeconds = std::max(0, m_mediaInfo.m_nDuration);
+    if (m_currentSeconds > 0) {
+        m_knownSeconds += m_currentSeconds;
+        ++m_nKnown;
+    }
 
     settings.width = m_mediaInfo.m_nWidth;
     settings.fps = m_mediaInfo.m_dFps;
@@ -71,6 +78,13 @@ void CConversion::OnConvert(bool onRunPage) {
     m_host.ShowRunStarted();
     m_nCurrentItem = 0;
     m_nConverted = 0;
+    m_nTicked = 0;
+    for (int item = 0; item < m_host.ItemCount(); ++item)
+        m_nTicked += m_host.IsTicked(item);
+    m_nFileNumber = 0;
+    m_doneSeconds = m_currentSeconds = m_knownSeconds = 0;
+    m_nKnown = 0;
+    m_runStart = ::GetTickCount64();
     m_state = RunState::Converting;
     // The first file is identified while the list is still on screen.
     ConvertNext();
@@ -104,14 +118,19 @@ void CConversion::ConvertNext() {
             continue;
         const std::wstring path = m_host.ItemPath(m_nCurrentItem);
         m_host.Log(FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(), NameOf(path).c_str()));
+        ++m_nFileNumber;
+        m_currentSeconds = 0;
 
         m_host.SetBusy(true);
         const int result = ConvertFile(path);
         if (result != 0)
             Log(IDS_LOG_UNSUPPORTED);
         m_host.SetBusy(false);
-        if (result == 0)
+        if (result == 0) {
+            m_host.QueueProgressChanged();
             return; // the encoder's completion takes the run on
+        }
+        m_doneSeconds += m_currentSeconds;
     }
 
     const std::wstring converted =
@@ -141,6 +160,8 @@ void CConversion::OnConvertDone() {
     }
     m_host.Untick(m_nCurrentItem);
     ++m_nConverted;
+    m_doneSeconds += m_currentSeconds;
+    m_currentSeconds = 0;
     m_encoder.WaitForChild(kEncoderEndMs);
     ConvertNext();
 }
@@ -157,16 +178,44 @@ void CConversion::OnEncoderDone(WPARAM run) {
 
 bool CConversion::ConfirmStop() {
     const bool running = Converting();
-    if (running)
+    if (running) {
         m_state = RunState::Asking;
+        m_host.QueueProgressChanged();
+    }
     const bool stop = m_host.Ask(LoadResString(IDS_ASK_STOP), MB_YESNO) == IDYES;
     if (!running || !Converting())
         return stop;
     const bool doneMeanwhile = m_state == RunState::AskingAfterDone;
     m_state = RunState::Converting;
+    m_host.QueueProgressChanged();
     if (!stop && doneMeanwhile)
         OnConvertDone();
     return stop;
+}
+
+QueueProgress CConversion::Progress() const {
+    QueueProgress progress;
+    progress.files = m_nTicked;
+    progress.file = std::min(std::max(m_nFileNumber, 1), std::max(m_nTicked, 1));
+    const double share = std::clamp(Percent(), 0, 100) / 100.0;
+    double done = 0, total = 0;
+    if (m_nKnown > 0) {
+        const double mean = m_knownSeconds / m_nKnown;
+        done = m_doneSeconds + m_currentSeconds * share;
+        total = m_doneSeconds + (m_currentSeconds > 0 ? m_currentSeconds : mean) +
+                std::max(0, m_nTicked - m_nFileNumber) * mean;
+    } else if (m_nTicked > 0) {
+        done = std::max(0, m_nFileNumber - 1) + share;
+        total = m_nTicked;
+    }
+    const double part = total > 0 ? std::clamp(done / total, 0.0, 1.0) : 0;
+    progress.percent = static_cast<int>(part * 100);
+    // Too early to tell under one percent: the first seconds are mostly identification.
+    if (part >= 0.01) {
+        const double elapsed = (::GetTickCount64() - m_runStart) / 1000.0;
+        progress.secondsLeft = static_cast<int>(elapsed * (1 - part) / part);
+    }
+    return progress;
 }
 
 void CConversion::StopConversion() {

@@ -47,9 +47,18 @@ public:
     virtual void ShowProgress(int percent) = 0;
     // A message box owned by the window: IDYES, IDNO, IDOK.
     virtual int Ask(const std::wstring& text, UINT type) = 0;
+    // The queue's progress has moved on (a file started, a question opened or closed).
+    virtual void QueueProgressChanged() = 0;
 
 protected:
     ~RunHost() = default;
+};
+
+// How far a run has come through its queue.
+struct QueueProgress {
+    int percent = 0;         // of the whole queue's work
+    int file = 0, files = 0; // the file being converted (from 1) of the ticked ones
+    int secondsLeft = -1;    // -1 while too little is done to tell
 };
 
 class CConversion {
@@ -83,6 +92,9 @@ public:
     }
     bool Finished() const { return m_state == RunState::Finished; }
     int Percent() const { return m_encoder.m_nPercent; }
+    // Worked out from the identified lengths of the files, the encoder's share of the current
+    // one and the time the run has taken; files not identified yet count at the mean length.
+    QueueProgress Progress() const;
 
     RunState m_state = RunState::Idle;
     CDemoRedirector m_encoder;
@@ -99,6 +111,11 @@ private:
 
     RunHost& m_host;
     HWND m_hOwner = nullptr;
+    // The queue's work, in seconds of movie: of the files done, and of the one under way.
+    int m_nTicked = 0, m_nFileNumber = 0;
+    double m_doneSeconds = 0, m_currentSeconds = 0, m_knownSeconds = 0;
+    int m_nKnown = 0;
+    ULONGLONG m_runStart = 0;
 };
 
 } // namespace convert

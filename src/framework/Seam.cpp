@@ -1,6 +1,7 @@
 #include "Seam.h"
 
 #include <shellapi.h>
+#include <shobjidl.h>
 
 int CSystemSeam::MessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
     return ::MessageBoxW(owner, text, caption, type);
@@ -27,6 +28,30 @@ BOOL CSystemSeam::InitiateSystemShutdown(const wchar_t* message, DWORD timeoutSe
 
 BOOL CSystemSeam::AbortSystemShutdown() {
     return ::AbortSystemShutdownW(nullptr);
+}
+
+void CSystemSeam::SetTaskbarProgress(HWND window, TaskbarState state, ULONGLONG done,
+                                     ULONGLONG total) {
+    // Made once, on the first call (COM is up by then), and kept for the program's life.
+    static ITaskbarList3* const list = [] {
+        ITaskbarList3* created = nullptr;
+        if (FAILED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_ITaskbarList3, reinterpret_cast<void**>(&created))))
+            return static_cast<ITaskbarList3*>(nullptr);
+        if (FAILED(created->HrInit())) {
+            created->Release();
+            return static_cast<ITaskbarList3*>(nullptr);
+        }
+        return created;
+    }();
+    if (!list)
+        return;
+    if (state == TaskbarState::None) {
+        list->SetProgressState(window, TBPF_NOPROGRESS);
+        return;
+    }
+    list->SetProgressValue(window, done, total);
+    list->SetProgressState(window, state == TaskbarState::Paused ? TBPF_PAUSED : TBPF_NORMAL);
 }
 
 namespace {

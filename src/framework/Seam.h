@@ -1,6 +1,6 @@
 // The few system calls whose effect reaches beyond the program (a message box or a file
 // dialog that waits for a person, the shell opening a folder or a web page, shutting the
-// computer down) all go
+// computer down, the taskbar) all go
 // through this one interface, which tests replace. The program itself uses the system.
 #pragma once
 
@@ -20,6 +20,12 @@ public:
     virtual BOOL InitiateSystemShutdown(const wchar_t* message, DWORD timeoutSeconds,
                                         BOOL forceAppsClosed, BOOL reboot);
     virtual BOOL AbortSystemShutdown();
+
+    // The progress the taskbar button of a window shows; nothing happens where the system
+    // has no such button (older systems, wine).
+    enum class TaskbarState { None, Normal, Paused };
+    virtual void SetTaskbarProgress(HWND window, TaskbarState state, ULONGLONG done,
+                                    ULONGLONG total);
 };
 
 // The seam in force: the system's, unless a test put its own in place.

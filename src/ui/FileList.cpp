@@ -2,6 +2,7 @@
 // ticked when the file is to be converted.
 #include "QuelvoxDlg.h"
 
+#include "MovieFiles.h"
 #include "framework/App.h"
 #include "framework/FileDialog.h"
 #include "framework/String.h"
@@ -9,29 +10,13 @@
 
 #include <shellapi.h>
 
-#include <cwctype>
+#include <utility>
 
 namespace {
-
-constexpr const wchar_t* kAcceptedExtensions[] = {L".avi", L".asf", L".wmv", L".mp", L".vob",
-                                                  L".dat", L".ts",  L".tp",  L".mkv"};
-constexpr const wchar_t* kFilter =
-    L"Movie Files(*.avi,*.asf,*.wmv,*.mpg,*.mpx,*.tp,*.ts,*.mkv)|"
-    L"*.avi;*.asf;*.wmv;*.mpg;*.mp*;*.ts;*.tp;*.mkv|All Files(*.*)|*.*||";
 // Room for a multiple selection of hundreds of files with long names.
 constexpr size_t kSelectionChars = 64 * 1024;
-
-bool HasAcceptedExtension(const std::wstring& path) {
-    size_t dot = path.rfind(L'.');
-    std::wstring ext = dot == std::wstring::npos ? path : path.substr(dot);
-    for (wchar_t& c : ext)
-        c = static_cast<wchar_t>(std::towlower(c));
-    for (const wchar_t* accepted : kAcceptedExtensions)
-        if (ext == accepted)
-            return true;
-    return false;
-}
-
+// How often a long look through folders lets the window paint and show how far it got.
+constexpr ULONGLONG kProgressMs = 100;
 } // namespace
 
 void CQuelvoxDlg::AppendFile(int index, const std::wstring& path) {
@@ -43,7 +28,7 @@ void CQuelvoxDlg::AppendFile(int index, const std::wstring& path) {
 void CQuelvoxDlg::AddFiles() {
     CFileDialog dialog(OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR |
                            OFN_ALLOWMULTISELECT,
-                       kFilter, m_hWnd, kSelectionChars);
+                       MovieFilter().c_str(), m_hWnd, kSelectionChars);
     int next = m_listFiles.GetItemCount();
     if (dialog.DoModal() != IDOK) {
         // A selection too large for the buffer must not vanish without a word.
@@ -55,24 +40,59 @@ void CQuelvoxDlg::AddFiles() {
         AppendFile(next++, path);
 }
 
-LRESULT CQuelvoxDlg::OnDropFiles(WPARAM wParam, LPARAM) {
-    auto drop = reinterpret_cast<HDROP>(wParam);
-    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+int CQuelvoxDlg::QueueMovies(const std::vector<std::wstring>& paths) {
+    // A tree of tens of thousands of files takes a while: then the wait label counts what has
+    // been looked at, and the window keeps painting.
+    const std::wstring waitText = m_stcWait.GetWindowText();
+    bool waiting = false;
+    ULONGLONG nextShow = ::GetTickCount64() + kProgressMs;
+    const std::vector<std::wstring> movies = CollectMovies(paths, [&](size_t examined) {
+        if (::GetTickCount64() < nextShow)
+            return;
+        if (!std::exchange(waiting, true))
+            BeginWait();
+        m_stcWait.SetWindowText(FormatString(L"%s %zu", waitText.c_str(), examined).c_str());
+        m_stcWait.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        nextShow = ::GetTickCount64() + kProgressMs;
+    });
+    m_stcWait.SetWindowText(waitText.c_str());
     int next = m_listFiles.GetItemCount();
     // Thousands of files may come at once: the list is drawn once, at the end.
     m_listFiles.SendMessage(WM_SETREDRAW, FALSE);
+    for (const std::wstring& movie : movies)
+        AppendFile(next++, movie);
+    m_listFiles.SendMessage(WM_SETREDRAW, TRUE);
+    m_listFiles.Invalidate();
+    if (waiting)
+        EndWait();
+    return static_cast<int>(movies.size());
+}
+
+LRESULT CQuelvoxDlg::OnDropFiles(WPARAM wParam, LPARAM) {
+    auto drop = reinterpret_cast<HDROP>(wParam);
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    std::vector<std::wstring> paths;
     for (UINT i = 0; i < count; ++i) {
         // The whole path, however long: a cut one would queue a file that does not exist.
         std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
         path.resize(::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-        if (HasAcceptedExtension(path))
-            AppendFile(next++, path);
+        paths.push_back(std::move(path));
     }
-    m_listFiles.SendMessage(WM_SETREDRAW, TRUE);
-    m_listFiles.Invalidate();
     LRESULT result = Default();
     ::DragFinish(drop);
+    // A drop that adds nothing says why, instead of doing nothing.
+    if (QueueMovies(paths) == 0 && count > 0)
+        AfxMessageBox(IDS_NO_MOVIES, MB_OK | MB_ICONINFORMATION);
     return result;
+}
+
+LRESULT CQuelvoxDlg::OnQueueStartFiles(WPARAM, LPARAM) {
+    QueueMovies(m_startFiles);
+    m_startFiles.clear();
+    return 0;
 }
 
 LRESULT CQuelvoxDlg::OnListDblClk(NMHDR*) {

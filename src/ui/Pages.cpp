@@ -1,6 +1,7 @@
 #include "Pages.h"
 
 #include "QuelvoxDlg.h"
+#include "convert/CommandLine.h"
 #include "framework/App.h"
 #include "framework/Seam.h"
 #include "resources/resource.h"
@@ -27,6 +28,26 @@ void OpenOutputFolder(std::wstring& folder) {
     if (folder.empty())
         folder = L"C:\\";
     Seam().ShellExecute(nullptr, L"explore", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void OpenSelectionFolder(CQuelvoxDlg& main) {
+    const int selected = main.m_listFiles.GetNextItem(-1, LVNI_SELECTED);
+    if (selected < 0) {
+        OpenOutputFolder(main.m_conversion.m_strOutputFolder);
+        return;
+    }
+    const std::wstring source = main.m_listFiles.GetItemText(selected, 0);
+    const std::wstring output = convert::OutputPathFor(source);
+    if (::GetFileAttributesW(output.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const std::wstring select = L"/select,\"" + output + L"\"";
+        Seam().ShellExecute(nullptr, nullptr, L"explorer.exe", select.c_str(), nullptr,
+                            SW_SHOWNORMAL);
+        return;
+    }
+    std::wstring folder = convert::FolderOf(source);
+    if (folder.size() == 2 && folder[1] == L':')
+        folder += L'\\'; // "D:" alone is the drive's current folder, not its root
+    OpenOutputFolder(folder);
 }
 
 BOOL STEP1::OnInitDialog() {
@@ -82,7 +103,7 @@ void STEP1::OnPreview() {
 }
 
 void STEP1::OnOpenFolder() {
-    OpenOutputFolder(m_main.m_conversion.m_strOutputFolder);
+    OpenSelectionFolder(m_main);
 }
 
 BOOL STEP3::OnInitDialog() {
@@ -109,5 +130,5 @@ HBRUSH STEP3::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
 }
 
 void STEP3::OnOpenFolder() {
-    OpenOutputFolder(m_main.m_conversion.m_strOutputFolder);
+    OpenSelectionFolder(m_main);
 }

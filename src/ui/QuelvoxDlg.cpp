@@ -11,6 +11,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 namespace {
 constexpr const wchar_t* kBuiltInTitle = L"Quelvox " QV_VERSION_WIDE L" ";
 constexpr COLORREF kTitleBarColor = RGB(0x16, 0x39, 0x5F); // as drawn by scripts/draw-skin
@@ -141,6 +143,8 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     ::SetParent(m_stcPane, m_stcFrame);
     m_conversion.SetOwner(m_hWnd);
     m_preview.Attach(m_hWnd, m_stcFrame, m_stcPane);
+    if (!m_startFiles.empty())
+        PostMessage(kQueueStartFilesMessage);
     return TRUE;
 }
 
@@ -267,8 +271,29 @@ void CQuelvoxDlg::OnClockTick() {
         const int percent = m_conversion.Percent();
         m_step3.m_progress.SetPos(percent);
         text = FormatString(L"%3d%%", percent);
+        ShowQueueProgress();
     }
     m_stcTime.SetWindowText(text.c_str());
+}
+
+void CQuelvoxDlg::ShowQueueProgress() {
+    if (!m_conversion.Converting()) {
+        SetWindowText(m_strTitle.c_str());
+        Seam().SetTaskbarProgress(m_hWnd, CSystemSeam::TaskbarState::None, 0, 0);
+        return;
+    }
+    const convert::QueueProgress progress = m_conversion.Progress();
+    std::wstring caption = FormatString(LoadResString(IDS_CAPTION_PROGRESS).c_str(),
+                                        progress.percent, progress.file, progress.files);
+    if (progress.secondsLeft >= 0)
+        caption += FormatString(LoadResString(IDS_CAPTION_TIME_LEFT).c_str(),
+                                std::max(1, (progress.secondsLeft + 59) / 60));
+    SetWindowText((caption + L" \u2013 " + m_strTitle).c_str());
+    const bool asking = m_conversion.m_state == convert::RunState::Asking ||
+                        m_conversion.m_state == convert::RunState::AskingAfterDone;
+    Seam().SetTaskbarProgress(
+        m_hWnd, asking ? CSystemSeam::TaskbarState::Paused : CSystemSeam::TaskbarState::Normal,
+        static_cast<ULONGLONG>(progress.percent), 100);
 }
 
 void CQuelvoxDlg::AppendLog(const wchar_t* text) {
@@ -312,6 +337,8 @@ void CQuelvoxDlg::ShowRunStarted() {
 void CQuelvoxDlg::ReleaseList() {
     m_listFiles.EnableWindow(true);
     m_btnLanguage.EnableWindow(true);
+    // The run has ended or stopped.
+    ShowQueueProgress();
 }
 
 void CQuelvoxDlg::ShowList() {

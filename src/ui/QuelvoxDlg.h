@@ -22,11 +22,14 @@
 #include "skin/XButtonXP.h"
 
 #include <string>
+#include <vector>
 
 class CQuelvoxDlg : public CDialog, convert::RunHost, preview::PreviewHost {
 public:
     static constexpr UINT_PTR kClockTimer = 1;
     static constexpr UINT_PTR kAboutTimer = 2;
+    // Queues m_startFiles once the window is on screen.
+    static constexpr UINT kQueueStartFilesMessage = WM_APP + 10;
     // The web page of the product (no scheme: the shell's default action opens it).
     static constexpr const wchar_t* kProductPage = L"www.tavrenix.example/quelvox";
 
@@ -47,6 +50,9 @@ public:
     void AddFiles();
     // Inserts a ticked, selected item.
     void AppendFile(int index, const std::wstring& path);
+    // Queues the movies among the paths (files, and the movies inside folders) after the
+    // list's items; how many.
+    int QueueMovies(const std::vector<std::wstring>& paths);
 
     // Conversion (the run is m_conversion's)
     int ConvertFile(const std::wstring& path) { return m_conversion.ConvertFile(path); }
@@ -114,6 +120,8 @@ public:
     CXButtonXP m_btnPrev;
     CXButtonXP m_btnConvert;
     bool m_bFirstRun = false;
+    // Files and folders the program was started with ("Open with", "Send To").
+    std::vector<std::wstring> m_startFiles;
     convert::CConversion m_conversion{*this};
     preview::CPreview m_preview{*this};
     CStatic m_stcFrame;
@@ -140,6 +148,7 @@ private:
     void EndProgram() override { EndMainWindow(); }
     void FileStarted() override { m_nLength = 0; }
     void ShowProgress(int percent) override;
+    void QueueProgressChanged() override { ShowQueueProgress(); }
     // convert::RunHost and preview::PreviewHost
     void SetBusy(bool busy) override { busy ? BeginWait() : EndWait(); }
     int Ask(const std::wstring& text, UINT type) override {
@@ -150,6 +159,9 @@ private:
     void ShowLength(int seconds) override;
 
     void SetConvertButton(HICON icon, UINT captionId);
+    // The run's progress in the window's caption (what the taskbar and Alt+Tab show) and on
+    // its taskbar button; the plain caption and no progress without a run.
+    void ShowQueueProgress();
     // The monitors' messages, wherever they are dispatched (our loop or a system one: a
     // message box, a menu, moving the window). Each counts only for the run it names.
     LRESULT OnEncoderDone(WPARAM run, LPARAM) {
@@ -176,6 +188,7 @@ private:
     LRESULT OnLButtonDown(WPARAM, LPARAM);
     LRESULT OnShowWindow(WPARAM wParam, LPARAM);
     LRESULT OnDropFiles(WPARAM wParam, LPARAM);
+    LRESULT OnQueueStartFiles(WPARAM, LPARAM);
     LRESULT OnTimer(WPARAM wParam, LPARAM);
     LRESULT OnDestroy(WPARAM, LPARAM);
     LRESULT OnNothing(NMHDR*) { return 0; }
@@ -203,6 +216,7 @@ private:
         ON_COMMAND(IDC_CONVERT, OnConvert)
         ON_COMMAND(IDC_PREV, OnPrev)
         ON_MESSAGE(WM_DROPFILES, OnDropFiles)
+        ON_MESSAGE(kQueueStartFilesMessage, OnQueueStartFiles)
         ON_NOTIFY(IDC_FILE_LIST, NM_CLICK, OnNothing)
         ON_NOTIFY(IDC_FILE_LIST, LVN_ITEMCHANGED, OnNothing)
         ON_NOTIFY(IDC_SLIDER, NM_CUSTOMDRAW, OnNothing)

@@ -342,3 +342,37 @@ TEST_F(ConversionTest, MissingEnginesAreReportedAndSkipped) {
 }
 
 } // namespace
+
+TEST_F(ConversionTest, CaptionAndTaskbarShowTheWholeQueuesProgress) {
+    Add(L"one.avi", kSlow);
+    Add(L"two.avi", kSlow);
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(EncodingItem(1));
+    Tick();
+    const std::wstring title = m_dialog->m_strTitle;
+    const std::wstring caption = m_dialog->GetWindowText();
+    // "57% · 2 of 2 · 1 min left – Quelvox 1.0.0.1": the first file is done.
+    EXPECT_NE(caption.find(L"% \u00B7 2 of 2 \u00B7 1 min left \u2013 " + title),
+              std::wstring::npos)
+        << caption;
+    EXPECT_GE(_wtoi(caption.c_str()), 50) << caption;
+    ASSERT_FALSE(m_seam.taskbar.empty());
+    EXPECT_EQ(m_seam.taskbar.back().state, CSystemSeam::TaskbarState::Normal);
+    EXPECT_GE(m_seam.taskbar.back().done, 50u);
+    // The drawn title stays as it is.
+    EXPECT_EQ(m_dialog->m_stcTitle.GetWindowText(), title);
+
+    // Paused while the user is asked whether to stop, and going on after a No.
+    m_seam.onMessageBox = [&] {
+        EXPECT_EQ(m_seam.taskbar.back().state, CSystemSeam::TaskbarState::Paused);
+    };
+    m_seam.answers = {IDNO};
+    m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
+    EXPECT_EQ(m_seam.boxes.size(), 1u);
+    m_seam.onMessageBox = nullptr;
+    EXPECT_EQ(m_seam.taskbar.back().state, CSystemSeam::TaskbarState::Normal);
+
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(m_dialog->GetWindowText(), title);
+    EXPECT_EQ(m_seam.taskbar.back().state, CSystemSeam::TaskbarState::None);
+}

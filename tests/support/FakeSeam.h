@@ -17,7 +17,7 @@ public:
         UINT type;
     };
     struct Shell {
-        std::wstring verb, file;
+        std::wstring verb, file, parameters;
     };
 
     FakeSeam() { m_previous = SetSeam(this); }
@@ -52,10 +52,13 @@ public:
         return TRUE;
     }
     DWORD CommDlgExtendedError() override { return fileDialogError; }
-    HINSTANCE ShellExecute(HWND, const wchar_t* verb, const wchar_t* file, const wchar_t*,
-                           const wchar_t*, int) override {
-        shell.push_back({verb ? verb : L"", file ? file : L""});
+    HINSTANCE ShellExecute(HWND, const wchar_t* verb, const wchar_t* file,
+                           const wchar_t* parameters, const wchar_t*, int) override {
+        shell.push_back({verb ? verb : L"", file ? file : L"", parameters ? parameters : L""});
         return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
+    }
+    void SetTaskbarProgress(HWND, TaskbarState state, ULONGLONG done, ULONGLONG) override {
+        taskbar.push_back({state, done});
     }
     BOOL InitiateSystemShutdown(const wchar_t* message, DWORD seconds, BOOL, BOOL) override {
         shutdowns.push_back(std::wstring(message) + L"|" + std::to_wstring(seconds));
@@ -73,6 +76,11 @@ public:
     std::vector<std::wstring> filterTexts;
     std::vector<Box> boxes;
     std::vector<Shell> shell;
+    struct Taskbar {
+        TaskbarState state;
+        ULONGLONG done; // of 100
+    };
+    std::vector<Taskbar> taskbar;
     std::vector<std::wstring> shutdowns;
     int aborts = 0;
     bool shutdownAllowed = true;

@@ -1,6 +1,7 @@
 // The file list and the pages in the running main dialog: drops, the file dialog, keys, the
 // page commands, quality, colours and fonts.
 #include "MainDialogFixture.h"
+#include "ui/MovieFiles.h"
 
 #include <shlobj.h>
 
@@ -43,11 +44,69 @@ TEST_F(FileListTest, DropTakesMovieExtensionsOnlyTickedAndSelected) {
     EXPECT_TRUE(Ticked(1));
     EXPECT_EQ(Selected(), 1);
 
-    // Exact extensions: ".mp" is one, ".mpg" is not; a dot in a folder name does not count.
-    Drop({L"C:\\a\\clip.mpg", L"C:\\a\\clip.mp", L"C:\\dir.avi\\noext", L"C:\\movies\\ONE.AVI"});
+    // Whole extensions: ".mp" and ".mpg" are, ".mp3" is not; a dot in a folder name does not
+    // count. Phone and camera movies are taken.
+    Drop({L"C:\\a\\clip.mpg", L"C:\\a\\clip.mp", L"C:\\a\\song.mp3", L"C:\\dir.avi\\noext",
+          L"C:\\a\\phone.MP4", L"C:\\a\\cam.mov", L"C:\\a\\web.webm", L"C:\\movies\\ONE.AVI"});
     EXPECT_EQ(Items(), (std::vector<std::wstring>{L"C:\\movies\\ONE.AVI", L"C:\\movies\\two.mkv",
-                                                  L"C:\\a\\clip.mp", L"C:\\movies\\ONE.AVI"}));
-    EXPECT_EQ(Selected(), 3);
+                                                  L"C:\\a\\clip.mpg", L"C:\\a\\clip.mp",
+                                                  L"C:\\a\\phone.MP4", L"C:\\a\\cam.mov",
+                                                  L"C:\\a\\web.webm", L"C:\\movies\\ONE.AVI"}));
+    EXPECT_EQ(Selected(), 7);
+    EXPECT_TRUE(m_seam.boxes.empty());
+
+    // A drop without a single movie says so.
+    Drop({L"C:\\a\\notes.txt", L"C:\\a\\song.mp3"});
+    EXPECT_EQ(Items().size(), 8u);
+    ASSERT_EQ(m_seam.boxes.size(), 1u);
+    EXPECT_EQ(m_seam.boxes[0].text.substr(0, 36), L"None of the dropped files is a movie");
+}
+
+TEST_F(FileListTest, FoldersBringTheirMoviesInNameOrderAndSoDoesTheCommandLine) {
+    ScratchDir dir;
+    CreateDirectoryW((dir.Path() + L"\\tree").c_str(), nullptr);
+    CreateDirectoryW((dir.Path() + L"\\tree\\sub").c_str(), nullptr);
+    CreateDirectoryW((dir.Path() + L"\\tree\\empty").c_str(), nullptr);
+    for (const wchar_t* name : {L"tree\\Z.avi", L"tree\\b.mp4", L"tree\\notes.txt",
+                                L"tree\\sub\\c.mkv", L"tree\\sub\\A.MOV", L"single.wmv"})
+        dir.Write(name, "x");
+    const std::wstring tree = dir.Path() + L"\\tree";
+    Drop({tree + L"\\", dir.Path() + L"\\single.wmv"});
+    EXPECT_EQ(Items(), (std::vector<std::wstring>{tree + L"\\b.mp4", tree + L"\\sub\\A.MOV",
+                                                  tree + L"\\sub\\c.mkv", tree + L"\\Z.avi",
+                                                  dir.Path() + L"\\single.wmv"}));
+    EXPECT_EQ(Selected(), 4);
+    // A folder without movies is a drop without movies.
+    Drop({tree + L"\\empty"});
+    EXPECT_EQ(m_seam.boxes.size(), 1u);
+
+    // The command line: every argument after the program's, but the restart argument.
+    EXPECT_EQ(StartFiles(L"\"C:\\Program Files\\Quelvox\\Quelvox.exe\" a.avi \"b c.mkv\" "
+                         L"D:\\Movies --Restart"),
+              (std::vector<std::wstring>{L"a.avi", L"b c.mkv", L"D:\\Movies"}));
+    EXPECT_TRUE(StartFiles(L"--Restart").empty());
+    // Queued the way a drop is, once the window is up; what is no movie is left out quietly.
+    m_dialog->m_listFiles.DeleteAllItems();
+    m_dialog->m_startFiles = {tree + L"\\sub", dir.Path() + L"\\tree\\notes.txt"};
+    m_dialog->PostMessage(CQuelvoxDlg::kQueueStartFilesMessage);
+    PumpDialogPending();
+    EXPECT_EQ(Items(), (std::vector<std::wstring>{tree + L"\\sub\\A.MOV", tree + L"\\sub\\c.mkv"}));
+    EXPECT_EQ(m_seam.boxes.size(), 1u);
+}
+
+TEST_F(FileListTest, ALongLookThroughFoldersReportsHowFarItGot) {
+    ScratchDir dir;
+    for (int i = 0; i < 600; ++i)
+        dir.Write(L"f" + std::to_wstring(i) + (i % 100 == 0 ? L".avi" : L".txt"), "");
+    std::vector<size_t> reports;
+    const auto movies = CollectMovies({dir.Path()}, [&](size_t n) { reports.push_back(n); });
+    EXPECT_EQ(movies.size(), 6u);
+    EXPECT_EQ(reports, (std::vector<size_t>{256, 512}));
+    // The file dialog offers the same movies.
+    const std::wstring filter = MovieFilter();
+    for (const wchar_t* pattern : {L";*.mp;", L";*.mp4;", L";*.mov;", L"*.avi;"})
+        EXPECT_NE(filter.find(pattern), std::wstring::npos) << pattern;
+    EXPECT_EQ(filter.find(L"*.mp*"), std::wstring::npos);
 }
 
 TEST_F(FileListTest, LongPathsSurviveWhole) {
@@ -74,10 +133,12 @@ TEST_F(FileListTest, FileDialogTakesAnyChosenFileInItsOrder) {
     EXPECT_EQ(ofn.Flags & flags, flags);
     EXPECT_EQ(ofn.nFilterIndex, 1u);
     EXPECT_GE(ofn.nMaxFile, 32768u);
-    EXPECT_EQ(m_seam.filterTexts,
-              (std::vector<std::wstring>{
-                  L"Movie Files(*.avi,*.asf,*.wmv,*.mpg,*.mpx,*.tp,*.ts,*.mkv)",
-                  L"*.avi;*.asf;*.wmv;*.mpg;*.mp*;*.ts;*.tp;*.mkv", L"All Files(*.*)", L"*.*"}));
+    // The movies of the drop's list, then everything.
+    ASSERT_EQ(m_seam.filterTexts.size(), 4u);
+    EXPECT_EQ(m_seam.filterTexts[0].substr(0, 30), L"Movie Files(*.avi,*.asf,*.wmv,");
+    EXPECT_EQ(m_seam.filterTexts[1].substr(0, 32), L"*.avi;*.asf;*.wmv;*.mp;*.mpg;*.m");
+    EXPECT_EQ(m_seam.filterTexts[2], L"All Files(*.*)");
+    EXPECT_EQ(m_seam.filterTexts[3], L"*.*");
 
     // A single file comes back as its full path.
     m_seam.selection = std::wstring(L"D:\\one.wmv\0", 11);
@@ -121,6 +182,19 @@ TEST_F(FileListTest, OpenFolderExploresCOrTheLastOutputFolder) {
     EXPECT_EQ(m_seam.shell[0].verb, L"explore");
     EXPECT_EQ(m_seam.shell[0].file, L"C:\\");
     EXPECT_EQ(m_seam.shell[1].file, L"D:\\Movies");
+
+    // The selected file's folder, with its converted movie selected once there is one.
+    ScratchDir dir;
+    m_dialog->AppendFile(0, dir.Write(L"clip.avi", "x"));
+    PageCommand(m_dialog->m_step1, IDC_OPEN_FOLDER);
+    ASSERT_EQ(m_seam.shell.size(), 3u);
+    EXPECT_EQ(m_seam.shell[2].verb, L"explore");
+    EXPECT_EQ(m_seam.shell[2].file, dir.Path());
+    const std::wstring output = dir.Write(L"QV_clip.avi.avi", "x");
+    PageCommand(m_dialog->m_step3, IDC_OPEN_FOLDER);
+    ASSERT_EQ(m_seam.shell.size(), 4u);
+    EXPECT_EQ(m_seam.shell[3].file, L"explorer.exe");
+    EXPECT_EQ(m_seam.shell[3].parameters, L"/select,\"" + output + L"\"");
 }
 
 TEST_F(FileListTest, QualityIsReadFromTheRadioButtons) {

@@ -1,0 +1,122 @@
+#include "MovieFiles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwctype>
+
+namespace {
+
+// The extensions of old (".mp" among them), what the file dialog's "*.mp*" took, and what the
+// engines read, phone and camera movies above all.
+constexpr const wchar_t* kMovieExtensions[] = {
+    L".avi", L".asf", L".wmv",  L".mp",  L".mpg", L".mpe", L".mpeg", L".mpx",
+    L".mp4", L".m4v", L".vob",  L".dat", L".ts",  L".tp",  L".m2ts", L".mts",
+    L".mkv", L".mov", L".webm", L".flv", L".3gp", L".ogv", L".divx"};
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The system's calls take a long path only so marked.
+std::wstring ForSystem(const std::wstring& path) {
+    if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\", 0) == 0)
+        return path;
+    return L"\\\\?\\" + path;
+}
+
+class Collector {
+public:
+    Collector(std::vector<std::wstring>& movies, const std::function<void(size_t)>& examined)
+        : m_movies(movies), m_examined(examined) {}
+
+    void Folder(const std::wstring& folder) {
+        struct Entry {
+            std::wstring name;
+            bool folder;
+        };
+        std::vector<Entry> entries;
+        WIN32_FIND_DATAW data;
+        HANDLE find = ::FindFirstFileExW(ForSystem(folder + L"\\*").c_str(), FindExInfoBasic, &data,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        if (find == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            Count();
+            // A junction may lead back up the tree.
+            const bool isFolder = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+            if (isFolder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                continue;
+            if (isFolder || IsMovieFile(name))
+                entries.push_back({name, isFolder});
+        } while (::FindNextFileW(find, &data));
+        ::FindClose(find);
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return ::CompareStringOrdinal(a.name.c_str(), -1, b.name.c_str(), -1, TRUE) ==
+                   CSTR_LESS_THAN;
+        });
+        for (const Entry& entry : entries) {
+            const std::wstring path = folder + L"\\" + entry.name;
+            if (entry.folder)
+                Folder(path);
+            else
+                m_movies.push_back(path);
+        }
+    }
+
+private:
+    void Count() {
+        if (++m_count % 256 == 0 && m_examined)
+            m_examined(m_count);
+    }
+
+    std::vector<std::wstring>& m_movies;
+    const std::function<void(size_t)>& m_examined;
+    size_t m_count = 0;
+};
+
+} // namespace
+
+bool IsMovieFile(const std::wstring& path) {
+    const size_t name = path.find_last_of(L"\\/");
+    const size_t dot = path.rfind(L'.');
+    if (dot == std::wstring::npos || (name != std::wstring::npos && dot < name))
+        return false;
+    const std::wstring extension = Lower(path.substr(dot));
+    return std::any_of(std::begin(kMovieExtensions), std::end(kMovieExtensions),
+                       [&](const wchar_t* movie) { return extension == movie; });
+}
+
+std::wstring MovieFilter() {
+    std::wstring shown, patterns;
+    for (const wchar_t* extension : kMovieExtensions) {
+        shown += (shown.empty() ? L"*" : L",*") + std::wstring(extension);
+        patterns += (patterns.empty() ? L"*" : L";*") + std::wstring(extension);
+    }
+    return L"Movie Files(" + shown + L")|" + patterns + L"|All Files(*.*)|*.*||";
+}
+
+std::vector<std::wstring> CollectMovies(const std::vector<std::wstring>& paths,
+                                        const std::function<void(size_t)>& examined) {
+    std::vector<std::wstring> movies;
+    Collector collector(movies, examined);
+    for (std::wstring path : paths) {
+        while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
+            path.pop_back();
+        if (IsFolder(ForSystem(path)))
+            collector.Folder(path);
+        else if (IsMovieFile(path))
+            movies.push_back(path);
+    }
+    return movies;
+}
