@@ -1,7 +1,8 @@
 ; The Windows installer of Quelvox. Built by scripts/package:
 ;   makensis -DVERSION=1.0.0.1 -DDIST=<program folder> -DLICENCE=<COPYING> -DOUTFILE=<setup.exe>
-; Installs the program folder into Program Files, adds a Start-menu shortcut and an uninstaller
-; in the list of installed programs. /S installs and uninstalls silently.
+; Installs the program folder into Program Files, adds a Start-menu shortcut, a "Quelvox" entry
+; in the user's Send To menu and an uninstaller in the list of installed programs. /S installs
+; and uninstalls silently.
 
 ; A 64-bit installer for a 64-bit program (and for wine without its 32-bit half).
 Target amd64-unicode
@@ -61,6 +62,10 @@ Section "Quelvox"
     CreateDirectory "$SMPROGRAMS\${PRODUCT}"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\Quelvox.exe"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall ${PRODUCT}.lnk" "$INSTDIR\Uninstall.exe"
+    ; Send To is the user's own: movies and folders sent there are queued.
+    SetShellVarContext current
+    CreateDirectory "$SENDTO"
+    CreateShortcut "$SENDTO\${PRODUCT}.lnk" "$INSTDIR\Quelvox.exe"
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -87,6 +92,8 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
     Delete "$SMPROGRAMS\${PRODUCT}\Uninstall ${PRODUCT}.lnk"
     RMDir "$SMPROGRAMS\${PRODUCT}"
+    SetShellVarContext current
+    Delete "$SENDTO\${PRODUCT}.lnk"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 
     ; The settings are the user's: they go only when the user says so (never when silent).

@@ -51,9 +51,11 @@ for f in Quelvox.exe LANG_ENU.DLL LANG_KOR.DLL copying_ENU.txt copying_KOR.txt b
 done
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quelvox"
 [ -f "$menu/Quelvox.lnk" ] || fail "no Start-menu shortcut"
+sendto=$(find "$WINEPREFIX/drive_c/users" -type f -path '*/SendTo/Quelvox.lnk' | head -1)
+[ -n "$sendto" ] || fail "no Send To entry"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelvox'
 wine reg query "$key" /v UninstallString 2>/dev/null | grep -q Uninstall.exe || fail "no uninstall entry"
-echo "installed: files, shortcut and uninstall entry"
+echo "installed: files, shortcuts (Start menu, Send To) and uninstall entry"
 
 pid=$(start_program "C:\\Program Files\\Quelvox\\Quelvox.exe")
 wait_for 60 window_shown || fail "the installed program showed no main window"
@@ -64,6 +66,7 @@ wine "C:\\Program Files\\Quelvox\\Uninstall.exe" /S
 wait_for 60 test ! -e "$installed/Quelvox.exe" || fail "uninstaller left the program"
 wait_for 30 test ! -e "$installed" || fail "uninstaller left files: $(ls -R "$installed")"
 [ ! -e "$menu" ] || fail "uninstaller left the shortcuts"
+wait_for 30 test ! -e "$sendto" || fail "uninstaller left the Send To entry"
 ! wine reg query "$key" >/dev/null 2>&1 || fail "uninstaller left the uninstall entry"
 echo "uninstalled: nothing left"
 
