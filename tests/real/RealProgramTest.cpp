@@ -292,14 +292,20 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     EXPECT_GT(colours.green, colours.pixels / 50);
     EXPECT_GT(colours.blue, colours.pixels / 50);
 
-    // Forward ten seconds, then back.
+    // Forward ten seconds, then back. A failure tells whether the player is still there.
+    auto state = [&] {
+        const CRedirMPlayer& monitor = m_dialog->m_preview.m_player;
+        return " at " + std::to_string(Position()) +
+               (ProcessIsRunning(monitor.m_dwProcessId) ? ", running" : ", ended") +
+               (monitor.m_bExited ? ", end seen" : "");
+    };
     const int before = Position();
     m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_FORWARD, BN_CLICKED), 0);
-    EXPECT_TRUE(PumpDialogUntil([&] { return Position() >= before + 9; }, 60000)) << Position();
+    EXPECT_TRUE(PumpDialogUntil([&] { return Position() >= before + 9; }, 60000)) << state();
     const int ahead = Position();
     m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_BACK, BN_CLICKED), 0);
     EXPECT_TRUE(PumpDialogUntil([&] { return Position() > 0 && Position() <= ahead - 8; }, 60000))
-        << Position();
+        << state();
 
     // 'q' ends the player and its decoders.
     const DWORD process = m_dialog->m_preview.m_player.m_dwProcessId;
