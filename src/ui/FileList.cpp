@@ -51,11 +51,12 @@ int CQuelvoxDlg::QueueMovies(const std::vector<std::wstring>& paths) {
             return;
         if (!std::exchange(waiting, true))
             BeginWait();
-        m_stcWait.SetWindowText(FormatString(L"%s %zu", waitText.c_str(), examined).c_str());
-        m_stcWait.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
             ::DispatchMessageW(&msg);
+        // Drawn last: the preview frame it lies on may just have painted over it.
+        m_stcWait.SetWindowText(FormatString(L"%s %zu", waitText.c_str(), examined).c_str());
+        m_stcWait.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         nextShow = ::GetTickCount64() + kProgressMs;
     });
     m_stcWait.SetWindowText(waitText.c_str());

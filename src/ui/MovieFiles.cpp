@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <cwctype>
 
@@ -61,9 +63,9 @@ public:
                 entries.push_back({name, isFolder});
         } while (::FindNextFileW(find, &data));
         ::FindClose(find);
+        // As Explorer sorts by name: "clip 2" before "clip 10".
         std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-            return ::CompareStringOrdinal(a.name.c_str(), -1, b.name.c_str(), -1, TRUE) ==
-                   CSTR_LESS_THAN;
+            return ::StrCmpLogicalW(a.name.c_str(), b.name.c_str()) < 0;
         });
         for (const Entry& entry : entries) {
             const std::wstring path = folder + L"\\" + entry.name;

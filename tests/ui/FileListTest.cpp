@@ -67,15 +67,18 @@ TEST_F(FileListTest, FoldersBringTheirMoviesInNameOrderAndSoDoesTheCommandLine) 
     CreateDirectoryW((dir.Path() + L"\\tree").c_str(), nullptr);
     CreateDirectoryW((dir.Path() + L"\\tree\\sub").c_str(), nullptr);
     CreateDirectoryW((dir.Path() + L"\\tree\\empty").c_str(), nullptr);
-    for (const wchar_t* name : {L"tree\\Z.avi", L"tree\\b.mp4", L"tree\\notes.txt",
-                                L"tree\\sub\\c.mkv", L"tree\\sub\\A.MOV", L"single.wmv"})
+    for (const wchar_t* name :
+         {L"tree\\Z.avi", L"tree\\b.mp4", L"tree\\notes.txt", L"tree\\sub\\c.mkv",
+          L"tree\\sub\\A.MOV", L"tree\\clip 10.avi", L"tree\\clip 2.avi", L"single.wmv"})
         dir.Write(name, "x");
     const std::wstring tree = dir.Path() + L"\\tree";
     Drop({tree + L"\\", dir.Path() + L"\\single.wmv"});
-    EXPECT_EQ(Items(), (std::vector<std::wstring>{tree + L"\\b.mp4", tree + L"\\sub\\A.MOV",
+    // In Explorer's name order: case aside, and numbers by their value.
+    EXPECT_EQ(Items(), (std::vector<std::wstring>{tree + L"\\b.mp4", tree + L"\\clip 2.avi",
+                                                  tree + L"\\clip 10.avi", tree + L"\\sub\\A.MOV",
                                                   tree + L"\\sub\\c.mkv", tree + L"\\Z.avi",
                                                   dir.Path() + L"\\single.wmv"}));
-    EXPECT_EQ(Selected(), 4);
+    EXPECT_EQ(Selected(), 6);
     // A folder without movies is a drop without movies.
     Drop({tree + L"\\empty"});
     EXPECT_EQ(m_seam.boxes.size(), 1u);
