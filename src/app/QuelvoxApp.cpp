@@ -36,9 +36,15 @@ std::vector<std::wstring> StartFiles(const wchar_t* commandLine) {
     wchar_t** words = ::CommandLineToArgvW(commandLine, &count);
     if (!words)
         return files;
-    for (int i = 1; i < count; ++i)
-        if (std::wcscmp(words[i], CQuelvoxApp::kRestartArgument) != 0)
-            files.emplace_back(words[i]);
+    for (int i = 1; i < count; ++i) {
+        if (std::wcscmp(words[i], CQuelvoxApp::kRestartArgument) == 0)
+            continue;
+        // Whole paths, as a drop gives them: the run must not depend on the folder we started in.
+        std::wstring full(::GetFullPathNameW(words[i], 0, nullptr, nullptr), L'\0');
+        full.resize(
+            ::GetFullPathNameW(words[i], static_cast<DWORD>(full.size()), full.data(), nullptr));
+        files.push_back(full.empty() ? std::wstring(words[i]) : full);
+    }
     ::LocalFree(words);
     return files;
 }

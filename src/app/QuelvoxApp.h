@@ -44,7 +44,8 @@ public:
 CQuelvoxApp& TheApp();
 
 // The files and folders a command line names for the queue ("Open with", "Send To", a drop
-// on the program's icon): every argument after the program's own, but the restart argument.
+// on the program's icon): every argument after the program's own, but the restart argument, as
+// a whole path.
 std::vector<std::wstring> StartFiles(const wchar_t* commandLine);
 // Only a command line that begins with "--Restart" skips the restart wait; an ordinary one
 // begins with the program's path.

@@ -63,6 +63,11 @@ TEST_F(FileListTest, DropTakesMovieExtensionsOnlyTickedAndSelected) {
 }
 
 TEST_F(FileListTest, FoldersBringTheirMoviesInNameOrderAndSoDoesTheCommandLine) {
+    auto Full = [](const wchar_t* name) {
+        wchar_t folder[MAX_PATH] = L"";
+        GetCurrentDirectoryW(MAX_PATH, folder);
+        return std::wstring(folder) + (folder[wcslen(folder) - 1] == L'\\' ? L"" : L"\\") + name;
+    };
     ScratchDir dir;
     CreateDirectoryW((dir.Path() + L"\\tree").c_str(), nullptr);
     CreateDirectoryW((dir.Path() + L"\\tree\\sub").c_str(), nullptr);
@@ -86,7 +91,7 @@ TEST_F(FileListTest, FoldersBringTheirMoviesInNameOrderAndSoDoesTheCommandLine) 
     // The command line: every argument after the program's, but the restart argument.
     EXPECT_EQ(StartFiles(L"\"C:\\Program Files\\Quelvox\\Quelvox.exe\" a.avi \"b c.mkv\" "
                          L"D:\\Movies --Restart"),
-              (std::vector<std::wstring>{L"a.avi", L"b c.mkv", L"D:\\Movies"}));
+              (std::vector<std::wstring>{Full(L"a.avi"), Full(L"b c.mkv"), L"D:\\Movies"}));
     EXPECT_TRUE(StartFiles(L"--Restart").empty());
     // Queued the way a drop is, once the window is up; what is no movie is left out quietly.
     m_dialog->m_listFiles.DeleteAllItems();
