@@ -200,14 +200,19 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
     return true;
 }
 
+// Wine may keep the write end of a child's pipe open for ever when the child is ended while it
+// is still starting, so a read never counts on the pipe breaking: the output has also ended
+// once the child has ended and the pipe is empty.
 bool Child::ReadAvailable(std::string& into) {
     if (!m_out)
         return false;
+    // Asked before the pipe is, so nothing written before the end is left behind.
+    const bool ended = !Running();
     DWORD available = 0;
     if (!PeekNamedPipe(m_out, nullptr, 0, nullptr, &available, nullptr))
         return false;
     if (available == 0)
-        return true;
+        return !ended;
     std::string chunk(available, '\0');
     DWORD read = 0;
     if (!ReadFile(m_out, chunk.data(), available, &read, nullptr))
@@ -217,15 +222,26 @@ bool Child::ReadAvailable(std::string& into) {
 }
 
 bool Child::ReadExactly(char* buffer, size_t size) {
-    while (size > 0) {
+    while (size > 0 && m_out) {
+        const bool ended = !Running();
+        DWORD available = 0;
+        if (!PeekNamedPipe(m_out, nullptr, 0, nullptr, &available, nullptr))
+            return false;
+        if (available == 0) {
+            if (ended)
+                return false;
+            // Wakes at once when the child ends.
+            WaitForSingleObject(m_process, 2);
+            continue;
+        }
         DWORD read = 0;
-        if (!m_out || !ReadFile(m_out, buffer, static_cast<DWORD>(size), &read, nullptr) ||
-            read == 0)
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(size, available));
+        if (!ReadFile(m_out, buffer, want, &read, nullptr) || read == 0)
             return false;
         buffer += read;
         size -= read;
     }
-    return true;
+    return size == 0;
 }
 
 int Child::Wait(DWORD ms) {

@@ -31,18 +31,18 @@ public:
     ~Child() { Kill(); }
 
     enum Stream { kPipe, kDiscard };
-    // Standard output and standard error of the child: piped into Pipe(), or discarded. Both
-    // piped share the one pipe.
+    // Standard output and standard error of the child: piped to the reads below, or discarded.
+    // Both piped share the one pipe.
     bool Start(const std::wstring& commandLine, const std::wstring& folder, Stream out, Stream err);
-    HANDLE Pipe() const { return m_out; }
-    // Reads what is available without blocking; false once the pipe has ended and is empty.
+    // Reads what is available without blocking; false once the output has ended and is empty.
     bool ReadAvailable(std::string& into);
-    // Reads exactly size bytes, blocking; false at the end of the output.
+    // Reads exactly size bytes, blocking; false at the end of the output, which comes at the
+    // latest when the child ends.
     bool ReadExactly(char* buffer, size_t size);
     // Waits for the end; the exit code, or -1.
     int Wait(DWORD ms = INFINITE);
     bool Running() const;
-    // Ends the process but keeps the pipe, so a thread blocked on it sees its end.
+    // Ends the process but keeps the pipe, so a thread reading it sees its end.
     void Terminate();
     void Kill();
 

@@ -1,11 +1,15 @@
 // The real encoder's failure paths, with a scripted ffmpeg.exe beside copies of the engines
 // (tests-real/fake/): names that read like failures, short sources, stalls, crashes, and the
-// handles a child gets.
+// handles a child gets; and the engines' reading of a child that is ended as it starts.
+#include "Process.h"
+#include "RealSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -138,4 +142,35 @@ TEST(EngineFailures, FFmpegGetsNoneOfTheEnginesOwnHandles) {
     const EngineRun run = Encode(dir, L"leak.avi", L"leak");
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_FALSE(Has(run, "LEAKED")) << run.output;
+}
+
+// Wine may leave the pipe of a child that is ended while it starts open for ever; reading its
+// output must end all the same. The child is ended at one moment after another of its start.
+TEST(EngineFailures, ReadingAChildEndsWhenItIsEndedAtAnyMomentOfItsStart) {
+    // The real ffmpeg, whose start is long enough to be hit.
+    const std::wstring line =
+        L"\"" + TestFFmpeg() + L"\" -nostdin -f lavfi -i testsrc2 -f rawvideo -";
+    for (DWORD delay = 0; delay <= 250; delay += 10) {
+        auto child = std::make_unique<Child>();
+        ASSERT_TRUE(child->Start(line, L"", Child::kPipe, Child::kPipe));
+        Sleep(delay);
+        child->Terminate();
+        HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::thread reader([&child, done] {
+            char block[4096];
+            while (child->ReadExactly(block, sizeof block)) {
+            }
+            SetEvent(done);
+        });
+        const bool ended = WaitForSingleObject(done, 30000) == WAIT_OBJECT_0;
+        EXPECT_TRUE(ended) << "ended " << delay << " ms after its start";
+        if (!ended) {
+            // Left blocked to the end of the tests, with what it reads.
+            reader.detach();
+            child.release();
+            break;
+        }
+        reader.join();
+        CloseHandle(done);
+    }
 }
