@@ -40,20 +40,6 @@ std::wstring CRedirMediaInfo::IdentifyCommand(const std::wstring& programFolder,
         programFolder.c_str(), source.c_str());
 }
 
-bool CRedirMediaInfo::WaitForFacts(DWORD boundMs) {
-    // Polled often: a thousand short clips should not each wait on nothing.
-    constexpr DWORD kPollMs = 5;
-    const ULONGLONG giveUp = ::GetTickCount64() + boundMs;
-    while (!m_bExited && m_dwReaderThreadId != 0) {
-        if (::GetTickCount64() >= giveUp) {
-            TerminateChild(0);
-            return false;
-        }
-        ::Sleep(kPollMs);
-    }
-    return true;
-}
-
 CRedirMediaInfo::~CRedirMediaInfo() {
     Close();
 }
@@ -66,11 +52,12 @@ void CRedirMediaInfo::WriteStdOut(const wchar_t* text) {
     std::lock_guard guard(m_outputLock);
     size_t searched = m_strOutput.size();
     m_strOutput += text;
-    if (FoundSince(m_strOutput, searched, L"<EXIT>"))
-        m_bExited = true;
+    if (FoundSince(m_strOutput, searched, L"<EXIT>") && !m_bExited.exchange(true))
+        NotifyOwner(kEndedMessage);
 }
 
-void CRedirMediaInfo::Reset() {
+void CRedirMediaInfo::Reset(HWND owner) {
+    ArmOwner(nullptr);
     m_dFps = 0.0;
     m_nDuration = m_nWidth = m_nHeight = 0;
     {
@@ -78,6 +65,7 @@ void CRedirMediaInfo::Reset() {
         m_strOutput.clear();
     }
     m_bExited = false;
+    ArmOwner(owner);
 }
 
 std::wstring CRedirMediaInfo::Output() const {

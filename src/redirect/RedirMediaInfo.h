@@ -1,5 +1,6 @@
 // CRedirMediaInfo: runs the player in identify mode, collects all it prints and reads the
-// picture size, frame rate and length from the collected text.
+// picture size, frame rate and length from the collected text. Tells its owner, if it has one,
+// that the player's output has ended (kEndedMessage, marked with the run's number).
 #pragma once
 
 #include "Redirector.h"
@@ -8,6 +9,7 @@
 
 class CRedirMediaInfo : public CRedirector {
 public:
+    static constexpr UINT kEndedMessage = WM_APP + 6;
     // A player that has not identified a file by then never will.
     static constexpr DWORD kIdentifyBoundMs = 11500;
 
@@ -19,11 +21,11 @@ public:
     static std::wstring IdentifyCommand(const std::wstring& programFolder,
                                         const std::wstring& source);
 
-    // Clears the facts, the collected text and m_bExited before a run.
-    void Reset();
-    // Waits until the player has ended and all it printed is collected, or at most boundMs;
-    // a player still running then is ended. False when it was cut short.
-    bool WaitForFacts(DWORD boundMs);
+    // Clears the facts, the collected text and m_bExited before a run, which reports to owner
+    // (nullptr: to nobody). Call only while no run is open.
+    void Reset(HWND owner = nullptr);
+    // The player has ended and all it printed is collected (or its output can no longer come).
+    bool Finished() const { return m_bExited || m_dwReaderThreadId == 0; }
     // Reads the four facts from the collected text; a missing key leaves its fact unchanged.
     // Safe while the reader still appends: it parses what has arrived so far.
     bool ParseMediaInfo();
