@@ -17,6 +17,8 @@
 namespace {
 // Held by an instance that launched its successor, until it ends.
 CHandle s_hRestartMutex;
+// How long a restart waits for another instance's hand-over to end.
+constexpr DWORD kHandOverBoundMs = 30000;
 
 bool IsTakenElsewhere(DWORD error) {
     return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
@@ -71,8 +73,9 @@ bool LaunchNewInstance() {
     const DWORD created = ::GetLastError();
     s_hRestartMutex.Attach(mutex);
     if (IsTakenElsewhere(created)) {
-        ::WaitForSingleObject(s_hRestartMutex, INFINITE);
-        ::ReleaseMutex(s_hRestartMutex);
+        // Another instance hands over; its wait ends with it, or this one gives up.
+        if (::WaitForSingleObject(s_hRestartMutex, kHandOverBoundMs) != WAIT_TIMEOUT)
+            ::ReleaseMutex(s_hRestartMutex);
         ReleaseRestartMutex();
         return false;
     }
@@ -94,15 +97,16 @@ void ReleaseRestartMutex() {
     s_hRestartMutex.Close();
 }
 
-void RestartWithLanguage(CQuelvoxApp& app, LCID lcid) {
-    app.WriteProfileString(L"Language", L"LCID",
-                           FormatString(L"%d", static_cast<int>(lcid)).c_str());
-    if (!LaunchNewInstance())
-        Seam().MessageBox(nullptr, L"Something Wrong", L"Restart App", MB_ICONEXCLAMATION | MB_OK);
+void CQuelvoxApp::RestartIn(LCID lcid) {
+    WriteProfileString(L"Language", L"LCID", FormatString(L"%d", static_cast<int>(lcid)).c_str());
+    m_bRestart = true;
 }
 
-void CQuelvoxApp::RestartIn(LCID lcid) {
-    RestartWithLanguage(*this, lcid);
+void CQuelvoxApp::FinishRestart() {
+    // After the main window has gone: the launch may wait for another instance's hand-over,
+    // and no window of ours must wait with it.
+    if (std::exchange(m_bRestart, false) && !LaunchNewInstance())
+        Seam().MessageBox(nullptr, L"Something Wrong", L"Restart App", MB_ICONEXCLAMATION | MB_OK);
 }
 
 LCID StoredLanguage(const std::wstring& stored) {
@@ -146,6 +150,11 @@ BOOL CQuelvoxApp::InitInstance() {
     dialog->m_bFirstRun = CheckVersion();
     dialog->m_startFiles = StartFiles(::GetCommandLineW());
     dialog->DoModal();
+    // The window is gone: what its end asked for.
+    delete dialog;
+    m_pMainWnd = nullptr;
+    m_pMainDlg = nullptr;
+    FinishRestart();
 
     ::CoUninitialize();
     if (m_hLangDll) {
@@ -155,9 +164,5 @@ BOOL CQuelvoxApp::InitInstance() {
     }
     // The mutex stays owned until this process ends, which is what the successor waits for.
     ReleaseRestartMutex();
-
-    m_pMainWnd = nullptr;
-    m_pMainDlg = nullptr;
-    delete dialog;
     return FALSE;
 }

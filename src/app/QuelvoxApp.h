@@ -32,13 +32,18 @@ public:
     const std::vector<LCID>& Installed() const override { return m_arrLangLcid; }
     LCID InUse() const override { return m_lcid; }
     std::wstring Abbreviation() const override { return m_szLangAbbrev; }
+    // Stores the choice; FinishRestart starts the successor once the main window has gone, and
+    // reports a failed start.
     void RestartIn(LCID lcid) override;
+    void FinishRestart();
 
     CQuelvoxDlg* m_pMainDlg = nullptr;
     wchar_t m_szLangAbbrev[4] = L"";
     LCID m_lcid = 1033;
     HMODULE m_hLangDll = nullptr;
     std::vector<LCID> m_arrLangLcid;
+    // A language was chosen: the program starts anew once the main window has gone.
+    bool m_bRestart = false;
 };
 
 CQuelvoxApp& TheApp();
@@ -58,7 +63,5 @@ bool LaunchNewInstance();
 // The language to start in for the stored "LCID" text: the user's own unless it names an
 // installed locale.
 LCID StoredLanguage(const std::wstring& stored);
-// Stores the language and starts the successor; reports a failed start.
-void RestartWithLanguage(CQuelvoxApp& app, LCID lcid);
 // Lets go of the restart mutex taken by LaunchNewInstance, if any.
 void ReleaseRestartMutex();

@@ -19,7 +19,7 @@ public:
     // The abbreviation of the language the user asked for, which names its licence file,
     // even when another library stands in for it.
     virtual std::wstring Abbreviation() const = 0;
-    // Stores the choice and starts the program anew in it; the main window then ends.
+    // Stores the choice; the program starts anew in it once the main window has ended.
     virtual void RestartIn(LCID lcid) = 0;
 
 protected:

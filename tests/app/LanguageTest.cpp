@@ -140,11 +140,12 @@ TEST_F(LanguageMenuTest, PickingAnotherStoresItAndRestarts) {
     const std::wstring successor = m_dir.Path() + L"\\successor.txt";
     SetEnvironmentVariableW(L"QV_TEST_SUCCESSOR_FILE", successor.c_str());
     m_dialog->SendMessage(WM_COMMAND, kKorean | 0x8000, 0);
-    SetEnvironmentVariableW(L"QV_TEST_SUCCESSOR_FILE", nullptr);
-
     EXPECT_EQ(TheApp().GetProfileString(L"Language", L"LCID"), L"1042");
     EXPECT_FALSE(IsWindowVisible(*m_dialog));
     EXPECT_EQ(m_dialog->Result(), IDCANCEL);
+    // The successor starts once the window has gone.
+    TheApp().FinishRestart();
+    SetEnvironmentVariableW(L"QV_TEST_SUCCESSOR_FILE", nullptr);
     EXPECT_TRUE(m_seam.boxes.empty());
     // It waits while this instance holds the hand-over.
     PumpFor(500);
