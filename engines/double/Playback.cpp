@@ -83,7 +83,7 @@ private:
 };
 
 PlayEnd Player::Run() {
-    if (m_request.window) {
+    const auto openWindows = [this] {
         PictureEvents events;
         events.paint = [this](HDC dc, int w, int h) {
             DrawPicture(dc, w, h, Clock(), m_request.length);
@@ -92,13 +92,21 @@ PlayEnd Player::Run() {
         events.seek = [this](int direction) { Seek(direction * kSeekSeconds); };
         m_windows.Open(reinterpret_cast<HWND>(static_cast<INT_PTR>(m_request.parentWindow)),
                        std::move(events));
-    }
-    // The real player has its window before it reports the output open; Quelvox relies on it.
+    };
+    // The real player has its window before it reports the output open; one that is late
+    // shows what Quelvox does when it is not.
+    const bool lateWindow = m_request.window && m_request.windowAfterMs > 0;
+    if (m_request.window && !lateWindow)
+        openWindows();
     const std::string name = VideoDriverName(m_request.videoOut);
     char vo[160];
     std::snprintf(vo, sizeof vo, "VO: [%s] %dx%d => %dx%d Planar YV12 \r\n", name.c_str(),
                   m_request.width, m_request.height, m_request.width, m_request.height);
     Print(vo);
+    if (lateWindow) {
+        Sleep(m_request.windowAfterMs);
+        openWindows();
+    }
 
     m_startTick = GetTickCount64();
     ULONGLONG nextTick = m_startTick;

@@ -5,10 +5,11 @@
 #include <string>
 
 struct PlayRequest {
-    std::string videoOut;       // driver named in the "VO: [...]" line
-    long long parentWindow = 0; // the -wid window; 0 for none
-    bool window = true;         // false: plays without ever making a window
-    double length = 10;         // seconds
+    std::string videoOut;            // driver named in the "VO: [...]" line
+    long long parentWindow = 0;      // the -wid window; 0 for none
+    bool window = true;              // false: plays without ever making a window
+    unsigned long windowAfterMs = 0; // the window comes this long after the video output line
+    double length = 10;              // seconds
     int width = 640, height = 352;
     double fps = 25;
 };

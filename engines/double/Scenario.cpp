@@ -111,7 +111,7 @@ void HoldPipe(const Command& command, const RunContext& context) {
     }
 }
 
-// `play [SECONDS] [nowindow]`: the length defaults to what [identify] says.
+// `play [SECONDS] [nowindow] [window-after MS]`: the length defaults to what [identify] says.
 PlayRequest PlayRequestFor(const Command& command, const RunContext& context) {
     PlayRequest request;
     request.videoOut = context.videoOut;
@@ -120,11 +120,14 @@ PlayRequest PlayRequestFor(const Command& command, const RunContext& context) {
     request.width = context.movie.width;
     request.height = context.movie.height;
     request.fps = context.movie.fps;
-    for (const std::string& arg : command.args) {
+    for (size_t i = 0; i < command.args.size(); ++i) {
+        const std::string& arg = command.args[i];
         char* end = nullptr;
         const double seconds = std::strtod(arg.c_str(), &end);
         if (arg == "nowindow")
             request.window = false;
+        else if (arg == "window-after" && i + 1 < command.args.size())
+            request.windowAfterMs = std::strtoul(command.args[++i].c_str(), nullptr, 10);
         else if (end != arg.c_str() && *end == '\0')
             request.length = std::max(0.0, seconds);
         else
