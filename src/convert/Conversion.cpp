@@ -13,51 +13,175 @@ namespace convert {
 namespace {
 // The finished encoder gets this long to end before the next file starts.
 constexpr DWORD kEncoderEndMs = 1000;
+// How often a step looks at the children and the clock.
+constexpr UINT kStepMs = 50;
 } // namespace
 
 void CConversion::Log(UINT id) {
     m_host.Log(LoadResString(id));
 }
 
-int CConversion::ConvertFile(const std::wstring& path) {
-    EncodeSettings settings;
-    wchar_t windows[MAX_PATH] = L"";
-    ::GetWindowsDirectoryW(windows, MAX_PATH);
-    settings.windowsFolder = windows;
-    settings.quality = m_host.Quality();
-    settings.programFolder = GetModuleDirectory();
+void CConversion::SetStep(FileStep step) {
+    m_step = step;
+    if (step == FileStep::None)
+        ::KillTimer(m_hOwner, kStepTimer);
+    else
+        ::SetTimer(m_hOwner, kStepTimer, kStepMs, nullptr);
+}
 
+void CConversion::SetBusy(bool busy) {
+    if (m_bBusy != busy)
+        m_host.SetBusy(m_bBusy = busy);
+}
+
+bool CConversion::ConvertFile(const std::wstring& path) {
     m_host.FileStarted();
     m_strOutputFolder = FolderOf(path);
+    m_path = path;
 
     m_mediaInfo.Close();
-    m_mediaInfo.Reset();
-    if (!m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(settings.programFolder, path).c_str())) {
+    m_mediaInfo.Reset(m_hOwner);
+    if (!m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), path).c_str())) {
         m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
-        return 1;
+        return false;
     }
     // The player prints its facts and ends; one that never ends is cut short.
-    m_mediaInfo.WaitForFacts(CRedirMediaInfo::kIdentifyBoundMs);
+    m_deadline = ::GetTickCount64() + CRedirMediaInfo::kIdentifyBoundMs;
+    SetStep(FileStep::Identifying);
+    return true;
+}
+
+void CConversion::FileIdentified() {
     m_mediaInfo.ParseMediaInfo();
     m_currentSeconds = std::max(0, m_mediaInfo.m_nDuration);
     if (m_currentSeconds > 0) {
         m_knownSeconds += m_currentSeconds;
         ++m_nKnown;
     }
-
+    EncodeSettings settings;
+    wchar_t windows[MAX_PATH] = L"";
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    settings.windowsFolder = windows;
+    settings.quality = m_host.Quality();
+    settings.programFolder = GetModuleDirectory();
     settings.width = m_mediaInfo.m_nWidth;
     settings.fps = m_mediaInfo.m_dFps;
-    if (!CanConvert(settings.width, m_mediaInfo.m_nDuration, settings.fps))
-        return 1;
+    if (!CanConvert(settings.width, m_mediaInfo.m_nDuration, settings.fps)) {
+        FileSkipped();
+        return;
+    }
 
     m_encoder.Close();
     m_encoder.Arm(m_hOwner);
-    if (!m_encoder.Open(EncoderCommand(settings, path).c_str())) {
+    m_bEncoderEnded = false;
+    if (!m_encoder.Open(EncoderCommand(settings, m_path).c_str())) {
         m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
-        return 1;
+        FileSkipped();
+        return;
     }
     m_host.ShowProgress(0);
-    return 0;
+    SetBusy(false);
+    SetStep(FileStep::Encoding);
+    m_host.QueueProgressChanged();
+}
+
+void CConversion::FileSkipped() {
+    Log(IDS_LOG_UNSUPPORTED);
+    SetBusy(false);
+    m_doneSeconds += m_currentSeconds;
+    ++m_nCurrentItem;
+    // The window answers before the next file: Stop and the close button are reachable.
+    SetStep(FileStep::Between);
+}
+
+void CConversion::FileEncoded() {
+    if (m_encoder.m_bSucceeded) {
+        m_encoder.m_nPercent = 100;
+        Log(IDS_LOG_OK);
+    } else {
+        Log(IDS_LOG_FAILED);
+    }
+    m_host.Untick(m_nCurrentItem);
+    ++m_nConverted;
+    m_doneSeconds += m_currentSeconds;
+    m_currentSeconds = 0;
+    m_deadline = ::GetTickCount64() + kEncoderEndMs;
+    SetStep(FileStep::Pausing);
+}
+
+void CConversion::NextFile() {
+    for (; m_nCurrentItem < m_host.ItemCount(); ++m_nCurrentItem) {
+        if (!m_host.IsTicked(m_nCurrentItem))
+            continue;
+        const std::wstring path = m_host.ItemPath(m_nCurrentItem);
+        m_host.Log(FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(), NameOf(path).c_str()));
+        ++m_nFileNumber;
+        m_currentSeconds = 0;
+        SetBusy(true);
+        if (!ConvertFile(path))
+            FileSkipped();
+        return;
+    }
+    EndRun();
+}
+
+void CConversion::EndRun() {
+    SetStep(FileStep::None);
+    const std::wstring converted =
+        FormatString(LoadResString(IDS_LOG_CONVERTED).c_str(), m_nConverted);
+    m_host.Log(converted);
+    m_state = RunState::Finished;
+    m_host.ReleaseList();
+    m_host.ShowExitButton();
+
+    if (m_nConverted > 0 && m_host.ShutdownWanted()) {
+        if (InitiateShutdown(LoadResString(IDS_SHUTDOWN_MESSAGE).c_str()) &&
+            m_host.Ask(LoadResString(IDS_ASK_ABORT_SHUTDOWN), MB_YESNO) == IDYES)
+            AbortShutdown();
+    } else {
+        m_host.Ask(converted, MB_OK);
+    }
+}
+
+void CConversion::Step() {
+    // Asking: nothing moves until the user has answered. In a step: a box of it is open.
+    if (m_bInStep || m_state != RunState::Converting)
+        return;
+    m_bInStep = true;
+    // Again while the step changes, but a skipped file's successor waits for the next call:
+    // the window answers in between.
+    for (FileStep before = m_step;; before = m_step) {
+        StepOnce();
+        if (m_step == before || m_step == FileStep::Between || m_state != RunState::Converting)
+            break;
+    }
+    m_bInStep = false;
+}
+
+void CConversion::StepOnce() {
+    switch (m_step) {
+    case FileStep::None:
+        break;
+    case FileStep::Between:
+        NextFile();
+        break;
+    case FileStep::Identifying:
+        if (m_mediaInfo.Finished()) {
+            FileIdentified();
+        } else if (Passed()) {
+            m_mediaInfo.TerminateChild(0);
+            FileIdentified(); // with what it printed so far
+        }
+        break;
+    case FileStep::Encoding:
+        if (m_bEncoderEnded)
+            FileEncoded();
+        break;
+    case FileStep::Pausing:
+        if (Passed() || m_encoder.WaitForChild(0))
+            NextFile();
+        break;
+    }
 }
 
 void CConversion::OnConvert(bool onRunPage) {
@@ -86,9 +210,9 @@ void CConversion::OnConvert(bool onRunPage) {
     m_nKnown = 0;
     m_runStart = ::GetTickCount64();
     m_state = RunState::Converting;
-    // The first file is identified while the list is still on screen.
-    ConvertNext();
     m_host.ShowRunPage();
+    // The first file at the first step: the page is on screen first.
+    SetStep(FileStep::Between);
 }
 
 void CConversion::OnPrev(bool onRunPage) {
@@ -112,84 +236,27 @@ void CConversion::OnClose(bool onRunPage) {
     m_host.EndProgram();
 }
 
-void CConversion::ConvertNext() {
-    for (; m_nCurrentItem < m_host.ItemCount(); ++m_nCurrentItem) {
-        if (!m_host.IsTicked(m_nCurrentItem))
-            continue;
-        const std::wstring path = m_host.ItemPath(m_nCurrentItem);
-        m_host.Log(FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(), NameOf(path).c_str()));
-        ++m_nFileNumber;
-        m_currentSeconds = 0;
-
-        m_host.SetBusy(true);
-        const int result = ConvertFile(path);
-        if (result != 0)
-            Log(IDS_LOG_UNSUPPORTED);
-        m_host.SetBusy(false);
-        if (result == 0) {
-            m_host.QueueProgressChanged();
-            return; // the encoder's completion takes the run on
-        }
-        m_doneSeconds += m_currentSeconds;
-    }
-
-    const std::wstring converted =
-        FormatString(LoadResString(IDS_LOG_CONVERTED).c_str(), m_nConverted);
-    m_host.Log(converted);
-    m_state = RunState::Finished;
-    m_host.ReleaseList();
-    m_host.ShowExitButton();
-
-    if (m_nConverted > 0 && m_host.ShutdownWanted()) {
-        if (InitiateShutdown(LoadResString(IDS_SHUTDOWN_MESSAGE).c_str()) &&
-            m_host.Ask(LoadResString(IDS_ASK_ABORT_SHUTDOWN), MB_YESNO) == IDYES)
-            AbortShutdown();
-    } else {
-        m_host.Ask(converted, MB_OK);
-    }
-}
-
-void CConversion::OnConvertDone() {
-    if (!Converting())
-        return;
-    if (m_encoder.m_bSucceeded) {
-        m_encoder.m_nPercent = 100;
-        Log(IDS_LOG_OK);
-    } else {
-        Log(IDS_LOG_FAILED);
-    }
-    m_host.Untick(m_nCurrentItem);
-    ++m_nConverted;
-    m_doneSeconds += m_currentSeconds;
-    m_currentSeconds = 0;
-    m_encoder.WaitForChild(kEncoderEndMs);
-    ConvertNext();
-}
-
 void CConversion::OnEncoderDone(WPARAM run) {
     // A stopped run's encoder may end after the next run has started.
     if (run != m_encoder.OwnerRun() || !Converting())
         return;
-    if (m_state == RunState::Asking)
-        m_state = RunState::AskingAfterDone; // handled when the user keeps the run going
-    else if (m_state == RunState::Converting)
-        OnConvertDone();
+    m_bEncoderEnded = true;
+    Step(); // while the user is asked, the end waits for the answer
 }
 
 bool CConversion::ConfirmStop() {
-    const bool running = Converting();
+    const bool running = m_state == RunState::Converting;
     if (running) {
         m_state = RunState::Asking;
         m_host.QueueProgressChanged();
     }
     const bool stop = m_host.Ask(LoadResString(IDS_ASK_STOP), MB_YESNO) == IDYES;
-    if (!running || !Converting())
+    if (!running || m_state != RunState::Asking)
         return stop;
-    const bool doneMeanwhile = m_state == RunState::AskingAfterDone;
     m_state = RunState::Converting;
     m_host.QueueProgressChanged();
-    if (!stop && doneMeanwhile)
-        OnConvertDone();
+    if (!stop)
+        Step(); // what happened behind the question goes on now
     return stop;
 }
 
@@ -221,8 +288,18 @@ QueueProgress CConversion::Progress() const {
 void CConversion::StopConversion() {
     if (Converting())
         m_state = RunState::Idle;
+    if (m_step == FileStep::Identifying)
+        m_mediaInfo.TerminateChild(0);
+    SetStep(FileStep::None);
+    SetBusy(false);
     m_host.ReleaseList();
     // Also when its output has already ended: the encoder may still be finishing.
+    m_encoder.TerminateChild();
+}
+
+void CConversion::EndChildren() {
+    ::KillTimer(m_hOwner, kStepTimer);
+    m_mediaInfo.TerminateChild(0);
     m_encoder.TerminateChild();
 }
 

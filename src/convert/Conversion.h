@@ -1,6 +1,19 @@
 // CConversion: the conversion run. The ticked files of the queue, one after another, each
 // identified by the player and then re-encoded while the window stays responsive. It shows
 // itself only through its host, the window it runs in.
+//
+// Nothing here waits. Each file goes through steps (FileStep) that Step moves on when the
+// step timer ticks or a monitor's message arrives: it looks at the children and the clock,
+// goes as far as it can and returns. What may arrive meanwhile, and what it does:
+//  - the step timer and the monitors' messages: they move the step on; an old run's message
+//    is ignored (each names its run);
+//  - the buttons and the close button: while a file is identified the host is busy (disabled),
+//    so only code or the system reaches them; otherwise, and between two files, they are
+//    answered. Stop, "< Prev" and closing ask first (state Asking): the run goes on behind
+//    the question, but no step moves until it is answered, then Step catches up;
+//  - a message box opened by a step (a missing engine, the final count) runs its own loop,
+//    which delivers the same events: the step finds itself under way and leaves them for its
+//    return.
 #pragma once
 
 #include "redirect/DemoRedirector.h"
@@ -13,11 +26,19 @@
 namespace convert {
 
 enum class RunState {
-    Idle,            // no run: the list is shown
-    Converting,      // a file is identified or encoded
-    Asking,          // the user is asked whether to stop; the run goes on behind the question
-    AskingAfterDone, // ...and the file's encoder has ended meanwhile
-    Finished,        // the run ended or was stopped; the button reads Exit
+    Idle,       // no run: the list is shown
+    Converting, // a file is identified or encoded
+    Asking,     // the user is asked whether to stop; the run goes on behind the question
+    Finished,   // the run ended or was stopped; the button reads Exit
+};
+
+// Where the current file is, while a run is on.
+enum class FileStep {
+    None,
+    Between,     // the next ticked file is taken up at the next step
+    Identifying, // the player identifies it (host busy)
+    Encoding,    // the encoder runs; its end is awaited
+    Pausing,     // it has ended; its process is given a moment to go before the next file
 };
 
 // What a run needs of the window it runs in.
@@ -63,34 +84,36 @@ struct QueueProgress {
 
 class CConversion {
 public:
+    // The timer of the owner that moves the run's steps on.
+    static constexpr UINT_PTR kStepTimer = 3;
+
     explicit CConversion(RunHost& host) : m_host(host) {}
     CConversion(const CConversion&) = delete;
     CConversion& operator=(const CConversion&) = delete;
 
-    // The encoder's completion goes to this window.
+    // The monitors' messages and the step timer go to this window.
     void SetOwner(HWND owner) { m_hOwner = owner; }
 
-    // Identifies the file and starts the encoder on it: 0 when its completion will follow,
-    // 1 when the file is skipped.
-    int ConvertFile(const std::wstring& path);
+    // Starts identifying the file; false when it is skipped (the player cannot be started).
+    bool ConvertFile(const std::wstring& path);
     // The buttons; onRunPage while the run's page is shown (the Convert button then reads
     // Stop or Exit). A run going on is stopped only when the user says so.
     void OnConvert(bool onRunPage);
     void OnPrev(bool onRunPage);
     void OnClose(bool onRunPage);
-    void ConvertNext();
     void StopConversion();
-    void OnConvertDone();
+    // Moves the current file's step on as far as the children allow.
+    void Step();
     // The encoder monitor's message, for the run it names.
     void OnEncoderDone(WPARAM run);
-    // Ends the encoder without a question: the window is gone.
-    void EndEncoder() { m_encoder.TerminateChild(); }
+    // Ends the children without a question: the window is gone.
+    void EndChildren();
 
     bool Converting() const {
-        return m_state == RunState::Converting || m_state == RunState::Asking ||
-               m_state == RunState::AskingAfterDone;
+        return m_state == RunState::Converting || m_state == RunState::Asking;
     }
     bool Finished() const { return m_state == RunState::Finished; }
+    FileStep CurrentStep() const { return m_step; }
     int Percent() const { return m_encoder.m_nPercent; }
     // Worked out from the identified lengths of the files, the encoder's share of the current
     // one and the time the run has taken; files not identified yet count at the mean length.
@@ -108,9 +131,30 @@ private:
     // Asks whether to stop the run (question 102); true on Yes.
     bool ConfirmStop();
     void Log(UINT id);
+    void StepOnce();
+    // Takes up the next ticked file from m_nCurrentItem; at the end of the list, ends the run.
+    void NextFile();
+    // The identification is over: the encoder is started or the file skipped.
+    void FileIdentified();
+    void FileSkipped();
+    // The encoder has ended: the file's result.
+    void FileEncoded();
+    void EndRun();
+    void SetStep(FileStep step);
+    void SetBusy(bool busy);
+    bool Passed() const { return ::GetTickCount64() >= m_deadline; }
 
     RunHost& m_host;
     HWND m_hOwner = nullptr;
+    // The file being identified.
+    std::wstring m_path;
+    FileStep m_step = FileStep::None;
+    ULONGLONG m_deadline = 0;
+    // The current encoder's end message has come.
+    bool m_bEncoderEnded = false;
+    bool m_bBusy = false;
+    // Step is running: a box it opened delivers events that must wait for its return.
+    bool m_bInStep = false;
     // The queue's work, in seconds of movie: of the files done, and of the one under way.
     int m_nTicked = 0, m_nFileNumber = 0;
     double m_doneSeconds = 0, m_currentSeconds = 0, m_knownSeconds = 0;

@@ -20,134 +20,233 @@ void CPreview::Attach(HWND owner, HWND frame, HWND pane) {
     m_hPane = pane;
 }
 
+void CPreview::SetStep(PreviewStep step) {
+    m_step = step;
+    if (step == PreviewStep::Idle)
+        ::KillTimer(m_hOwner, kStepTimer);
+    else
+        ::SetTimer(m_hOwner, kStepTimer, kStepMs, nullptr);
+}
+
 void CPreview::TogglePreview(const std::optional<std::wstring>& selected) {
-    m_host.SetBusy(true);
-    if (m_bPreviewing) {
-        StopPreview();
-    } else if (selected) {
+    if (Busy())
+        return; // a start or a stop is under way; it decides
+    if (m_bPreviewing)
+        StopPreview(true);
+    else if (selected)
         StartPreview(*selected);
-        if (m_player.m_dwThreadId != 0) {
-            for (int polls = 0; !m_player.m_bExited && !m_player.m_bVideoOutOpened;) {
-                ::Sleep(kPollMs);
-                if (++polls >= kOpenPolls) {
-                    m_player.TerminateChild(0);
-                    m_host.Ask(LoadResString(IDS_VIDEO_UNSUPPORTED), MB_OK);
-                    break;
-                }
-            }
-            if (m_player.m_bVideoOutOpened) {
-                m_bPreviewing = true;
-                m_host.ShowPreviewing(true);
-            }
-        }
-    }
-    m_host.SetBusy(false);
 }
 
 void CPreview::StartPreview(const std::wstring& path) {
-    wchar_t windows[MAX_PATH] = L"";
-    ::GetWindowsDirectoryW(windows, MAX_PATH);
-    const std::wstring programFolder = GetModuleDirectory();
-
+    if (m_step != PreviewStep::Idle)
+        return;
+    m_path = path;
+    m_bBusy = true;
+    m_host.SetBusy(true);
     m_mediaInfo.Close();
-    m_mediaInfo.Reset();
+    m_mediaInfo.Reset(m_hOwner);
     m_mediaInfo.m_dwReaderThreadId = 0;
-    if (m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(programFolder, path).c_str()))
-        m_mediaInfo.WaitForFacts(CRedirMediaInfo::kIdentifyBoundMs);
+    if (!m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), path).c_str())) {
+        Identified(); // nothing to wait for: the player is tried all the same
+        return;
+    }
+    SetStep(PreviewStep::Identifying);
+    StartDeadline(CRedirMediaInfo::kIdentifyBoundMs);
+}
+
+void CPreview::Identified() {
     m_mediaInfo.ParseMediaInfo();
     m_host.ShowLength(std::max(0, m_mediaInfo.m_nDuration));
+    m_nextOutput = 0;
+    OpenNextVideoOutput();
+}
 
-    for (const wchar_t* videoOutput : kVideoOutputs) {
-        const std::wstring command =
-            PlayCommand(programFolder, windows, videoOutput, m_hPane, path);
+void CPreview::OpenNextVideoOutput() {
+    for (; m_nextOutput < std::size(kVideoOutputs); ++m_nextOutput) {
+        wchar_t windows[MAX_PATH] = L"";
+        ::GetWindowsDirectoryW(windows, MAX_PATH);
+        const std::wstring command = PlayCommand(GetModuleDirectory(), windows,
+                                                 kVideoOutputs[m_nextOutput], m_hPane, m_path);
         ::ShowWindow(m_hPane, SW_HIDE);
         m_player.m_dwThreadId = 0;
         m_player.Close();
         m_player.Arm(m_hOwner);
-        m_player.Open(command.c_str());
-        for (int polls = 0; m_player.m_dwThreadId == 0 && polls < kChildPolls; ++polls)
-            ::Sleep(kPollMs);
-        for (int polls = 0; !m_player.m_bVideoOutOpened && polls < kVideoOutPolls; ++polls)
-            ::Sleep(kPollMs);
-        if (m_player.m_dwThreadId != 0) {
-            if (m_player.m_bVideoOutOk)
-                return; // this player stays, even if its picture is slow to come
-            m_player.TerminateChild(0);
+        m_bPlayerEnded = m_bPlacing = false;
+        // A player that cannot be started will not start by waiting.
+        if (m_player.Open(command.c_str())) {
+            ++m_nextOutput;
+            SetStep(PreviewStep::OpeningVideo);
+            StartDeadline(kVideoOutWaitMs);
+            return;
         }
+    }
+    EndStart();
+}
+
+void CPreview::EndStart() {
+    if (m_player.m_bVideoOutOpened) {
+        m_bPreviewing = true;
+        m_host.ShowPreviewing(true);
+        SetStep(PreviewStep::Playing);
+    } else {
+        ShowStopped();
+        SetStep(PreviewStep::Idle);
+    }
+    if (std::exchange(m_bBusy, false))
+        m_host.SetBusy(false);
+}
+
+void CPreview::Step() {
+    if (m_bInStep)
+        return; // a box of this step is open; the step goes on when it closes
+    m_bInStep = true;
+    // Again while the step changes: the next one may have nothing to wait for.
+    for (PreviewStep before = m_step;; before = m_step) {
+        StepOnce();
+        if (m_step == before)
+            break;
+    }
+    m_bInStep = false;
+}
+
+void CPreview::StepOnce() {
+    switch (m_step) {
+    case PreviewStep::Idle:
+        break;
+    case PreviewStep::Identifying:
+        if (m_mediaInfo.Finished()) {
+            Identified();
+        } else if (Passed()) {
+            m_mediaInfo.TerminateChild(0);
+            Identified();
+        }
+        break;
+    case PreviewStep::OpeningVideo:
+        if (!m_player.m_bVideoOutOpened && !m_player.m_bExited && !Passed())
+            break;
+        if (m_player.m_bVideoOutOk) {
+            // This player stays, even if its picture is slow to come.
+            SetStep(PreviewStep::AwaitingPicture);
+            StartDeadline(kPictureWaitMs);
+        } else {
+            m_player.TerminateChild(0);
+            OpenNextVideoOutput();
+        }
+        break;
+    case PreviewStep::AwaitingPicture:
+        if (m_player.m_bExited || m_player.m_bVideoOutOpened) {
+            EndStart();
+        } else if (Passed()) {
+            m_player.TerminateChild(0);
+            m_host.Ask(LoadResString(IDS_VIDEO_UNSUPPORTED), MB_OK);
+            EndStart();
+        }
+        break;
+    case PreviewStep::Playing:
+        if (m_bPlayerEnded)
+            StopPreview(); // its end came during the start
+        else if (m_bPlacing)
+            PlacePane();
+        break;
+    case PreviewStep::Stopping:
+        if (!(m_hPlayerWnd = FindPlayerWindow())) {
+            EndStop();
+        } else if (Passed()) {
+            m_player.TerminateChild(0);
+            EndStop();
+        } else {
+            ::PostMessageW(m_hPlayerWnd, WM_CHAR, 'q', 0);
+        }
+        break;
     }
 }
 
-void CPreview::StopPreview() {
-    // The player closes its window on the quit key and then ends; one that ignores the key
-    // is ended.
-    const ULONGLONG giveUp = ::GetTickCount64() + kQuitWaitMs;
-    while ((m_hPlayerWnd = FindPlayerWindow()) != nullptr) {
-        if (::GetTickCount64() >= giveUp) {
-            m_player.TerminateChild(0);
-            break;
-        }
-        ::PostMessageW(m_hPlayerWnd, WM_CHAR, 'q', 0);
-        ::Sleep(1);
+void CPreview::StopPreview(bool busy) {
+    if (m_step == PreviewStep::Stopping)
+        return;
+    if (Busy()) {
+        // A start is cut short: nothing of it may go on behind the stop.
+        m_mediaInfo.TerminateChild(0);
+        m_player.TerminateChild(0);
     }
+    // The user sees the preview stop at once; the player's window may take a moment to go.
+    ShowStopped();
+    // The player closes its window on the quit key and then ends; one that ignores the key
+    // is ended at the deadline.
+    if (m_step == PreviewStep::Playing && (m_hPlayerWnd = FindPlayerWindow()) != nullptr) {
+        ::PostMessageW(m_hPlayerWnd, WM_CHAR, 'q', 0);
+        if (busy && !std::exchange(m_bBusy, true))
+            m_host.SetBusy(true);
+        SetStep(PreviewStep::Stopping);
+        StartDeadline(kQuitWaitMs);
+        return;
+    }
+    EndStop();
+}
+
+void CPreview::ShowStopped() {
+    m_bPlacing = false;
     ::MoveWindow(m_hPane, 0, 0, 0, 0, TRUE);
     m_host.ShowPreviewing(false);
     m_bPreviewing = false;
 }
 
-bool CPreview::FitPreviewPane() {
-    RECT frame{};
-    ::GetWindowRect(m_hFrame, &frame);
-    if (!WaitForPlayerWindow())
-        return false;
-    const PaneRect pane = FitPicture(frame.right - frame.left, frame.bottom - frame.top,
-                                     m_mediaInfo.m_nWidth, m_mediaInfo.m_nHeight);
-    ::MoveWindow(m_hPane, pane.x, pane.y, pane.width, pane.height, TRUE);
-    ::ShowWindow(m_hPane, SW_SHOW);
-    return true;
+void CPreview::EndStop() {
+    SetStep(PreviewStep::Idle);
+    if (std::exchange(m_bBusy, false))
+        m_host.SetBusy(false);
 }
 
-bool CPreview::WaitForPlayerWindow() {
-    m_hPlayerWnd = nullptr;
-    for (int passes = 1;; ++passes) {
-        m_hPlayerWnd = FindPlayerWindow();
-        ::Sleep(kPollMs);
-        if (passes > kWindowPolls) {
-            m_player.TerminateChild(0);
-            m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
-            return false;
-        }
-        if (m_hPlayerWnd)
-            return true;
+void CPreview::PlacePane() {
+    RECT frame{};
+    ::GetWindowRect(m_hFrame, &frame);
+    if ((m_hPlayerWnd = FindPlayerWindow()) != nullptr) {
+        m_bPlacing = false;
+        const PaneRect pane = FitPicture(frame.right - frame.left, frame.bottom - frame.top,
+                                         m_mediaInfo.m_nWidth, m_mediaInfo.m_nHeight);
+        ::MoveWindow(m_hPane, pane.x, pane.y, pane.width, pane.height, TRUE);
+        ::ShowWindow(m_hPane, SW_SHOW);
+    } else if (::GetTickCount64() >= m_placeDeadline) {
+        m_bPlacing = false;
+        m_player.TerminateChild(0);
+        m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
     }
 }
 
 void CPreview::OnPlayerVideoOpened(WPARAM run) {
     // A video output that opened and then failed belongs to a player already given up.
-    if (run == m_player.OwnerRun() && !m_player.m_bExited)
-        FitPreviewPane();
+    if (run != m_player.OwnerRun() || m_player.m_bExited)
+        return;
+    m_bPlacing = true;
+    m_placeDeadline = ::GetTickCount64() + kWindowWaitMs;
+    Step();
 }
 
 void CPreview::OnPlayerEnded(WPARAM run) {
     // Only the armed player's end: one of a failed video output must not stop the next.
-    if (run == m_player.OwnerRun())
+    if (run != m_player.OwnerRun())
+        return;
+    if (Busy()) {
+        m_bPlayerEnded = true;
+        Step(); // a start or a stop sees the end itself
+    } else {
         StopPreview();
+    }
 }
 
 HWND CPreview::FindPlayerWindow() const {
     return ::FindWindowExW(m_hPane, nullptr, kPlayerWindow, kPlayerWindow);
 }
 
-void CPreview::SeekPlayer(UINT key, int lookups) {
-    m_hPlayerWnd = nullptr;
-    for (int i = 0; i < lookups; ++i) {
-        m_hPlayerWnd = FindPlayerWindow();
-        if (m_hPlayerWnd) {
-            ::PostMessageW(m_hPlayerWnd, WM_KEYDOWN, key, 0);
-            return;
-        }
-        if (lookups > 1)
-            ::Sleep(1);
-    }
+void CPreview::SeekPlayer(UINT key) {
+    if ((m_hPlayerWnd = FindPlayerWindow()) != nullptr)
+        ::PostMessageW(m_hPlayerWnd, WM_KEYDOWN, key, 0);
+}
+
+void CPreview::EndPlayer() {
+    ::KillTimer(m_hOwner, kStepTimer);
+    m_mediaInfo.TerminateChild(0);
+    m_player.TerminateChild(0);
 }
 
 } // namespace preview

@@ -1,6 +1,18 @@
 // CPreview: the preview player. Plays the selected file inside the preview pane, fits the
 // pane to the picture and ends the player on request. It shows itself only through its host,
 // the window the pane lies in.
+//
+// Nothing here waits. A start and a stop are steps (Step below) that the host moves on when
+// the step timer ticks or a monitor's message arrives; each call looks at the children's
+// state and the clock, goes as far as it can and returns. While a start or a stop is under
+// way the host is busy (disabled, "Please Wait..." shown), so no click reaches it; what can
+// still arrive, and what it does:
+//  - the step timer and the monitors' messages: they move the step on; an old run's message
+//    is ignored (each names its run);
+//  - TogglePreview (from code, or a queued double click): ignored until the step is done;
+//  - a message box opened by a step runs its own loop, which delivers the same events: the
+//    step finds itself under way and leaves them for its return;
+//  - the window's end (WM_DESTROY): ends both children, whatever the step.
 #pragma once
 
 #include "redirect/RedirMPlayer.h"
@@ -16,7 +28,7 @@ namespace preview {
 // What the preview needs of the window it plays in.
 class PreviewHost {
 public:
-    // The window locked under its wait label while a player starts.
+    // The window locked under its wait label while a player starts or stops.
     virtual void SetBusy(bool busy) = 0;
     // The Preview button's caption.
     virtual void ShowPreviewing(bool previewing) = 0;
@@ -29,30 +41,49 @@ protected:
     ~PreviewHost() = default;
 };
 
+enum class PreviewStep {
+    Idle,
+    Identifying,     // the file is identified
+    OpeningVideo,    // a player runs with one video output; it prints whether it opened
+    AwaitingPicture, // the player stays; its picture or its end is awaited
+    Playing,  // the picture is on; the player's window is looked for until the pane is placed
+    Stopping, // the player was asked to quit and its window is awaited to go
+};
+
 class CPreview {
 public:
+    // The timer of the owner that moves a step on while one is under way.
+    static constexpr UINT_PTR kStepTimer = 4;
+
     explicit CPreview(PreviewHost& host) : m_host(host) {}
     CPreview(const CPreview&) = delete;
     CPreview& operator=(const CPreview&) = delete;
 
-    // The player's messages go to owner; its picture goes into pane, which lies in frame.
+    // The player's messages and the step timer go to owner; its picture goes into pane, which
+    // lies in frame.
     void Attach(HWND owner, HWND frame, HWND pane);
 
     // Starts the selected file (none: nothing happens), or stops the one playing.
     void TogglePreview(const std::optional<std::wstring>& selected);
     void StartPreview(const std::wstring& path);
-    void StopPreview();
-    bool FitPreviewPane();
-    bool WaitForPlayerWindow();
-    // Sends a seek key to the player's window, looked for up to `lookups` times.
-    void SeekPlayer(UINT key, int lookups);
+    // Asks the player to quit and resets the display; busy: the host is locked until the
+    // player's window has gone.
+    void StopPreview(bool busy = false);
+    // Moves a start or a stop on as far as the children allow; the step timer and the
+    // monitors' messages call it.
+    void Step();
+    // Sends a seek key to the player's window, when there is one.
+    void SeekPlayer(UINT key);
     HWND FindPlayerWindow() const;
-    // The player monitor's messages, for the run they name.
+    // The monitors' messages, for the run they name.
     void OnPlayerVideoOpened(WPARAM run);
     void OnPlayerEnded(WPARAM run);
-    // Ends the player without asking it: the window is gone.
-    void EndPlayer() { m_player.TerminateChild(); }
+    // Ends both children without asking them: the window is gone.
+    void EndPlayer();
 
+    PreviewStep CurrentStep() const { return m_step; }
+    // A start or a stop is under way.
+    bool Busy() const { return m_step != PreviewStep::Idle && m_step != PreviewStep::Playing; }
     // The playing position in whole seconds; 0 before the first status line.
     int Position() const { return m_player.m_nPosition < 0 ? 0 : m_player.m_nPosition.load(); }
 
@@ -62,10 +93,37 @@ public:
     HWND m_hPlayerWnd = nullptr;
 
 private:
+    void StepOnce();
+    void Identified();
+    // Starts the player with the next video output to try; none left: the start is over.
+    void OpenNextVideoOutput();
+    void EndStart();
+    // The pane collapsed and the Preview button as before a start.
+    void ShowStopped();
+    void EndStop();
+    // Places the pane once the player's window is there; gives up at the deadline.
+    void PlacePane();
+    void SetStep(PreviewStep step);
+    bool Passed() const { return ::GetTickCount64() >= m_deadline; }
+    void StartDeadline(DWORD ms) { m_deadline = ::GetTickCount64() + ms; }
+
     PreviewHost& m_host;
     HWND m_hOwner = nullptr;
     HWND m_hFrame = nullptr;
     HWND m_hPane = nullptr;
+    PreviewStep m_step = PreviewStep::Idle;
+    std::wstring m_path;
+    size_t m_nextOutput = 0;
+    ULONGLONG m_deadline = 0;
+    // The step that locked the host.
+    bool m_bBusy = false;
+    // The current player's video output has opened: its window is looked for until then.
+    bool m_bPlacing = false;
+    // The current player's end message has come (it may come before its flag is seen).
+    bool m_bPlayerEnded = false;
+    ULONGLONG m_placeDeadline = 0;
+    // Step is running: a box it opened delivers events that must wait for its return.
+    bool m_bInStep = false;
 };
 
 } // namespace preview

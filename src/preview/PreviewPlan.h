@@ -11,13 +11,12 @@ namespace preview {
 // Tried in this order until one opens.
 inline constexpr const wchar_t* kVideoOutputs[] = {L"direct3d", L"gl", L"gl2"};
 
-// The waits of the preview, polled every kPollMs on the user-interface thread.
-inline constexpr DWORD kPollMs = 100;
-inline constexpr int kChildPolls = 20;     // for a player's process, per video output
-inline constexpr int kVideoOutPolls = 30;  // for its video output; a failure later is ignored
-inline constexpr int kOpenPolls = 101;     // for the picture, once a player runs
-inline constexpr int kWindowPolls = 100;   // for its window inside the pane
-inline constexpr DWORD kQuitWaitMs = 3000; // for a player to close on the quit key
+// The bounds of the preview's steps, and how often a step looks at the children meanwhile.
+inline constexpr DWORD kStepMs = 50;
+inline constexpr DWORD kVideoOutWaitMs = 3000; // per output; a failure later is ignored
+inline constexpr DWORD kPictureWaitMs = 10100; // for the picture, once a player stays
+inline constexpr DWORD kWindowWaitMs = 10000;  // for its window inside the pane
+inline constexpr DWORD kQuitWaitMs = 3000;     // for a player to close on the quit key
 
 // programFolder ends with a backslash; the pane's handle goes as a signed decimal.
 std::wstring PlayCommand(const std::wstring& programFolder, const std::wstring& windowsFolder,

@@ -15,8 +15,10 @@
 namespace {
 // Room for a multiple selection of hundreds of files with long names.
 constexpr size_t kSelectionChars = 64 * 1024;
-// How often a long look through folders lets the window paint and show how far it got.
-constexpr ULONGLONG kProgressMs = 100;
+// How often a long look through folders shows how far it got.
+constexpr UINT kProgressMs = 100;
+// A look through the paths that ends within this is waited for without the wait label.
+constexpr DWORD kQuickSearchMs = 30;
 } // namespace
 
 void CQuelvoxDlg::AppendFile(int index, const std::wstring& path) {
@@ -40,36 +42,58 @@ void CQuelvoxDlg::AddFiles() {
         AppendFile(next++, path);
 }
 
-int CQuelvoxDlg::QueueMovies(const std::vector<std::wstring>& paths) {
-    // A tree of tens of thousands of files takes a while: then the wait label counts what has
-    // been looked at, and the window keeps painting.
-    const std::wstring waitText = m_stcWait.GetWindowText();
-    bool waiting = false;
-    ULONGLONG nextShow = ::GetTickCount64() + kProgressMs;
-    const std::vector<std::wstring> movies = CollectMovies(paths, [&](size_t examined) {
-        if (::GetTickCount64() < nextShow)
-            return;
-        if (!std::exchange(waiting, true))
-            BeginWait();
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
-            ::DispatchMessageW(&msg);
-        // Drawn last: the preview frame it lies on may just have painted over it.
-        m_stcWait.SetWindowText(FormatString(L"%s %zu", waitText.c_str(), examined).c_str());
-        m_stcWait.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-        nextShow = ::GetTickCount64() + kProgressMs;
-    });
-    m_stcWait.SetWindowText(waitText.c_str());
+void CQuelvoxDlg::QueueMovies(std::vector<std::wstring> paths, bool sayIfNone) {
+    m_searches.push_back({std::move(paths), sayIfNone});
+    if (m_searches.size() == 1)
+        StartSearch();
+}
+
+void CQuelvoxDlg::StartSearch() {
+    m_nSearch = m_search.Start(m_searches.front().paths, m_hWnd, kMoviesFoundMessage);
+    // Most drops are done at once: no wait label for them.
+    if (m_search.Wait(kQuickSearchMs)) {
+        OnMoviesFound(m_nSearch, 0);
+        return;
+    }
+    // A tree of tens of thousands of files, or a slow share: the wait label counts what has
+    // been looked at.
+    m_strWaitText = m_stcWait.GetWindowText();
+    m_bSearchWait = true;
+    BeginWait();
+    SetTimer(kSearchTimer, kProgressMs);
+}
+
+void CQuelvoxDlg::ShowSearchProgress() {
+    m_stcWait.SetWindowText(
+        FormatString(L"%s %zu", m_strWaitText.c_str(), m_search.Examined()).c_str());
+    // Drawn last: the preview frame it lies on may just have painted over it.
+    m_stcWait.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+LRESULT CQuelvoxDlg::OnMoviesFound(WPARAM search, LPARAM) {
+    std::optional<std::vector<std::wstring>> movies = m_search.Take(search);
+    if (!movies || m_searches.empty())
+        return 0; // taken already, when the search was quick
+    if (std::exchange(m_bSearchWait, false)) {
+        KillTimer(kSearchTimer);
+        m_stcWait.SetWindowText(m_strWaitText.c_str());
+        EndWait();
+    }
+    const bool sayIfNone = m_searches.front().sayIfNone && !m_searches.front().paths.empty();
+    m_searches.pop_front();
     int next = m_listFiles.GetItemCount();
     // Thousands of files may come at once: the list is drawn once, at the end.
     m_listFiles.SendMessage(WM_SETREDRAW, FALSE);
-    for (const std::wstring& movie : movies)
+    for (const std::wstring& movie : *movies)
         AppendFile(next++, movie);
     m_listFiles.SendMessage(WM_SETREDRAW, TRUE);
     m_listFiles.Invalidate();
-    if (waiting)
-        EndWait();
-    return static_cast<int>(movies.size());
+    if (!m_searches.empty())
+        StartSearch();
+    // A drop that adds nothing says why, instead of doing nothing.
+    if (movies->empty() && sayIfNone)
+        AfxMessageBox(IDS_NO_MOVIES, MB_OK | MB_ICONINFORMATION);
+    return 0;
 }
 
 LRESULT CQuelvoxDlg::OnDropFiles(WPARAM wParam, LPARAM) {
@@ -84,15 +108,12 @@ LRESULT CQuelvoxDlg::OnDropFiles(WPARAM wParam, LPARAM) {
     }
     LRESULT result = Default();
     ::DragFinish(drop);
-    // A drop that adds nothing says why, instead of doing nothing.
-    if (QueueMovies(paths) == 0 && count > 0)
-        AfxMessageBox(IDS_NO_MOVIES, MB_OK | MB_ICONINFORMATION);
+    QueueMovies(std::move(paths), true);
     return result;
 }
 
 LRESULT CQuelvoxDlg::OnQueueStartFiles(WPARAM, LPARAM) {
-    QueueMovies(m_startFiles);
-    m_startFiles.clear();
+    QueueMovies(std::exchange(m_startFiles, {}), false);
     return 0;
 }
 

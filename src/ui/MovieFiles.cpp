@@ -1,10 +1,14 @@
 #include "MovieFiles.h"
 
+#include "framework/Handle.h"
+
 #include <windows.h>
 
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cwctype>
 
 namespace {
@@ -36,8 +40,10 @@ std::wstring ForSystem(const std::wstring& path) {
 
 class Collector {
 public:
-    Collector(std::vector<std::wstring>& movies, const std::function<void(size_t)>& examined)
+    Collector(std::vector<std::wstring>& movies, const std::function<bool(size_t)>& examined)
         : m_movies(movies), m_examined(examined) {}
+
+    bool Stopped() const { return m_stopped; }
 
     void Folder(const std::wstring& folder) {
         struct Entry {
@@ -51,6 +57,8 @@ public:
         if (find == INVALID_HANDLE_VALUE)
             return;
         do {
+            if (m_stopped)
+                break;
             const std::wstring name = data.cFileName;
             if (name == L"." || name == L"..")
                 continue;
@@ -68,6 +76,8 @@ public:
             return ::StrCmpLogicalW(a.name.c_str(), b.name.c_str()) < 0;
         });
         for (const Entry& entry : entries) {
+            if (m_stopped)
+                return;
             const std::wstring path = folder + L"\\" + entry.name;
             if (entry.folder)
                 Folder(path);
@@ -78,13 +88,14 @@ public:
 
 private:
     void Count() {
-        if (++m_count % 256 == 0 && m_examined)
-            m_examined(m_count);
+        if (++m_count % 256 == 0 && m_examined && !m_examined(m_count))
+            m_stopped = true;
     }
 
     std::vector<std::wstring>& m_movies;
-    const std::function<void(size_t)>& m_examined;
+    const std::function<bool(size_t)>& m_examined;
     size_t m_count = 0;
+    bool m_stopped = false;
 };
 
 } // namespace
@@ -109,10 +120,12 @@ std::wstring MovieFilter() {
 }
 
 std::vector<std::wstring> CollectMovies(const std::vector<std::wstring>& paths,
-                                        const std::function<void(size_t)>& examined) {
+                                        const std::function<bool(size_t)>& examined) {
     std::vector<std::wstring> movies;
     Collector collector(movies, examined);
     for (std::wstring path : paths) {
+        if (collector.Stopped())
+            break;
         while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
             path.pop_back();
         if (IsFolder(ForSystem(path)))
@@ -121,4 +134,49 @@ std::vector<std::wstring> CollectMovies(const std::vector<std::wstring>& paths,
             movies.push_back(path);
     }
     return movies;
+}
+
+struct CMovieSearch::Shared {
+    std::atomic<size_t> examined{0};
+    std::atomic<bool> cancel{false};
+    std::vector<std::wstring> movies; // the thread's until done is set
+    CHandle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
+CMovieSearch::~CMovieSearch() {
+    if (m_shared)
+        m_shared->cancel = true;
+}
+
+WPARAM CMovieSearch::Start(std::vector<std::wstring> paths, HWND owner, UINT message) {
+    if (m_shared)
+        m_shared->cancel = true;
+    m_shared = std::make_shared<Shared>();
+    m_bTaken = false;
+    const WPARAM search = ++m_nSearch;
+    // The thread keeps the shared part alive by itself: the window may go before it ends.
+    std::thread([shared = m_shared, paths = std::move(paths), owner, message, search] {
+        shared->movies = CollectMovies(paths, [&](size_t examined) {
+            shared->examined = examined;
+            return !shared->cancel;
+        });
+        ::SetEvent(shared->done);
+        ::PostMessageW(owner, message, search, 0);
+    }).detach();
+    return search;
+}
+
+bool CMovieSearch::Wait(DWORD ms) const {
+    return m_shared && ::WaitForSingleObject(m_shared->done, ms) == WAIT_OBJECT_0;
+}
+
+size_t CMovieSearch::Examined() const {
+    return m_shared ? m_shared->examined.load() : 0;
+}
+
+std::optional<std::vector<std::wstring>> CMovieSearch::Take(WPARAM search) {
+    if (search != m_nSearch || m_bTaken || !Wait(0))
+        return std::nullopt;
+    m_bTaken = true;
+    return std::move(m_shared->movies);
 }

@@ -159,6 +159,8 @@ void CQuelvoxDlg::ShowPage(CDialog& page, int pageNumber) {
 }
 
 void CQuelvoxDlg::BeginWait() {
+    if (m_nBusy++ > 0)
+        return;
     EnableWindow(false);
     m_stcWait.ShowWindow(SW_SHOW);
     m_stcWait.SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -166,6 +168,8 @@ void CQuelvoxDlg::BeginWait() {
 }
 
 void CQuelvoxDlg::EndWait() {
+    if (m_nBusy == 0 || --m_nBusy > 0)
+        return;
     EnableWindow(true);
     m_stcWait.ShowWindow(SW_HIDE);
 }
@@ -178,7 +182,7 @@ BOOL CQuelvoxDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 BOOL CQuelvoxDlg::PreTranslateMessage(MSG* msg) {
     if (msg->message == WM_MOUSEWHEEL) {
         const auto delta = static_cast<short>(HIWORD(msg->wParam));
-        SeekPlayer(delta == WHEEL_DELTA ? VK_LEFT : VK_RIGHT, 1);
+        SeekPlayer(delta == WHEEL_DELTA ? VK_LEFT : VK_RIGHT);
     }
     return CDialog::PreTranslateMessage(msg);
 }
@@ -226,20 +230,37 @@ LRESULT CQuelvoxDlg::OnShowWindow(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CQuelvoxDlg::OnTimer(WPARAM wParam, LPARAM) {
-    if (wParam == kClockTimer) {
+    switch (wParam) {
+    case kClockTimer:
         OnClockTick();
-    } else if (wParam == kAboutTimer) {
-        KillTimer(kAboutTimer);
-        ShowAboutBox();
+        break;
+    case kAboutTimer:
+        // Not over a wait: the box would run its loop inside the wait's step.
+        if (!Busy()) {
+            KillTimer(kAboutTimer);
+            ShowAboutBox();
+        }
+        break;
+    case convert::CConversion::kStepTimer:
+        m_conversion.Step();
+        break;
+    case preview::CPreview::kStepTimer:
+        m_preview.Step();
+        break;
+    case kSearchTimer:
+        ShowSearchProgress();
+        break;
+    default:
+        break;
     }
     return Default();
 }
 
 LRESULT CQuelvoxDlg::OnDestroy(WPARAM, LPARAM) {
     LRESULT result = Default();
-    // No child outlives the window (an identification in progress ends by itself).
+    // No child outlives the window.
     m_preview.EndPlayer();
-    m_conversion.EndEncoder();
+    m_conversion.EndChildren();
     return result;
 }
 
@@ -289,8 +310,7 @@ void CQuelvoxDlg::ShowQueueProgress() {
         caption += FormatString(LoadResString(IDS_CAPTION_TIME_LEFT).c_str(),
                                 std::max(1, (progress.secondsLeft + 59) / 60));
     SetWindowText((caption + L" \u2013 " + m_strTitle).c_str());
-    const bool asking = m_conversion.m_state == convert::RunState::Asking ||
-                        m_conversion.m_state == convert::RunState::AskingAfterDone;
+    const bool asking = m_conversion.m_state == convert::RunState::Asking;
     Seam().SetTaskbarProgress(
         m_hWnd, asking ? CSystemSeam::TaskbarState::Paused : CSystemSeam::TaskbarState::Normal,
         static_cast<ULONGLONG>(progress.percent), 100);
@@ -303,7 +323,8 @@ void CQuelvoxDlg::AppendLog(const wchar_t* text) {
     log.SendMessage(EM_SCROLLCARET);
     log.ReplaceSel(text, false);
     log.LineScroll(10);
-    m_step3.RedrawWindow(RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
+    // Painted with the next messages: nothing holds this thread up any more.
+    m_step3.RedrawWindow(RDW_INVALIDATE | RDW_ERASE);
 }
 
 void CQuelvoxDlg::AppendLogId(UINT id) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "Languages.h"
+#include "MovieFiles.h"
 #include "Pages.h"
 #include "convert/Conversion.h"
 #include "framework/App.h"
@@ -21,6 +22,7 @@
 #include "skin/TitleMenu.h"
 #include "skin/XButtonXP.h"
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -28,8 +30,11 @@ class CQuelvoxDlg : public CDialog, convert::RunHost, preview::PreviewHost {
 public:
     static constexpr UINT_PTR kClockTimer = 1;
     static constexpr UINT_PTR kAboutTimer = 2;
+    static constexpr UINT_PTR kSearchTimer = 5;
     // Queues m_startFiles once the window is on screen.
     static constexpr UINT kQueueStartFilesMessage = WM_APP + 10;
+    // A look for movies through the dropped paths is done (wParam: its number).
+    static constexpr UINT kMoviesFoundMessage = WM_APP + 11;
     // The web page of the product (no scheme: the shell's default action opens it).
     static constexpr const wchar_t* kProductPage = L"www.tavrenix.example/quelvox";
 
@@ -51,32 +56,32 @@ public:
     // Inserts a ticked, selected item.
     void AppendFile(int index, const std::wstring& path);
     // Queues the movies among the paths (files, and the movies inside folders) after the
-    // list's items; how many.
-    int QueueMovies(const std::vector<std::wstring>& paths);
+    // list's items, once they are found; sayIfNone: a box says so when there is none.
+    void QueueMovies(std::vector<std::wstring> paths, bool sayIfNone);
+    // A look for movies is under way or waiting.
+    bool Searching() const { return !m_searches.empty(); }
 
     // Conversion (the run is m_conversion's)
-    int ConvertFile(const std::wstring& path) { return m_conversion.ConvertFile(path); }
     void OnConvert() { m_conversion.OnConvert(m_nCurPage == 2); }
     void OnPrev() { m_conversion.OnPrev(m_nCurPage == 2); }
-    void ConvertNext() { m_conversion.ConvertNext(); }
     void StopConversion() { m_conversion.StopConversion(); }
-    void OnConvertDone() { m_conversion.OnConvertDone(); }
     void AppendLog(const wchar_t* text);
     void AppendLogId(UINT id);
 
     // Preview (the player is m_preview's) and position display
     void TogglePreview();
-    void StartPreview(const std::wstring& path) { m_preview.StartPreview(path); }
     void StopPreview() { m_preview.StopPreview(); }
-    bool FitPreviewPane() { return m_preview.FitPreviewPane(); }
-    bool WaitForPlayerWindow() { return m_preview.WaitForPlayerWindow(); }
     void OnClockTick();
-    void SeekPlayer(UINT key, int lookups) { m_preview.SeekPlayer(key, lookups); }
+    void SeekPlayer(UINT key) { m_preview.SeekPlayer(key); }
     HWND FindPlayerWindow() const { return m_preview.FindPlayerWindow(); }
 
-    // The dialog disabled under the "Please Wait..." label while its thread is busy.
+    // The dialog disabled under the "Please Wait..." label while the run, the preview or a
+    // look through folders waits on something; counted, as they may overlap. Nothing waits on
+    // this thread: each of them moves on from its timer or its messages (see
+    // convert/Conversion.h and preview/Preview.h for what may arrive meanwhile).
     void BeginWait();
     void EndWait();
+    bool Busy() const { return m_nBusy > 0; }
 
     void ShowAboutBox();
     void ShowPage(CDialog& page, int pageNumber);
@@ -132,6 +137,21 @@ public:
     CXButtonXP m_btnSeekBack;
 
 private:
+    int m_nBusy = 0;
+    // The looks for movies asked for, the first one under way.
+    struct Search {
+        std::vector<std::wstring> paths;
+        bool sayIfNone;
+    };
+    std::deque<Search> m_searches;
+    CMovieSearch m_search;
+    WPARAM m_nSearch = 0;
+    bool m_bSearchWait = false;
+    std::wstring m_strWaitText;
+    void StartSearch();
+    void ShowSearchProgress();
+    LRESULT OnMoviesFound(WPARAM search, LPARAM);
+
     // convert::RunHost
     int ItemCount() override { return m_listFiles.GetItemCount(); }
     bool IsTicked(int item) override { return m_listFiles.GetCheck(item); }
@@ -176,6 +196,12 @@ private:
         m_preview.OnPlayerEnded(run);
         return 0;
     }
+    // An identification has ended: the run's or the preview's, whichever waits for it.
+    LRESULT OnIdentified(WPARAM, LPARAM) {
+        m_conversion.Step();
+        m_preview.Step();
+        return 0;
+    }
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
     // Alt+F4, Close on the taskbar or the system menu: the way of the Close button.
     LRESULT OnCloseMessage(WPARAM, LPARAM) {
@@ -200,8 +226,8 @@ private:
     void EndMainWindow() { CDialog::OnOK(); }
     void OnLogo();
     void OnPaneClick() { m_slider.SetFocus(); }
-    void OnSeekForward() { SeekPlayer(VK_RIGHT, 5); }
-    void OnSeekBack() { SeekPlayer(VK_LEFT, 5); }
+    void OnSeekForward() { SeekPlayer(VK_RIGHT); }
+    void OnSeekBack() { SeekPlayer(VK_LEFT); }
     void OnLanguageButton() { ShowLanguageMenu(); }
     CMenu* OwnerDrawnMenu() override { return &m_menuLang; }
 
@@ -217,6 +243,7 @@ private:
         ON_COMMAND(IDC_PREV, OnPrev)
         ON_MESSAGE(WM_DROPFILES, OnDropFiles)
         ON_MESSAGE(kQueueStartFilesMessage, OnQueueStartFiles)
+        ON_MESSAGE(kMoviesFoundMessage, OnMoviesFound)
         ON_NOTIFY(IDC_FILE_LIST, NM_CLICK, OnNothing)
         ON_NOTIFY(IDC_FILE_LIST, LVN_ITEMCHANGED, OnNothing)
         ON_NOTIFY(IDC_SLIDER, NM_CUSTOMDRAW, OnNothing)
@@ -235,5 +262,6 @@ private:
         ON_MESSAGE(CDemoRedirector::kDoneMessage, OnEncoderDone)
         ON_MESSAGE(CRedirMPlayer::kVideoOpenedMessage, OnPlayerVideoOpened)
         ON_MESSAGE(CRedirMPlayer::kEndedMessage, OnPlayerEnded)
+        ON_MESSAGE(CRedirMediaInfo::kEndedMessage, OnIdentified)
     END_MSG_MAP()
 };

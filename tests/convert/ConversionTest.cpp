@@ -1,7 +1,10 @@
 // Whole conversion runs in the real main dialog, with the scripted engines.
 #include "MainDialogFixture.h"
 
+#include <commctrl.h>
+
 #include <atomic>
+#include <set>
 #include <thread>
 
 namespace {
@@ -376,3 +379,60 @@ TEST_F(ConversionTest, CaptionAndTaskbarShowTheWholeQueuesProgress) {
     EXPECT_EQ(m_dialog->GetWindowText(), title);
     EXPECT_EQ(m_seam.taskbar.back().state, CSystemSeam::TaskbarState::None);
 }
+
+namespace {
+
+// Every step of a run, with what may arrive during it: an earlier run's completion, a spurious
+// wake-up and the step timers. Nothing may be handled twice or out of turn.
+TEST_F(ConversionTest, WhatArrivesDuringEachStepWaitsForIt) {
+    Add(L"a.avi", "[identify]\nsleep 400\nout ID_VIDEO_WIDTH=640\n");
+    Add(L"b.avi", "[identify]\nsleep 400\nout ID_VIDEO_WIDTH=640\nout ID_VIDEO_FPS=25.000\n"
+                  "out ID_LENGTH=10.00\n[encode]\nprogress 0 100 25 200\noutput\n");
+    std::set<convert::FileStep> seen;
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(PumpDialogUntil(
+        [&] {
+            const convert::CConversion& run = m_dialog->m_conversion;
+            if (seen.insert(run.CurrentStep()).second) {
+                m_dialog->PostMessage(CDemoRedirector::kDoneMessage, run.m_encoder.OwnerRun() - 1);
+                m_dialog->PostMessage(CRedirMediaInfo::kEndedMessage);
+                m_dialog->SendMessage(WM_TIMER, convert::CConversion::kStepTimer);
+                m_dialog->SendMessage(WM_TIMER, preview::CPreview::kStepTimer);
+            }
+            return run.Finished();
+        },
+        60000));
+    EXPECT_TRUE(seen.count(convert::FileStep::Identifying));
+    EXPECT_TRUE(seen.count(convert::FileStep::Encoding));
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"Unsupported file.\n" + Converting(L"b.avi") +
+                         L"OK.\n\n1 file(s) converted.\n");
+    EXPECT_EQ(m_seam.boxes.size(), 1u);
+    EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+}
+
+// Between two files the window answers: a Stop pressed as an unreadable file is logged is
+// handled before the next file is taken up, not after the whole queue.
+TEST_F(ConversionTest, StopIsAnsweredBetweenUnreadableFiles) {
+    for (const wchar_t* name : {L"a.avi", L"b.avi", L"c.avi"})
+        Add(name, "[identify]\nsleep 300\nout ID_VIDEO_WIDTH=640\n");
+    m_seam.answers = {IDYES};
+    // Pressed the moment the log says so, ahead of anything the run has in the queue.
+    const auto pressStop = [](HWND log, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                              DWORD_PTR dialog) -> LRESULT {
+        if (msg == EM_REPLACESEL &&
+            wcsstr(reinterpret_cast<const wchar_t*>(lParam), L"Unsupported"))
+            PostMessageW(reinterpret_cast<HWND>(dialog), WM_COMMAND,
+                         MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
+        return DefSubclassProc(log, msg, wParam, lParam);
+    };
+    SetWindowSubclass(m_dialog->m_step3.m_editLog, pressStop, 1,
+                      reinterpret_cast<DWORD_PTR>(m_dialog->m_hWnd));
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd());
+    RemoveWindowSubclass(m_dialog->m_step3.m_editLog, pressStop, 1);
+    EXPECT_EQ(Log(),
+              Converting(L"a.avi") + L"Unsupported file.\n\nConversion has been canceled.\n");
+    EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 #include "preview/PreviewPlan.h"
 
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -39,6 +40,7 @@ protected:
         return path;
     }
     bool Playing() const { return m_dialog->m_preview.m_bPreviewing; }
+    void Toggle() { ASSERT_TRUE(TogglePreviewAndWait(*m_dialog)); }
     // Waits until the picture is placed in the pane.
     bool PaneShown(DWORD timeoutMs = 12000) {
         return PumpDialogUntil([this] { return IsWindowVisible(m_dialog->m_stcPane) != FALSE; },
@@ -85,7 +87,7 @@ protected:
 
 TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
     Queue(L"a.avi", "");
-    m_dialog->TogglePreview();
+    Toggle();
     ASSERT_TRUE(Playing());
     EXPECT_EQ(Text(m_dialog->m_step1.m_btnPreview), L"Stop Preview");
     EXPECT_FALSE(IsWindowVisible(Item(IDC_WAIT_LABEL)));
@@ -127,7 +129,7 @@ TEST_F(PreviewTest, FailedVideoOutputsAreSkippedInOrder) {
     const std::wstring path =
         Queue(L"a b.avi", std::string("[play direct3d]\n") + kVideoOutError + "[play gl]\n" +
                               kColorspaceError + "[play]\nplay\n");
-    m_dialog->TogglePreview();
+    Toggle();
     ASSERT_TRUE(Playing());
     EXPECT_EQ(VideoOutputs(), (std::vector<std::string>{"direct3d", "gl", "gl2"}));
     // The failed players' ends arrive after the last one started: it keeps playing.
@@ -153,12 +155,12 @@ TEST_F(PreviewTest, FailedVideoOutputsAreSkippedInOrder) {
 TEST_F(PreviewTest, FailureAfterTheWaitKeepsTheChoice) {
     // Twice the program's wait for a video output, and well inside its wait for the picture.
     using namespace preview;
-    constexpr DWORD kLate = 2 * kVideoOutPolls * kPollMs;
-    static_assert(kLate < kVideoOutPolls * kPollMs + kOpenPolls * kPollMs / 2);
+    constexpr DWORD kLate = 2 * kVideoOutWaitMs;
+    static_assert(kLate < kVideoOutWaitMs + kPictureWaitMs / 2);
     Queue(L"a.avi", "[play direct3d]\nsleep " + std::to_string(kLate) + "\n" +
                         "out Error opening/initializing the selected video_out (-vo) device.\n"
                         "play\n");
-    m_dialog->TogglePreview();
+    Toggle();
     EXPECT_TRUE(Playing());
     EXPECT_EQ(VideoOutputs(), std::vector<std::string>{"direct3d"});
     EXPECT_TRUE(PaneShown());
@@ -166,13 +168,13 @@ TEST_F(PreviewTest, FailureAfterTheWaitKeepsTheChoice) {
 
 TEST_F(PreviewTest, StopsWhenThePlayerEndsAndBeforeAConversion) {
     Queue(L"short.avi", "[play]\nplay 2\n");
-    m_dialog->TogglePreview();
+    Toggle();
     ASSERT_TRUE(Playing());
     EXPECT_TRUE(PumpDialogUntil([&] { return !Playing(); }, 6000));
     ExpectStopped();
 
     Queue(L"long.avi", "[encode]\noutput\n");
-    m_dialog->TogglePreview();
+    Toggle();
     ASSERT_TRUE(Playing());
     const DWORD player = Player();
     m_dialog->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
@@ -183,7 +185,7 @@ TEST_F(PreviewTest, StopsWhenThePlayerEndsAndBeforeAConversion) {
 
 TEST_F(PreviewTest, OnlyTheArmedPlayersEndStopsIt) {
     Queue(L"a.avi", "");
-    m_dialog->TogglePreview();
+    Toggle();
     ASSERT_TRUE(Playing());
     const WPARAM run = m_dialog->m_preview.m_player.OwnerRun();
     m_dialog->PostMessage(CRedirMPlayer::kEndedMessage, run - 1, 0);
@@ -200,7 +202,7 @@ TEST_F(PreviewTest, VideoOutputOfAPlayerGivenUpIsIgnored) {
     // The first output says it opened and fails in the same breath; no other plays.
     Queue(L"a.avi", std::string("[play direct3d]\nout VO: [direct3d] 640x320\\r\\n") +
                         kVideoOutError + "[play]\n" + kVideoOutError);
-    m_dialog->TogglePreview();
+    Toggle();
     EXPECT_FALSE(Playing());
     EXPECT_EQ(VideoOutputs(), (std::vector<std::string>{"direct3d", "gl", "gl2"}));
     PumpDialogPending();
@@ -211,7 +213,7 @@ TEST_F(PreviewTest, VideoOutputOfAPlayerGivenUpIsIgnored) {
 
 TEST_F(PreviewTest, DoubleClickWhilePlayingOnlyStops) {
     Queue(L"a.avi", "");
-    m_dialog->TogglePreview();
+    Toggle();
     ASSERT_TRUE(Playing());
     const DWORD player = Player();
     Queue(L"b.avi", "");
@@ -223,7 +225,7 @@ TEST_F(PreviewTest, DoubleClickWhilePlayingOnlyStops) {
 }
 
 TEST_F(PreviewTest, NothingSelectedStartsNothing) {
-    m_dialog->TogglePreview();
+    Toggle();
     EXPECT_FALSE(Playing());
     EXPECT_TRUE(LogLines().empty());
     EXPECT_TRUE(IsWindowEnabled(*m_dialog));
@@ -231,7 +233,7 @@ TEST_F(PreviewTest, NothingSelectedStartsNothing) {
 
 TEST_F(PreviewTest, PlayerThatNeverOpensIsEndedWithAMessage) {
     Queue(L"a.avi", "[play]\nhang\n");
-    m_dialog->TogglePreview();
+    Toggle();
     EXPECT_FALSE(Playing());
     EXPECT_FALSE(ProcessIsRunning(Player()));
     ASSERT_EQ(m_seam.boxes.size(), 1u);
@@ -242,7 +244,7 @@ TEST_F(PreviewTest, PlayerThatNeverOpensIsEndedWithAMessage) {
 
 TEST_F(PreviewTest, PlayerWindowThatNeverComesIsEndedWithAMessage) {
     Queue(L"a.avi", "[play]\nplay 30 nowindow\n");
-    m_dialog->TogglePreview();
+    Toggle();
     ASSERT_TRUE(Playing());
     // The box's own loop dispatches the ended player's message straight to the window.
     m_seam.onMessageBox = [&] {
@@ -257,6 +259,60 @@ TEST_F(PreviewTest, PlayerWindowThatNeverComesIsEndedWithAMessage) {
     EXPECT_EQ(m_seam.boxes[0].text, L"After reinstalling the program, please try again!");
     EXPECT_FALSE(ProcessIsRunning(Player()));
     EXPECT_FALSE(IsWindowVisible(m_dialog->m_stcPane));
+    ExpectStopped();
+}
+
+} // namespace
+
+namespace {
+
+// Every step of a slow start and of the stop, with what may arrive during it: an earlier run's
+// messages, a spurious wake-up, the step timer, and a second click. None of them may start a
+// second player, end the start early or leave the window locked.
+TEST_F(PreviewTest, WhatArrivesDuringEachStepWaitsForIt) {
+    Queue(L"slow.avi", "[identify]\nsleep 600\nout ID_VIDEO_WIDTH=640\nout ID_VIDEO_HEIGHT=320\n"
+                       "out ID_LENGTH=30.00\n[play]\nsleep 3200\nplay 60 window-after 600\n");
+    std::set<preview::PreviewStep> seen;
+    const auto intrude = [&] {
+        const preview::CPreview& preview = m_dialog->m_preview;
+        if (!seen.insert(preview.CurrentStep()).second)
+            return;
+        const WPARAM run = preview.m_player.OwnerRun();
+        m_dialog->PostMessage(CRedirMPlayer::kEndedMessage, run - 1);
+        m_dialog->PostMessage(CRedirMPlayer::kVideoOpenedMessage, run - 1);
+        m_dialog->PostMessage(CRedirMediaInfo::kEndedMessage);
+        m_dialog->SendMessage(WM_TIMER, preview::CPreview::kStepTimer);
+        if (preview.Busy())
+            m_dialog->TogglePreview(); // while playing it would stop
+    };
+    m_dialog->TogglePreview();
+    ASSERT_TRUE(PumpDialogUntil(
+        [&] {
+            intrude();
+            return IsWindowVisible(m_dialog->m_stcPane) != FALSE;
+        },
+        60000));
+    using preview::PreviewStep;
+    EXPECT_EQ(seen, (std::set<PreviewStep>{PreviewStep::Identifying, PreviewStep::OpeningVideo,
+                                           PreviewStep::AwaitingPicture, PreviewStep::Playing}));
+    EXPECT_TRUE(Playing());
+    EXPECT_EQ(VideoOutputs(), std::vector<std::string>{"direct3d"});
+    EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+    EXPECT_FALSE(IsWindowVisible(Item(IDC_WAIT_LABEL)));
+    EXPECT_TRUE(m_seam.boxes.empty());
+
+    const DWORD player = Player();
+    m_dialog->TogglePreview();
+    ExpectStopped();
+    ASSERT_TRUE(PumpDialogUntil(
+        [&] {
+            intrude();
+            return !m_dialog->m_preview.Busy();
+        },
+        10000));
+    EXPECT_TRUE(seen.count(PreviewStep::Stopping));
+    EXPECT_TRUE(Ends(player));
+    EXPECT_TRUE(IsWindowEnabled(*m_dialog));
     ExpectStopped();
 }
 

@@ -273,7 +273,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     const Here here(m_dir.Path());
     Add(Looped(TheClips().longer, 15, 8, m_dir, L"long clip.avi"));
     Select(0);
-    m_dialog->TogglePreview();
+    ASSERT_TRUE(TogglePreviewAndWait(*m_dialog));
     ASSERT_TRUE(m_dialog->m_preview.m_bPreviewing);
     ASSERT_TRUE(
         PumpDialogUntil([&] { return IsWindowVisible(m_dialog->m_stcPane) != FALSE; }, 60000));
@@ -321,7 +321,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
 TEST_F(RealPreviewTest, PlaysToTheEndOfTheFile) {
     Add(CopyTo(TheClips().sd, m_dir, L"short.avi"));
     Select(0);
-    m_dialog->TogglePreview();
+    ASSERT_TRUE(TogglePreviewAndWait(*m_dialog));
     ASSERT_TRUE(m_dialog->m_preview.m_bPreviewing);
     const DWORD process = m_dialog->m_preview.m_player.m_dwProcessId;
     EXPECT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_preview.m_bPreviewing; }, 60000));

@@ -198,6 +198,7 @@ public:
             paths.push_back(m_dir.Write(L"load " + std::to_wstring(i) + L".mkv", quick));
         const ULONGLONG began = GetTickCount64();
         m_dialog.SendMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(paths)));
+        PumpDialogUntil([&] { return !m_dialog.Searching(); }, 600000);
         m_listMs = GetTickCount64() - began;
         bool inOrder = m_dialog.m_listFiles.GetItemCount() == count;
         for (int i = 0; inOrder && i < count; ++i)
@@ -229,11 +230,13 @@ public:
         m_previewStart = Measure();
         for (int i = 0; i < count; ++i) {
             m_dialog.TogglePreview();
+            PumpDialogUntil([&] { return !m_dialog.m_preview.Busy(); }, 60000);
             m_started += m_dialog.m_preview.m_bPreviewing;
             PumpDialogFor(100);
             const DWORD player = m_dialog.m_preview.m_player.m_dwProcessId;
             m_dialog.TogglePreview();
             PumpDialogUntil([&] { return !ProcessIsRunning(player); }, 5000);
+            PumpDialogUntil([&] { return !m_dialog.m_preview.Busy(); }, 5000);
             PumpDialogFor(50);
             if (i == 0)
                 m_previewFirst = Measure();

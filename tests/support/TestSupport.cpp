@@ -174,6 +174,9 @@ DWORD RunFlagged(const std::wstring& program, const std::wstring& arguments,
 }
 
 bool ProcessIsRunning(DWORD processId) {
+    // No process has the id 0 (wine opens one for it all the same).
+    if (processId == 0)
+        return false;
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (!process)
         return false;
@@ -185,6 +188,8 @@ bool ProcessIsRunning(DWORD processId) {
 
 std::vector<DWORD> ChildProcesses(DWORD parent) {
     std::vector<DWORD> children;
+    if (parent == 0)
+        return children; // wine's own processes have the parent 0
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
         return children;

@@ -11,8 +11,10 @@ namespace {
 
 class FileListTest : public MainDialogTest {
 protected:
+    // Drops the paths and waits until the look for movies among them is done.
     void Drop(const std::vector<std::wstring>& paths) {
         m_dialog->SendMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(paths)));
+        ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->Searching(); }, 60000));
     }
     std::vector<std::wstring> Items() const {
         std::vector<std::wstring> items;
@@ -98,6 +100,7 @@ TEST_F(FileListTest, FoldersBringTheirMoviesInNameOrderAndSoDoesTheCommandLine) 
     m_dialog->m_startFiles = {tree + L"\\sub", dir.Path() + L"\\tree\\notes.txt"};
     m_dialog->PostMessage(CQuelvoxDlg::kQueueStartFilesMessage);
     PumpDialogPending();
+    ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->Searching(); }, 60000));
     EXPECT_EQ(Items(), (std::vector<std::wstring>{tree + L"\\sub\\A.MOV", tree + L"\\sub\\c.mkv"}));
     EXPECT_EQ(m_seam.boxes.size(), 1u);
 }
@@ -107,7 +110,10 @@ TEST_F(FileListTest, ALongLookThroughFoldersReportsHowFarItGot) {
     for (int i = 0; i < 600; ++i)
         dir.Write(L"f" + std::to_wstring(i) + (i % 100 == 0 ? L".avi" : L".txt"), "");
     std::vector<size_t> reports;
-    const auto movies = CollectMovies({dir.Path()}, [&](size_t n) { reports.push_back(n); });
+    const auto movies = CollectMovies({dir.Path()}, [&](size_t n) {
+        reports.push_back(n);
+        return true;
+    });
     EXPECT_EQ(movies.size(), 6u);
     EXPECT_EQ(reports, (std::vector<size_t>{256, 512}));
     // The file dialog offers the same movies.

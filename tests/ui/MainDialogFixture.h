@@ -12,6 +12,12 @@
 #include <memory>
 #include <string>
 
+// Starts or stops the preview and waits until that is over.
+inline bool TogglePreviewAndWait(CQuelvoxDlg& dialog, DWORD timeoutMs = 60000) {
+    dialog.TogglePreview();
+    return PumpDialogUntil([&] { return !dialog.m_preview.Busy(); }, timeoutMs);
+}
+
 class MainDialogTest : public testing::Test {
 protected:
     void SetUp() override {

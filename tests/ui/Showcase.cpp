@@ -68,6 +68,7 @@ int wmain(int argc, wchar_t** argv) {
                                           "out ID_VIDEO_HEIGHT=352\nout ID_VIDEO_FPS=25.000\n"
                                           "out ID_LENGTH=5702.50\n"));
         dialog.TogglePreview();
+        PumpDialogUntil([&] { return !dialog.m_preview.Busy(); }, 60000);
         PumpDialogFor(seconds * 1000);
         dialog.StopPreview();
         return 0;
