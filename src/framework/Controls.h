@@ -28,6 +28,9 @@ public:
     void LineScroll(int lines, int chars = 0) const {
         SendMessage(EM_LINESCROLL, static_cast<WPARAM>(chars), lines);
     }
+    // 0: as much as memory allows. Past the limit (about 30,000 characters unless set)
+    // EM_REPLACESEL drops text without a word.
+    void SetLimitText(UINT limit) const { SendMessage(EM_SETLIMITTEXT, limit); }
 };
 
 class CListCtrl : public CWnd {

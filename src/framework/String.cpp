@@ -28,3 +28,14 @@ std::wstring FormatString(const wchar_t* format, ...) {
         buffer.resize(buffer.size() * 4);
     }
 }
+
+std::wstring WithCrLf(std::wstring_view text) {
+    std::wstring result;
+    result.reserve(text.size() + text.size() / 16);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r'))
+            result += L'\r';
+        result += text[i];
+    }
+    return result;
+}

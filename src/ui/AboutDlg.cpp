@@ -4,6 +4,7 @@
 #include "framework/Paths.h"
 #include "framework/Handle.h"
 #include "framework/Seam.h"
+#include "framework/String.h"
 #include "resources/resource.h"
 
 #include <algorithm>
@@ -49,7 +50,7 @@ BOOL CAboutDlg::OnInitDialog() {
     const Languages* languages = m_pMain ? m_pMain->m_pLanguages : nullptr;
     const std::wstring licence = GetModuleDirectory() + L"copying_" +
                                  (languages ? languages->Abbreviation() : L"") + L".txt";
-    m_editLicence.SetWindowText(ReadLicence(licence).c_str());
+    m_editLicence.SetWindowText(WithCrLf(ReadLicence(licence)).c_str());
     // The first control takes the focus, which selects all its text and scrolls to its end;
     // the reader starts at the top, with nothing selected.
     m_editLicence.PostMessage(EM_SETSEL, 0, 0);

@@ -111,6 +111,8 @@ BOOL STEP3::OnInitDialog() {
     MakePageFont(m_fontButtons, 16, L"Arial");
     GiveFont(*this, {IDC_OPEN_FOLDER}, m_fontButtons);
     m_btnOpenFolder.AssignIcon(PageIcon(IDI_OPEN_FOLDER));
+    // The log holds a whole session, however many files it names.
+    m_editLog.SetLimitText(0);
     return TRUE;
 }
 
@@ -123,10 +125,16 @@ void STEP3::DoDataExchange(CDataExchange* pDX) {
 
 HBRUSH STEP3::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
     HBRUSH brush = CDialog::OnCtlColor(dc, child, ctlColor);
-    ::SetBkMode(dc, TRANSPARENT);
-    if (::GetDlgCtrlID(child) == IDC_LOG)
-        ::SetTextColor(dc, RGB(0, 0, 155));
-    return brush;
+    if (::GetDlgCtrlID(child) != IDC_LOG) {
+        ::SetBkMode(dc, TRANSPARENT);
+        return brush;
+    }
+    // An edit repaints only what changed, without erasing first: transparent text would
+    // smear over what was there.
+    ::SetTextColor(dc, RGB(0, 0, 155));
+    ::SetBkMode(dc, OPAQUE);
+    ::SetBkColor(dc, ::GetSysColor(COLOR_3DFACE));
+    return ::GetSysColorBrush(COLOR_3DFACE);
 }
 
 void STEP3::OnOpenFolder() {

@@ -181,8 +181,13 @@ BOOL CQuelvoxDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 
 BOOL CQuelvoxDlg::PreTranslateMessage(MSG* msg) {
     if (msg->message == WM_MOUSEWHEEL) {
-        const auto delta = static_cast<short>(HIWORD(msg->wParam));
-        SeekPlayer(delta == WHEEL_DELTA ? VK_LEFT : VK_RIGHT);
+        // Touchpads and smooth wheels send small steps: one seek per notch's worth, the way
+        // the wheel turned (away from the user: back).
+        m_nWheelDelta += static_cast<short>(HIWORD(msg->wParam));
+        for (; m_nWheelDelta >= WHEEL_DELTA; m_nWheelDelta -= WHEEL_DELTA)
+            SeekPlayer(VK_LEFT);
+        for (; m_nWheelDelta <= -WHEEL_DELTA; m_nWheelDelta += WHEEL_DELTA)
+            SeekPlayer(VK_RIGHT);
     }
     return CDialog::PreTranslateMessage(msg);
 }
@@ -321,7 +326,7 @@ void CQuelvoxDlg::AppendLog(const wchar_t* text) {
     const int end = ::GetWindowTextLengthW(log);
     log.SetSel(end, end);
     log.SendMessage(EM_SCROLLCARET);
-    log.ReplaceSel(text, false);
+    log.ReplaceSel(WithCrLf(text).c_str(), false);
     log.LineScroll(10);
     // Painted with the next messages: nothing holds this thread up any more.
     m_step3.RedrawWindow(RDW_INVALIDATE | RDW_ERASE);

@@ -138,6 +138,8 @@ public:
 
 private:
     int m_nBusy = 0;
+    // The wheel's turn not yet spent on a seek.
+    int m_nWheelDelta = 0;
     // The looks for movies asked for, the first one under way.
     struct Search {
         std::vector<std::wstring> paths;

@@ -87,7 +87,7 @@ protected:
         return path;
     }
     void Click(int id) { m_dialog->PostMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
-    std::wstring Log() const { return m_dialog->m_step3.m_editLog.GetWindowText(); }
+    std::wstring Log() const { return EditLines(m_dialog->m_step3.m_editLog); }
     bool RunToEnd(DWORD timeoutMs = 90000) {
         return PumpDialogUntil([this] { return m_dialog->m_conversion.Finished(); }, timeoutMs);
     }

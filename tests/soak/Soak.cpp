@@ -178,7 +178,7 @@ public:
             m_afterHundred = m_end;
 
         Check(m_dialog.m_conversion.Finished(), "the queue did not finish");
-        const std::wstring log = m_dialog.m_step3.m_editLog.GetWindowText();
+        const std::wstring log = EditLines(m_dialog.m_step3.m_editLog);
         Check(log == expected, "log lines differ from the outcomes' texts");
         int ticks = 0;
         for (int i = 0; i < count; ++i)
@@ -218,7 +218,7 @@ public:
         for (int i = 0; i < converting; ++i)
             expected += L"\nload " + std::to_wstring(i) + L".mkv file converting...OK.\n";
         expected += L"\n" + std::to_wstring(converting) + L" file(s) converted.\n";
-        Check(m_dialog.m_step3.m_editLog.GetWindowText() == expected,
+        Check(EditLines(m_dialog.m_step3.m_editLog) == expected,
               "dropped files not converted in order");
         m_loadConverted = converting;
         m_dialog.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_PREV, BN_CLICKED), 0);

@@ -173,6 +173,21 @@ DWORD RunFlagged(const std::wstring& program, const std::wstring& arguments,
     return code;
 }
 
+std::wstring EditLines(HWND edit) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(edit)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(edit, text.data(), static_cast<int>(text.size()))));
+    std::wstring lines;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
+            continue;
+        if (text[i] == L'\n' && (i == 0 || text[i - 1] != L'\r'))
+            lines += L"[LF]";
+        lines += text[i];
+    }
+    return lines;
+}
+
 bool ProcessIsRunning(DWORD processId) {
     // No process has the id 0 (wine opens one for it all the same).
     if (processId == 0)

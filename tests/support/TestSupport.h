@@ -57,6 +57,9 @@ std::wstring Widen(const std::string& acpBytes);
 // A real drop handle, as the shell hands one to a window (which releases it).
 HDROP MakeDrop(const std::vector<std::wstring>& paths);
 bool ProcessIsRunning(DWORD processId);
+// A multiline edit's text with its CR LF read as LF. A bare LF, which Windows does not break
+// a line at, shows as "[LF]" so that a comparison with the intended text fails.
+std::wstring EditLines(HWND edit);
 // The whole content of a file; empty when it cannot be read.
 std::string ReadFileBytes(const std::wstring& path);
 // Runs a program with the arguments, the environment variable flagVariable set to "1" for it,

@@ -61,6 +61,9 @@ TEST_F(AboutTest, LicenceIsReadAsUtf16OfTheAskedLanguage) {
     EXPECT_EQ(ShownLicence(L"ZZD"), L"AB");
     Licence(L"ZZE", Utf16(L"\xFEFFX"));
     EXPECT_EQ(ShownLicence(L"ZZE"), L"\xFEFFX");
+    // A bare line feed breaks no line in a Windows edit.
+    Licence(L"ZZF", Utf16(L"a\nb\r\nc\n"));
+    EXPECT_EQ(ShownLicence(L"ZZF"), L"a\r\nb\r\nc\r\n");
 }
 
 TEST_F(AboutTest, ShipsWithAnEnglishAndAKoreanLicence) {

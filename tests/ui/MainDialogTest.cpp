@@ -181,19 +181,44 @@ TEST_F(MainDialogTest, ClockShowsPositionAndLengthOrThePercentage) {
     m_dialog->m_conversion.m_state = convert::RunState::Idle;
 }
 
-TEST_F(MainDialogTest, WheelSeeksTheBoundPlayerAndThenReachesItsWindow) {
+TEST_F(MainDialogTest, WheelSeeksOncePerNotchTurnedAndThenReachesThePlayersWindow) {
     FakePlayerWindow player(m_dialog->m_stcPane);
     HWND list = m_dialog->m_listFiles;
-    for (short delta : {short(120), short(-120), short(60), short(240)})
+    // A notch each way, then a touchpad's small steps: a seek per 120 crossed, the way turned.
+    for (short delta : {120, -120, 40, 40, 40, -30, -30, -30, -30, -30, 240})
         PostMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), 0);
     // Meant for a control of a page: the page's dialog handling takes it first.
     PostMessageW(m_dialog->m_step1.GetDlgItem(IDC_ADD_FILES), WM_MOUSEWHEEL,
                  MAKEWPARAM(0, static_cast<WORD>(120)), 0);
     // The player's window has a thread of its own.
-    PumpDialogUntil([&] { return player.Keys().size() >= 4; }, 10000);
+    PumpDialogUntil([&] { return player.Keys().size() >= 5; }, 10000);
     PumpDialogPending();
-    EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_LEFT, VK_RIGHT, VK_RIGHT, VK_RIGHT}));
+    EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_LEFT, VK_RIGHT, VK_LEFT, VK_RIGHT, VK_LEFT}));
     EXPECT_EQ(m_dialog->m_preview.m_hPlayerWnd, player.Handle());
+}
+
+// What a Windows edit needs to show a long session: CR LF line ends, room past 30,000
+// characters, and opaque colours (it repaints only what changed, without erasing first).
+TEST_F(MainDialogTest, TheLogHoldsAWholeSessionInWindowsLinesOnAnOpaqueGround) {
+    const std::wstring line = L"\n" + std::wstring(200, L'x') + L".avi file converting...OK.\n";
+    for (int i = 0; i < 200; ++i)
+        m_dialog->AppendLog(line.c_str());
+    m_dialog->AppendLog(L"\n200 file(s) converted.\n");
+    const std::wstring lines = EditLines(m_dialog->m_step3.m_editLog);
+    EXPECT_GT(lines.size(), 45000u);
+    EXPECT_EQ(lines.find(L"[LF]"), std::wstring::npos);
+    EXPECT_EQ(lines.substr(lines.size() - 24), L"\n200 file(s) converted.\n");
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    SetBkMode(dc, TRANSPARENT);
+    auto brush = reinterpret_cast<HBRUSH>(m_dialog->m_step3.SendMessage(
+        WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+        reinterpret_cast<LPARAM>(m_dialog->m_step3.m_editLog.m_hWnd)));
+    LOGBRUSH colour{};
+    ASSERT_TRUE(GetObjectW(brush, sizeof colour, &colour));
+    EXPECT_EQ(GetBkMode(dc), OPAQUE);
+    EXPECT_EQ(colour.lbColor, GetBkColor(dc));
+    DeleteDC(dc);
 }
 
 TEST_F(MainDialogTest, SeekButtonsSendArrowKeysOnlyToAPlayer) {
