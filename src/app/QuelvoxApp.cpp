@@ -142,9 +142,10 @@ bool CQuelvoxApp::CheckVersion() {
 
 BOOL CQuelvoxApp::InitInstance() {
     StartUp();
-    RunSplash();
+    std::unique_ptr<StartDialog> splash = RunSplash();
 
     auto* dialog = new CQuelvoxDlg(this);
+    dialog->m_splash = std::move(splash);
     m_pMainWnd = dialog;
     m_pMainDlg = dialog;
     dialog->m_bFirstRun = CheckVersion();

@@ -136,7 +136,14 @@ LRESULT StartDialog::OnTimer(WPARAM, LPARAM) {
     return Default();
 }
 
-void RunSplash() {
-    StartDialog splash;
-    splash.DoModal();
+std::unique_ptr<StartDialog> RunSplash() {
+    auto splash = std::make_unique<StartDialog>();
+    if (!splash->Create(IDD_SPLASH, nullptr))
+        return nullptr;
+    MSG msg;
+    while (!splash->TimeUp() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return splash;
 }

@@ -5,6 +5,8 @@
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
 
+#include <memory>
+
 class CRegionCreator {
 public:
     virtual ~CRegionCreator() = default;
@@ -22,6 +24,9 @@ public:
 
     StartDialog();
     BOOL OnInitDialog() override;
+    // Its time is up: it stops fading and stays on screen until it is destroyed.
+    void OnOK() override { m_bTimeUp = true; }
+    bool TimeUp() const { return m_bTimeUp; }
 
     CBitmap m_bmSplash;
 
@@ -31,6 +36,7 @@ public:
     static BYTE s_nSplashAlpha;
 
 private:
+    bool m_bTimeUp = false;
     LRESULT OnPaint(WPARAM, LPARAM);
     LRESULT OnTimer(WPARAM, LPARAM);
 
@@ -40,5 +46,8 @@ private:
     END_MSG_MAP()
 };
 
-// Runs the splash modally until it closes itself.
-void RunSplash();
+// Shows the splash until its time is up and returns it still on screen (null when it could
+// not be made). The caller destroys it once its next window is up: destroying the program's
+// only window would hand the foreground to another program, and the next window would open
+// behind it.
+std::unique_ptr<StartDialog> RunSplash();

@@ -145,6 +145,9 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     m_preview.Attach(m_hWnd, m_stcFrame, m_stcPane);
     if (!m_startFiles.empty())
         PostMessage(kQueueStartFilesMessage);
+    // Handled once the window is shown and active.
+    if (m_splash)
+        PostMessage(kWindowUpMessage);
     return TRUE;
 }
 

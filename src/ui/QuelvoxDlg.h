@@ -19,10 +19,12 @@
 #include "preview/Preview.h"
 #include "skin/MyBitmapButton.h"
 #include "skin/MyStatic.h"
+#include "skin/Splash.h"
 #include "skin/TitleMenu.h"
 #include "skin/XButtonXP.h"
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,8 @@ public:
     static constexpr UINT kQueueStartFilesMessage = WM_APP + 10;
     // A look for movies through the dropped paths is done (wParam: its number).
     static constexpr UINT kMoviesFoundMessage = WM_APP + 11;
+    // The window is up: the splash may go.
+    static constexpr UINT kWindowUpMessage = WM_APP + 12;
     // The web page of the product (no scheme: the shell's default action opens it).
     static constexpr const wchar_t* kProductPage = L"www.tavrenix.example/quelvox";
 
@@ -127,6 +131,8 @@ public:
     bool m_bFirstRun = false;
     // Files and folders the program was started with ("Open with", "Send To").
     std::vector<std::wstring> m_startFiles;
+    // Still on screen until this window is up.
+    std::unique_ptr<StartDialog> m_splash;
     convert::CConversion m_conversion{*this};
     preview::CPreview m_preview{*this};
     CStatic m_stcFrame;
@@ -217,6 +223,10 @@ private:
     LRESULT OnShowWindow(WPARAM wParam, LPARAM);
     LRESULT OnDropFiles(WPARAM wParam, LPARAM);
     LRESULT OnQueueStartFiles(WPARAM, LPARAM);
+    LRESULT OnWindowUp(WPARAM, LPARAM) {
+        m_splash.reset();
+        return 0;
+    }
     LRESULT OnTimer(WPARAM wParam, LPARAM);
     LRESULT OnDestroy(WPARAM, LPARAM);
     LRESULT OnNothing(NMHDR*) { return 0; }
@@ -246,6 +256,7 @@ private:
         ON_MESSAGE(WM_DROPFILES, OnDropFiles)
         ON_MESSAGE(kQueueStartFilesMessage, OnQueueStartFiles)
         ON_MESSAGE(kMoviesFoundMessage, OnMoviesFound)
+        ON_MESSAGE(kWindowUpMessage, OnWindowUp)
         ON_NOTIFY(IDC_FILE_LIST, NM_CLICK, OnNothing)
         ON_NOTIFY(IDC_FILE_LIST, LVN_ITEMCHANGED, OnNothing)
         ON_NOTIFY(IDC_SLIDER, NM_CUSTOMDRAW, OnNothing)

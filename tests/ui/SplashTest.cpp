@@ -1,9 +1,15 @@
 // The splash's region and fade, and the bitmap background of the dialog base.
 #include "skin/BDialog.h"
 #include "skin/Splash.h"
+#include "app/QuelvoxApp.h"
+#include "support/FakeSeam.h"
+#include "support/TestSupport.h"
+#include "ui/QuelvoxDlg.h"
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <functional>
@@ -159,15 +165,44 @@ TEST(Splash, FadesInHoldsAndClosesAtTick31) {
     EXPECT_EQ(seen[29], 250);
     EXPECT_EQ(key, kMagenta);
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY | LWA_ALPHA));
-    EXPECT_EQ(splash.Result(), -1);
+    EXPECT_FALSE(splash.TimeUp());
     splash.SendMessage(WM_TIMER, StartDialog::kFadeTimer);
-    EXPECT_EQ(splash.Result(), IDOK);
+    EXPECT_TRUE(splash.TimeUp());
+    // It stays until the next window is up.
+    EXPECT_TRUE(splash.IsWindowVisible());
 
     // The fade is the process's: a second splash closes at its first tick.
     StartDialog second;
     ASSERT_TRUE(second.Create(IDD_SPLASH, nullptr));
     second.SendMessage(WM_TIMER, StartDialog::kFadeTimer);
-    EXPECT_EQ(second.Result(), IDOK);
+    EXPECT_TRUE(second.TimeUp());
+}
+
+// Destroying the program's only window would hand the foreground to another program: the
+// splash stays until the main window is up.
+TEST(Splash, GoesOnlyOnceTheMainWindowIsUp) {
+    FakeSeam seam;
+    StartDialog::s_nSplashTicks = 30; // its time is up at the first tick
+    std::unique_ptr<StartDialog> splash = RunSplash();
+    ASSERT_TRUE(splash && splash->IsWindowVisible());
+    CQuelvoxDlg dialog(&TheApp());
+    static HWND s_main = nullptr;
+    static bool s_mainUp = false;
+    SetWindowSubclass(
+        *splash,
+        [](HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) -> LRESULT {
+            if (msg == WM_DESTROY)
+                s_mainUp = s_main && IsWindowVisible(s_main);
+            return DefSubclassProc(window, msg, wParam, lParam);
+        },
+        1, 0);
+    const HWND shown = *splash;
+    dialog.m_splash = std::move(splash);
+    ASSERT_TRUE(dialog.Create(IDD_QUELVOX_DIALOG, nullptr));
+    s_main = dialog;
+    dialog.ShowWindow(SW_SHOW);
+    EXPECT_TRUE(PumpDialogUntil([&] { return !IsWindow(shown); }, 10000));
+    EXPECT_TRUE(s_mainUp);
 }
 
 namespace {
