@@ -25,3 +25,13 @@ std::wstring GetModulePath() {
         path.resize(path.size() * 2);
     }
 }
+
+std::wstring LongPathForm(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0)
+        return path;
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\')
+        return L"\\\\?\\" + path;
+    if (path.size() > 2 && path.rfind(L"\\\\", 0) == 0)
+        return L"\\\\?\\UNC\\" + path.substr(2);
+    return path;
+}

@@ -9,3 +9,7 @@ std::wstring GetModuleDirectory();
 
 // The full path of the running executable, however long.
 std::wstring GetModulePath();
+
+// The path as file calls take it however long: a full path marked \\?\ (\\?\UNC\ for a share),
+// since without that Windows fails beyond 260 characters. Other paths come back as they are.
+std::wstring LongPathForm(const std::wstring& path);

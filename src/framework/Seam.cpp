@@ -1,6 +1,7 @@
 #include "Seam.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shobjidl.h>
 
 int CSystemSeam::MessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type) {
@@ -18,6 +19,17 @@ DWORD CSystemSeam::CommDlgExtendedError() {
 HINSTANCE CSystemSeam::ShellExecute(HWND owner, const wchar_t* verb, const wchar_t* file,
                                     const wchar_t* parameters, const wchar_t* directory, int show) {
     return ::ShellExecuteW(owner, verb, file, parameters, directory, show);
+}
+
+bool CSystemSeam::OpenFolderAndSelect(const wchar_t* item) {
+    // The shell's own call, not a command line for explorer.exe: no quoting, no length limit
+    // of its own.
+    PIDLIST_ABSOLUTE pidl = nullptr;
+    if (FAILED(::SHParseDisplayName(item, nullptr, &pidl, 0, nullptr)))
+        return false;
+    const bool opened = SUCCEEDED(::SHOpenFolderAndSelectItems(pidl, 0, nullptr, 0));
+    ::CoTaskMemFree(pidl);
+    return opened;
 }
 
 BOOL CSystemSeam::InitiateSystemShutdown(const wchar_t* message, DWORD timeoutSeconds,

@@ -17,6 +17,9 @@ public:
     virtual DWORD CommDlgExtendedError();
     virtual HINSTANCE ShellExecute(HWND owner, const wchar_t* verb, const wchar_t* file,
                                    const wchar_t* parameters, const wchar_t* directory, int show);
+    // Opens the folder of the item in the file explorer with the item selected; false when the
+    // shell could not.
+    virtual bool OpenFolderAndSelect(const wchar_t* item);
     virtual BOOL InitiateSystemShutdown(const wchar_t* message, DWORD timeoutSeconds,
                                         BOOL forceAppsClosed, BOOL reboot);
     virtual BOOL AbortSystemShutdown();

@@ -1,6 +1,7 @@
 #include "MovieFiles.h"
 
 #include "framework/Handle.h"
+#include "framework/Paths.h"
 
 #include <windows.h>
 
@@ -31,13 +32,6 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The system's calls take a long path only so marked.
-std::wstring ForSystem(const std::wstring& path) {
-    if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\", 0) == 0)
-        return path;
-    return L"\\\\?\\" + path;
-}
-
 class Collector {
 public:
     Collector(std::vector<std::wstring>& movies, const std::function<bool(size_t)>& examined)
@@ -52,8 +46,9 @@ public:
         };
         std::vector<Entry> entries;
         WIN32_FIND_DATAW data;
-        HANDLE find = ::FindFirstFileExW(ForSystem(folder + L"\\*").c_str(), FindExInfoBasic, &data,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        HANDLE find =
+            ::FindFirstFileExW(LongPathForm(folder + L"\\*").c_str(), FindExInfoBasic, &data,
+                               FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
         if (find == INVALID_HANDLE_VALUE)
             return;
         do {
@@ -128,7 +123,7 @@ std::vector<std::wstring> CollectMovies(const std::vector<std::wstring>& paths,
             break;
         while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
             path.pop_back();
-        if (IsFolder(ForSystem(path)))
+        if (IsFolder(LongPathForm(path)))
             collector.Folder(path);
         else if (IsMovieFile(path))
             movies.push_back(path);

@@ -3,6 +3,7 @@
 #include "QuelvoxDlg.h"
 #include "convert/CommandLine.h"
 #include "framework/App.h"
+#include "framework/Paths.h"
 #include "framework/Seam.h"
 #include "resources/resource.h"
 
@@ -38,12 +39,9 @@ void OpenSelectionFolder(CQuelvoxDlg& main) {
     }
     const std::wstring source = main.m_listFiles.GetItemText(selected, 0);
     const std::wstring output = convert::OutputPathFor(source);
-    if (::GetFileAttributesW(output.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        const std::wstring select = L"/select,\"" + output + L"\"";
-        Seam().ShellExecute(nullptr, nullptr, L"explorer.exe", select.c_str(), nullptr,
-                            SW_SHOWNORMAL);
+    if (::GetFileAttributesW(LongPathForm(output).c_str()) != INVALID_FILE_ATTRIBUTES &&
+        Seam().OpenFolderAndSelect(output.c_str()))
         return;
-    }
     std::wstring folder = convert::FolderOf(source);
     if (folder.size() == 2 && folder[1] == L':')
         folder += L'\\'; // "D:" alone is the drive's current folder, not its root

@@ -57,6 +57,10 @@ public:
         shell.push_back({verb ? verb : L"", file ? file : L"", parameters ? parameters : L""});
         return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
     }
+    bool OpenFolderAndSelect(const wchar_t* item) override {
+        selected.push_back(item);
+        return true;
+    }
     void SetTaskbarProgress(HWND, TaskbarState state, ULONGLONG done, ULONGLONG) override {
         taskbar.push_back({state, done});
     }
@@ -76,6 +80,7 @@ public:
     std::vector<std::wstring> filterTexts;
     std::vector<Box> boxes;
     std::vector<Shell> shell;
+    std::vector<std::wstring> selected; // OpenFolderAndSelect
     struct Taskbar {
         TaskbarState state;
         ULONGLONG done; // of 100

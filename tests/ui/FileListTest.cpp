@@ -1,6 +1,7 @@
 // The file list and the pages in the running main dialog: drops, the file dialog, keys, the
 // page commands, quality, colours and fonts.
 #include "MainDialogFixture.h"
+#include "framework/Paths.h"
 #include "ui/MovieFiles.h"
 
 #include <shlobj.h>
@@ -206,9 +207,18 @@ TEST_F(FileListTest, OpenFolderExploresCOrTheLastOutputFolder) {
     EXPECT_EQ(m_seam.shell[2].file, dir.Path());
     const std::wstring output = dir.Write(L"QV_clip.avi.avi", "x");
     PageCommand(m_dialog->m_step3, IDC_OPEN_FOLDER);
-    ASSERT_EQ(m_seam.shell.size(), 4u);
-    EXPECT_EQ(m_seam.shell[3].file, L"explorer.exe");
-    EXPECT_EQ(m_seam.shell[3].parameters, L"/select,\"" + output + L"\"");
+    // Through the shell's call that selects an item, also beyond 260 characters.
+    const std::wstring deep = dir.Path() + L"\\" + std::wstring(200, L'd');
+    const std::wstring name = std::wstring(80, L'm') + L".avi";
+    const std::wstring longOutput = deep + L"\\QV_" + name + L".avi";
+    CreateDirectoryW(LongPathForm(deep).c_str(), nullptr);
+    CloseHandle(CreateFileW(LongPathForm(longOutput).c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_ALWAYS, 0, nullptr));
+    m_dialog->m_listFiles.DeleteAllItems();
+    m_dialog->AppendFile(0, deep + L"\\" + name);
+    PageCommand(m_dialog->m_step1, IDC_OPEN_FOLDER);
+    EXPECT_EQ(m_seam.shell.size(), 3u);
+    EXPECT_EQ(m_seam.selected, (std::vector<std::wstring>{output, longOutput}));
 }
 
 TEST_F(FileListTest, QualityIsReadFromTheRadioButtons) {
