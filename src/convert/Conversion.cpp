@@ -21,6 +21,16 @@ void CConversion::Log(UINT id) {
     m_host.Log(LoadResString(id));
 }
 
+void CConversion::CannotRun(const wchar_t* engine) {
+    // The box says what to do; the log says which file would not run and why (a download the
+    // system blocks, an antivirus, a missing file).
+    const DWORD error = ::GetLastError();
+    m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
+    const std::wstring path = GetModuleDirectory() + L"bin\\" + engine;
+    m_host.Log(FormatString(LoadResString(IDS_LOG_CANNOT_RUN).c_str(), path.c_str(),
+                            SystemErrorText(error).c_str()));
+}
+
 void CConversion::SetStep(FileStep step) {
     m_step = step;
     if (step == FileStep::None)
@@ -42,7 +52,7 @@ bool CConversion::ConvertFile(const std::wstring& path) {
     m_mediaInfo.Close();
     m_mediaInfo.Reset(m_hOwner);
     if (!m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), path).c_str())) {
-        m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
+        CannotRun(L"mplayer.exe");
         return false;
     }
     // The player prints its facts and ends; one that never ends is cut short.
@@ -75,7 +85,7 @@ void CConversion::FileIdentified() {
     m_encoder.Arm(m_hOwner);
     m_bEncoderEnded = false;
     if (!m_encoder.Open(EncoderCommand(settings, m_path).c_str())) {
-        m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
+        CannotRun(L"mencoder.exe");
         FileSkipped();
         return;
     }

@@ -131,6 +131,8 @@ private:
     // Asks whether to stop the run (question 102); true on Yes.
     bool ConfirmStop();
     void Log(UINT id);
+    // An engine could not be started (the last error says why): the box and the log say so.
+    void CannotRun(const wchar_t* engine);
     void StepOnce();
     // Takes up the next ticked file from m_nCurrentItem; at the end of the list, ends the run.
     void NextFile();

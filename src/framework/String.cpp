@@ -2,6 +2,8 @@
 
 #include "App.h"
 
+#include <windows.h>
+
 #include <cstdarg>
 #include <cwchar>
 #include <vector>
@@ -38,4 +40,17 @@ std::wstring WithCrLf(std::wstring_view text) {
         result += text[i];
     }
     return result;
+}
+
+std::wstring SystemErrorText(unsigned long code) {
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message(text ? text : L"", length);
+    ::LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
+                                message.back() == L' ' || message.back() == L'.'))
+        message.pop_back();
+    return message.empty() ? FormatString(L"error 0x%lx", code) : message;
 }

@@ -12,3 +12,6 @@ std::wstring FormatString(const wchar_t* format, ...);
 // The text with every bare line feed made CR LF: a Windows multiline edit breaks lines only
 // there (wine breaks them at a bare one too).
 std::wstring WithCrLf(std::wstring_view text);
+// The system's own words for an error code, on one line; the code in hexadecimal when it has
+// none.
+std::wstring SystemErrorText(unsigned long code);

@@ -1,5 +1,7 @@
 // Whole conversion runs in the real main dialog, with the scripted engines.
 #include "MainDialogFixture.h"
+#include "framework/Paths.h"
+#include "framework/String.h"
 
 #include <commctrl.h>
 
@@ -330,7 +332,14 @@ TEST_F(ConversionTest, MissingEnginesAreReportedAndSkipped) {
         Add(L"a.avi", kQuick);
         Click(IDC_CONVERT);
         ASSERT_TRUE(RunToEnd(10000));
-        EXPECT_EQ(Log(), Converting(L"a.avi") + L"Unsupported file.\n\n0 file(s) converted.\n");
+        // Which file could not run, and the system's reason.
+        const std::wstring player = GetModuleDirectory() + L"bin\\mplayer.exe";
+        const std::wstring log = Log();
+        EXPECT_EQ(log.rfind(Converting(L"a.avi") + player + L" could not be run: ", 0), 0u) << log;
+        EXPECT_NE(log.find(L": " + SystemErrorText(ERROR_FILE_NOT_FOUND) +
+                           L"\nUnsupported file.\n\n0 file(s) converted.\n"),
+                  std::wstring::npos)
+            << log;
         ASSERT_EQ(m_seam.boxes.size(), 2u);
         EXPECT_EQ(m_seam.boxes[0].text, L"After reinstalling the program, please try again!");
         return;
