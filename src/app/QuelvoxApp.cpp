@@ -11,6 +11,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 #include <cwchar>
 
@@ -109,6 +110,38 @@ void CQuelvoxApp::FinishRestart() {
         Seam().MessageBox(nullptr, L"Something Wrong", L"Restart App", MB_ICONEXCLAMATION | MB_OK);
 }
 
+bool AddSendToEntry(const std::wstring& folder, const std::wstring& program) {
+    IShellLinkW* link = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&link))))
+        return false;
+    IPersistFile* file = nullptr;
+    const bool saved =
+        SUCCEEDED(link->SetPath(program.c_str())) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Save((folder + L"\\Quelvox.lnk").c_str(), TRUE));
+    if (file)
+        file->Release();
+    link->Release();
+    return saved;
+}
+
+namespace {
+// An installed copy adds its Send To entry for the user who runs it, once per version: the
+// installer runs as an administrator, who may be another user. A portable copy leaves the
+// menu alone.
+void AddOwnSendToEntry() {
+    const std::wstring program = GetModulePath();
+    if (::GetFileAttributesW((GetModuleDirectory() + L"Uninstall.exe").c_str()) ==
+        INVALID_FILE_ATTRIBUTES)
+        return;
+    wchar_t* sendTo = nullptr;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_SendTo, KF_FLAG_CREATE, nullptr, &sendTo)))
+        AddSendToEntry(sendTo, program);
+    ::CoTaskMemFree(sendTo);
+}
+} // namespace
+
 LCID StoredLanguage(const std::wstring& stored) {
     // Anything but the number of an installed locale (garbage, a stale value) means the
     // user's own language, as when nothing is stored.
@@ -149,6 +182,8 @@ BOOL CQuelvoxApp::InitInstance() {
     m_pMainWnd = dialog;
     m_pMainDlg = dialog;
     dialog->m_bFirstRun = CheckVersion();
+    if (dialog->m_bFirstRun)
+        AddOwnSendToEntry();
     dialog->m_startFiles = StartFiles(::GetCommandLineW());
     dialog->DoModal();
     // The window is gone: what its end asked for.

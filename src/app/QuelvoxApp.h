@@ -65,3 +65,5 @@ bool LaunchNewInstance();
 LCID StoredLanguage(const std::wstring& stored);
 // Lets go of the restart mutex taken by LaunchNewInstance, if any.
 void ReleaseRestartMutex();
+// Puts a "Quelvox" shortcut to the program into the folder (the user's Send To); COM must be up.
+bool AddSendToEntry(const std::wstring& folder, const std::wstring& program);

@@ -37,6 +37,8 @@
 #define IDS_CAPTION_PROGRESS 125
 #define IDS_CAPTION_TIME_LEFT 126
 #define IDS_LOG_CANNOT_RUN 127
+// The face the language's texts need in the program's own fonts; none: the program's faces.
+#define IDS_FONT_FACE 128
 
 // Icons
 #define IDR_MAINFRAME 128

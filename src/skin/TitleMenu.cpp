@@ -4,13 +4,15 @@
 
 namespace {
 
+// The system's menu font in bold: a real face, linked to Hangul on every Windows (the stock
+// ANSI_VAR_FONT is a bitmap font without it).
 HFONT MakeBoldMenuFont() {
-    HGDIOBJ stock = ::GetStockObject(ANSI_VAR_FONT);
-    LOGFONTW font{};
-    if (!stock || ::GetObjectW(stock, sizeof font, &font) != sizeof font)
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
         return nullptr;
-    font.lfWeight = FW_BOLD;
-    return ::CreateFontIndirectW(&font);
+    metrics.lfMenuFont.lfWeight = FW_BOLD;
+    return ::CreateFontIndirectW(&metrics.lfMenuFont);
 }
 
 // A vertex channel holds the 8-bit colour in its high byte.

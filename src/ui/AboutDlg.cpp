@@ -1,5 +1,6 @@
 #include "AboutDlg.h"
 
+#include "Fonts.h"
 #include "QuelvoxDlg.h"
 #include "framework/Paths.h"
 #include "framework/Handle.h"
@@ -40,9 +41,7 @@ std::wstring CAboutDlg::ReadLicence(const std::wstring& path) {
 
 BOOL CAboutDlg::OnInitDialog() {
     CBDialog::OnInitDialog();
-    m_font.CreateFont(15, 0, 0, 0, 900, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
-                      CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                      L"Arial");
+    MakeUiFont(m_font, 15, L"Arial");
     m_btnClose.LoadBitmaps(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0);
     m_btnClose.SizeToContent();
 

@@ -1,5 +1,6 @@
 #include "Pages.h"
 
+#include "Fonts.h"
 #include "QuelvoxDlg.h"
 #include "convert/CommandLine.h"
 #include "framework/App.h"
@@ -8,11 +9,6 @@
 #include "resources/resource.h"
 
 namespace {
-
-void MakePageFont(CFont& font, int height, const wchar_t* face) {
-    font.CreateFont(height, 0, 0, 0, 900, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
-                    CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, face);
-}
 
 void GiveFont(CDialog& page, std::initializer_list<int> ids, HFONT font) {
     for (int id : ids)
@@ -50,10 +46,10 @@ void OpenSelectionFolder(CQuelvoxDlg& main) {
 
 BOOL STEP1::OnInitDialog() {
     CDialog::OnInitDialog();
-    MakePageFont(m_fontButtons, 16, L"Arial");
-    MakePageFont(m_fontSteps, 15, L"Verdana");
-    MakePageFont(m_fontWarnings, 14, L"Verdana");
-    MakePageFont(m_fontRadios, 15, L"Arial");
+    MakeUiFont(m_fontButtons, 16, L"Arial");
+    MakeUiFont(m_fontSteps, 15, L"Verdana");
+    MakeUiFont(m_fontWarnings, 14, L"Verdana");
+    MakeUiFont(m_fontRadios, 15, L"Arial");
     GiveFont(*this,
              {IDC_QUALITY_GROUP, IDC_PREVIEW, IDC_OPEN_FOLDER, IDC_ADD_FILES, IDC_CLEAR_LIST},
              m_fontButtons);
@@ -106,7 +102,7 @@ void STEP1::OnOpenFolder() {
 
 BOOL STEP3::OnInitDialog() {
     CDialog::OnInitDialog();
-    MakePageFont(m_fontButtons, 16, L"Arial");
+    MakeUiFont(m_fontButtons, 16, L"Arial");
     GiveFont(*this, {IDC_OPEN_FOLDER}, m_fontButtons);
     m_btnOpenFolder.AssignIcon(PageIcon(IDI_OPEN_FOLDER));
     // The log holds a whole session, however many files it names.

@@ -23,6 +23,7 @@ public:
     int m_nQuality = 1; // 0 High, 1 Normal, 2 Low; read from the radio buttons
     // The page's fonts outlive its controls: the main dialog's window, and with it the
     // page's, is gone before the page object.
+    // In the language's face, else these (see MakeUiFont).
     CFont m_fontButtons;  // Arial 16
     CFont m_fontSteps;    // Verdana 15
     CFont m_fontWarnings; // Verdana 14

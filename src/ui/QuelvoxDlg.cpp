@@ -2,6 +2,7 @@
 
 #include "AboutDlg.h"
 #include "BuildStamp.h"
+#include "Fonts.h"
 #include "framework/App.h"
 #include "framework/Seam.h"
 #include "framework/String.h"
@@ -79,6 +80,10 @@ BOOL CQuelvoxDlg::OnInitDialog() {
 
     BuildLanguageMenu();
     ::DragAcceptFiles(m_hWnd, TRUE);
+    // Started elevated after all, it still takes drops from Explorer, which is not (0x49 is
+    // WM_COPYGLOBALDATA, which the drop's data travels in).
+    for (UINT message : {UINT{WM_DROPFILES}, UINT{WM_COPYDATA}, 0x49u})
+        ::ChangeWindowMessageFilterEx(m_hWnd, message, MSGFLT_ALLOW, nullptr);
 
     m_listFiles.InsertColumn(0, LoadResString(IDS_FILE_NAME).c_str(), LVCFMT_LEFT, 320);
     m_listFiles.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
@@ -109,9 +114,7 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     if (m_bFirstRun)
         SetTimer(kAboutTimer, 500);
 
-    m_fontBold.CreateFont(15, 0, 0, 0, 900, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                          L"Arial");
+    MakeUiFont(m_fontBold, 15, L"Arial");
     m_stcWait.SetFont(m_fontBold);
     m_stcTitle.SetFont(m_fontBold);
     m_grpStep.SetFont(m_fontBold);

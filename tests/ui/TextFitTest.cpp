@@ -1,11 +1,12 @@
 // Every caption of every window and page fits its control, measured in the control's own font,
-// in each language the program ships.
+// and that font has every character of it, in each language the program ships.
 #include "MainDialogFixture.h"
 #include "framework/Paths.h"
 #include "framework/String.h"
 #include "skin/XButtonXP.h"
 #include "ui/AboutDlg.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -14,6 +15,11 @@ namespace {
 constexpr int kPushButtonEdges = 6;
 constexpr int kGroupBoxIndent = 16;
 constexpr int kCheckGap = 4;
+
+bool HasHangul(const std::wstring& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](wchar_t c) { return c >= 0xAC00 && c <= 0xD7A3; });
+}
 
 std::wstring ClassName(HWND window) {
     wchar_t name[64] = L"";
@@ -59,17 +65,29 @@ std::wstring Overflow(HWND control, const std::wstring& text) {
     HDC dc = GetDC(control);
     HGDIOBJ old =
         SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-    const int width = room.right - room.left, height = room.bottom - room.top;
+    // Captions measured in a stand-in for the Korean face keep some room: its letters may run
+    // narrower than Malgun Gothic's.
+    const int full = room.right - room.left, height = room.bottom - room.top;
+    const int width = HasHangul(text) ? full * 95 / 100 : full;
     RECT need{0, 0, width, 0};
     DrawTextW(dc, text.c_str(), -1, &need,
               DT_CALCRECT | (wrap ? DT_WORDBREAK : DT_SINGLELINE) |
                   ((style & SS_NOPREFIX) && kind == L"Static" ? DT_NOPREFIX : 0));
+    // Characters the font itself lacks: a Korean caption in a face without Hangul (Verdana
+    // has no font link on Windows) shows boxes.
+    std::vector<WORD> glyphs(text.size());
+    GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
+                     GGI_MARK_NONEXISTING_GLYPHS);
+    const bool boxes = std::count(glyphs.begin(), glyphs.end(), WORD{0xFFFF}) > 0;
+    wchar_t face[LF_FACESIZE] = L"";
+    GetTextFaceW(dc, LF_FACESIZE, face);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
-    if (need.right <= width && need.bottom <= height)
+    if (!boxes && need.right <= width && need.bottom <= height)
         return {};
-    return FormatString(L"%d \"%s\" needs %dx%d in %dx%d", GetDlgCtrlID(control), text.c_str(),
-                        static_cast<int>(need.right), static_cast<int>(need.bottom), width, height);
+    return FormatString(L"%d \"%s\" needs %dx%d in %dx%d%s %s", GetDlgCtrlID(control), text.c_str(),
+                        static_cast<int>(need.right), static_cast<int>(need.bottom), width, height,
+                        boxes ? L", lacks glyphs in" : L" in", face);
 }
 
 std::wstring Caption(HWND window) {
