@@ -1,8 +1,9 @@
 ; The Windows installer of Quelvox. Built by scripts/package:
 ;   makensis -DVERSION=1.0.0.1 -DDIST=<program folder> -DLICENCE=<COPYING> -DOUTFILE=<setup.exe>
-; Installs the program folder into Program Files, adds a Start-menu shortcut, a "Quelvox" entry
-; in the user's Send To menu and an uninstaller in the list of installed programs. /S installs
-; and uninstalls silently.
+; Installs the program folder into Program Files, adds a Start-menu shortcut and an uninstaller
+; in the list of installed programs. The "Quelvox" entry of the Send To menu is the program's to
+; add, for each user who runs it: the installer runs as an administrator, who may be another
+; user. /S installs and uninstalls silently.
 
 ; A 64-bit installer for a 64-bit program (and for wine without its 32-bit half).
 Target amd64-unicode
@@ -13,6 +14,7 @@ Target amd64-unicode
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 ; Where the program keeps its settings (the maker's key, then the program's name).
 !define SETTINGS_KEY "Software\${MAKER}\${PRODUCT}"
+!define PROFILE_LIST "Software\Microsoft\Windows NT\CurrentVersion\ProfileList"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -32,7 +34,8 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${MAKER}. GNU GPL."
 !insertmacro MUI_PAGE_LICENSE "${LICENCE}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\Quelvox.exe"
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION RunAsTheUser
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -46,6 +49,12 @@ FunctionEnd
 
 Function un.onInit
     SetRegView 64
+FunctionEnd
+
+; The installer runs elevated, and so would a program it starts: Explorer cannot drop files onto
+; an elevated window. Explorer starts it as the user instead.
+Function RunAsTheUser
+    Exec '"$WINDIR\explorer.exe" "$INSTDIR\Quelvox.exe"'
 FunctionEnd
 
 Section "Quelvox"
@@ -62,10 +71,6 @@ Section "Quelvox"
     CreateDirectory "$SMPROGRAMS\${PRODUCT}"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk" "$INSTDIR\Quelvox.exe"
     CreateShortcut "$SMPROGRAMS\${PRODUCT}\Uninstall ${PRODUCT}.lnk" "$INSTDIR\Uninstall.exe"
-    ; Send To is the user's own: movies and folders sent there are queued.
-    SetShellVarContext current
-    CreateDirectory "$SENDTO"
-    CreateShortcut "$SENDTO\${PRODUCT}.lnk" "$INSTDIR\Quelvox.exe"
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -92,6 +97,17 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
     Delete "$SMPROGRAMS\${PRODUCT}\Uninstall ${PRODUCT}.lnk"
     RMDir "$SMPROGRAMS\${PRODUCT}"
+    ; The program added a Send To entry for each user who ran it: every profile's goes.
+    StrCpy $0 0
+profiles:
+    EnumRegKey $1 HKLM "${PROFILE_LIST}" $0
+    StrCmp $1 "" profilesDone
+    ReadRegStr $2 HKLM "${PROFILE_LIST}\$1" "ProfileImagePath"
+    ExpandEnvStrings $2 $2
+    Delete "$2\AppData\Roaming\Microsoft\Windows\SendTo\${PRODUCT}.lnk"
+    IntOp $0 $0 + 1
+    Goto profiles
+profilesDone:
     SetShellVarContext current
     Delete "$SENDTO\${PRODUCT}.lnk"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"

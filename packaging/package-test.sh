@@ -51,16 +51,18 @@ for f in Quelvox.exe LANG_ENU.DLL LANG_KOR.DLL copying_ENU.txt copying_KOR.txt b
 done
 menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quelvox"
 [ -f "$menu/Quelvox.lnk" ] || fail "no Start-menu shortcut"
-sendto=$(find "$WINEPREFIX/drive_c/users" -type f -path '*/SendTo/Quelvox.lnk' | head -1)
-[ -n "$sendto" ] || fail "no Send To entry"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quelvox'
 wine reg query "$key" /v UninstallString 2>/dev/null | grep -q Uninstall.exe || fail "no uninstall entry"
-echo "installed: files, shortcuts (Start menu, Send To) and uninstall entry"
+echo "installed: files, Start-menu shortcut and uninstall entry"
 
 pid=$(start_program "C:\\Program Files\\Quelvox\\Quelvox.exe")
 wait_for 60 window_shown || fail "the installed program showed no main window"
+# The program adds the Send To entry of the user who runs it.
+sendto_entry() { find "$WINEPREFIX/drive_c/users" -type f -path '*/SendTo/Quelvox.lnk' | grep -q .; }
+wait_for 30 sendto_entry || fail "no Send To entry"
+sendto=$(find "$WINEPREFIX/drive_c/users" -type f -path '*/SendTo/Quelvox.lnk' | head -1)
 stop_program "$pid"
-echo "installed program started"
+echo "installed program started and added its Send To entry"
 
 wine "C:\\Program Files\\Quelvox\\Uninstall.exe" /S
 wait_for 60 test ! -e "$installed/Quelvox.exe" || fail "uninstaller left the program"

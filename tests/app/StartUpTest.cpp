@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <string>
 
 namespace {
@@ -171,4 +173,24 @@ TEST(StartUp, RestartFromAFolderWithABlankStartsThisProgram) {
     for (wchar_t c : copy)
         expected += c < 0x80 ? static_cast<char>(c) : '?';
     EXPECT_EQ(written.substr(written.find('\n') + 1), expected);
+}
+
+TEST(StartUp, SendToEntryLeadsToTheProgram) {
+    ScratchDir dir;
+    CoInitialize(nullptr);
+    const std::wstring program = GetModulePath();
+    ASSERT_TRUE(AddSendToEntry(dir.Path(), program));
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    wchar_t target[MAX_PATH] = L"";
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_IShellLinkW, reinterpret_cast<void**>(&link))));
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load((dir.Path() + L"\\Quelvox.lnk").c_str(), STGM_READ)))
+        link->GetPath(target, MAX_PATH, nullptr, 0);
+    if (file)
+        file->Release();
+    link->Release();
+    CoUninitialize();
+    EXPECT_EQ(lstrcmpiW(target, program.c_str()), 0) << target;
 }
