@@ -144,6 +144,9 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     m_btnSeekBack.AssignOwnedIcon(ownIcon(IDI_SEEK_BACK));
 
     ::SetParent(m_stcPane, m_stcFrame);
+    // On Windows the player's window paints straight into the pane: neither may paint over it.
+    m_stcFrame.ModifyStyle(0, WS_CLIPCHILDREN);
+    m_stcPane.ModifyStyle(0, WS_CLIPCHILDREN);
     m_conversion.SetOwner(m_hWnd);
     m_preview.Attach(m_hWnd, m_stcFrame, m_stcPane);
     if (!m_startFiles.empty())
