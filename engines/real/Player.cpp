@@ -47,6 +47,7 @@ std::string IdentifyLines(const std::wstring& path, const MediaFacts& facts) {
         add("ID_AUDIO_RATE=%d", facts.audioRate);
         add("ID_AUDIO_NCH=%d", facts.audioChannels);
     }
+    out += SubtitleTrackLines(facts.subtitles);
     add("ID_START_TIME=0.00");
     if (facts.length > 0)
         add("ID_LENGTH=%.2f", facts.length);

@@ -449,3 +449,50 @@ TEST(Sami, FoldersOfEnginesThatAreGoneAreRemoved) {
     EXPECT_EQ(GetFileAttributesW(stale.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW(job.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
 }
+
+namespace {
+
+// ffmpeg's description of a movie with text and picture subtitle tracks, and an attachment
+// whose metadata belongs to no track.
+const std::string kTracksProbe =
+    "Input #0, matroska,webm, from 'movie.mkv':\r\n"
+    "  Duration: 00:00:03.00, start: 0.000000, bitrate: 1479 kb/s\r\n"
+    "    Stream #0:0: Video: mpeg4 (Simple Profile), yuv420p, 640x352 [SAR 1:1 DAR 20:11], 25 "
+    "fps, 25 tbr, 1k tbn, 25 tbc (default)\r\n"
+    "    Stream #0:1(eng): Subtitle: subrip\r\n"
+    "    Metadata:\r\n"
+    "      title           : English\r\n"
+    "    Stream #0:2(kor): Subtitle: ass (default)\r\n"
+    "    Metadata:\r\n"
+    "      title           : \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4\r\n"
+    "      DURATION        : 00:00:02.000000000\r\n"
+    "    Stream #0:3(und): Subtitle: hdmv_pgs_subtitle, 1920x1080\r\n"
+    "    Stream #0:4[0x1201](jpn): Subtitle: dvd_subtitle (mp4s / 0x7334706D), 720x480 "
+    "(forced)\r\n"
+    "    Metadata:\r\n"
+    "      title           : two\x01words\r\n"
+    "    Stream #0:5: Attachment: ttf\r\n"
+    "    Metadata:\r\n"
+    "      filename        : font.ttf\r\n"
+    "      title           : no track's\r\n"
+    "At least one output file must be specified\r\n";
+
+} // namespace
+
+TEST(Identify, SubtitleTracksAreListedAsMPlayerListsThemWithTheirKindAndDefault) {
+    const MediaFacts facts = ParseProbe(kTracksProbe);
+    ASSERT_EQ(facts.subtitles.size(), 4u);
+    const std::string expected =
+        "ID_SUBTITLE_ID=0\r\nID_SID_0_LANG=eng\r\nID_SID_0_NAME=English\r\nID_SID_0_TYPE=text\r\n"
+        "ID_SUBTITLE_ID=1\r\nID_SID_1_LANG=kor\r\nID_SID_1_NAME=" +
+        ToAnsi(L"\uD55C\uAD6D\uC5B4") +
+        "\r\nID_SID_1_TYPE=text\r\nID_SID_1_DEFAULT=1\r\n"
+        "ID_SUBTITLE_ID=2\r\nID_SID_2_TYPE=image\r\n"
+        "ID_SUBTITLE_ID=3\r\nID_SID_3_LANG=jpn\r\nID_SID_3_NAME=twowords\r\nID_SID_3_TYPE="
+        "image\r\n";
+    EXPECT_EQ(SubtitleTrackLines(facts.subtitles), expected);
+    const std::string lines = IdentifyLines(L"movie.mkv", facts);
+    EXPECT_NE(lines.find("ID_VIDEO_WIDTH=640\r\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find(expected), std::string::npos) << lines;
+    EXPECT_EQ(SubtitleTrackLines(ParseProbe(kProbe).subtitles), "");
+}
