@@ -1,7 +1,7 @@
 #include "Player.h"
 
 #include "Options.h"
-#include "Subtitles.h"
+#include "SubtitleJob.h"
 #include "common/PictureWindows.h"
 #include "common/Print.h"
 #include "common/Text.h"
@@ -201,6 +201,7 @@ private:
     void Decode(double from);
     void Seek(double seconds);
     void Paint(HDC dc, int w, int h);
+    void PrepareSubtitles();
 
     Options m_options;
     std::wstring m_path;
@@ -326,18 +327,23 @@ void Preview::Paint(HDC dc, int w, int h) {
                   &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
-int Preview::Run(HWND parent, const std::string& driver) {
-    m_frame.assign(static_cast<size_t>(m_width) * m_height * 4, 0);
-    // The SAMI file beside the movie, as the player finds it by name.
-    const std::wstring sami = m_path.substr(0, m_path.find_last_of(L'.')) + L".smi";
+// The file of -sub, else the SAMI file beside the movie, as the player finds it by name.
+void Preview::PrepareSubtitles() {
+    SubtitleChoice choice = ChosenSubtitles(m_options);
+    if (choice.file.empty())
+        choice.file = m_path.substr(0, m_path.find_last_of(L'.')) + L".smi";
     SubtitleStyle style;
     style.width = m_width;
     style.height = m_height;
-    if (m_subtitles.Prepare(sami, m_options.Value(L"-subcp", L"cp949"), m_options.Value(L"-font"),
-                            style)) {
+    if (m_subtitles.Prepare(choice, style)) {
         m_filter = m_subtitles.Filter();
-        Print("SUB: Added subtitle file (1): " + ToAnsi(sami) + "\r\n");
+        Print(choice.Note());
     }
+}
+
+int Preview::Run(HWND parent, const std::string& driver) {
+    m_frame.assign(static_cast<size_t>(m_width) * m_height * 4, 0);
+    PrepareSubtitles();
 
     if (parent) {
         PictureEvents events;

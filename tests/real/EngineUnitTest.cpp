@@ -3,7 +3,7 @@
 // with the scripted engines.
 #include "Encoder.h"
 #include "Player.h"
-#include "Subtitles.h"
+#include "SubtitleJob.h"
 #include "common/File.h"
 #include "common/ProgramPath.h"
 #include "common/Text.h"
@@ -205,7 +205,7 @@ TEST(Sami, CuesRunToTheNextSyncAndBlankOnesOnlyEndTheirPredecessor) {
     ASSERT_EQ(cues.size(), 2u);
     EXPECT_EQ(cues[0].startMs, 1000);
     EXPECT_EQ(cues[0].endMs, 2500);
-    EXPECT_EQ(cues[0].text, L"\uD558\uB098\ntwo & three");
+    EXPECT_EQ(cues[0].text, L"\uD558\uB098\ntwo & {\\b1}three{\\b0}");
     EXPECT_EQ(cues[1].text, L"last");
     EXPECT_EQ(cues[1].endMs, 9000);
     EXPECT_TRUE(ParseSami(L"no subtitles here").empty());
@@ -431,7 +431,7 @@ TEST(Sami, AFileAnotherProgramIsWritingIsStillRead) {
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     SubtitleJob job;
-    EXPECT_TRUE(job.Prepare(path, L"cp949", L"", SubtitleStyle{}));
+    EXPECT_TRUE(job.Prepare(SubtitleChoice{.file = path}, SubtitleStyle{}));
     CloseHandle(writer);
 }
 
@@ -444,8 +444,8 @@ TEST(Sami, FoldersOfEnginesThatAreGoneAreRemoved) {
     CreateDirectoryW((stale + L"\\fonts").c_str(), nullptr);
     ScratchDir dir;
     SubtitleJob job;
-    ASSERT_TRUE(
-        job.Prepare(dir.Write(L"a.smi", "<SYNC Start=0><P>a"), L"cp949", L"", SubtitleStyle{}));
+    ASSERT_TRUE(job.Prepare(SubtitleChoice{.file = dir.Write(L"a.smi", "<SYNC Start=0><P>a")},
+                            SubtitleStyle{}));
     EXPECT_EQ(GetFileAttributesW(stale.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW(job.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
 }
