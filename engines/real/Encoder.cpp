@@ -153,17 +153,18 @@ int RunEncoder(int argc, wchar_t** argv) {
         return 1;
     }
 
-    // Subtitles in the spirit of mencoder's subfont options, burnt in at the output's size.
+    // Subtitles in the spirit of mencoder's subfont options, burnt in at the output's size: the
+    // file of -sub, or text track -sid N of the movie.
     SubtitleJob subtitles;
     std::wstring filter;
     const SubtitleChoice choice = ChosenSubtitles(options);
-    if (!choice.file.empty()) {
+    if (!choice.file.empty() || choice.track >= 0) {
         SubtitleStyle style;
         OutputSize(options, facts, style.width, style.height);
         style.textScale = _wtof(options.Value(L"-subfont-text-scale", L"3.5").c_str());
         style.blur = _wtof(options.Value(L"-subfont-blur", L"2").c_str());
         style.outline = _wtof(options.Value(L"-subfont-outline", L"2").c_str());
-        if (subtitles.Prepare(choice, style)) {
+        if (subtitles.Prepare(choice, source, facts, style)) {
             filter = subtitles.Filter();
             Print(choice.Note());
         }

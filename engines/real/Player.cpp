@@ -184,10 +184,13 @@ public:
         m_fps = facts.fps > 0 ? facts.fps : 25;
         m_length = facts.length;
         m_frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        m_trackReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     }
     ~Preview() {
+        StopTrack();
         StopDecoder();
         CloseHandle(m_frameReady);
+        CloseHandle(m_trackReady);
     }
     int Run(HWND parent, const std::string& driver);
 
@@ -202,6 +205,8 @@ private:
     void Seek(double seconds);
     void Paint(HDC dc, int w, int h);
     void PrepareSubtitles();
+    void TakeTrack();
+    void StopTrack();
 
     Options m_options;
     std::wstring m_path;
@@ -210,6 +215,13 @@ private:
     double m_fps = 25, m_length = 0;
     SubtitleJob m_subtitles;
     std::wstring m_filter;
+    // A track inside the movie is copied out while the picture already plays: the copy reads
+    // the whole movie, and the program gives the picture only seconds to come.
+    SubtitleChoice m_choice;
+    SubtitleJob m_track;
+    std::thread m_trackCopy;
+    std::atomic<bool> m_stopTrack{false};
+    HANDLE m_trackReady = nullptr;
     PictureWindows m_windows;
     Sound m_sound;
 
@@ -327,18 +339,41 @@ void Preview::Paint(HDC dc, int w, int h) {
                   &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
-// The file of -sub, else the SAMI file beside the movie, as the player finds it by name.
+// The file of -sub, else text track -sid N, else the SAMI file beside the movie, as the player
+// finds it by name.
 void Preview::PrepareSubtitles() {
-    SubtitleChoice choice = ChosenSubtitles(m_options);
-    if (choice.file.empty())
-        choice.file = m_path.substr(0, m_path.find_last_of(L'.')) + L".smi";
+    m_choice = ChosenSubtitles(m_options);
+    if (m_choice.file.empty() && m_choice.track < 0)
+        m_choice.file = m_path.substr(0, m_path.find_last_of(L'.')) + L".smi";
     SubtitleStyle style;
     style.width = m_width;
     style.height = m_height;
-    if (m_subtitles.Prepare(choice, style)) {
+    if (m_choice.track >= 0) {
+        m_trackCopy = std::thread([this, style] {
+            m_track.Prepare(m_choice, m_path, m_facts, style, &m_stopTrack);
+            SetEvent(m_trackReady);
+        });
+    } else if (m_subtitles.Prepare(m_choice, m_path, m_facts, style)) {
         m_filter = m_subtitles.Filter();
-        Print(choice.Note());
+        Print(m_choice.Note());
     }
+}
+
+// The copied track joins the picture where it is.
+void Preview::TakeTrack() {
+    StopTrack();
+    if (!m_track.Ready())
+        return;
+    m_subtitles = std::move(m_track);
+    m_filter = m_subtitles.Filter();
+    Print(m_choice.Note());
+    StartDecoder(Clock());
+}
+
+void Preview::StopTrack() {
+    m_stopTrack = true;
+    if (m_trackCopy.joinable())
+        m_trackCopy.join();
 }
 
 int Preview::Run(HWND parent, const std::string& driver) {
@@ -392,15 +427,20 @@ int Preview::Run(HWND parent, const std::string& driver) {
                 break;
             nextStatus = now + 100;
         }
-        if (MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, static_cast<DWORD>(nextStatus - now),
-                                      QS_ALLINPUT) == WAIT_OBJECT_0)
+        const HANDLE events[] = {m_frameReady, m_trackReady};
+        const DWORD woken = MsgWaitForMultipleObjects(
+            2, events, FALSE, static_cast<DWORD>(nextStatus - now), QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0)
             m_windows.Repaint();
+        else if (woken == WAIT_OBJECT_0 + 1)
+            TakeTrack();
         MSG msg;
         while (!m_ended && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     }
+    StopTrack();
     m_sound.Stop();
     StopDecoder();
     m_windows.Close();

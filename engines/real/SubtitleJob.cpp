@@ -1,12 +1,13 @@
 #include "SubtitleJob.h"
 
-#include "Process.h"
+#include "Tracks.h"
 #include "common/File.h"
 #include "common/Text.h"
 
 #include <windows.h>
 
-#include <atomic>
+#include <algorithm>
+#include <cwctype>
 #include <utility>
 
 namespace {
@@ -144,13 +145,46 @@ static void RemoveFoldersOfGoneEngines(const std::wstring& temp) {
     FindClose(find);
 }
 
+namespace {
+
+// Runs an ffmpeg that copies a track out, to its end. False when it fails, is cancelled, or
+// prints nothing (not even its progress) for the stall limit.
+bool RunCopy(const std::wstring& line, const std::wstring& folder,
+             const std::atomic<bool>* cancel) {
+    Child ffmpeg;
+    if (!ffmpeg.Start(line, folder, Child::kPipe, Child::kPipe))
+        return false;
+    const DWORD stallMs = StallLimitMs();
+    ULONGLONG lastMove = GetTickCount64();
+    std::string output;
+    while (ffmpeg.ReadAvailable(output)) {
+        const ULONGLONG now = GetTickCount64();
+        if (!output.empty())
+            lastMove = now;
+        output.clear();
+        if ((cancel && *cancel) || now - lastMove >= stallMs) {
+            ffmpeg.Terminate();
+            return false;
+        }
+        Sleep(20);
+    }
+    return ffmpeg.Wait(10000) == 0;
+}
+
+} // namespace
+
 std::string SubtitleChoice::Note() const {
-    return "SUB: Added subtitle file (1): " + UserText(file) + "\r\n";
+    return file.empty() ? "SUB: Burning subtitle track " + std::to_string(track) + "\r\n"
+                        : "SUB: Added subtitle file (1): " + UserText(file) + "\r\n";
 }
 
 SubtitleChoice ChosenSubtitles(const Options& options) {
     SubtitleChoice choice;
     choice.file = options.Value(L"-sub");
+    const std::wstring sid = options.Value(L"-sid");
+    if (choice.file.empty() && !sid.empty() && sid.size() < 6 &&
+        std::all_of(sid.begin(), sid.end(), [](wchar_t c) { return std::iswdigit(c); }))
+        choice.track = _wtoi(sid.c_str());
     choice.codePage = options.Value(L"-subcp", L"cp949");
     choice.font = options.Value(L"-font");
     return choice;
@@ -196,14 +230,40 @@ bool SubtitleJob::MakeFolder() {
     return true;
 }
 
-bool SubtitleJob::Prepare(const SubtitleChoice& choice, SubtitleStyle style) {
-    if (choice.file.empty() || !FileExists(choice.file))
-        return false;
-    if (!WriteScript(DecodeText(ReadBytes(choice.file), CodePageOf(choice.codePage)), choice.font,
-                     style)) {
+bool SubtitleJob::Prepare(const SubtitleChoice& choice, const std::wstring& movie,
+                          const MediaFacts& facts, SubtitleStyle style,
+                          const std::atomic<bool>* cancel) {
+    std::string bytes;
+    if (!choice.file.empty()) {
+        if (!FileExists(choice.file))
+            return false;
+        bytes = ReadBytes(choice.file);
+    } else if (!CopyTrack(movie, facts, choice.track, cancel, bytes)) {
         Remove();
         return false;
     }
+    if (!WriteScript(DecodeText(bytes, CodePageOf(choice.codePage)), choice.font, style)) {
+        Remove();
+        return false;
+    }
+    return true;
+}
+
+bool SubtitleJob::CopyTrack(const std::wstring& movie, const MediaFacts& facts, int n,
+                            const std::atomic<bool>* cancel, std::string& bytes) {
+    if (n < 0 || n >= static_cast<int>(facts.subtitles.size()) || !facts.subtitles[n].text ||
+        !MakeFolder())
+        return false;
+    std::wstring file;
+    std::vector<std::wstring> args = {L"-hide_banner", L"-nostdin",         L"-loglevel",
+                                      L"error",        L"-stats",           L"-y",
+                                      L"-i",           PathForFFmpeg(movie)};
+    for (std::wstring& arg : TrackCopyArgs(facts.subtitles[n], n, file))
+        args.push_back(std::move(arg));
+    if (!RunCopy(QuoteArg(FFmpegPath()) + L" " + JoinArgs(args), m_folder, cancel))
+        return false;
+    bytes = ReadBytes(m_folder + L"\\" + file);
+    DeleteFileW((m_folder + L"\\" + file).c_str());
     return true;
 }
 

@@ -431,7 +431,7 @@ TEST(Sami, AFileAnotherProgramIsWritingIsStillRead) {
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     SubtitleJob job;
-    EXPECT_TRUE(job.Prepare(SubtitleChoice{.file = path}, SubtitleStyle{}));
+    EXPECT_TRUE(job.Prepare(SubtitleChoice{.file = path}, L"", MediaFacts{}, SubtitleStyle{}));
     CloseHandle(writer);
 }
 
@@ -444,8 +444,8 @@ TEST(Sami, FoldersOfEnginesThatAreGoneAreRemoved) {
     CreateDirectoryW((stale + L"\\fonts").c_str(), nullptr);
     ScratchDir dir;
     SubtitleJob job;
-    ASSERT_TRUE(job.Prepare(SubtitleChoice{.file = dir.Write(L"a.smi", "<SYNC Start=0><P>a")},
-                            SubtitleStyle{}));
+    ASSERT_TRUE(job.Prepare(SubtitleChoice{.file = dir.Write(L"a.smi", "<SYNC Start=0><P>a")}, L"",
+                            MediaFacts{}, SubtitleStyle{}));
     EXPECT_EQ(GetFileAttributesW(stale.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW(job.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
 }
@@ -495,4 +495,61 @@ TEST(Identify, SubtitleTracksAreListedAsMPlayerListsThemWithTheirKindAndDefault)
     EXPECT_NE(lines.find("ID_VIDEO_WIDTH=640\r\n"), std::string::npos) << lines;
     EXPECT_NE(lines.find(expected), std::string::npos) << lines;
     EXPECT_EQ(SubtitleTrackLines(ParseProbe(kProbe).subtitles), "");
+}
+
+TEST(SubtitleOptions, SubWinsOverSidAndASidMustBeANumber) {
+    const struct {
+        std::vector<std::wstring> words;
+        const wchar_t* file;
+        int track;
+    } cases[] = {
+        {{L"a.avi", L"-sub", L"D:\\a b.srt"}, L"D:\\a b.srt", -1},
+        {{L"a.mkv", L"-sid", L"2"}, L"", 2},
+        {{L"a.mkv", L"-sid", L"-1"}, L"", -1},
+        {{L"a.mkv", L"-sid", L"two"}, L"", -1},
+        {{L"a.mkv", L"-sid", L"1", L"-sub", L"a.ass"}, L"a.ass", -1},
+        {{L"a.mkv"}, L"", -1},
+    };
+    for (const auto& c : cases) {
+        const SubtitleChoice choice = ChosenSubtitles(Parse(c.words));
+        EXPECT_EQ(choice.file, c.file) << c.words.back();
+        EXPECT_EQ(choice.track, c.track) << c.words.back();
+    }
+    const SubtitleChoice read =
+        ChosenSubtitles(Parse({L"a.mkv", L"-subcp", L"utf-8", L"-font", L"C:\\f.ttc"}));
+    EXPECT_EQ(read.codePage, L"utf-8");
+    EXPECT_EQ(read.font, L"C:\\f.ttc");
+    EXPECT_EQ(ChosenSubtitles(Parse({L"a.mkv"})).codePage, L"cp949");
+}
+
+TEST(SubtitleOptions, ATrackIsCopiedInAFormatOfItsOwnKind) {
+    const struct {
+        const char* codec;
+        const wchar_t* file;
+        const wchar_t* args;
+    } cases[] = {
+        {"subrip", L"track.srt", L"-map 0:s:2 -c:s copy -f srt track.srt"},
+        {"ass", L"track.ass", L"-map 0:s:2 -c:s copy -f ass track.ass"},
+        {"ssa", L"track.ass", L"-map 0:s:2 -c:s ass -f ass track.ass"},
+        {"webvtt", L"track.vtt", L"-map 0:s:2 -c:s copy -f webvtt track.vtt"},
+        {"mov_text", L"track.srt", L"-map 0:s:2 -c:s srt -f srt track.srt"},
+    };
+    for (const auto& c : cases) {
+        SubtitleTrack track;
+        track.codec = c.codec;
+        std::wstring file;
+        EXPECT_EQ(JoinArgs(TrackCopyArgs(track, 2, file)), c.args) << c.codec;
+        EXPECT_EQ(file, c.file) << c.codec;
+    }
+}
+
+TEST(SubtitleOptions, APictureTrackOrOneThatIsNotThereBurnsNothing) {
+    const MediaFacts facts = ParseProbe(kTracksProbe);
+    for (int track : {2, 3, 4, 99}) {
+        SubtitleChoice choice;
+        choice.track = track;
+        SubtitleJob job;
+        EXPECT_FALSE(job.Prepare(choice, L"C:\\no\\movie.mkv", facts, SubtitleStyle{})) << track;
+        EXPECT_FALSE(job.Ready()) << track;
+    }
 }
