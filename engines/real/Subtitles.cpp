@@ -797,11 +797,14 @@ std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
             } else if (key == L"style") {
                 std::vector<std::wstring> fields =
                     Fields(value, styleFormat.empty() ? npos : styleFormat.size());
-                const size_t faceAt = IndexOf(styleFormat, L"fontname", 1);
+                // Without a Format line the face is the second field, as in both versions.
+                const size_t faceAt =
+                    styleFormat.empty() ? 1 : IndexOf(styleFormat, L"fontname", npos);
                 if ((!styleFormat.empty() && fields.size() != styleFormat.size()) ||
-                    fields.size() <= faceAt)
+                    fields.size() < 2)
                     continue;
-                fields[faceAt] = face;
+                if (faceAt < fields.size())
+                    fields[faceAt] = face;
                 haveDefault = haveDefault || Lower(Trim(fields[0])) == L"default";
                 add(L"Style:" + Joined(fields));
             }

@@ -196,6 +196,13 @@ TEST(Ass, StylesAndPositionsStayButEveryFaceIsTheKoreanOne) {
               std::string::npos)
         << ssa;
 
+    // A format without a face keeps every field it has.
+    const std::string faceless =
+        RestyleAss(L"[V4+ Styles]\nFormat: Name, Fontsize\nStyle: Plain,20\n[Events]\n"
+                   L"Dialogue: 0,0:00:01.00,0:00:02.00,Plain,,0,0,0,,x\n",
+                   style);
+    EXPECT_NE(faceless.find("Style: Plain,20\n"), std::string::npos) << faceless;
+
     EXPECT_EQ(RestyleAss(L"[Script Info]\n[Events]\nDialogue: nothing to show\n", style), "");
 }
 
