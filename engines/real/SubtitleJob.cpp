@@ -218,16 +218,18 @@ bool SubtitleJob::MakeFolder() {
     GetTempPathW(MAX_PATH, temp);
     RemoveFoldersOfGoneEngines(temp);
     static std::atomic<int> counter = 0;
-    const std::wstring folder = std::wstring(temp) + kFolderPrefix +
-                                std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                std::to_wstring(++counter);
-    if (!CreateDirectoryW(folder.c_str(), nullptr) ||
-        !CreateDirectoryW((folder + L"\\fonts").c_str(), nullptr)) {
-        RemoveFolder(folder);
-        return false;
+    // An engine that had our process id before us may have left its folder: the next name.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring folder = std::wstring(temp) + kFolderPrefix +
+                                    std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                    std::to_wstring(++counter);
+        if (CreateDirectoryW(folder.c_str(), nullptr) &&
+            CreateDirectoryW((folder + L"\\fonts").c_str(), nullptr)) {
+            m_folder = folder;
+            return true;
+        }
     }
-    m_folder = folder;
-    return true;
+    return false;
 }
 
 bool SubtitleJob::Prepare(const SubtitleChoice& choice, const std::wstring& movie,

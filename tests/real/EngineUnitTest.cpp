@@ -450,6 +450,24 @@ TEST(Sami, FoldersOfEnginesThatAreGoneAreRemoved) {
     EXPECT_NE(GetFileAttributesW(job.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST(Sami, AFolderLeftByAnEngineThatHadOurIdIsPassedOver) {
+    ScratchDir dir;
+    const std::wstring sami = dir.Write(L"a.smi", "<SYNC Start=0><P>a");
+    SubtitleJob first;
+    ASSERT_TRUE(first.Prepare(SubtitleChoice{.file = sami}, L"", MediaFacts{}, SubtitleStyle{}));
+    // The next two names are taken, as process ids come round again.
+    const std::wstring name = first.Folder();
+    const size_t dash = name.find_last_of(L'-');
+    const int number = _wtoi(name.c_str() + dash + 1);
+    for (int taken : {number + 1, number + 2})
+        CreateDirectoryW((name.substr(0, dash + 1) + std::to_wstring(taken)).c_str(), nullptr);
+    SubtitleJob next;
+    EXPECT_TRUE(next.Prepare(SubtitleChoice{.file = sami}, L"", MediaFacts{}, SubtitleStyle{}));
+    EXPECT_EQ(next.Folder(), name.substr(0, dash + 1) + std::to_wstring(number + 3));
+    for (int taken : {number + 1, number + 2})
+        RemoveDirectoryW((name.substr(0, dash + 1) + std::to_wstring(taken)).c_str());
+}
+
 namespace {
 
 // ffmpeg's description of a movie with text and picture subtitle tracks, and an attachment
