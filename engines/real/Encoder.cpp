@@ -1,6 +1,6 @@
 #include "Encoder.h"
 
-#include "Subtitles.h"
+#include "SubtitleJob.h"
 #include "common/Print.h"
 #include "common/Text.h"
 
@@ -153,19 +153,20 @@ int RunEncoder(int argc, wchar_t** argv) {
         return 1;
     }
 
-    // Subtitles in the spirit of mencoder's subfont options, burnt in at the output's size.
+    // Subtitles in the spirit of mencoder's subfont options, burnt in at the output's size: the
+    // file of -sub, or text track -sid N of the movie.
     SubtitleJob subtitles;
     std::wstring filter;
-    if (options.Has(L"-sub")) {
+    const SubtitleChoice choice = ChosenSubtitles(options);
+    if (!choice.file.empty() || choice.track >= 0) {
         SubtitleStyle style;
         OutputSize(options, facts, style.width, style.height);
         style.textScale = _wtof(options.Value(L"-subfont-text-scale", L"3.5").c_str());
         style.blur = _wtof(options.Value(L"-subfont-blur", L"2").c_str());
         style.outline = _wtof(options.Value(L"-subfont-outline", L"2").c_str());
-        if (subtitles.Prepare(options.Value(L"-sub"), options.Value(L"-subcp", L"cp949"),
-                              options.Value(L"-font"), style)) {
+        if (subtitles.Prepare(choice, source, facts, style)) {
             filter = subtitles.Filter();
-            Print("SUB: Added subtitle file (1): " + UserText(options.Value(L"-sub")) + "\r\n");
+            Print(choice.Note());
         }
     }
 

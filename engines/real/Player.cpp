@@ -1,7 +1,7 @@
 #include "Player.h"
 
 #include "Options.h"
-#include "Subtitles.h"
+#include "SubtitleJob.h"
 #include "common/PictureWindows.h"
 #include "common/Print.h"
 #include "common/Text.h"
@@ -47,6 +47,7 @@ std::string IdentifyLines(const std::wstring& path, const MediaFacts& facts) {
         add("ID_AUDIO_RATE=%d", facts.audioRate);
         add("ID_AUDIO_NCH=%d", facts.audioChannels);
     }
+    out += SubtitleTrackLines(facts.subtitles);
     add("ID_START_TIME=0.00");
     if (facts.length > 0)
         add("ID_LENGTH=%.2f", facts.length);
@@ -183,10 +184,13 @@ public:
         m_fps = facts.fps > 0 ? facts.fps : 25;
         m_length = facts.length;
         m_frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        m_trackReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     }
     ~Preview() {
+        StopTrack();
         StopDecoder();
         CloseHandle(m_frameReady);
+        CloseHandle(m_trackReady);
     }
     int Run(HWND parent, const std::string& driver);
 
@@ -200,6 +204,9 @@ private:
     void Decode(double from);
     void Seek(double seconds);
     void Paint(HDC dc, int w, int h);
+    void PrepareSubtitles();
+    void TakeTrack();
+    void StopTrack();
 
     Options m_options;
     std::wstring m_path;
@@ -208,6 +215,13 @@ private:
     double m_fps = 25, m_length = 0;
     SubtitleJob m_subtitles;
     std::wstring m_filter;
+    // A track inside the movie is copied out while the picture already plays: the copy reads
+    // the whole movie, and the program gives the picture only seconds to come.
+    SubtitleChoice m_choice;
+    SubtitleJob m_track;
+    std::thread m_trackCopy;
+    std::atomic<bool> m_stopTrack{false};
+    HANDLE m_trackReady = nullptr;
     PictureWindows m_windows;
     Sound m_sound;
 
@@ -325,18 +339,46 @@ void Preview::Paint(HDC dc, int w, int h) {
                   &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
-int Preview::Run(HWND parent, const std::string& driver) {
-    m_frame.assign(static_cast<size_t>(m_width) * m_height * 4, 0);
-    // The SAMI file beside the movie, as the player finds it by name.
-    const std::wstring sami = m_path.substr(0, m_path.find_last_of(L'.')) + L".smi";
+// The file of -sub, else text track -sid N, else the SAMI file beside the movie, as the player
+// finds it by name.
+void Preview::PrepareSubtitles() {
+    m_choice = ChosenSubtitles(m_options);
+    if (m_choice.file.empty() && m_choice.track < 0)
+        m_choice.file = m_path.substr(0, m_path.find_last_of(L'.')) + L".smi";
     SubtitleStyle style;
     style.width = m_width;
     style.height = m_height;
-    if (m_subtitles.Prepare(sami, m_options.Value(L"-subcp", L"cp949"), m_options.Value(L"-font"),
-                            style)) {
+    if (m_choice.track >= 0) {
+        m_trackCopy = std::thread([this, style] {
+            m_track.Prepare(m_choice, m_path, m_facts, style, &m_stopTrack);
+            SetEvent(m_trackReady);
+        });
+    } else if (m_subtitles.Prepare(m_choice, m_path, m_facts, style)) {
         m_filter = m_subtitles.Filter();
-        Print("SUB: Added subtitle file (1): " + ToAnsi(sami) + "\r\n");
+        Print(m_choice.Note());
     }
+}
+
+// The copied track joins the picture where it is.
+void Preview::TakeTrack() {
+    StopTrack();
+    if (!m_track.Ready())
+        return;
+    m_subtitles = std::move(m_track);
+    m_filter = m_subtitles.Filter();
+    Print(m_choice.Note());
+    StartDecoder(Clock());
+}
+
+void Preview::StopTrack() {
+    m_stopTrack = true;
+    if (m_trackCopy.joinable())
+        m_trackCopy.join();
+}
+
+int Preview::Run(HWND parent, const std::string& driver) {
+    m_frame.assign(static_cast<size_t>(m_width) * m_height * 4, 0);
+    PrepareSubtitles();
 
     if (parent) {
         PictureEvents events;
@@ -385,15 +427,20 @@ int Preview::Run(HWND parent, const std::string& driver) {
                 break;
             nextStatus = now + 100;
         }
-        if (MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, static_cast<DWORD>(nextStatus - now),
-                                      QS_ALLINPUT) == WAIT_OBJECT_0)
+        const HANDLE events[] = {m_frameReady, m_trackReady};
+        const DWORD woken = MsgWaitForMultipleObjects(
+            2, events, FALSE, static_cast<DWORD>(nextStatus - now), QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0)
             m_windows.Repaint();
+        else if (woken == WAIT_OBJECT_0 + 1)
+            TakeTrack();
         MSG msg;
         while (!m_ended && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     }
+    StopTrack();
     m_sound.Stop();
     StopDecoder();
     m_windows.Close();

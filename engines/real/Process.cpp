@@ -355,6 +355,7 @@ MediaFacts ParseProbe(const std::string& text) {
     }
     if (!facts.readable)
         return facts;
+    facts.subtitles = ParseSubtitleTracks(text);
     if (std::regex_search(text, m, std::regex(R"(Duration: (\d+):(\d+):(\d+(\.\d+)?))")))
         facts.length =
             std::stoi(m[1]) * 3600.0 + std::stoi(m[2]) * 60.0 + std::atof(m[3].str().c_str());

@@ -1,6 +1,8 @@
 // Running ffmpeg.exe: command lines, child processes tied to ours, and the facts of a probe.
 #pragma once
 
+#include "Tracks.h"
+
 #include <windows.h>
 
 #include <string>
@@ -68,6 +70,7 @@ struct MediaFacts {
     bool audio = false;
     std::string audioCodec;
     int audioRate = 0, audioChannels = 0, audioBitrate = 0;
+    std::vector<SubtitleTrack> subtitles;
 };
 
 // Reads ffmpeg's description of its input (what "ffmpeg -i FILE" prints).

@@ -3,7 +3,7 @@
 // with the scripted engines.
 #include "Encoder.h"
 #include "Player.h"
-#include "Subtitles.h"
+#include "SubtitleJob.h"
 #include "common/File.h"
 #include "common/ProgramPath.h"
 #include "common/Text.h"
@@ -205,7 +205,7 @@ TEST(Sami, CuesRunToTheNextSyncAndBlankOnesOnlyEndTheirPredecessor) {
     ASSERT_EQ(cues.size(), 2u);
     EXPECT_EQ(cues[0].startMs, 1000);
     EXPECT_EQ(cues[0].endMs, 2500);
-    EXPECT_EQ(cues[0].text, L"\uD558\uB098\ntwo & three");
+    EXPECT_EQ(cues[0].text, L"\uD558\uB098\ntwo & {\\b1}three{\\b0}");
     EXPECT_EQ(cues[1].text, L"last");
     EXPECT_EQ(cues[1].endMs, 9000);
     EXPECT_TRUE(ParseSami(L"no subtitles here").empty());
@@ -431,7 +431,7 @@ TEST(Sami, AFileAnotherProgramIsWritingIsStillRead) {
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     SubtitleJob job;
-    EXPECT_TRUE(job.Prepare(path, L"cp949", L"", SubtitleStyle{}));
+    EXPECT_TRUE(job.Prepare(SubtitleChoice{.file = path}, L"", MediaFacts{}, SubtitleStyle{}));
     CloseHandle(writer);
 }
 
@@ -444,8 +444,130 @@ TEST(Sami, FoldersOfEnginesThatAreGoneAreRemoved) {
     CreateDirectoryW((stale + L"\\fonts").c_str(), nullptr);
     ScratchDir dir;
     SubtitleJob job;
-    ASSERT_TRUE(
-        job.Prepare(dir.Write(L"a.smi", "<SYNC Start=0><P>a"), L"cp949", L"", SubtitleStyle{}));
+    ASSERT_TRUE(job.Prepare(SubtitleChoice{.file = dir.Write(L"a.smi", "<SYNC Start=0><P>a")}, L"",
+                            MediaFacts{}, SubtitleStyle{}));
     EXPECT_EQ(GetFileAttributesW(stale.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW(job.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Sami, AFolderLeftByAnEngineThatHadOurIdIsPassedOver) {
+    ScratchDir dir;
+    const std::wstring sami = dir.Write(L"a.smi", "<SYNC Start=0><P>a");
+    SubtitleJob first;
+    ASSERT_TRUE(first.Prepare(SubtitleChoice{.file = sami}, L"", MediaFacts{}, SubtitleStyle{}));
+    // The next two names are taken, as process ids come round again.
+    const std::wstring name = first.Folder();
+    const size_t dash = name.find_last_of(L'-');
+    const int number = _wtoi(name.c_str() + dash + 1);
+    for (int taken : {number + 1, number + 2})
+        CreateDirectoryW((name.substr(0, dash + 1) + std::to_wstring(taken)).c_str(), nullptr);
+    SubtitleJob next;
+    EXPECT_TRUE(next.Prepare(SubtitleChoice{.file = sami}, L"", MediaFacts{}, SubtitleStyle{}));
+    EXPECT_EQ(next.Folder(), name.substr(0, dash + 1) + std::to_wstring(number + 3));
+    for (int taken : {number + 1, number + 2})
+        RemoveDirectoryW((name.substr(0, dash + 1) + std::to_wstring(taken)).c_str());
+}
+
+namespace {
+
+// ffmpeg's description of a movie with text and picture subtitle tracks, and an attachment
+// whose metadata belongs to no track.
+const std::string kTracksProbe =
+    "Input #0, matroska,webm, from 'movie.mkv':\r\n"
+    "  Duration: 00:00:03.00, start: 0.000000, bitrate: 1479 kb/s\r\n"
+    "    Stream #0:0: Video: mpeg4 (Simple Profile), yuv420p, 640x352 [SAR 1:1 DAR 20:11], 25 "
+    "fps, 25 tbr, 1k tbn, 25 tbc (default)\r\n"
+    "    Stream #0:1(eng): Subtitle: subrip\r\n"
+    "    Metadata:\r\n"
+    "      title           : English\r\n"
+    "    Stream #0:2(kor): Subtitle: ass (default)\r\n"
+    "    Metadata:\r\n"
+    "      title           : \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4\r\n"
+    "      DURATION        : 00:00:02.000000000\r\n"
+    "    Stream #0:3(und): Subtitle: hdmv_pgs_subtitle, 1920x1080\r\n"
+    "    Stream #0:4[0x1201](jpn): Subtitle: dvd_subtitle (mp4s / 0x7334706D), 720x480 "
+    "(forced)\r\n"
+    "    Metadata:\r\n"
+    "      title           : two\x01words\r\n"
+    "    Stream #0:5: Attachment: ttf\r\n"
+    "    Metadata:\r\n"
+    "      filename        : font.ttf\r\n"
+    "      title           : no track's\r\n"
+    "At least one output file must be specified\r\n";
+
+} // namespace
+
+TEST(Identify, SubtitleTracksAreListedAsMPlayerListsThemWithTheirKindAndDefault) {
+    const MediaFacts facts = ParseProbe(kTracksProbe);
+    ASSERT_EQ(facts.subtitles.size(), 4u);
+    const std::string expected =
+        "ID_SUBTITLE_ID=0\r\nID_SID_0_LANG=eng\r\nID_SID_0_NAME=English\r\nID_SID_0_TYPE=text\r\n"
+        "ID_SUBTITLE_ID=1\r\nID_SID_1_LANG=kor\r\nID_SID_1_NAME=" +
+        ToAnsi(L"\uD55C\uAD6D\uC5B4") +
+        "\r\nID_SID_1_TYPE=text\r\nID_SID_1_DEFAULT=1\r\n"
+        "ID_SUBTITLE_ID=2\r\nID_SID_2_TYPE=image\r\n"
+        "ID_SUBTITLE_ID=3\r\nID_SID_3_LANG=jpn\r\nID_SID_3_NAME=twowords\r\nID_SID_3_TYPE="
+        "image\r\n";
+    EXPECT_EQ(SubtitleTrackLines(facts.subtitles), expected);
+    const std::string lines = IdentifyLines(L"movie.mkv", facts);
+    EXPECT_NE(lines.find("ID_VIDEO_WIDTH=640\r\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find(expected), std::string::npos) << lines;
+    EXPECT_EQ(SubtitleTrackLines(ParseProbe(kProbe).subtitles), "");
+}
+
+TEST(SubtitleOptions, SubWinsOverSidAndASidMustBeANumber) {
+    const struct {
+        std::vector<std::wstring> words;
+        const wchar_t* file;
+        int track;
+    } cases[] = {
+        {{L"a.avi", L"-sub", L"D:\\a b.srt"}, L"D:\\a b.srt", -1},
+        {{L"a.mkv", L"-sid", L"2"}, L"", 2},
+        {{L"a.mkv", L"-sid", L"-1"}, L"", -1},
+        {{L"a.mkv", L"-sid", L"two"}, L"", -1},
+        {{L"a.mkv", L"-sid", L"1", L"-sub", L"a.ass"}, L"a.ass", -1},
+        {{L"a.mkv"}, L"", -1},
+    };
+    for (const auto& c : cases) {
+        const SubtitleChoice choice = ChosenSubtitles(Parse(c.words));
+        EXPECT_EQ(choice.file, c.file) << c.words.back();
+        EXPECT_EQ(choice.track, c.track) << c.words.back();
+    }
+    const SubtitleChoice read =
+        ChosenSubtitles(Parse({L"a.mkv", L"-subcp", L"utf-8", L"-font", L"C:\\f.ttc"}));
+    EXPECT_EQ(read.codePage, L"utf-8");
+    EXPECT_EQ(read.font, L"C:\\f.ttc");
+    EXPECT_EQ(ChosenSubtitles(Parse({L"a.mkv"})).codePage, L"cp949");
+}
+
+TEST(SubtitleOptions, ATrackIsCopiedInAFormatOfItsOwnKind) {
+    const struct {
+        const char* codec;
+        const wchar_t* file;
+        const wchar_t* args;
+    } cases[] = {
+        {"subrip", L"track.srt", L"-map 0:s:2 -c:s copy -f srt track.srt"},
+        {"ass", L"track.ass", L"-map 0:s:2 -c:s copy -f ass track.ass"},
+        {"ssa", L"track.ass", L"-map 0:s:2 -c:s ass -f ass track.ass"},
+        {"webvtt", L"track.vtt", L"-map 0:s:2 -c:s copy -f webvtt track.vtt"},
+        {"mov_text", L"track.srt", L"-map 0:s:2 -c:s srt -f srt track.srt"},
+    };
+    for (const auto& c : cases) {
+        SubtitleTrack track;
+        track.codec = c.codec;
+        std::wstring file;
+        EXPECT_EQ(JoinArgs(TrackCopyArgs(track, 2, file)), c.args) << c.codec;
+        EXPECT_EQ(file, c.file) << c.codec;
+    }
+}
+
+TEST(SubtitleOptions, APictureTrackOrOneThatIsNotThereBurnsNothing) {
+    const MediaFacts facts = ParseProbe(kTracksProbe);
+    for (int track : {2, 3, 4, 99}) {
+        SubtitleChoice choice;
+        choice.track = track;
+        SubtitleJob job;
+        EXPECT_FALSE(job.Prepare(choice, L"C:\\no\\movie.mkv", facts, SubtitleStyle{})) << track;
+        EXPECT_FALSE(job.Ready()) << track;
+    }
 }

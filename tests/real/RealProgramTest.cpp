@@ -2,6 +2,7 @@
 // movies that ffmpeg makes for the run.
 #include "MainDialogFixture.h"
 #include "RealSupport.h"
+#include "common/Text.h"
 #include "redirect/RedirMediaInfo.h"
 
 #include <cstdlib>
@@ -333,6 +334,20 @@ TEST_F(RealPreviewTest, PlaysToTheEndOfTheFile) {
 
 namespace {
 
+// The encoder's command line as Quelvox builds it for a 23.976 fps movie, with the subtitle
+// options given; its output.
+std::string Convert(const std::wstring& source, const std::wstring& output,
+                    const std::wstring& subtitles) {
+    return RunCapture(L"\"" + EnginePath(L"mencoder") + L"\" \"" + source + L"\" -o \"" + output +
+                      L"\" -ofps   23.976 -ovc xvid -xvidencopts "
+                      L"max_key_interval=120:bitrate=800:threads=2 -ffourcc XVID "
+                      L" -mc 0 -audio-preload 0.0 -noodml -oac mp3lame -lameopts vbr=0 -lameopts "
+                      L"br=128 -af volnorm "
+                      L" -font \"C:\\windows\\Fonts\\gulim.ttc\" -subcp cp949 "
+                      L"-subfont-text-scale 4 -subfont-blur 2 -subfont-outline 2 " +
+                      subtitles);
+}
+
 // A folder path longer than the usual limit, made through the long form.
 std::wstring LongFolder(const ScratchDir& dir) {
     std::wstring folder = dir.Path();
@@ -358,16 +373,7 @@ TEST(RealEngines, LongPathsIdentifyAndConvert) {
         RunCapture(L"\"" + EnginePath(L"mplayer") +
                    L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" + source + L"\"");
     EXPECT_NE(identify.find("ID_VIDEO_WIDTH=640"), std::string::npos) << identify;
-    const std::string convert =
-        RunCapture(L"\"" + EnginePath(L"mencoder") + L"\" \"" + source + L"\" -o \"" + output +
-                   L"\" -ofps   23.976 -ovc xvid -xvidencopts "
-                   L"max_key_interval=120:bitrate=800:threads=2 -ffourcc XVID "
-                   L" -mc 0 -audio-preload 0.0 -noodml -oac mp3lame -lameopts vbr=0 -lameopts "
-                   L"br=128 -af volnorm "
-                   L" -font \"C:\\windows\\Fonts\\gulim.ttc\" -subcp cp949 -subfont-text-scale 4 "
-                   L"-subfont-blur 2 "
-                   L"-subfont-outline 2 -sub \"" +
-                   folder + L"\\clip.smi\"");
+    const std::string convert = Convert(source, output, L"-sub \"" + folder + L"\\clip.smi\"");
     EXPECT_EQ(convert.find("Sorry,"), std::string::npos) << convert;
     EXPECT_NE(convert.find("SUB: Added subtitle file"), std::string::npos) << convert;
     EXPECT_NE(convert.find("%) "), std::string::npos) << convert;
@@ -385,4 +391,142 @@ TEST(RealEngines, LongPathsIdentifyAndConvert) {
         DeleteFileW((L"\\\\?\\" + folder + L"\\" + name).c_str());
     for (std::wstring at = folder; at.size() > dir.Path().size(); at.resize(at.find_last_of(L'\\')))
         RemoveDirectoryW((L"\\\\?\\" + at).c_str());
+}
+
+namespace {
+
+// One Korean cue from 0 to 2.5 s, the same as KoreanSami's, in the other formats; and an
+// English cue from 2.6 s.
+const std::wstring kCueLines =
+    L"\uC548\uB155\uD558\uC138\uC694 \uC790\uB9C9\r\n\uB450 \uBC88\uC9F8 \uC904\r\n";
+const std::wstring kKoreanSubRip = L"1\r\n00:00:00,000 --> 00:00:02,500\r\n" + kCueLines;
+const std::string kEnglishSubRip = "1\r\n00:00:02,600 --> 00:00:03,000\r\nEnglish only\r\n";
+
+// A movie with an English and a Korean SubRip track, the Korean one marked default.
+std::wstring WithTracks(const ScratchDir& dir, const std::wstring& movie,
+                        const std::wstring& name) {
+    const std::wstring english = dir.Write(L"english.srt", kEnglishSubRip),
+                       korean = dir.Write(L"korean.srt", InCodePage(kKoreanSubRip, CP_UTF8)),
+                       path = dir.Path() + L"\\" + name;
+    RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y -i \"" + movie +
+               L"\" -i \"" + english + L"\" -i \"" + korean +
+               L"\" -map 0:v -map 0:a? -map 1 -map 2 -c:v copy -c:a copy -c:s srt "
+               L"-metadata:s:s:0 language=eng -metadata:s:s:1 language=kor "
+               L"-metadata:s:s:1 title=Korean -disposition:s:0 0 -disposition:s:1 default \"" +
+               path + L"\"");
+    return path;
+}
+
+} // namespace
+
+TEST(RealEngines, EveryTextFormatAndTheDefaultTrackAreBurntAsSamiIs) {
+    ScratchDir dir;
+    const std::wstring clip = dir.Path() + L"\\clip.avi";
+    ASSERT_TRUE(CopyFileW(TheClips().sd.c_str(), clip.c_str(), FALSE));
+    const std::wstring movie = WithTracks(dir, clip, L"tracks.mkv");
+    const std::string identify =
+        RunCapture(L"\"" + EnginePath(L"mplayer") +
+                   L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" + movie + L"\"");
+    EXPECT_NE(identify.find("ID_SUBTITLE_ID=0\r\nID_SID_0_LANG=eng\r\nID_SID_0_TYPE=text\r\n"
+                            "ID_SUBTITLE_ID=1\r\nID_SID_1_LANG=kor\r\nID_SID_1_NAME=Korean\r\n"
+                            "ID_SID_1_TYPE=text\r\nID_SID_1_DEFAULT=1\r\n"),
+              std::string::npos)
+        << identify;
+
+    // The same cue as SAMI, SubRip in cp949 and WebVTT; its own style's in ASS: top, yellow.
+    const std::wstring smi = dir.Write(L"ko.smi", KoreanSami(SamiEncoding::Utf8)),
+                       srt = dir.Write(L"ko.srt", InCodePage(kKoreanSubRip, 949)),
+                       vtt = dir.Write(L"ko.vtt", InCodePage(L"WEBVTT\r\n\r\n00:00.000 --> "
+                                                             L"00:02.500\r\n" +
+                                                                 kCueLines,
+                                                             CP_UTF8)),
+                       ass = dir.Write(
+                           L"ko.ass",
+                           InCodePage(
+                               L"[Script Info]\r\nPlayResX: 384\r\nPlayResY: 288\r\n\r\n"
+                               L"[V4+ Styles]\r\nFormat: Name, Fontname, Fontsize, PrimaryColour, "
+                               L"SecondaryColour, OutlineColour, BackColour, Bold, Italic, "
+                               L"Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
+                               L"BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, "
+                               L"MarginV, Encoding\r\nStyle: Top,Arial,28,&H0000FFFF,&H0000FFFF,"
+                               L"&H00000000,&H00000000,0,0,0,0,100,100,0,0,1,2,0,8,10,10,10,1\r\n"
+                               L"\r\n[Events]\r\nFormat: Layer, Start, End, Style, Name, "
+                               L"MarginL, MarginR, MarginV, Effect, Text\r\nDialogue: "
+                               L"0,0:00:00.00,0:00:02.50,Top,,0,0,0,,\uC548\uB155\r\n",
+                               CP_UTF8));
+    const struct {
+        const wchar_t* name;
+        std::wstring source, options;
+    } runs[] = {
+        {L"plain", clip, L""},
+        {L"sami", clip, L"-sub \"" + smi + L"\""},
+        {L"srt", clip, L"-sub \"" + srt + L"\""},
+        {L"vtt", clip, L"-sub \"" + vtt + L"\""},
+        {L"ass", clip, L"-sub \"" + ass + L"\""},
+        {L"track", movie, L"-sid 1"},
+        {L"missing", movie, L"-sid 7"},
+    };
+    for (const auto& run : runs) {
+        const std::string output =
+            Convert(run.source, dir.Path() + L"\\" + run.name + L".avi", run.options);
+        EXPECT_EQ(output.find("Sorry,"), std::string::npos) << output;
+        EXPECT_NE(output.find("Video stream: XviD"), std::string::npos) << output;
+    }
+    constexpr int kWidth = 640, kHeight = 352;
+    auto frame = [&](const wchar_t* name, double seconds) {
+        int width = 0, height = 0;
+        auto pixels = FrameAt(dir.Path() + L"\\" + name + L".avi", seconds, width, height);
+        EXPECT_EQ(width, kWidth) << name;
+        EXPECT_EQ(height, kHeight) << name;
+        pixels.resize(size_t(kWidth) * kHeight * 3);
+        return pixels;
+    };
+    auto differing = [&](const auto& a, const auto& b, int fromRow, int toRow) {
+        return DifferingPixels(a, b, kWidth, fromRow, toRow);
+    };
+
+    // In the cue: the SAMI text at the bottom, and the others the same picture.
+    const auto plain = frame(L"plain", 1.0), sami = frame(L"sami", 1.0);
+    ASSERT_GT(differing(plain, sami, kHeight * 2 / 3, kHeight), 1000);
+    for (const wchar_t* name : {L"srt", L"vtt", L"track"})
+        EXPECT_LT(differing(sami, frame(name, 1.0), 0, kHeight), 200) << name;
+    EXPECT_LT(differing(plain, frame(L"missing", 1.0), 0, kHeight), 200);
+    const auto top = frame(L"ass", 1.0);
+    EXPECT_GT(differing(plain, top, 0, kHeight / 3), 1000);
+    EXPECT_LT(differing(plain, top, kHeight / 2, kHeight), 200);
+    // After it: nothing, not even the English track's cue.
+    const auto late = frame(L"plain", 2.8);
+    for (const wchar_t* name : {L"srt", L"vtt", L"ass", L"track"})
+        EXPECT_LT(differing(late, frame(name, 2.8), 0, kHeight), 200) << name;
+}
+
+TEST(RealEngines, ThePreviewBurnsTheFileOrTrackItIsGivenElseTheSamiBesideTheMovie) {
+    ScratchDir dir;
+    // Long enough that no machine plays it to its end before the copy of its track is done.
+    const std::wstring picture = dir.Path() + L"\\picture.mkv";
+    RunCapture(L"\"" + TestFFmpeg() +
+               L"\" -hide_banner -loglevel error -nostdin -y -f lavfi -i "
+               L"testsrc2=size=160x90:rate=10:duration=120 -c:v mpeg4 \"" +
+               picture + L"\"");
+    const std::wstring movie = WithTracks(dir, picture, L"movie.mkv");
+    dir.Write(L"movie.smi", KoreanSami(SamiEncoding::Utf8));
+    const std::wstring srt = dir.Write(L"other.srt", InCodePage(kKoreanSubRip, 949));
+    const struct {
+        std::wstring options;
+        std::string shown;
+    } cases[] = {
+        {L"-sid 1 ", "SUB: Burning subtitle track 1"},
+        {L"-sub \"" + srt + L"\" ", "SUB: Added subtitle file (1): " + ToAnsi(srt)},
+        {L"", "SUB: Added subtitle file (1): " + ToAnsi(dir.Path() + L"\\movie.smi")},
+    };
+    for (const auto& c : cases) {
+        const std::string output = RunUntil(
+            L"\"" + EnginePath(L"mplayer") +
+                L"\" -font \"C:\\windows\\Fonts\\gulim.ttc\" -vo null -vf scale -subcp cp949 "
+                L"-osdlevel 0 " +
+                c.options + L"\"" + movie + L"\"",
+            c.shown);
+        EXPECT_NE(output.find(c.shown), std::string::npos) << output;
+        EXPECT_EQ(output.find("SUB:"), output.rfind("SUB:")) << output;
+    }
 }

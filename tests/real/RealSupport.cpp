@@ -10,7 +10,9 @@ std::wstring TestFFmpeg() {
     return GetModuleDirectory() + L"bin\\ffmpeg.exe";
 }
 
-std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs) {
+namespace {
+// Runs a command line until its output shows text (never, when text is empty) or it ends.
+std::string Run(const std::wstring& commandLine, const std::string& text, DWORD limitMs) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE read = nullptr, write = nullptr;
     if (!CreatePipe(&read, &write, &inherit, 1 << 20))
@@ -27,9 +29,9 @@ std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs) {
     CloseHandle(write);
     std::string output;
     if (started) {
-        const ULONGLONG until = GetTickCount64() + timeoutMs;
+        const ULONGLONG until = GetTickCount64() + limitMs;
         char buffer[4096];
-        for (;;) {
+        while (text.empty() || output.find(text) == std::string::npos) {
             DWORD available = 0, got = 0;
             if (!PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr))
                 break;
@@ -40,12 +42,23 @@ std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs) {
             else
                 Sleep(20);
         }
+        if (!text.empty())
+            TerminateProcess(pi.hProcess, 1);
         WaitForSingleObject(pi.hProcess, 5000);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
     CloseHandle(read);
     return output;
+}
+} // namespace
+
+std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs) {
+    return Run(commandLine, {}, timeoutMs);
+}
+
+std::string RunUntil(const std::wstring& commandLine, const std::string& text, DWORD guardMs) {
+    return Run(commandLine, text, guardMs);
 }
 
 bool MakeClip(const std::wstring& path, int width, int height, const std::wstring& rate,
@@ -175,11 +188,15 @@ std::string KoreanSami(SamiEncoding encoding) {
         }
         return bytes;
     }
-    const UINT codePage = encoding == SamiEncoding::Cp949 ? 949 : CP_UTF8;
+    const std::string bytes = InCodePage(text, encoding == SamiEncoding::Cp949 ? 949 : CP_UTF8);
+    return encoding == SamiEncoding::Utf8Bom ? "\xEF\xBB\xBF" + bytes : bytes;
+}
+
+std::string InCodePage(const std::wstring& text, UINT codePage) {
     const int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
     std::string bytes(size, '\0');
     WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
                         nullptr, nullptr);
-    return encoding == SamiEncoding::Utf8Bom ? "\xEF\xBB\xBF" + bytes : bytes;
+    return bytes;
 }

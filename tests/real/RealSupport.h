@@ -11,6 +11,10 @@
 std::wstring TestFFmpeg();
 // Runs a command line to its end; its joined output (empty when it could not start).
 std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+// Runs a command line until its output shows text, then ends it; its output so far. The guard
+// only stops a hang.
+std::string RunUntil(const std::wstring& commandLine, const std::string& text,
+                     DWORD guardMs = 120000);
 // Makes a test-pattern movie with a tone: size, rate as ffmpeg takes it ("60000/1001"), seconds.
 bool MakeClip(const std::wstring& path, int width, int height, const std::wstring& rate,
               int seconds);
@@ -31,6 +35,8 @@ AviFacts ReadAvi(const std::wstring& path);
 
 // Writes bytes into a new file.
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+// Text in a code page (949, CP_UTF8, ...).
+std::string InCodePage(const std::wstring& text, UINT codePage);
 
 // A SAMI file of two Korean cues (0-2.5 s, then a blank cue), in the given encoding.
 enum class SamiEncoding { Cp949, Utf8, Utf8Bom, Utf16 };

@@ -1,0 +1,294 @@
+#include "SubtitleJob.h"
+
+#include "Tracks.h"
+#include "common/File.h"
+#include "common/Text.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <utility>
+
+namespace {
+
+unsigned Be16(const unsigned char* p) {
+    return p[0] << 8 | p[1];
+}
+unsigned Be32(const unsigned char* p) {
+    return unsigned(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+// A subtitle or font file; the limit leaves room for the largest font collections.
+std::string ReadBytes(const std::wstring& path) {
+    return ReadWholeFile(PathForFFmpeg(path), 64u << 20);
+}
+
+} // namespace
+
+std::wstring FontFamily(const std::wstring& path) {
+    const std::string bytes = ReadBytes(path);
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t size = bytes.size();
+    if (size < 12)
+        return {};
+    size_t face = 0;
+    if (bytes.compare(0, 4, "ttcf") == 0) {
+        if (size < 16)
+            return {};
+        face = Be32(data + 12);
+    }
+    if (face + 12 > size)
+        return {};
+    const unsigned tables = Be16(data + face + 4);
+    for (unsigned t = 0; t < tables; ++t) {
+        const size_t entry = face + 12 + t * 16;
+        if (entry + 16 > size)
+            return {};
+        if (bytes.compare(entry, 4, "name") != 0)
+            continue;
+        const size_t table = Be32(data + entry + 8);
+        if (table + 6 > size)
+            return {};
+        const unsigned count = Be16(data + table + 2), strings = table + Be16(data + table + 4);
+        std::wstring best;
+        int bestRank = 0;
+        for (unsigned i = 0; i < count; ++i) {
+            const size_t record = table + 6 + i * 12;
+            if (record + 12 > size)
+                break;
+            const unsigned platform = Be16(data + record), language = Be16(data + record + 4),
+                           nameId = Be16(data + record + 6), length = Be16(data + record + 8),
+                           offset = Be16(data + record + 10);
+            if (nameId != 1 || strings + offset + length > size)
+                continue;
+            std::wstring name;
+            if (platform == 3 || platform == 0) {
+                for (unsigned k = 0; k + 1 < length; k += 2)
+                    name += static_cast<wchar_t>(Be16(data + strings + offset + k));
+            } else if (platform == 1) {
+                for (unsigned k = 0; k < length; ++k)
+                    name += static_cast<wchar_t>(data[strings + offset + k]);
+            }
+            // The English name of the Windows table is the one font matchers know first.
+            const int rank = platform == 3 && language == 0x409 ? 3 : platform == 3 ? 2 : 1;
+            if (!name.empty() && rank > bestRank) {
+                best = name;
+                bestRank = rank;
+            }
+        }
+        return best;
+    }
+    return {};
+}
+
+std::wstring ChooseFont(const std::wstring& requested) {
+    if (!requested.empty() && FileExists(requested) && !FontFamily(requested).empty())
+        return requested;
+    wchar_t windows[MAX_PATH] = L"";
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring fonts = std::wstring(windows) + L"\\Fonts\\";
+    // Faces with Hangul first, wherever they are: the subtitles are Korean more often than not.
+    // Under wine the Linux fonts are reachable through the root drive.
+    const std::wstring nanum = L"Z:\\usr\\share\\fonts\\truetype\\nanum\\";
+    for (const std::wstring& path :
+         {fonts + L"malgun.ttf", fonts + L"gulim.ttc", fonts + L"batang.ttc",
+          fonts + L"NanumGothic.ttf", nanum + L"NanumGothic.ttf", nanum + L"NanumBarunGothic.ttf",
+          fonts + L"arial.ttf", fonts + L"tahoma.ttf",
+          std::wstring(L"Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf")}) {
+        if (FileExists(path))
+            return path;
+    }
+    return {};
+}
+
+namespace {
+constexpr const wchar_t* kFolderPrefix = L"qv-subs-";
+
+void RemoveFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveFolder(folder + L"\\" + name);
+            else
+                DeleteFileW((folder + L"\\" + name).c_str());
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+} // namespace
+
+// The folders of engines that were ended before they could remove their own (Stop, quitting
+// and the preview's time-outs end the engine outright).
+static void RemoveFoldersOfGoneEngines(const std::wstring& temp) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((temp + kFolderPrefix + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        const DWORD pid = wcstoul(data.cFileName + wcslen(kFolderPrefix), nullptr, 10);
+        HANDLE engine = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        const bool running = engine && WaitForSingleObject(engine, 0) == WAIT_TIMEOUT;
+        if (engine)
+            CloseHandle(engine);
+        if (!running && pid != GetCurrentProcessId())
+            RemoveFolder(temp + data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+namespace {
+
+// Runs an ffmpeg that copies a track out, to its end. False when it fails, is cancelled, or
+// prints nothing (not even its progress) for the stall limit.
+bool RunCopy(const std::wstring& line, const std::wstring& folder,
+             const std::atomic<bool>* cancel) {
+    Child ffmpeg;
+    if (!ffmpeg.Start(line, folder, Child::kPipe, Child::kPipe))
+        return false;
+    const DWORD stallMs = StallLimitMs();
+    ULONGLONG lastMove = GetTickCount64();
+    std::string output;
+    while (ffmpeg.ReadAvailable(output)) {
+        const ULONGLONG now = GetTickCount64();
+        if (!output.empty())
+            lastMove = now;
+        output.clear();
+        if ((cancel && *cancel) || now - lastMove >= stallMs) {
+            ffmpeg.Terminate();
+            return false;
+        }
+        Sleep(20);
+    }
+    return ffmpeg.Wait(10000) == 0;
+}
+
+} // namespace
+
+std::string SubtitleChoice::Note() const {
+    return file.empty() ? "SUB: Burning subtitle track " + std::to_string(track) + "\r\n"
+                        : "SUB: Added subtitle file (1): " + UserText(file) + "\r\n";
+}
+
+SubtitleChoice ChosenSubtitles(const Options& options) {
+    SubtitleChoice choice;
+    choice.file = options.Value(L"-sub");
+    const std::wstring sid = options.Value(L"-sid");
+    if (choice.file.empty() && !sid.empty() && sid.size() < 6 &&
+        std::all_of(sid.begin(), sid.end(), [](wchar_t c) { return std::iswdigit(c); }))
+        choice.track = _wtoi(sid.c_str());
+    choice.codePage = options.Value(L"-subcp", L"cp949");
+    choice.font = options.Value(L"-font");
+    return choice;
+}
+
+SubtitleJob::SubtitleJob(SubtitleJob&& other) noexcept
+    : m_folder(std::exchange(other.m_folder, {})) {}
+
+SubtitleJob& SubtitleJob::operator=(SubtitleJob&& other) noexcept {
+    if (this != &other) {
+        Remove();
+        m_folder = std::exchange(other.m_folder, {});
+    }
+    return *this;
+}
+
+SubtitleJob::~SubtitleJob() {
+    Remove();
+}
+
+void SubtitleJob::Remove() {
+    if (!m_folder.empty())
+        RemoveFolder(m_folder);
+    m_folder.clear();
+}
+
+bool SubtitleJob::MakeFolder() {
+    if (!m_folder.empty())
+        return true;
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    RemoveFoldersOfGoneEngines(temp);
+    static std::atomic<int> counter = 0;
+    // An engine that had our process id before us may have left its folder: the next name.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring folder = std::wstring(temp) + kFolderPrefix +
+                                    std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                    std::to_wstring(++counter);
+        if (CreateDirectoryW(folder.c_str(), nullptr) &&
+            CreateDirectoryW((folder + L"\\fonts").c_str(), nullptr)) {
+            m_folder = folder;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SubtitleJob::Prepare(const SubtitleChoice& choice, const std::wstring& movie,
+                          const MediaFacts& facts, SubtitleStyle style,
+                          const std::atomic<bool>* cancel) {
+    std::string bytes;
+    if (!choice.file.empty()) {
+        if (!FileExists(choice.file))
+            return false;
+        bytes = ReadBytes(choice.file);
+    } else if (!CopyTrack(movie, facts, choice.track, cancel, bytes)) {
+        Remove();
+        return false;
+    }
+    if (!WriteScript(DecodeText(bytes, CodePageOf(choice.codePage)), choice.font, style)) {
+        Remove();
+        return false;
+    }
+    return true;
+}
+
+bool SubtitleJob::CopyTrack(const std::wstring& movie, const MediaFacts& facts, int n,
+                            const std::atomic<bool>* cancel, std::string& bytes) {
+    if (n < 0 || n >= static_cast<int>(facts.subtitles.size()) || !facts.subtitles[n].text ||
+        !MakeFolder())
+        return false;
+    std::wstring file;
+    std::vector<std::wstring> args = {L"-hide_banner", L"-nostdin",         L"-loglevel",
+                                      L"error",        L"-stats",           L"-y",
+                                      L"-i",           PathForFFmpeg(movie)};
+    for (std::wstring& arg : TrackCopyArgs(facts.subtitles[n], n, file))
+        args.push_back(std::move(arg));
+    if (!RunCopy(QuoteArg(FFmpegPath()) + L" " + JoinArgs(args), m_folder, cancel))
+        return false;
+    bytes = ReadBytes(m_folder + L"\\" + file);
+    DeleteFileW((m_folder + L"\\" + file).c_str());
+    return true;
+}
+
+bool SubtitleJob::WriteScript(const std::wstring& text, const std::wstring& fontFile,
+                              SubtitleStyle style) {
+    const std::wstring font = ChooseFont(fontFile);
+    if (!font.empty())
+        style.font = FontFamily(font);
+    const std::string script = ScriptFor(text, style);
+    if (script.empty() || !MakeFolder())
+        return false;
+    if (!font.empty()) {
+        // A link where the system allows one: a copy is megabytes each time.
+        const std::wstring copy =
+            m_folder + L"\\fonts\\" + font.substr(font.find_last_of(L"\\/") + 1);
+        if (!CreateHardLinkW(copy.c_str(), font.c_str(), nullptr))
+            CopyFileW(font.c_str(), copy.c_str(), FALSE);
+    }
+    HANDLE file = CreateFileW((m_folder + L"\\subs.ass").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool written = WriteAll(file, script);
+    CloseHandle(file);
+    return written;
+}

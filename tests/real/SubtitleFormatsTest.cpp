@@ -1,0 +1,260 @@
+// The subtitle formats the engines burn: SAMI, SubRip, WebVTT and ASS/SSA, read in any of the
+// encodings Korean files come in, with their styling as override tags of the script.
+#include "Subtitles.h"
+#include "common/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+// Cues as "start-end text|start-end text", for messages a person can read.
+std::wstring Described(const std::vector<Cue>& cues) {
+    std::wstring text;
+    for (const Cue& cue : cues)
+        text += (text.empty() ? L"" : L"|") + std::to_wstring(cue.startMs) + L"-" +
+                std::to_wstring(cue.endMs) + L" " + cue.text;
+    return text;
+}
+
+struct ParseCase {
+    const char* what;
+    std::wstring file;
+    std::wstring cues; // as Described
+};
+
+constexpr const wchar_t* kKorean = L"\uD55C\uAE00"; // the word "Hangul" in Hangul
+const std::string kKoreanUtf8 = "\xED\x95\x9C\xEA\xB8\x80";
+
+} // namespace
+
+TEST(SubtitleText, TagsBecomeOverrideTagsAndEntitiesCharacters) {
+    struct Case {
+        Markup markup;
+        const wchar_t* marked;
+        const wchar_t* event;
+    };
+    const Case cases[] = {
+        {Markup::SubRip, L"<i>one</i> <b>two</b> <u>3</u> <S>4</S>",
+         L"{\\i1}one{\\i0} {\\b1}two{\\b0} {\\u1}3{\\u0} {\\s1}4{\\s0}"},
+        {Markup::SubRip, L"<font color=\"#FF8000\">orange</font> white",
+         L"{\\c&H0080FF&}orange{\\c&HFFFFFF&} white"},
+        // Nested colours return to the one outside; a <font> without a colour changes none.
+        {Markup::SubRip,
+         L"<font color=red>r<font color=#00ff00>g</font>r</font><font face=x>w</font>",
+         L"{\\c&H0000FF&}r{\\c&H00FF00&}g{\\c&H0000FF&}r{\\c&HFFFFFF&}w"},
+        // SAMI files write colours without the '#'.
+        {Markup::Sami, L"<font color=ffff00>y</font>", L"{\\c&H00FFFF&}y{\\c&HFFFFFF&}"},
+        {Markup::Sami, L"a &lt;b&gt; &amp; &quot;c&quot; &#54620;&#xAE00; &bogus; & d",
+         L"a <b> & \"c\" \uD55C\uAE00 &bogus; & d"},
+        // In SAMI a line end is white space; <br> breaks the line, empty lines go.
+        {Markup::Sami, L"  one\r\ntwo<br>three<BR/><br>  four  ", L"one two\nthree\nfour"},
+        {Markup::SubRip, L"one\ntwo", L"one\ntwo"},
+        // Braces of the text open no override; SubRip's "{\an8}" places the cue, nothing else
+        // of ASS passes.
+        {Markup::Sami, L"{not an override}", L"(not an override)"},
+        {Markup::SubRip, L"{\\an8}Top {\\pos(10,10)}x {plain}", L"{\\an8}Top x (plain)"},
+        // A colour opened on a line that turns out empty still colours the next.
+        {Markup::Sami, L"<font color=red><br>x", L"{\\c&H0000FF&}x"},
+        {Markup::WebVtt,
+         L"<v Roger>Hi</v> <c.yellow.bg_blue>y</c> <00:00:01.000>later <lang en>x</lang>",
+         L"Hi {\\c&H00FFFF&}y{\\c&HFFFFFF&} later x"},
+        {Markup::SubRip,
+         L"a\x01"
+         L"b\u0085c\uFEFF",
+         L"abc"},
+        {Markup::SubRip, L"<i></i>\n   ", L""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EventText(c.marked, c.markup), c.event) << c.marked;
+}
+
+TEST(SubRip, BlocksAreReadAndOnlyTheBadOnesSkipped) {
+    const ParseCase cases[] = {
+        {"two cues, CR LF",
+         L"1\r\n00:00:01,000 --> 00:00:02,500\r\nOne\r\n\r\n2\r\n00:00:03,000 --> "
+         L"00:00:04,000\r\n<i>Two</i>\r\nlines\r\n",
+         L"1000-2500 One|3000-4000 {\\i1}Two{\\i0}\nlines"},
+        {"no blank line between cues",
+         L"1\n00:00:01,000 --> 00:00:02,000\nOne\n2\n00:00:03,000 --> 00:00:04,000\nTwo\n",
+         L"1000-2000 One|3000-4000 Two"},
+        {"a timing that cannot be read loses its block only",
+         L"1\n00:00:01,000 --> 00:00:0x,000\nLost\n\n2\n00:00:03,000 --> 00:00:04,000\nKept\n",
+         L"3000-4000 Kept"},
+        {"backwards and empty cues",
+         L"1\n00:00:05,000 --> 00:00:04,000\nBackwards\n\n2\n00:00:06,000 --> "
+         L"00:00:07,000\n<i></i>\n\n3\n00:00:08,000 --> 00:00:09,000\nLast\n",
+         L"8000-9000 Last"},
+        {"points, short times, coordinates, an hour without its zero",
+         L"00:01.5 --> 00:02.25 X1:10 X2:20\nShort\n\n1:00:00.000 --> 1:00:01.000\nHour\n",
+         L"1500-2250 Short|3600000-3601000 Hour"},
+        {"text before any cue, and a cue that is a number",
+         L"garbage\n\n00:00:01,000 --> 00:00:02,000\n42\n\n", L"1000-2000 42"},
+        {"out of range", L"00:00:61,000 --> 00:00:62,000\nNo\n\n00:99:00,000 --> 01:00:00,000\nNo",
+         L""},
+    };
+    for (const ParseCase& c : cases)
+        EXPECT_EQ(Described(ParseSubRip(c.file)), c.cues) << c.what;
+}
+
+TEST(WebVtt, CuesKeepTheirLineBreaksAndTheRestIsSkipped) {
+    const ParseCase cases[] = {
+        {"header, note, style block, identifier and settings",
+         L"WEBVTT - a title\n\nNOTE a comment\nover two lines\n\nSTYLE\n::cue { color: red }\n\n"
+         L"intro\n00:01.000 --> 00:02.500 align:start line:0\n<v Roger>Hello</v>\nworld &amp; "
+         L"more\n\n00:00:03.000 --> 00:00:04.000\n<c.yellow>yellow</c> <b>bold</b>\n",
+         L"1000-2500 Hello\nworld & more|3000-4000 {\\c&H00FFFF&}yellow{\\c&HFFFFFF&} "
+         L"{\\b1}bold{\\b0}"},
+        {"a cue without its text, a cue after a broken one",
+         L"WEBVTT\n\n00:01.000 --> 00:02.000\n\n00:0a.000 --> 00:03.000\nlost\n\n"
+         L"00:04.000 --> 00:05.000\nkept",
+         L"4000-5000 kept"},
+    };
+    for (const ParseCase& c : cases)
+        EXPECT_EQ(Described(ParseWebVtt(c.file)), c.cues) << c.what;
+}
+
+TEST(Sami, TheKoreanOfTwoLanguagesIsBurnt) {
+    const std::wstring korean = L"\uC548\uB155";
+    const ParseCase cases[] = {
+        {"the style sheet says which class is Korean",
+         L"<SAMI><HEAD><STYLE><!--\r\n.ENCC {Name:English; lang:en-US;}\r\n"
+         L".SUBTTL {Name:Korean; SAMIType:CC;}\r\n--></STYLE></HEAD><BODY>\r\n"
+         L"<SYNC Start=1000><P Class=ENCC>Hello<P Class=SUBTTL>" +
+             korean + L"\r\n<SYNC Start=2000><P Class=ENCC>&nbsp;<P Class=SUBTTL>&nbsp;",
+         L"1000-2000 " + korean},
+        {"by its lang, and each language in syncs of its own",
+         L"<STYLE>.ENCC {lang: en-US;} .KOCAPTION { lang : ko-KR ; }</STYLE><BODY>"
+         L"<SYNC Start=1000><P Class=ENCC>Hello\r\n<SYNC Start=1000><P Class=KOCAPTION>" +
+             korean +
+             L"\r\n<SYNC Start=2000><P Class=ENCC>&nbsp;\r\n"
+             L"<SYNC Start=3000><P Class=KOCAPTION>&nbsp;",
+         L"1000-3000 " + korean},
+        {"by its name, without a style sheet",
+         L"<SYNC Start=0><P Class=ENCC>Hello<P Class=KRCC>" + korean +
+             L"\r\n<SYNC Start=500><P Class=ENCC>&nbsp;<P Class=KRCC>&nbsp;",
+         L"0-500 " + korean},
+        {"no Korean at all: the first language",
+         L"<SYNC Start=0><P Class=FRCC>Bonjour<P Class=ENCC>Hello\r\n<SYNC Start=500><P>&nbsp;",
+         L"0-500 Bonjour"},
+        {"a line break, a colour and entities",
+         L"<SYNC Start=0><P Class=KRCC><font color=\"#ffff00\">" + korean +
+             L"</font><br>A &amp; B&nbsp;&lt;C&gt;",
+         L"0-5000 {\\c&H00FFFF&}" + korean + L"{\\c&HFFFFFF&}\nA & B <C>"},
+    };
+    for (const ParseCase& c : cases)
+        EXPECT_EQ(Described(ParseSami(c.file)), c.cues) << c.what;
+}
+
+TEST(Ass, StylesAndPositionsStayButEveryFaceIsTheKoreanOne) {
+    SubtitleStyle style;
+    style.font = L"Test Gothic";
+    const std::string script = RestyleAss(
+        L"[Script Info]\r\nTitle: test\r\nPlayResX: 1280\r\nPlayResY: 720\r\n\r\n[V4+ Styles]\r\n"
+        L"Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+        L"BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
+        L"BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\r\n"
+        L"Style: Sign,Comic Sans MS,60,&H0000FFFF,&H000000FF,&H00000000,&H00000000,-1,0,0,0,100,"
+        L"100,0,0,1,3,0,8,10,10,20,1\r\n"
+        L"Style: Broken,Arial,12\r\n\r\n[Events]\r\n"
+        L"Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n"
+        L"Dialogue: 0,0:00:01.00,0:00:02.50,Sign,,0,0,0,,{\\pos(640,100)\\fnArial}\uD55C\uAE00, "
+        L"and a comma\r\n"
+        L"Dialogue: 0,0:00:xx.00,0:00:03.00,Sign,,0,0,0,,bad start\r\n"
+        L"Dialogue: 0,0:00:03.00,0:00:04.00\r\n"
+        L"Dialogue: 0,0:00:03.00,0:00:04.00,Missing,,0,0,0,,{\\fn}style's face\r\n"
+        L"Comment: 0,0:00:01.00,0:00:02.00,Sign,,0,0,0,,a comment\r\ngarbage line\r\n",
+        style);
+    for (const std::string& kept :
+         {std::string("PlayResX: 1280\nPlayResY: 720\n"),
+          std::string("Style: Sign,Test Gothic,60,&H0000FFFF,&H000000FF,&H00000000,&H00000000,-1,"
+                      "0,0,0,100,100,0,0,1,3,0,8,10,10,20,1\n"),
+          "Dialogue: 0,0:00:01.00,0:00:02.50,Sign,,0,0,0,,{\\pos(640,100)\\fnTest Gothic}" +
+              kKoreanUtf8 + ", and a comma\n",
+          std::string("Dialogue: 0,0:00:03.00,0:00:04.00,Missing,,0,0,0,,{\\fn}style's face\n"),
+          // A "Default" of ours for the missing style, sized to the script, before the events.
+          std::string("Style: Default,Test Gothic,59,&H00FFFFFF,&H00FFFFFF,&H00000000,&H00000000,"
+                      "0,0,0,0,100,100,0,0,1,2,0,2,64,64,36,1\n\n[Events]\n")})
+        EXPECT_NE(script.find(kept), std::string::npos) << kept << "\nin\n" << script;
+    for (const char* dropped : {"Broken", "bad start", "a comment", "garbage", "Comic", "Arial"})
+        EXPECT_EQ(script.find(dropped), std::string::npos) << dropped << "\nin\n" << script;
+
+    // SSA keeps its own format and its own Default.
+    const std::string ssa = RestyleAss(
+        L"[Script Info]\nScriptType: v4.00\n[V4 Styles]\nFormat: Name, Fontname, Fontsize, "
+        L"PrimaryColour, SecondaryColour, TertiaryColour, BackColour, Bold, Italic, BorderStyle, "
+        L"Outline, Shadow, Alignment, MarginL, MarginR, MarginV, AlphaLevel, Encoding\n"
+        L"Style: Default,Tahoma,24,16777215,65535,65535,-2147483640,-1,0,1,1,2,2,30,30,10,0,0\n"
+        L"[Events]\nFormat: Marked, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, "
+        L"Text\nDialogue: Marked=0,0:00:01.00,0:00:02.00,Default,,0000,0000,0000,,SSA\n",
+        style);
+    EXPECT_NE(ssa.find("[V4 Styles]\nFormat: Name, Fontname,"), std::string::npos) << ssa;
+    EXPECT_NE(ssa.find("Style: Default,Test Gothic,24,16777215,"), std::string::npos) << ssa;
+    EXPECT_EQ(ssa.find("Style: Default", ssa.find("Style: Default") + 1), std::string::npos);
+    EXPECT_NE(ssa.find("Dialogue: Marked=0,0:00:01.00,0:00:02.00,Default,,0000,0000,0000,,SSA\n"),
+              std::string::npos)
+        << ssa;
+
+    // A format without a face keeps every field it has.
+    const std::string faceless =
+        RestyleAss(L"[V4+ Styles]\nFormat: Name, Fontsize\nStyle: Plain,20\n[Events]\n"
+                   L"Dialogue: 0,0:00:01.00,0:00:02.00,Plain,,0,0,0,,x\n",
+                   style);
+    EXPECT_NE(faceless.find("Style: Plain,20\n"), std::string::npos) << faceless;
+
+    EXPECT_EQ(RestyleAss(L"[Script Info]\n[Events]\nDialogue: nothing to show\n", style), "");
+}
+
+TEST(SubtitleFiles, EveryFormatIsReadInEveryEncodingKoreanComesIn) {
+    const std::wstring k = kKorean;
+    const struct {
+        const char* format;
+        std::wstring text;
+    } formats[] = {
+        {"SAMI", L"<SAMI><BODY><SYNC Start=1000><P Class=KRCC>" + k +
+                     L"\r\n<SYNC Start=2000><P Class=KRCC>&nbsp;</BODY></SAMI>"},
+        {"SubRip", L"1\r\n00:00:01,000 --> 00:00:02,000\r\n" + k + L"\r\n"},
+        {"WebVTT", L"WEBVTT\r\n\r\n00:01.000 --> 00:02.000\r\n" + k + L"\r\n"},
+        {"ASS", L"[Script Info]\r\n\r\n[Events]\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,"
+                L"0,," +
+                    k + L"\r\n"},
+    };
+    auto utf16 = [](const std::wstring& text, bool big) {
+        std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+        for (wchar_t c : text) {
+            bytes += static_cast<char>(big ? c >> 8 : c & 0xFF);
+            bytes += static_cast<char>(big ? c & 0xFF : c >> 8);
+        }
+        return bytes;
+    };
+    for (const auto& f : formats) {
+        const std::pair<const char*, std::string> encodings[] = {
+            {"cp949", Narrow(f.text, 949)},
+            {"UTF-8", ToUtf8(f.text)},
+            {"UTF-8 with its mark", "\xEF\xBB\xBF" + ToUtf8(f.text)},
+            {"UTF-16LE", utf16(f.text, false)},
+            {"UTF-16BE", utf16(f.text, true)},
+        };
+        for (const auto& [encoding, bytes] : encodings) {
+            const std::string script = ScriptFor(DecodeText(bytes, CodePageOf(L"cp949")), {});
+            EXPECT_NE(script.find("0:00:01.00,0:00:02.00,Default,,0,0,0,,"), std::string::npos)
+                << f.format << " in " << encoding << ":\n"
+                << script;
+            EXPECT_NE(script.find(kKoreanUtf8), std::string::npos)
+                << f.format << " in " << encoding << ":\n"
+                << script;
+        }
+    }
+    EXPECT_EQ(ScriptFor(L"no subtitles here", {}), "");
+}
+
+TEST(SubtitleFiles, TheCodePageIsNeverOneThatLosesHangul) {
+    const std::pair<const wchar_t*, unsigned> cases[] = {
+        {L"cp949", 949},         {L"CP949", 949},   {L"utf-8", CP_UTF8}, {L"UTF8", CP_UTF8},
+        {L"enca:ko:cp949", 949}, {L"euc-kr", 949},  {L"cp1252", 1252},   {L"", 949},
+        {L"klingon", 949},       {L"cp99999", 949},
+    };
+    for (const auto& [name, page] : cases)
+        EXPECT_EQ(CodePageOf(name), page) << name;
+}
