@@ -67,7 +67,7 @@ echo "installed program started and added its Send To entry"
 wine "C:\\Program Files\\Quelvox\\Uninstall.exe" /S
 wait_for 60 test ! -e "$installed/Quelvox.exe" || fail "uninstaller left the program"
 wait_for 30 test ! -e "$installed" || fail "uninstaller left files: $(ls -R "$installed")"
-[ ! -e "$menu" ] || fail "uninstaller left the shortcuts"
+wait_for 30 test ! -e "$menu" || fail "uninstaller left the shortcuts"
 wait_for 30 test ! -e "$sendto" || fail "uninstaller left the Send To entry"
 ! wine reg query "$key" >/dev/null 2>&1 || fail "uninstaller left the uninstall entry"
 echo "uninstalled: nothing left"
