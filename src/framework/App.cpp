@@ -1,5 +1,7 @@
 #include "App.h"
 
+#include "InputLock.h"
+
 #include "Handle.h"
 #include "Seam.h"
 #include "String.h"
@@ -105,6 +107,7 @@ int AfxMessageBox(const wchar_t* text, UINT type) {
     if (g_app && g_app->m_pMainWnd && ::IsWindow(g_app->m_pMainWnd->m_hWnd))
         owner = g_app->m_pMainWnd->m_hWnd;
     const wchar_t* caption = g_app ? g_app->m_strAppName.c_str() : L"";
+    const CBoxScope box(owner);
     return Seam().MessageBox(owner, text, caption, type);
 }
 

@@ -1,8 +1,11 @@
 #include "Dialog.h"
 
 #include "App.h"
+#include "InputLock.h"
 #include "Seam.h"
 #include "String.h"
+
+#include <optional>
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
 
@@ -38,16 +41,12 @@ INT_PTR CDialog::DoModal() {
     HWND owner = m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr;
     if (!owner && AfxGetApp() && AfxGetApp()->m_pMainWnd)
         owner = AfxGetApp()->m_pMainWnd->m_hWnd;
-    const bool disableOwner = owner && ::IsWindowEnabled(owner);
-    if (disableOwner)
-        ::EnableWindow(owner, FALSE);
+    auto box = std::make_optional<CBoxScope>(owner);
 
     m_bModal = true;
     m_bRunning = true;
     m_nResult = -1;
     if (!CreateFromTemplate(owner)) {
-        if (disableOwner)
-            ::EnableWindow(owner, TRUE);
         m_bModal = m_bRunning = false;
         return -1;
     }
@@ -69,8 +68,7 @@ INT_PTR CDialog::DoModal() {
     }
 
     // The owner comes back before this window goes, so activation returns to it.
-    if (disableOwner)
-        ::EnableWindow(owner, TRUE);
+    box.reset();
     if (owner && ::GetActiveWindow() == m_hWnd)
         ::SetActiveWindow(owner);
     if (m_hWnd) {

@@ -1,5 +1,6 @@
 #include "FileDialog.h"
 
+#include "InputLock.h"
 #include "Seam.h"
 
 CFileDialog::CFileDialog(DWORD flags, const wchar_t* filter, HWND owner, size_t bufferChars)
@@ -19,6 +20,7 @@ CFileDialog::CFileDialog(DWORD flags, const wchar_t* filter, HWND owner, size_t 
 
 INT_PTR CFileDialog::DoModal() {
     m_buffer.assign(m_buffer.size(), L'\0');
+    const CBoxScope box(m_ofn.hwndOwner);
     if (Seam().GetOpenFileName(&m_ofn))
         return IDOK;
     m_dwError = Seam().CommDlgExtendedError();

@@ -4,6 +4,7 @@
 #include "BuildStamp.h"
 #include "Fonts.h"
 #include "framework/App.h"
+#include "framework/InputLock.h"
 #include "framework/Seam.h"
 #include "framework/String.h"
 #include "resources/resource.h"
@@ -168,19 +169,21 @@ void CQuelvoxDlg::ShowPage(CDialog& page, int pageNumber) {
 }
 
 void CQuelvoxDlg::BeginWait() {
+    HoldInput(m_hWnd, InputHold::Wait);
     if (m_nBusy++ > 0)
         return;
-    EnableWindow(false);
     m_stcWait.ShowWindow(SW_SHOW);
     m_stcWait.SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     m_stcWait.RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
 void CQuelvoxDlg::EndWait() {
-    if (m_nBusy == 0 || --m_nBusy > 0)
+    if (m_nBusy == 0)
         return;
-    EnableWindow(true);
-    m_stcWait.ShowWindow(SW_HIDE);
+    // Enabled again only when nothing else holds it: a box may be open over it.
+    ReleaseInput(m_hWnd, InputHold::Wait);
+    if (--m_nBusy == 0)
+        m_stcWait.ShowWindow(SW_HIDE);
 }
 
 BOOL CQuelvoxDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -249,8 +252,8 @@ LRESULT CQuelvoxDlg::OnTimer(WPARAM wParam, LPARAM) {
         OnClockTick();
         break;
     case kAboutTimer:
-        // Not over a wait: the box would run its loop inside the wait's step.
-        if (!Busy()) {
+        // Not over a wait or another box: it would run its loop inside them.
+        if (!Busy() && !BoxOpenOver(m_hWnd)) {
             KillTimer(kAboutTimer);
             ShowAboutBox();
         }

@@ -221,6 +221,24 @@ TEST_F(MainDialogTest, TheLogHoldsAWholeSessionInWindowsLinesOnAnOpaqueGround) {
     DeleteDC(dc);
 }
 
+// A wait that ends under a box, and a box that closes during a wait: the window is free only
+// once neither holds it.
+TEST_F(MainDialogTest, TheWindowIsFreeOnlyWhenNoWaitAndNoBoxHoldsIt) {
+    m_dialog->BeginWait();
+    m_seam.onMessageBox = [&] {
+        m_dialog->EndWait();
+        EXPECT_FALSE(IsWindowEnabled(*m_dialog));
+    };
+    AfxMessageBox(L"a box open when the wait ends");
+    EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+
+    m_seam.onMessageBox = [&] { m_dialog->BeginWait(); };
+    AfxMessageBox(L"a box that closes during a wait");
+    EXPECT_FALSE(IsWindowEnabled(*m_dialog));
+    m_dialog->EndWait();
+    EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+}
+
 TEST_F(MainDialogTest, SeekButtonsSendArrowKeysOnlyToAPlayer) {
     m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_FORWARD);
     EXPECT_EQ(m_dialog->m_preview.m_hPlayerWnd, nullptr);
