@@ -2,7 +2,9 @@
 
 #include "CommandLine.h"
 #include "Shutdown.h"
+#include "framework/InputLock.h"
 #include "framework/Paths.h"
+#include "framework/Seam.h"
 #include "framework/String.h"
 #include "resources/resource.h"
 
@@ -11,8 +13,8 @@
 namespace convert {
 
 namespace {
-// The finished encoder gets this long to end before the next file starts.
-constexpr DWORD kEncoderEndMs = 1000;
+// An encoder whose output has ended gets this long to end by itself and say how.
+constexpr DWORD kEncoderEndMs = 5000;
 // How often a step looks at the children and the clock.
 constexpr UINT kStepMs = 50;
 } // namespace
@@ -22,10 +24,11 @@ void CConversion::Log(UINT id) {
 }
 
 void CConversion::CannotRun(const wchar_t* engine) {
-    // The box says what to do; the log says which file would not run and why (a download the
-    // system blocks, an antivirus, a missing file).
+    // The box says what to do, unless another is open; the log says which file would not run
+    // and why (a download the system blocks, an antivirus, a missing file).
     const DWORD error = ::GetLastError();
-    m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
+    if (!BoxOpenOver(m_hOwner))
+        m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
     const std::wstring path = GetModuleDirectory() + L"bin\\" + engine;
     m_host.Log(FormatString(LoadResString(IDS_LOG_CANNOT_RUN).c_str(), path.c_str(),
                             SystemErrorText(error).c_str()));
@@ -104,8 +107,10 @@ void CConversion::FileSkipped() {
     SetStep(FileStep::Between);
 }
 
-void CConversion::FileEncoded() {
-    if (m_encoder.m_bSucceeded) {
+void CConversion::FileEncoded(std::optional<DWORD> exitCode) {
+    // Only an encoder that ended by itself with 0 and never said it failed made the movie: one
+    // that was ended from outside, crashed or gave up without a word leaves a broken file.
+    if (m_encoder.m_bSucceeded && exitCode == 0u) {
         m_encoder.m_nPercent = 100;
         Log(IDS_LOG_OK);
     } else {
@@ -115,8 +120,7 @@ void CConversion::FileEncoded() {
     ++m_nConverted;
     m_doneSeconds += m_currentSeconds;
     m_currentSeconds = 0;
-    m_deadline = ::GetTickCount64() + kEncoderEndMs;
-    SetStep(FileStep::Pausing);
+    NextFile();
 }
 
 void CConversion::NextFile() {
@@ -132,11 +136,16 @@ void CConversion::NextFile() {
             FileSkipped();
         return;
     }
+    // The run's closing box waits for one open over the window (the about box): a box does
+    // not open inside another.
+    if (BoxOpenOver(m_hOwner))
+        return;
     EndRun();
 }
 
 void CConversion::EndRun() {
     SetStep(FileStep::None);
+    Seam().KeepSystemAwake(false);
     const std::wstring converted =
         FormatString(LoadResString(IDS_LOG_CONVERTED).c_str(), m_nConverted);
     m_host.Log(converted);
@@ -184,12 +193,18 @@ void CConversion::StepOnce() {
         }
         break;
     case FileStep::Encoding:
-        if (m_bEncoderEnded)
-            FileEncoded();
+        if (m_bEncoderEnded) {
+            m_deadline = ::GetTickCount64() + kEncoderEndMs;
+            SetStep(FileStep::Ending);
+        }
         break;
-    case FileStep::Pausing:
-        if (Passed() || m_encoder.WaitForChild(0))
-            NextFile();
+    case FileStep::Ending:
+        if (m_encoder.WaitForChild(0)) {
+            FileEncoded(m_encoder.ExitCode());
+        } else if (Passed()) {
+            m_encoder.TerminateChild(1);
+            FileEncoded(std::nullopt);
+        }
         break;
     }
 }
@@ -220,6 +235,7 @@ void CConversion::OnConvert(bool onRunPage) {
     m_nKnown = 0;
     m_runStart = ::GetTickCount64();
     m_state = RunState::Converting;
+    Seam().KeepSystemAwake(true);
     m_host.ShowRunPage();
     // The first file at the first step: the page is on screen first.
     SetStep(FileStep::Between);
@@ -302,6 +318,7 @@ void CConversion::StopConversion() {
         m_mediaInfo.TerminateChild(0);
     SetStep(FileStep::None);
     SetBusy(false);
+    Seam().KeepSystemAwake(false);
     m_host.ReleaseList();
     // Also when its output has already ended: the encoder may still be finishing.
     m_encoder.TerminateChild();
@@ -309,6 +326,8 @@ void CConversion::StopConversion() {
 
 void CConversion::EndChildren() {
     ::KillTimer(m_hOwner, kStepTimer);
+    if (Converting())
+        Seam().KeepSystemAwake(false);
     m_mediaInfo.TerminateChild(0);
     m_encoder.TerminateChild();
 }

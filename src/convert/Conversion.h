@@ -21,6 +21,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace convert {
@@ -38,7 +39,7 @@ enum class FileStep {
     Between,     // the next ticked file is taken up at the next step
     Identifying, // the player identifies it (host busy)
     Encoding,    // the encoder runs; its end is awaited
-    Pausing,     // it has ended; its process is given a moment to go before the next file
+    Ending,      // its output has ended; its process is awaited to tell how it ended
 };
 
 // What a run needs of the window it runs in.
@@ -139,8 +140,9 @@ private:
     // The identification is over: the encoder is started or the file skipped.
     void FileIdentified();
     void FileSkipped();
-    // The encoder has ended: the file's result.
-    void FileEncoded();
+    // The encoder has ended: the file's result. exitCode: how its process ended by itself
+    // (none: it did not end).
+    void FileEncoded(std::optional<DWORD> exitCode);
     void EndRun();
     void SetStep(FileStep step);
     void SetBusy(bool busy);

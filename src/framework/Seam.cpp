@@ -42,6 +42,11 @@ BOOL CSystemSeam::AbortSystemShutdown() {
     return ::AbortSystemShutdownW(nullptr);
 }
 
+void CSystemSeam::KeepSystemAwake(bool awake) {
+    // The state belongs to the calling thread: always the window's.
+    ::SetThreadExecutionState(awake ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED : ES_CONTINUOUS);
+}
+
 void CSystemSeam::SetTaskbarProgress(HWND window, TaskbarState state, ULONGLONG done,
                                      ULONGLONG total) {
     // Made once, on the first call (COM is up by then), and kept for the program's life.

@@ -23,6 +23,9 @@ public:
     virtual BOOL InitiateSystemShutdown(const wchar_t* message, DWORD timeoutSeconds,
                                         BOOL forceAppsClosed, BOOL reboot);
     virtual BOOL AbortSystemShutdown();
+    // While awake is true, the system does not go to sleep for being idle (the display may
+    // still turn off); a queue runs for hours without a keystroke.
+    virtual void KeepSystemAwake(bool awake);
 
     // The progress the taskbar button of a window shows; nothing happens where the system
     // has no such button (older systems, wine).

@@ -14,6 +14,9 @@ public:
     static constexpr const wchar_t* kDemuxerFailure = L"Cannot open demuxer.";
     static constexpr const wchar_t* kConvertFailure = L"Sorry,";
 
+    // The encoder, and the programs it starts, run below normal priority: a long queue must
+    // not make the desktop crawl.
+    CDemoRedirector() { m_dwPriorityClass = BELOW_NORMAL_PRIORITY_CLASS; }
     ~CDemoRedirector() override;
     void WriteStdOut(const wchar_t* text) override;
     void WriteStdError(const wchar_t* text) override;

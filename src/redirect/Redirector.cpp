@@ -114,10 +114,13 @@ bool CRedirector::LaunchChild(wchar_t* commandLine, HANDLE out, HANDLE in, HANDL
     si.hStdInput = in;
     si.hStdError = err;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
-                        nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE,
+                        CREATE_NEW_CONSOLE | m_dwPriorityClass, nullptr, nullptr, &si, &pi))
         return false;
     CHandle thread(pi.hThread);
+    // Wine takes the class only this way.
+    if (m_dwPriorityClass)
+        SetPriorityClass(pi.hProcess, m_dwPriorityClass);
     std::lock_guard guard(m_lock);
     m_hProcess.Attach(pi.hProcess);
     if (!DuplicateLocal(pi.hProcess, m_hChildProcess.Receive(), FALSE))
@@ -163,6 +166,13 @@ bool CRedirector::TerminateChild(UINT exitCode) const {
 
 bool CRedirector::WaitForChild(DWORD ms) const {
     return m_hChildProcess && WaitForSingleObject(m_hChildProcess, ms) == WAIT_OBJECT_0;
+}
+
+std::optional<DWORD> CRedirector::ExitCode() const {
+    DWORD code = 0;
+    if (!WaitForChild(0) || !GetExitCodeProcess(m_hChildProcess, &code))
+        return std::nullopt;
+    return code;
 }
 
 bool CRedirector::StopRequested() const {

@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 
 class CRedirector {
 public:
@@ -53,6 +54,8 @@ public:
     bool TerminateChild(UINT exitCode = 0) const;
     // Waits for the child of the latest run to end, at most ms; true when it has.
     bool WaitForChild(DWORD ms) const;
+    // How the child of the latest run ended; none while it runs or when there is none.
+    std::optional<DWORD> ExitCode() const;
 
     // The child of the latest run. This is a handle of its own, kept until the next Open or
     // destruction, so owners may end the child after the run has closed without reaching a
@@ -70,6 +73,8 @@ public:
     CHandle m_hReaderThread;
     CHandle m_hStopEvent;
     DWORD m_dwWaitMs = 100;
+    // The child's priority class when it is started (0: as the system gives it).
+    DWORD m_dwPriorityClass = 0;
 
     // The number of the run armed last; messages of earlier runs carry smaller numbers.
     WPARAM OwnerRun() const { return m_nOwnerRun; }

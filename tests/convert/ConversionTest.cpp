@@ -1,5 +1,6 @@
 // Whole conversion runs in the real main dialog, with the scripted engines.
 #include "MainDialogFixture.h"
+#include "framework/Handle.h"
 #include "framework/Paths.h"
 #include "framework/String.h"
 
@@ -111,6 +112,39 @@ TEST_F(ConversionTest, LogsEachFileAndUnticksTheConvertedOnes) {
     Click(IDC_CONVERT);
     EXPECT_TRUE(
         PumpDialogUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000));
+}
+
+// Only an encoder that ends by itself with 0 and says nothing of a failure made a movie; the
+// computer stays awake for the run, and the encoder runs below normal priority.
+TEST_F(ConversionTest, EveryEndOfAnEncoderIsReportedTruly) {
+    const struct {
+        const wchar_t* name;
+        std::string encode;
+        const wchar_t* result;
+    } ends[] = {
+        {L"good.avi", "progress 0 100 25 20\noutput\n", L"OK.\n"},
+        {L"sorry.avi", "progress 0 50 25 20\nout Sorry, this file cannot be converted.\n",
+         L"Failed.\n"},
+        {L"silent error.avi", "progress 0 100 25 20\noutput\nexit 3\n", L"Failed.\n"},
+        {L"crash.avi", "progress 0 50 25 20\ncrash\n", L"Failed.\n"},
+        {L"killed.avi", "progress 0 30 5 100\nhang\n", L"Failed.\n"},
+    };
+    std::wstring expected;
+    for (const auto& end : ends) {
+        Add(end.name, Movie(end.encode));
+        expected += Converting(end.name) + end.result;
+    }
+    Click(IDC_CONVERT);
+    // Ended from outside, as Task Manager or an antivirus does.
+    ASSERT_TRUE(EncodingItem(4));
+    EXPECT_TRUE(m_seam.awake);
+    const CHandle encoder(
+        OpenProcess(PROCESS_ALL_ACCESS, FALSE, m_dialog->m_conversion.m_encoder.m_dwProcessId));
+    EXPECT_EQ(GetPriorityClass(encoder), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
+    TerminateProcess(encoder, 1);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Log(), expected + L"\n5 file(s) converted.\n");
+    EXPECT_FALSE(m_seam.awake);
 }
 
 TEST_F(ConversionTest, NothingTickedCountsNoneAndNeverShutsDown) {
@@ -417,6 +451,25 @@ TEST_F(ConversionTest, WhatArrivesDuringEachStepWaitsForIt) {
                          L"OK.\n\n1 file(s) converted.\n");
     EXPECT_EQ(m_seam.boxes.size(), 1u);
     EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+}
+
+// A run that ends while a box is open over the window (the about box) says so once that box
+// has closed, not in a box inside it.
+TEST_F(ConversionTest, TheClosingBoxWaitsForABoxAlreadyOpen) {
+    Add(L"a.avi", kQuick);
+    Click(IDC_CONVERT);
+    m_seam.onMessageBox = [&] {
+        if (m_seam.boxes.size() != 1)
+            return;
+        ASSERT_TRUE(
+            PumpDialogUntil([&] { return Log().find(L"OK.") != std::wstring::npos; }, 30000));
+        PumpDialogFor(300);
+        EXPECT_EQ(m_seam.boxes.size(), 1u);
+    };
+    AfxMessageBox(L"the about box");
+    ASSERT_TRUE(RunToEnd());
+    ASSERT_EQ(m_seam.boxes.size(), 2u);
+    EXPECT_EQ(m_seam.boxes[1].text, L"\n1 file(s) converted.\n");
 }
 
 // Between two files the window answers: a Stop pressed as an unreadable file is logged is

@@ -23,6 +23,8 @@ CQuelvoxApp g_soakApp;
 
 namespace {
 
+constexpr const char* kKilled = "killed";
+
 struct Outcome {
     const char* name;
     std::string scenario;
@@ -40,9 +42,11 @@ std::vector<Outcome> Outcomes(bool withHang) {
         {"sorry", kIdentify + "[encode]\nprogress 0 40 20 20\nout Sorry, cannot convert.\n",
          L"Failed.\n", true},
         {"demuxer", kIdentify + "[encode]\nout Cannot open demuxer.\nexit 1\n", L"Failed.\n", true},
-        {"encoder crash", kIdentify + "[encode]\nprogress 0 30 10 20\ncrash\n", L"OK.\n", true},
+        {"encoder crash", kIdentify + "[encode]\nprogress 0 30 10 20\ncrash\n", L"Failed.\n", true},
         {"50 MB flood", kIdentify + "[encode]\nflood 50\noutput\n", L"OK.\n", true},
-        {"exit 3", kIdentify + "[encode]\nprogress 0 50 25 20\nexit 3\n", L"OK.\n", true},
+        {"exit 3", kIdentify + "[encode]\nprogress 0 50 25 20\nexit 3\n", L"Failed.\n", true},
+        // Ended from outside (Task Manager, an antivirus) at a random moment of its run.
+        {kKilled, kIdentify + "[encode]\nprogress 0 60 5 50\nhang\n", L"Failed.\n", true},
         {"silent", kIdentify + "[encode]\n", L"OK.\n", true},
         {"held pipe", kIdentify + "[encode]\nhold 1500\noutput\n", L"OK.\n", true},
     };
@@ -157,8 +161,27 @@ public:
         const ULONGLONG began = GetTickCount64();
         m_dialog.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
         bool tookFirst = false, tookMiddle = false;
+        unsigned random = 12345;
+        int killAt = -1; // the share at which the current "killed" file's encoder is ended
         PumpDialogUntil(
             [&] {
+                const convert::CConversion& run = m_dialog.m_conversion;
+                const int item = run.m_nCurrentItem;
+                if (item < count && outcomes[kinds[item]].name == std::string(kKilled) &&
+                    run.CurrentStep() == convert::FileStep::Encoding) {
+                    if (killAt < 0) {
+                        random = random * 1103515245 + 12345;
+                        killAt = static_cast<int>(random >> 16) % 60;
+                    }
+                    if (run.Percent() >= killAt && ProcessIsRunning(run.m_encoder.m_dwProcessId))
+                        if (HANDLE encoder = OpenProcess(PROCESS_TERMINATE, FALSE,
+                                                         run.m_encoder.m_dwProcessId)) {
+                            TerminateProcess(encoder, 1);
+                            CloseHandle(encoder);
+                        }
+                } else {
+                    killAt = -1;
+                }
                 // A file is done once the next is taken up.
                 if (!tookFirst && m_dialog.m_conversion.m_nCurrentItem >= 1) {
                     m_afterFirst = Measure();

@@ -68,6 +68,7 @@ public:
         shutdowns.push_back(std::wstring(message) + L"|" + std::to_wstring(seconds));
         return shutdownAllowed;
     }
+    void KeepSystemAwake(bool on) override { awake = on; }
     BOOL AbortSystemShutdown() override {
         ++aborts;
         return TRUE;
@@ -88,6 +89,7 @@ public:
     std::vector<Taskbar> taskbar;
     std::vector<std::wstring> shutdowns;
     int aborts = 0;
+    bool awake = false; // as last asked
     bool shutdownAllowed = true;
     // Runs inside the message box, as the box's own loop would: what arrives meanwhile.
     std::function<void()> onMessageBox;
