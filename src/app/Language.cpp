@@ -10,15 +10,17 @@ constexpr LCID kEnglish = 1033;
 // The enumeration is asked again while it fails, but not for ever.
 constexpr int kEnumerationTries = 3;
 
-// The three-letter abbreviation Windows gives the locale's language; empty when it has none
-// that fits.
-std::wstring Abbreviation(LCID lcid) {
+} // namespace
+
+std::wstring LanguageAbbreviation(LCID lcid) {
     wchar_t abbreviation[4] = L"";
     if (::GetLocaleInfoW(lcid, LOCALE_SABBREVLANGNAME, abbreviation, 4) == 0)
         return {};
     abbreviation[3] = L'\0';
     return abbreviation;
 }
+
+namespace {
 
 std::wstring LibraryPath(const std::wstring& folder, const std::wstring& abbreviation) {
     return FormatString(L"%sLANG_%s.DLL", folder.c_str(), abbreviation.c_str());
@@ -41,7 +43,7 @@ BOOL CALLBACK EnumLocalesProc(wchar_t* localeText) {
     LCID lcid = 0;
     if (swscanf(localeText, L"%x", &lcid) != 1)
         return TRUE;
-    const std::wstring abbreviation = Abbreviation(lcid);
+    const std::wstring abbreviation = LanguageAbbreviation(lcid);
     if (!abbreviation.empty() && FileExists(LibraryPath(*s_enumeratingFolder, abbreviation)))
         s_enumeratingApp->m_arrLangLcid.push_back(lcid);
     return TRUE;
@@ -66,7 +68,7 @@ void SelectLanguageIn(CQuelvoxApp& app, LCID lcid, const std::wstring& folder) {
     s_enumeratingApp = nullptr;
     s_enumeratingFolder = nullptr;
 
-    const std::wstring abbreviation = Abbreviation(lcid);
+    const std::wstring abbreviation = LanguageAbbreviation(lcid);
     wcsncpy(app.m_szLangAbbrev, abbreviation.c_str(), 3);
     app.m_szLangAbbrev[3] = L'\0';
     app.m_lcid = lcid;

@@ -12,3 +12,6 @@ class CQuelvoxApp;
 void SelectLanguage(CQuelvoxApp& app, LCID lcid);
 // The same with the libraries looked for in another folder (with its trailing backslash).
 void SelectLanguageIn(CQuelvoxApp& app, LCID lcid, const std::wstring& folder);
+// The three-letter abbreviation Windows gives the locale's language (ENU, KOR, ENG...);
+// empty when it has none.
+std::wstring LanguageAbbreviation(LCID lcid);

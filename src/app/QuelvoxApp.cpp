@@ -166,6 +166,10 @@ void CQuelvoxApp::StartUp() {
     ::CoInitialize(nullptr);
 }
 
+std::wstring CQuelvoxApp::LoadedAbbreviation() const {
+    return LanguageAbbreviation(m_lcid);
+}
+
 bool CQuelvoxApp::CheckVersion() {
     if (GetProfileString(L"Ver", L"Val") == kVersionText)
         return false;

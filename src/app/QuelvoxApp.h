@@ -32,6 +32,7 @@ public:
     const std::vector<LCID>& Installed() const override { return m_arrLangLcid; }
     LCID InUse() const override { return m_lcid; }
     std::wstring Abbreviation() const override { return m_szLangAbbrev; }
+    std::wstring LoadedAbbreviation() const override;
     // Stores the choice; FinishRestart starts the successor once the main window has gone, and
     // reports a failed start.
     void RestartIn(LCID lcid) override;

@@ -1,13 +1,11 @@
 #include "MyBitmapButton.h"
 
-#include <windowsx.h>
-
 void CMyBitmapButton::DrawItem(DRAWITEMSTRUCT* item) {
     const UINT state = item->itemState;
     HBITMAP image = m_bitmap;
     if ((state & ODS_SELECTED) && m_bitmapSel.GetSafeHandle())
         image = m_bitmapSel;
-    else if ((state & ODS_FOCUS) && m_bitmapFocus.GetSafeHandle())
+    else if ((m_bHover || (state & ODS_FOCUS)) && m_bitmapFocus.GetSafeHandle())
         image = m_bitmapFocus;
     else if ((state & ODS_DISABLED) && m_bitmapDisabled.GetSafeHandle())
         image = m_bitmapDisabled;
@@ -31,31 +29,19 @@ void CMyBitmapButton::DrawItem(DRAWITEMSTRUCT* item) {
     }
 }
 
-LRESULT CMyBitmapButton::OnMouseMove(WPARAM, LPARAM lParam) {
-    POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    RECT client = GetClientRect();
-    if (::PtInRect(&client, pt)) {
-        if (::GetCapture() != m_hWnd) {
-            ::SetCapture(m_hWnd);
-            m_pFocusBeforeHover = ::SetFocus(m_hWnd);
-        }
-    } else {
-        ::ReleaseCapture();
-        GiveFocusBack();
+LRESULT CMyBitmapButton::OnMouseMove(WPARAM, LPARAM) {
+    if (!m_bHover) {
+        m_bHover = true;
+        // Told when the pointer leaves, without capturing the mouse.
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, m_hWnd, 0};
+        ::TrackMouseEvent(&track);
+        Invalidate(false);
     }
     return Default();
 }
 
-LRESULT CMyBitmapButton::OnLButtonUp(WPARAM, LPARAM) {
-    LRESULT result = Default();
-    ::ReleaseCapture();
-    GiveFocusBack();
-    return result;
-}
-
-void CMyBitmapButton::GiveFocusBack() {
-    if (m_pFocusBeforeHover) {
-        ::SetFocus(m_pFocusBeforeHover);
-        m_pFocusBeforeHover = nullptr;
-    }
+LRESULT CMyBitmapButton::OnMouseLeave(WPARAM, LPARAM) {
+    m_bHover = false;
+    Invalidate(false);
+    return Default();
 }

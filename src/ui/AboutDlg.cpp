@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 
 #include <algorithm>
+#include <vector>
 
 CAboutDlg::CAboutDlg(const CQuelvoxDlg* main) : CBDialog(IDD_ABOUTBOX), m_pMain(main) {}
 
@@ -45,11 +46,20 @@ BOOL CAboutDlg::OnInitDialog() {
     m_btnClose.LoadBitmaps(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0);
     m_btnClose.SizeToContent();
 
-    // The licence of the language asked for, even when the English library stands in for it.
+    // The licence of the language asked for, even when the English library stands in for it;
+    // without one (English of the United Kingdom, German...), that of the library in use, then
+    // the English one.
     const Languages* languages = m_pMain ? m_pMain->m_pLanguages : nullptr;
-    const std::wstring licence = GetModuleDirectory() + L"copying_" +
-                                 (languages ? languages->Abbreviation() : L"") + L".txt";
-    m_editLicence.SetWindowText(WithCrLf(ReadLicence(licence)).c_str());
+    std::vector<std::wstring> names = {L"ENU"};
+    if (languages)
+        names.insert(names.begin(), {languages->Abbreviation(), languages->LoadedAbbreviation()});
+    for (const std::wstring& name : names) {
+        const std::wstring licence = GetModuleDirectory() + L"copying_" + name + L".txt";
+        if (::GetFileAttributesW(licence.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            m_editLicence.SetWindowText(WithCrLf(ReadLicence(licence)).c_str());
+            break;
+        }
+    }
     // The first control takes the focus, which selects all its text and scrolls to its end;
     // the reader starts at the top, with nothing selected.
     m_editLicence.PostMessage(EM_SETSEL, 0, 0);

@@ -19,6 +19,8 @@ public:
     // The abbreviation of the language the user asked for, which names its licence file,
     // even when another library stands in for it.
     virtual std::wstring Abbreviation() const = 0;
+    // The abbreviation of the library in use (ENU when English stands in for the one asked).
+    virtual std::wstring LoadedAbbreviation() const = 0;
     // Stores the choice; the program starts anew in it once the main window has ended.
     virtual void RestartIn(LCID lcid) = 0;
 
