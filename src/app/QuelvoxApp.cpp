@@ -98,6 +98,11 @@ void ReleaseRestartMutex() {
     s_hRestartMutex.Close();
 }
 
+void KeepRestartMutexToTheEnd() {
+    // The system lets go of it when the process has ended.
+    s_hRestartMutex.Detach();
+}
+
 void CQuelvoxApp::RestartIn(LCID lcid) {
     WriteProfileString(L"Language", L"LCID", FormatString(L"%d", static_cast<int>(lcid)).c_str());
     m_bRestart = true;
@@ -202,7 +207,7 @@ BOOL CQuelvoxApp::InitInstance() {
         ::FreeLibrary(m_hLangDll);
         m_hLangDll = nullptr;
     }
-    // The mutex stays owned until this process ends, which is what the successor waits for.
-    ReleaseRestartMutex();
+    // Owned until this process has ended, which is what the successor waits for.
+    KeepRestartMutexToTheEnd();
     return FALSE;
 }

@@ -66,5 +66,8 @@ bool LaunchNewInstance();
 LCID StoredLanguage(const std::wstring& stored);
 // Lets go of the restart mutex taken by LaunchNewInstance, if any.
 void ReleaseRestartMutex();
+// Keeps the restart mutex, if any, until the process ends: closing its last handle earlier
+// would delete it before a slow successor opens it, and the successor would not wait.
+void KeepRestartMutexToTheEnd();
 // Puts a "Quelvox" shortcut to the program into the folder (the user's Send To); COM must be up.
 bool AddSendToEntry(const std::wstring& folder, const std::wstring& program);

@@ -17,10 +17,13 @@ constexpr const wchar_t* kRoleVariable = L"QV_TEST_SUCCESSOR_FILE";
 // When this test program is started as the successor of a hand-over, it waits for its
 // predecessor as the program does, writes the moment its wait ended and its own path, and
 // leaves.
+constexpr const wchar_t* kPredecessorFlag = L"QV_TEST_PREDECESSOR";
+
 struct SuccessorRole {
     SuccessorRole() {
         wchar_t file[MAX_PATH];
-        if (!GetEnvironmentVariableW(kRoleVariable, file, MAX_PATH))
+        if (!GetEnvironmentVariableW(kRoleVariable, file, MAX_PATH) ||
+            GetEnvironmentVariableW(kPredecessorFlag, nullptr, 0))
             return;
         WaitForPreviousInstance();
         const std::wstring self = GetModulePath();
@@ -111,6 +114,36 @@ TEST(StartUp, SuccessorWaitsUntilThePredecessorHasGone) {
     const ULONGLONG waitEnded = std::stoull(ReadFileBytes(file));
     // The tick count is the system's, shared by both processes, and never goes back.
     EXPECT_GE(waitEnded, handover.releasing);
+}
+
+// A predecessor that is a process of its own ends the way the program does after a restart:
+// its successor waits until it has really gone, not only until its window has.
+TEST(StartUp, TheHandOverLastsUntilThePredecessorProcessHasEnded) {
+    wchar_t note[MAX_PATH];
+    if (GetEnvironmentVariableW(kPredecessorFlag, note, MAX_PATH)) {
+        SetEnvironmentVariableW(kPredecessorFlag, nullptr); // the successor is none
+        ASSERT_TRUE(LaunchNewInstance());
+        KeepRestartMutexToTheEnd();
+        Sleep(1500); // the rest of its end, while the successor is up and waiting
+        const std::string ended = std::to_string(GetTickCount64());
+        HANDLE out = CreateFileW(note, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written;
+        WriteFile(out, ended.data(), static_cast<DWORD>(ended.size()), &written, nullptr);
+        CloseHandle(out);
+        return;
+    }
+    ScratchDir dir;
+    const std::wstring successor = dir.Path() + L"\\successor.txt",
+                       predecessor = dir.Path() + L"\\predecessor.txt";
+    SetEnvironmentVariableW(kRoleVariable, successor.c_str());
+    SetEnvironmentVariableW(kPredecessorFlag, predecessor.c_str());
+    const DWORD code = RunFlagged(GetModulePath(), L"--gtest_filter=StartUp.TheHandOverLastsUntil*",
+                                  L"QV_TEST_ROLE", 60000);
+    SetEnvironmentVariableW(kRoleVariable, nullptr);
+    SetEnvironmentVariableW(kPredecessorFlag, nullptr);
+    EXPECT_EQ(code, 0u);
+    ASSERT_TRUE(PumpUntil([&] { return !ReadFileBytes(successor).empty(); }, 60000));
+    EXPECT_GE(std::stoull(ReadFileBytes(successor)), std::stoull(ReadFileBytes(predecessor)));
 }
 
 TEST(StartUp, StoredLanguageMustNameAnInstalledLocale) {
