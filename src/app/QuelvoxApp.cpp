@@ -194,6 +194,7 @@ BOOL CQuelvoxApp::InitInstance() {
     if (dialog->m_bFirstRun)
         AddOwnSendToEntry();
     dialog->m_startFiles = StartFiles(::GetCommandLineW());
+    dialog->m_queueStore.Open(CQueueStore::DefaultFolder());
     dialog->DoModal();
     // The window is gone: what its end asked for.
     delete dialog;

@@ -138,8 +138,10 @@ void CConversion::NextFile() {
     }
     // The run's closing box waits for one open over the window (the about box): a box does
     // not open inside another.
-    if (BoxOpenOver(m_hOwner))
+    if (BoxOpenOver(m_hOwner)) {
+        SetStep(FileStep::Between);
         return;
+    }
     EndRun();
 }
 

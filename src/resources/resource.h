@@ -39,6 +39,7 @@
 #define IDS_LOG_CANNOT_RUN 127
 // The face the language's texts need in the program's own fonts; none: the program's faces.
 #define IDS_FONT_FACE 128
+#define IDS_ASK_RESTORE_QUEUE 129
 
 // Icons
 #define IDR_MAINFRAME 128

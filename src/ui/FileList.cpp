@@ -17,6 +17,8 @@ namespace {
 constexpr size_t kSelectionChars = 64 * 1024;
 // How often a long look through folders shows how far it got.
 constexpr UINT kProgressMs = 100;
+// How soon after a change the list is kept.
+constexpr UINT kQueueSaveMs = 500;
 // A look through the paths that ends within this is waited for without the wait label.
 constexpr DWORD kQuickSearchMs = 30;
 } // namespace
@@ -113,7 +115,46 @@ LRESULT CQuelvoxDlg::OnDropFiles(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CQuelvoxDlg::OnQueueStartFiles(WPARAM, LPARAM) {
+    std::vector<CQueueStore::Item> items;
+    const CQueueStore::Left left = m_queueStore.Previous(items);
+    if (left == CQueueStore::Left::Unexpected && !items.empty() &&
+        Ask(FormatString(LoadResString(IDS_ASK_RESTORE_QUEUE).c_str(),
+                         static_cast<int>(items.size())),
+            MB_YESNO | MB_ICONQUESTION) != IDYES)
+        items.clear();
+    int next = m_listFiles.GetItemCount();
+    m_listFiles.SendMessage(WM_SETREDRAW, FALSE);
+    for (const CQueueStore::Item& item : items) {
+        AppendFile(next, item.path);
+        m_listFiles.SetCheck(next++, item.ticked);
+    }
+    m_listFiles.SendMessage(WM_SETREDRAW, TRUE);
+    // What was left is taken over: from here on this run's list is kept.
+    m_queueStore.Save(QueueItems());
     QueueMovies(std::exchange(m_startFiles, {}), false);
+    return 0;
+}
+
+std::vector<CQueueStore::Item> CQuelvoxDlg::QueueItems() const {
+    std::vector<CQueueStore::Item> items;
+    for (int i = 0; i < m_listFiles.GetItemCount(); ++i)
+        items.push_back({m_listFiles.GetItemText(i, 0), m_listFiles.GetCheck(i)});
+    return items;
+}
+
+void CQuelvoxDlg::QueueChanged() {
+    // Kept shortly after a change, once for a burst of them (a drop of thousands).
+    if (m_queueStore.IsOpen() && !std::exchange(m_bQueueDirty, true))
+        SetTimer(kQueueSaveTimer, kQueueSaveMs);
+}
+
+LRESULT CQuelvoxDlg::OnListChanged(NMHDR* header) {
+    const auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
+    // Of an item's changes only its tick counts; selection and focus are not kept.
+    if (header->code != LVN_ITEMCHANGED ||
+        ((change->uChanged & LVIF_STATE) &&
+         ((change->uNewState ^ change->uOldState) & LVIS_STATEIMAGEMASK)))
+        QueueChanged();
     return 0;
 }
 

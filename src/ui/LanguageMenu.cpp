@@ -23,6 +23,9 @@ void CQuelvoxDlg::HandleLanguageCommand(WPARAM command) {
     for (LCID lcid : m_pLanguages->Installed()) {
         if (command == (lcid | kLanguageCommandBit) && lcid != m_pLanguages->InUse()) {
             m_pLanguages->RestartIn(static_cast<LCID>(command & ~kLanguageCommandBit));
+            // The list comes back in the new language as it is now.
+            m_bRestarting = true;
+            m_queueStore.Save(QueueItems(), true);
             EndDialog(IDCANCEL);
             return;
         }

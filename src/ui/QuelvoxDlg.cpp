@@ -150,7 +150,7 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     m_stcPane.ModifyStyle(0, WS_CLIPCHILDREN);
     m_conversion.SetOwner(m_hWnd);
     m_preview.Attach(m_hWnd, m_stcFrame, m_stcPane);
-    if (!m_startFiles.empty())
+    if (!m_startFiles.empty() || m_queueStore.IsOpen())
         PostMessage(kQueueStartFilesMessage);
     // Handled once the window is shown and active.
     if (m_splash)
@@ -267,6 +267,11 @@ LRESULT CQuelvoxDlg::OnTimer(WPARAM wParam, LPARAM) {
     case kSearchTimer:
         ShowSearchProgress();
         break;
+    case kQueueSaveTimer:
+        KillTimer(kQueueSaveTimer);
+        m_bQueueDirty = false;
+        m_queueStore.Save(QueueItems());
+        break;
     default:
         break;
     }
@@ -278,6 +283,9 @@ LRESULT CQuelvoxDlg::OnDestroy(WPARAM, LPARAM) {
     // No child outlives the window.
     m_preview.EndPlayer();
     m_conversion.EndChildren();
+    // A normal end starts empty next time; a language restart has kept the list.
+    if (!m_bRestarting)
+        m_queueStore.Discard();
     return result;
 }
 

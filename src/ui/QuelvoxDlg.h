@@ -9,6 +9,7 @@
 
 #include "Languages.h"
 #include "MovieFiles.h"
+#include "QueueStore.h"
 #include "Pages.h"
 #include "convert/Conversion.h"
 #include "framework/App.h"
@@ -33,7 +34,9 @@ public:
     static constexpr UINT_PTR kClockTimer = 1;
     static constexpr UINT_PTR kAboutTimer = 2;
     static constexpr UINT_PTR kSearchTimer = 5;
-    // Queues m_startFiles once the window is on screen.
+    static constexpr UINT_PTR kQueueSaveTimer = 6;
+    // Brings back the queue the last run left, then queues m_startFiles, once the window is
+    // on screen.
     static constexpr UINT kQueueStartFilesMessage = WM_APP + 10;
     // A look for movies through the dropped paths is done (wParam: its number).
     static constexpr UINT kMoviesFoundMessage = WM_APP + 11;
@@ -133,6 +136,8 @@ public:
     std::vector<std::wstring> m_startFiles;
     // Still on screen until this window is up.
     std::unique_ptr<StartDialog> m_splash;
+    // Where the list is kept while the program runs (not open: nowhere).
+    CQueueStore m_queueStore;
     convert::CConversion m_conversion{*this};
     preview::CPreview m_preview{*this};
     CStatic m_stcFrame;
@@ -146,6 +151,13 @@ private:
     int m_nBusy = 0;
     // The wheel's turn not yet spent on a seek.
     int m_nWheelDelta = 0;
+    // The list changed since it was last kept; it is kept shortly after.
+    bool m_bQueueDirty = false;
+    // The window ends for a language restart: the list is kept for the next start.
+    bool m_bRestarting = false;
+    std::vector<CQueueStore::Item> QueueItems() const;
+    void QueueChanged();
+    LRESULT OnListChanged(NMHDR* header);
     // The looks for movies asked for, the first one under way.
     struct Search {
         std::vector<std::wstring> paths;
@@ -258,7 +270,10 @@ private:
         ON_MESSAGE(kMoviesFoundMessage, OnMoviesFound)
         ON_MESSAGE(kWindowUpMessage, OnWindowUp)
         ON_NOTIFY(IDC_FILE_LIST, NM_CLICK, OnNothing)
-        ON_NOTIFY(IDC_FILE_LIST, LVN_ITEMCHANGED, OnNothing)
+        ON_NOTIFY(IDC_FILE_LIST, LVN_ITEMCHANGED, OnListChanged)
+        ON_NOTIFY(IDC_FILE_LIST, LVN_INSERTITEM, OnListChanged)
+        ON_NOTIFY(IDC_FILE_LIST, LVN_DELETEITEM, OnListChanged)
+        ON_NOTIFY(IDC_FILE_LIST, LVN_DELETEALLITEMS, OnListChanged)
         ON_NOTIFY(IDC_SLIDER, NM_CUSTOMDRAW, OnNothing)
         ON_NOTIFY(IDC_FILE_LIST, NM_DBLCLK, OnListDblClk)
         ON_NOTIFY(IDC_FILE_LIST, LVN_KEYDOWN, OnListKeyDown)

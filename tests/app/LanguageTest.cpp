@@ -135,6 +135,8 @@ TEST_F(LanguageMenuTest, PickingAnotherStoresItAndRestarts) {
     TheApp().SetRegistryKey(CQuelvoxApp::kRegistryKey);
     Open(kEnglish, {L"LANG_ENU.DLL", L"LANG_KOR.DLL"});
     m_dialog->ShowWindow(SW_SHOW);
+    ASSERT_TRUE(m_dialog->m_queueStore.Open(m_dir.Path(), L"Local\\QuelvoxTest.RestartQueue"));
+    m_dialog->AppendFile(0, L"C:\\movies\\a.avi");
 
     // The successor is this test program again, which waits for us and notes when it may go.
     const std::wstring successor = m_dir.Path() + L"\\successor.txt";
@@ -143,6 +145,10 @@ TEST_F(LanguageMenuTest, PickingAnotherStoresItAndRestarts) {
     EXPECT_EQ(TheApp().GetProfileString(L"Language", L"LCID"), L"1042");
     EXPECT_FALSE(IsWindowVisible(*m_dialog));
     EXPECT_EQ(m_dialog->Result(), IDCANCEL);
+    // The list is kept for the new language's window, which takes it back unasked.
+    std::vector<CQueueStore::Item> kept;
+    EXPECT_EQ(m_dialog->m_queueStore.Previous(kept), CQueueStore::Left::Restart);
+    EXPECT_EQ(kept, (std::vector<CQueueStore::Item>{{L"C:\\movies\\a.avi", true}}));
     // The successor starts once the window has gone.
     TheApp().FinishRestart();
     SetEnvironmentVariableW(L"QV_TEST_SUCCESSOR_FILE", nullptr);

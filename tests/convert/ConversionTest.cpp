@@ -470,6 +470,7 @@ TEST_F(ConversionTest, TheClosingBoxWaitsForABoxAlreadyOpen) {
     ASSERT_TRUE(RunToEnd());
     ASSERT_EQ(m_seam.boxes.size(), 2u);
     EXPECT_EQ(m_seam.boxes[1].text, L"\n1 file(s) converted.\n");
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n\n1 file(s) converted.\n");
 }
 
 // Between two files the window answers: a Stop pressed as an unreadable file is logged is

@@ -266,3 +266,66 @@ TEST_F(FileListTest, PagesColourAndFontTheirControls) {
         reinterpret_cast<HGDIOBJ>(SendMessageW(page.GetDlgItem(IDC_ADD_FILES), WM_GETFONT, 0, 0)));
     EXPECT_NE(page.m_btnClearList.m_hIconNormal, nullptr);
 }
+
+namespace {
+
+// The list as the last run left it: a language restart brings it back, an unexpected end
+// offers it, a normal end leaves nothing; a write cut short never costs the last copy.
+TEST_F(FileListTest, TheListOutlivesARestartAndAnUnexpectedEndButNotANormalOne) {
+    ScratchDir folder;
+    const std::wstring mutex =
+        L"Local\\QuelvoxTest.Queue." + std::to_wstring(GetCurrentProcessId());
+    const std::vector<CQueueStore::Item> list = {{L"C:\\a.avi", true},
+                                                 {L"C:\\\uC601\uD654.mkv", false}};
+    const struct {
+        bool restart;
+        int answer; // to the question, when there is one
+        bool back;
+    } ends[] = {{true, 0, true}, {false, IDYES, true}, {false, IDNO, false}};
+    for (const auto& end : ends) {
+        m_dialog.reset(); // its end is a normal one: it leaves nothing
+        CQueueStore store;
+        ASSERT_TRUE(store.Open(folder.Path(), mutex.c_str()));
+        ASSERT_TRUE(store.Save(list, end.restart));
+        // A later write cut short: its leftover is not the list.
+        CloseHandle(CreateFileW((folder.Path() + L"\\Queue.txt.new").c_str(), GENERIC_WRITE, 0,
+                                nullptr, CREATE_ALWAYS, 0, nullptr));
+
+        m_seam.boxes.clear();
+        m_seam.answers = {end.answer};
+        m_dialog = std::make_unique<CQuelvoxDlg>(&TheApp());
+        TheApp().m_pMainWnd = m_dialog.get();
+        ASSERT_TRUE(m_dialog->m_queueStore.Open(folder.Path(), mutex.c_str()));
+        ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
+        PumpDialogPending();
+        EXPECT_EQ(m_seam.boxes.size(), end.restart ? 0u : 1u);
+        std::vector<CQueueStore::Item> shown;
+        for (int i = 0; i < m_dialog->m_listFiles.GetItemCount(); ++i)
+            shown.push_back(
+                {m_dialog->m_listFiles.GetItemText(i, 0), m_dialog->m_listFiles.GetCheck(i)});
+        EXPECT_EQ(shown, end.back ? list : std::vector<CQueueStore::Item>{});
+
+        // Kept as it changes, as a run of its own now.
+        m_dialog->m_listFiles.SetCheck(0, !shown.empty() && !shown[0].ticked);
+        m_dialog->AppendFile(m_dialog->m_listFiles.GetItemCount(), L"C:\\new.avi");
+        std::vector<CQueueStore::Item> kept;
+        ASSERT_TRUE(PumpDialogUntil(
+            [&] {
+                return m_dialog->m_queueStore.Previous(kept) == CQueueStore::Left::Unexpected &&
+                       !kept.empty() && kept.back().path == L"C:\\new.avi";
+            },
+            10000));
+        EXPECT_EQ(kept.size(), shown.size() + 1);
+    }
+    // A normal end: the next start is empty and asks nothing.
+    m_dialog.reset();
+    CQueueStore store;
+    ASSERT_TRUE(store.Open(folder.Path(), mutex.c_str()));
+    std::vector<CQueueStore::Item> left;
+    EXPECT_EQ(store.Previous(left), CQueueStore::Left::Nothing);
+    m_dialog = std::make_unique<CQuelvoxDlg>(&TheApp());
+    TheApp().m_pMainWnd = m_dialog.get();
+    ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
+}
+
+} // namespace
