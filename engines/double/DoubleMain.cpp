@@ -75,5 +75,11 @@ int RunDouble(Engine engine, int argc, wchar_t** argv) {
             !scenario.Find("play", commands) && context.parentWindow != 0)
             commands = ParseScenario("[play]\nplay\n").sections.front().second;
     }
-    return RunCommands(commands, context);
+    const int code = RunCommands(commands, context);
+    // As the real encoder: the output is replaced only by a run that ended well, so a stopped
+    // or failed one never destroys an earlier complete movie.
+    if (!player && code == 0 && !context.outputPath.empty())
+        MoveFileExW(PartialPath(context.outputPath).c_str(), context.outputPath.c_str(),
+                    MOVEFILE_REPLACE_EXISTING);
+    return code;
 }

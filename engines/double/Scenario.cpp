@@ -76,13 +76,21 @@ void Flood(const Command& command) {
     }
 }
 
+} // namespace
+
+std::wstring PartialPath(const std::wstring& output) {
+    return output + L".part";
+}
+
+namespace {
+
 void WriteOutputFile(const Command& command, const RunContext& context) {
     if (context.outputPath.empty()) {
         PrintError("no output file was named (-o)\r\n");
         return;
     }
-    HANDLE file = CreateFileW(context.outputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(PartialPath(context.outputPath).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         Print("Cannot open output file.\r\n");
         return;

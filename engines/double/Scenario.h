@@ -41,6 +41,9 @@ struct RunContext {
     MovieFacts movie;
 };
 
+// Where `output` writes: beside the output, which it replaces only when the encoder ends well.
+std::wstring PartialPath(const std::wstring& output);
+
 // Runs the commands in order; returns the process exit code the scenario asks for.
 int RunCommands(const std::vector<Command>& commands, const RunContext& context);
 
