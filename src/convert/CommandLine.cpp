@@ -20,7 +20,17 @@ constexpr const wchar_t* kAudioOptions = L"-mc 0 -audio-preload 0.0 -noodml -oac
 // Korean subtitles, drawn with the Windows Korean font.
 constexpr const wchar_t* kSubtitleOptions =
     L"-font \"%s\\Fonts\\gulim.ttc\" -subcp cp949 -subfont-text-scale 4 -subfont-blur 2 "
-    L"-subfont-outline 2 -sub ";
+    L"-subfont-outline 2 ";
+
+// The SAMI file of the movie's name whether or not there is one, as ever; another file by its
+// name; a track inside the movie by its number.
+std::wstring SubtitleSource(const Subtitle& subtitle, const std::wstring& source) {
+    if (subtitle.Classic())
+        return L"-sub " + QuotedSubtitlePathFor(source);
+    if (subtitle.kind == Subtitle::Kind::File)
+        return L"-sub \"" + subtitle.file + L"\"";
+    return L"-sid " + std::to_wstring(subtitle.track);
+}
 
 } // namespace
 
@@ -59,7 +69,7 @@ std::wstring EncoderCommand(const EncodeSettings& settings, const std::wstring& 
     const std::wstring scale =
         settings.width > kMaxWidth ? std::wstring(kScaleOption) + kScaleWidth : std::wstring();
     const std::wstring subtitles = FormatString(kSubtitleOptions, settings.windowsFolder.c_str()) +
-                                   QuotedSubtitlePathFor(source);
+                                   SubtitleSource(settings.subtitle, source);
     return FormatString(L"\"%sbin\\mencoder.exe\" \"%s\" -o \"%s\" %s %8.3f %s %s %s %s",
                         settings.programFolder.c_str(), source.c_str(),
                         OutputPathFor(source).c_str(), kFrameRateOption,

@@ -1,6 +1,8 @@
-// The encoder's command line: the source turned into an XviD/MP3 AVI beside it with the SAMI
-// subtitles of the same name.
+// The encoder's command line: the source turned into an XviD/MP3 AVI beside it with its
+// subtitles burnt in.
 #pragma once
+
+#include "redirect/Subtitle.h"
 
 #include <string>
 
@@ -27,6 +29,7 @@ struct EncodeSettings {
     int quality = 1;            // 0 High, 1 Normal, 2 Low (others count as High)
     int width = 0;              // of the source picture
     double fps = 0.0;           // of the source, before EncoderFrameRate
+    Subtitle subtitle;          // burnt in (none or a SAMI file: the .smi beside it is named)
 };
 std::wstring EncoderCommand(const EncodeSettings& settings, const std::wstring& source);
 

@@ -79,6 +79,7 @@ void CConversion::FileIdentified() {
     settings.programFolder = GetModuleDirectory();
     settings.width = m_mediaInfo.m_nWidth;
     settings.fps = m_mediaInfo.m_dFps;
+    settings.subtitle = ChooseSubtitle(m_path, m_mediaInfo.m_subtitleTracks);
     if (!CanConvert(settings.width, m_mediaInfo.m_nDuration, settings.fps)) {
         FileSkipped();
         return;

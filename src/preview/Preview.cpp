@@ -65,8 +65,9 @@ void CPreview::OpenNextVideoOutput() {
     for (; m_nextOutput < std::size(kVideoOutputs); ++m_nextOutput) {
         wchar_t windows[MAX_PATH] = L"";
         ::GetWindowsDirectoryW(windows, MAX_PATH);
-        const std::wstring command = PlayCommand(GetModuleDirectory(), windows,
-                                                 kVideoOutputs[m_nextOutput], m_hPane, m_path);
+        const std::wstring command =
+            PlayCommand(GetModuleDirectory(), windows, kVideoOutputs[m_nextOutput], m_hPane, m_path,
+                        ChooseSubtitle(m_path, m_mediaInfo.m_subtitleTracks));
         ::ShowWindow(m_hPane, SW_HIDE);
         m_player.m_dwThreadId = 0;
         m_player.Close();

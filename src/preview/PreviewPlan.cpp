@@ -7,11 +7,18 @@
 namespace preview {
 
 std::wstring PlayCommand(const std::wstring& programFolder, const std::wstring& windowsFolder,
-                         const wchar_t* videoOutput, HWND pane, const std::wstring& path) {
+                         const wchar_t* videoOutput, HWND pane, const std::wstring& path,
+                         const Subtitle& subtitle) {
+    std::wstring chosen;
+    if (subtitle.kind == Subtitle::Kind::Track)
+        chosen = L"-sid " + std::to_wstring(subtitle.track) + L" ";
+    else if (!subtitle.Classic())
+        chosen = L"-sub \"" + subtitle.file + L"\" ";
     return FormatString(L"\"%sbin\\mplayer.exe\" -font \"%s\\Fonts\\gulim.ttc\" -vo %s -vf scale "
-                        L"-subcp cp949 -osdlevel 0 -wid %d \"%s\"",
+                        L"-subcp cp949 -osdlevel 0 -wid %d %s\"%s\"",
                         programFolder.c_str(), windowsFolder.c_str(), videoOutput,
-                        static_cast<int>(reinterpret_cast<INT_PTR>(pane)), path.c_str());
+                        static_cast<int>(reinterpret_cast<INT_PTR>(pane)), chosen.c_str(),
+                        path.c_str());
 }
 
 PaneRect FitPicture(int frameWidth, int frameHeight, int pictureWidth, int pictureHeight) {

@@ -2,6 +2,8 @@
 // file inside the preview pane, and where the picture goes in the frame.
 #pragma once
 
+#include "redirect/Subtitle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -18,9 +20,11 @@ inline constexpr DWORD kPictureWaitMs = 10100; // for the picture, once a player
 inline constexpr DWORD kWindowWaitMs = 10000;  // for its window inside the pane
 inline constexpr DWORD kQuitWaitMs = 3000;     // for a player to close on the quit key
 
-// programFolder ends with a backslash; the pane's handle goes as a signed decimal.
+// programFolder ends with a backslash; the pane's handle goes as a signed decimal. A subtitle
+// other than the movie's SAMI file is named, so the preview shows what the conversion burns.
 std::wstring PlayCommand(const std::wstring& programFolder, const std::wstring& windowsFolder,
-                         const wchar_t* videoOutput, HWND pane, const std::wstring& path);
+                         const wchar_t* videoOutput, HWND pane, const std::wstring& path,
+                         const Subtitle& subtitle = {});
 
 struct PaneRect {
     int x, y, width, height;

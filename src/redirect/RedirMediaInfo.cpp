@@ -31,6 +31,38 @@ bool RangeToFullStop(std::wstring_view text, size_t key, size_t keyLength,
     return true;
 }
 
+// The value of the line that begins with key, when there is one.
+bool LineValue(std::wstring_view text, std::wstring_view key, std::wstring& value) {
+    for (size_t at = text.find(key); at != text.npos; at = text.find(key, at + 1)) {
+        if (at != 0 && text[at - 1] != L'\n' && text[at - 1] != L'\r')
+            continue;
+        const size_t from = at + key.size();
+        const size_t end = text.find_first_of(L"\r\n", from);
+        value = std::wstring(text.substr(from, end == text.npos ? text.npos : end - from));
+        return true;
+    }
+    return false;
+}
+
+// "ID_SUBTITLE_ID=N" opens a track; "ID_SID_N_LANG", "_TYPE" and "_DEFAULT" describe it.
+std::vector<SubtitleTrack> SubtitleTracks(std::wstring_view text) {
+    std::vector<SubtitleTrack> tracks;
+    std::wstring value;
+    for (size_t at = text.find(L"ID_SUBTITLE_ID="); at != text.npos;
+         at = text.find(L"ID_SUBTITLE_ID=", at + 1)) {
+        SubtitleTrack track;
+        track.id = ReadInt(text.substr(at + 15, 6));
+        const std::wstring prefix = L"ID_SID_" + std::to_wstring(track.id) + L"_";
+        if (LineValue(text, prefix + L"LANG=", value))
+            track.language = value;
+        // Without a type (the MPlayer project's own player prints none) a track counts as text.
+        track.text = !LineValue(text, prefix + L"TYPE=", value) || value == L"text";
+        track.isDefault = LineValue(text, prefix + L"DEFAULT=", value) && value == L"1";
+        tracks.push_back(track);
+    }
+    return tracks;
+}
+
 } // namespace
 
 std::wstring CRedirMediaInfo::IdentifyCommand(const std::wstring& programFolder,
@@ -60,6 +92,7 @@ void CRedirMediaInfo::Reset(HWND owner) {
     ArmOwner(nullptr);
     m_dFps = 0.0;
     m_nDuration = m_nWidth = m_nHeight = 0;
+    m_subtitleTracks.clear();
     {
         std::lock_guard guard(m_outputLock);
         m_strOutput.clear();
@@ -88,5 +121,6 @@ bool CRedirMediaInfo::ParseMediaInfo() {
     if (size_t i = text.find(kLengthKey);
         i != text.npos && RangeToFullStop(text, i, kLengthKey.size(), range))
         m_nDuration = ReadInt(range);
+    m_subtitleTracks = SubtitleTracks(text);
     return true;
 }

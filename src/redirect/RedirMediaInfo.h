@@ -5,7 +5,10 @@
 
 #include "Redirector.h"
 
+#include "Subtitle.h"
+
 #include <string>
+#include <vector>
 
 class CRedirMediaInfo : public CRedirector {
 public:
@@ -26,8 +29,9 @@ public:
     void Reset(HWND owner = nullptr);
     // The player has ended and all it printed is collected (or its output can no longer come).
     bool Finished() const { return m_bExited || m_dwReaderThreadId == 0; }
-    // Reads the four facts from the collected text; a missing key leaves its fact unchanged.
-    // Safe while the reader still appends: it parses what has arrived so far.
+    // Reads the four facts and the subtitle tracks from the collected text; a missing key
+    // leaves its fact unchanged. Safe while the reader still appends: it parses what has
+    // arrived so far.
     bool ParseMediaInfo();
     std::wstring Output() const;
 
@@ -36,6 +40,7 @@ public:
     int m_nWidth = 0;
     int m_nHeight = 0;
     double m_dFps = 0.0;
+    std::vector<SubtitleTrack> m_subtitleTracks;
     // Set on the reader thread once the end marker has been collected.
     std::atomic<bool> m_bExited{false};
 

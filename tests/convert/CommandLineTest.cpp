@@ -1,7 +1,10 @@
 // The command lines a conversion passes to the player and the encoder.
 #include "convert/CommandLine.h"
+#include "preview/PreviewPlan.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace convert;
 
@@ -59,6 +62,36 @@ TEST(EncoderCommand, QualityChoosesTheBitrate) {
               std::wstring::npos);
     EXPECT_NE(EncoderCommand(Settings(640, 25, 7), L"a.avi").find(L"bitrate=1200:"),
               std::wstring::npos);
+}
+
+// The subtitle the encoder burns and the preview shows: the classic .smi form unless another
+// file or a track inside was chosen.
+TEST(SubtitleOptions, TheChoiceIsNamedToTheEncoderAndThePreviewAlike) {
+    const struct {
+        Subtitle subtitle;
+        const wchar_t* encoder; // after "-subfont-outline 2 "
+        const wchar_t* preview; // before the movie's path
+    } cases[] = {
+        {{}, L"-sub \"D:\\Movies\\clip.smi\"", L"-wid 7 \"D:"},
+        {{Subtitle::Kind::File, L"D:\\Movies\\clip.smi", -1},
+         L"-sub \"D:\\Movies\\clip.smi\"",
+         L"-wid 7 \"D:"},
+        {{Subtitle::Kind::File, L"D:\\Movies\\clip.srt", -1},
+         L"-sub \"D:\\Movies\\clip.srt\"",
+         L"-wid 7 -sub \"D:\\Movies\\clip.srt\" \"D:"},
+        {{Subtitle::Kind::Track, L"", 2}, L"-sid 2", L"-wid 7 -sid 2 \"D:"},
+    };
+    for (const auto& c : cases) {
+        EncodeSettings settings = Settings(640, 25.0);
+        settings.subtitle = c.subtitle;
+        const std::wstring command = EncoderCommand(settings, L"D:\\Movies\\clip.avi");
+        const std::wstring tail = L"-subfont-blur 2 -subfont-outline 2 " + std::wstring(c.encoder);
+        EXPECT_EQ(command.substr(command.size() - std::min(command.size(), tail.size())), tail);
+        const std::wstring play = preview::PlayCommand(
+            L"C:\\Q\\", L"C:\\W", L"gl", reinterpret_cast<HWND>(static_cast<INT_PTR>(7)),
+            L"D:\\Movies\\clip.avi", c.subtitle);
+        EXPECT_NE(play.find(c.preview), std::wstring::npos) << play;
+    }
 }
 
 TEST(ConversionPaths, OutputBesideTheSourceKeepsTheExtension) {

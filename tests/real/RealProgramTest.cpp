@@ -81,6 +81,42 @@ int DifferingPixels(const std::vector<unsigned char>& a, const std::vector<unsig
     return count;
 }
 
+// One Korean cue from 0 to 2.5 s, the same as KoreanSami's, in the other formats; and an
+// English cue from 2.6 s.
+const std::wstring kCueLines =
+    L"\uC548\uB155\uD558\uC138\uC694 \uC790\uB9C9\r\n\uB450 \uBC88\uC9F8 \uC904\r\n";
+const std::wstring kKoreanSubRip = L"1\r\n00:00:00,000 --> 00:00:02,500\r\n" + kCueLines;
+const std::string kEnglishSubRip = "1\r\n00:00:02,600 --> 00:00:03,000\r\nEnglish only\r\n";
+
+// A movie with an English and a Korean SubRip track, the Korean one marked default.
+std::wstring WithTracks(const ScratchDir& dir, const std::wstring& movie,
+                        const std::wstring& name) {
+    const std::wstring english = dir.Write(L"english.srt", kEnglishSubRip),
+                       korean = dir.Write(L"korean.srt", InCodePage(kKoreanSubRip, CP_UTF8)),
+                       path = dir.Path() + L"\\" + name;
+    RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y -i \"" + movie +
+               L"\" -i \"" + english + L"\" -i \"" + korean +
+               L"\" -map 0:v -map 0:a? -map 1 -map 2 -c:v copy -c:a copy -c:s srt "
+               L"-metadata:s:s:0 language=eng -metadata:s:s:1 language=kor "
+               L"-metadata:s:s:1 title=Korean -disposition:s:0 0 -disposition:s:1 default \"" +
+               path + L"\"");
+    return path;
+}
+
+// The same cue as a UTF-8 ASS script of its own style: at the top, in yellow.
+std::string KoreanAss() {
+    return InCodePage(
+        L"[Script Info]\r\nPlayResX: 384\r\nPlayResY: 288\r\n\r\n"
+        L"[V4+ Styles]\r\nFormat: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, "
+        L"OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, "
+        L"Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\r\n"
+        L"Style: Top,Arial,28,&H0000FFFF,&H0000FFFF,&H00000000,&H00000000,0,0,0,0,100,100,0,0,1,"
+        L"2,0,8,10,10,10,1\r\n\r\n[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, "
+        L"MarginR, MarginV, Effect, Text\r\nDialogue: 0,0:00:00.00,0:00:02.50,Top,,0,0,0,,"
+        L"\uC548\uB155\r\n",
+        CP_UTF8);
+}
+
 class RealProgramTest : public MainDialogTest {
 protected:
     std::wstring Add(const std::wstring& path) {
@@ -158,39 +194,55 @@ TEST_F(RealProgramTest, ConvertsToXvidAndMp3At720PixelsAndNtscRate) {
     EXPECT_EQ(avi.audioBytesPerSecond, 128000u / 8);
 }
 
-TEST_F(RealProgramTest, BurnsKoreanSubtitlesOfEitherEncodingIntoThePicture) {
-    const Clips& clips = TheClips();
-    // A Korean name with blanks, its SAMI file in cp949; one in UTF-8; one without any.
+// Each kind of subtitle the program finds for a movie is burnt in at its cue's time and gone
+// after it: SAMI in cp949 under a Korean name, SubRip in cp949, WebVTT, ASS in its own style,
+// and the default Korean track inside an MKV.
+TEST_F(RealProgramTest, BurnsEveryKindOfKoreanSubtitleIntoThePicture) {
     const std::wstring korean = L"\uD55C\uAE00 \uC601\uD654";
-    Add(CopyTo(clips.sd, m_dir, korean + L".avi"));
+    const std::wstring sd = TheClips().sd;
+    Add(CopyTo(sd, m_dir, L"plain.avi"));
+    Add(CopyTo(sd, m_dir, korean + L".avi"));
     m_dir.Write(korean + L".smi", KoreanSami(SamiEncoding::Cp949));
-    Add(CopyTo(clips.sd, m_dir, L"utf8.avi"));
-    m_dir.Write(L"utf8.smi", KoreanSami(SamiEncoding::Utf8));
-    Add(CopyTo(clips.sd, m_dir, L"plain.avi"));
+    Add(CopyTo(sd, m_dir, L"srt.avi"));
+    m_dir.Write(L"srt.srt", InCodePage(kKoreanSubRip, 949));
+    Add(CopyTo(sd, m_dir, L"vtt.avi"));
+    m_dir.Write(L"vtt.vtt",
+                InCodePage(L"WEBVTT\r\n\r\n00:00.000 --> 00:02.500\r\n" + kCueLines, CP_UTF8));
+    Add(CopyTo(sd, m_dir, L"ass.avi"));
+    m_dir.Write(L"ass.ass", KoreanAss());
+    Add(WithTracks(m_dir, sd, L"track.mkv"));
     Click(IDC_CONVERT);
-    ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(Log(), Converting(korean + L".avi") + L"OK.\n" + Converting(L"utf8.avi") + L"OK.\n" +
-                         Converting(L"plain.avi") + L"OK.\n\n3 file(s) converted.\n");
+    ASSERT_TRUE(RunToEnd(240000));
+    EXPECT_NE(Log().find(L"\n6 file(s) converted.\n"), std::wstring::npos) << Log();
+    EXPECT_EQ(Log().find(L"Failed."), std::wstring::npos) << Log();
 
-    int w = 0, h = 0;
-    const auto plain = FrameAt(m_dir.Path() + L"\\QV_plain.avi.avi", 1.0, w, h);
-    ASSERT_EQ(w, 640);
-    ASSERT_EQ(h, 352);
+    auto frame = [&](const std::wstring& source, double seconds) {
+        int w = 0, h = 0;
+        auto pixels = FrameAt(m_dir.Path() + L"\\QV_" + source + L".avi", seconds, w, h);
+        EXPECT_EQ(w, 640) << source;
+        EXPECT_EQ(h, 352) << source;
+        pixels.resize(size_t(640) * 352 * 3);
+        return pixels;
+    };
+    auto differing = [](const auto& a, const auto& b, int fromRow, int toRow) {
+        return DifferingPixels(a, b, 640, fromRow, toRow);
+    };
+    // In the cue: the SAMI text at the bottom and nowhere else; the others as SAMI's.
+    const auto plain = frame(L"plain.avi", 1.0), sami = frame(korean + L".avi", 1.0);
+    EXPECT_GT(differing(plain, sami, 352 * 2 / 3, 352), 1000);
+    EXPECT_LT(differing(plain, sami, 0, 352 / 2), 200);
+    for (const wchar_t* name : {L"srt.avi", L"vtt.avi", L"track.mkv"})
+        EXPECT_LT(differing(sami, frame(name, 1.0), 0, 352), 200) << name;
+    // ASS keeps its own style: at the top.
+    const auto top = frame(L"ass.avi", 1.0);
+    EXPECT_GT(differing(plain, top, 0, 352 / 3), 1000);
+    EXPECT_LT(differing(plain, top, 352 / 2, 352), 200);
+    // After the cue: nothing, not even the English track's cue.
+    const auto late = frame(L"plain.avi", 2.8);
     for (const std::wstring& name :
-         {L"QV_" + korean + L".avi.avi", std::wstring(L"QV_utf8.avi.avi")}) {
-        int sw = 0, sh = 0;
-        const auto subtitled = FrameAt(m_dir.Path() + L"\\" + name, 1.0, sw, sh);
-        ASSERT_EQ(sw, w);
-        ASSERT_EQ(sh, h);
-        // The text stands in the lower part of the picture, and nowhere else.
-        EXPECT_GT(DifferingPixels(plain, subtitled, w, h * 2 / 3, h), 1000);
-        EXPECT_LT(DifferingPixels(plain, subtitled, w, 0, h / 2), 200);
-    }
-    // The subtitle ends with its blank cue.
-    int lw = 0, lh = 0;
-    const auto late = FrameAt(m_dir.Path() + L"\\QV_utf8.avi.avi", 2.8, lw, lh);
-    const auto latePlain = FrameAt(m_dir.Path() + L"\\QV_plain.avi.avi", 2.8, lw, lh);
-    EXPECT_LT(DifferingPixels(latePlain, late, lw, lh * 2 / 3, lh), 200);
+         {korean + L".avi", std::wstring(L"srt.avi"), std::wstring(L"vtt.avi"),
+          std::wstring(L"ass.avi"), std::wstring(L"track.mkv")})
+        EXPECT_LT(differing(late, frame(name, 2.8), 0, 352), 200) << name;
 }
 
 TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpeg) {
@@ -393,33 +445,8 @@ TEST(RealEngines, LongPathsIdentifyAndConvert) {
         RemoveDirectoryW((L"\\\\?\\" + at).c_str());
 }
 
-namespace {
-
-// One Korean cue from 0 to 2.5 s, the same as KoreanSami's, in the other formats; and an
-// English cue from 2.6 s.
-const std::wstring kCueLines =
-    L"\uC548\uB155\uD558\uC138\uC694 \uC790\uB9C9\r\n\uB450 \uBC88\uC9F8 \uC904\r\n";
-const std::wstring kKoreanSubRip = L"1\r\n00:00:00,000 --> 00:00:02,500\r\n" + kCueLines;
-const std::string kEnglishSubRip = "1\r\n00:00:02,600 --> 00:00:03,000\r\nEnglish only\r\n";
-
-// A movie with an English and a Korean SubRip track, the Korean one marked default.
-std::wstring WithTracks(const ScratchDir& dir, const std::wstring& movie,
-                        const std::wstring& name) {
-    const std::wstring english = dir.Write(L"english.srt", kEnglishSubRip),
-                       korean = dir.Write(L"korean.srt", InCodePage(kKoreanSubRip, CP_UTF8)),
-                       path = dir.Path() + L"\\" + name;
-    RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y -i \"" + movie +
-               L"\" -i \"" + english + L"\" -i \"" + korean +
-               L"\" -map 0:v -map 0:a? -map 1 -map 2 -c:v copy -c:a copy -c:s srt "
-               L"-metadata:s:s:0 language=eng -metadata:s:s:1 language=kor "
-               L"-metadata:s:s:1 title=Korean -disposition:s:0 0 -disposition:s:1 default \"" +
-               path + L"\"");
-    return path;
-}
-
-} // namespace
-
-TEST(RealEngines, EveryTextFormatAndTheDefaultTrackAreBurntAsSamiIs) {
+// Identification lists the tracks inside a movie; a track it has not is no failure.
+TEST(RealEngines, TracksAreListedAndAMissingOneBurnsNothing) {
     ScratchDir dir;
     const std::wstring clip = dir.Path() + L"\\clip.avi";
     ASSERT_TRUE(CopyFileW(TheClips().sd.c_str(), clip.c_str(), FALSE));
@@ -432,72 +459,13 @@ TEST(RealEngines, EveryTextFormatAndTheDefaultTrackAreBurntAsSamiIs) {
                             "ID_SID_1_TYPE=text\r\nID_SID_1_DEFAULT=1\r\n"),
               std::string::npos)
         << identify;
-
-    // The same cue as SAMI, SubRip in cp949 and WebVTT; its own style's in ASS: top, yellow.
-    const std::wstring smi = dir.Write(L"ko.smi", KoreanSami(SamiEncoding::Utf8)),
-                       srt = dir.Write(L"ko.srt", InCodePage(kKoreanSubRip, 949)),
-                       vtt = dir.Write(L"ko.vtt", InCodePage(L"WEBVTT\r\n\r\n00:00.000 --> "
-                                                             L"00:02.500\r\n" +
-                                                                 kCueLines,
-                                                             CP_UTF8)),
-                       ass = dir.Write(
-                           L"ko.ass",
-                           InCodePage(
-                               L"[Script Info]\r\nPlayResX: 384\r\nPlayResY: 288\r\n\r\n"
-                               L"[V4+ Styles]\r\nFormat: Name, Fontname, Fontsize, PrimaryColour, "
-                               L"SecondaryColour, OutlineColour, BackColour, Bold, Italic, "
-                               L"Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
-                               L"BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, "
-                               L"MarginV, Encoding\r\nStyle: Top,Arial,28,&H0000FFFF,&H0000FFFF,"
-                               L"&H00000000,&H00000000,0,0,0,0,100,100,0,0,1,2,0,8,10,10,10,1\r\n"
-                               L"\r\n[Events]\r\nFormat: Layer, Start, End, Style, Name, "
-                               L"MarginL, MarginR, MarginV, Effect, Text\r\nDialogue: "
-                               L"0,0:00:00.00,0:00:02.50,Top,,0,0,0,,\uC548\uB155\r\n",
-                               CP_UTF8));
-    const struct {
-        const wchar_t* name;
-        std::wstring source, options;
-    } runs[] = {
-        {L"plain", clip, L""},
-        {L"sami", clip, L"-sub \"" + smi + L"\""},
-        {L"srt", clip, L"-sub \"" + srt + L"\""},
-        {L"vtt", clip, L"-sub \"" + vtt + L"\""},
-        {L"ass", clip, L"-sub \"" + ass + L"\""},
-        {L"track", movie, L"-sid 1"},
-        {L"missing", movie, L"-sid 7"},
-    };
-    for (const auto& run : runs) {
-        const std::string output =
-            Convert(run.source, dir.Path() + L"\\" + run.name + L".avi", run.options);
-        EXPECT_EQ(output.find("Sorry,"), std::string::npos) << output;
-        EXPECT_NE(output.find("Video stream: XviD"), std::string::npos) << output;
-    }
-    constexpr int kWidth = 640, kHeight = 352;
-    auto frame = [&](const wchar_t* name, double seconds) {
-        int width = 0, height = 0;
-        auto pixels = FrameAt(dir.Path() + L"\\" + name + L".avi", seconds, width, height);
-        EXPECT_EQ(width, kWidth) << name;
-        EXPECT_EQ(height, kHeight) << name;
-        pixels.resize(size_t(kWidth) * kHeight * 3);
-        return pixels;
-    };
-    auto differing = [&](const auto& a, const auto& b, int fromRow, int toRow) {
-        return DifferingPixels(a, b, kWidth, fromRow, toRow);
-    };
-
-    // In the cue: the SAMI text at the bottom, and the others the same picture.
-    const auto plain = frame(L"plain", 1.0), sami = frame(L"sami", 1.0);
-    ASSERT_GT(differing(plain, sami, kHeight * 2 / 3, kHeight), 1000);
-    for (const wchar_t* name : {L"srt", L"vtt", L"track"})
-        EXPECT_LT(differing(sami, frame(name, 1.0), 0, kHeight), 200) << name;
-    EXPECT_LT(differing(plain, frame(L"missing", 1.0), 0, kHeight), 200);
-    const auto top = frame(L"ass", 1.0);
-    EXPECT_GT(differing(plain, top, 0, kHeight / 3), 1000);
-    EXPECT_LT(differing(plain, top, kHeight / 2, kHeight), 200);
-    // After it: nothing, not even the English track's cue.
-    const auto late = frame(L"plain", 2.8);
-    for (const wchar_t* name : {L"srt", L"vtt", L"ass", L"track"})
-        EXPECT_LT(differing(late, frame(name, 2.8), 0, kHeight), 200) << name;
+    Convert(clip, dir.Path() + L"\\plain.avi", L"");
+    const std::string output = Convert(movie, dir.Path() + L"\\missing.avi", L"-sid 7");
+    EXPECT_EQ(output.find("Sorry,"), std::string::npos) << output;
+    int w = 0, h = 0;
+    const auto plain = FrameAt(dir.Path() + L"\\plain.avi", 1.0, w, h);
+    const auto missing = FrameAt(dir.Path() + L"\\missing.avi", 1.0, w, h);
+    EXPECT_LT(DifferingPixels(plain, missing, w, 0, h), 200);
 }
 
 TEST(RealEngines, ThePreviewBurnsTheFileOrTrackItIsGivenElseTheSamiBesideTheMovie) {

@@ -137,3 +137,56 @@ TEST(MediaInfo, IdentifyCommandQuotesProgramAndSource) {
               L"\"C:\\Q\\bin\\mplayer.exe\" -nosound -vo null -frames 1 -really-quiet -identify "
               L"\"D:\\Movies\\clip.avi\"");
 }
+
+// Which subtitle a movie gets: the first file beside it in the order .smi .srt .ass .ssa .vtt,
+// else the text track marked default, else a Korean text track; pictures never.
+TEST(Subtitle, TheFileBesideFirstThenTheDefaultOrKoreanTextTrack) {
+    const std::wstring eng = L"ID_SUBTITLE_ID=0\r\nID_SID_0_LANG=eng\r\nID_SID_0_TYPE=text\r\n";
+    const std::wstring korDefault =
+        L"ID_SUBTITLE_ID=1\r\nID_SID_1_LANG=kor\r\nID_SID_1_TYPE=text\r\nID_SID_1_DEFAULT=1\r\n";
+    const std::wstring korPicturesDefault =
+        L"ID_SUBTITLE_ID=2\r\nID_SID_2_LANG=kor\r\nID_SID_2_TYPE=image\r\nID_SID_2_DEFAULT=1\r\n";
+    const std::wstring korPlain = L"ID_SUBTITLE_ID=3\r\nID_SID_3_LANG=ko-KR\r\n";
+    const std::wstring engDefault =
+        L"ID_SUBTITLE_ID=4\r\nID_SID_4_LANG=eng\r\nID_SID_4_DEFAULT=1\r\n";
+    const struct {
+        std::vector<const wchar_t*> beside;
+        std::wstring identify;
+        Subtitle::Kind kind;
+        const wchar_t* file;
+        int track;
+    } cases[] = {
+        {{L".srt", L".smi"}, korDefault, Subtitle::Kind::File, L".smi", -1},
+        {{L".vtt", L".srt"}, L"", Subtitle::Kind::File, L".srt", -1},
+        {{L".ssa", L".ass"}, L"", Subtitle::Kind::File, L".ass", -1},
+        {{L".vtt"}, korDefault, Subtitle::Kind::File, L".vtt", -1},
+        {{L".txt", L".sub"}, L"", Subtitle::Kind::None, L"", -1},
+        {{}, eng + korDefault, Subtitle::Kind::Track, L"", 1},
+        {{}, engDefault + korPlain, Subtitle::Kind::Track, L"", 4},
+        {{}, eng + korPicturesDefault + korPlain, Subtitle::Kind::Track, L"", 3},
+        {{}, eng + korPicturesDefault, Subtitle::Kind::None, L"", -1},
+        {{}, L"", Subtitle::Kind::None, L"", -1},
+    };
+    for (const auto& c : cases) {
+        CRedirMediaInfo info;
+        info.Reset();
+        info.WriteStdOut((L"ID_VIDEO_WIDTH=640\r\n" + c.identify).c_str());
+        info.ParseMediaInfo();
+        const auto exists = [&](const std::wstring& file) {
+            for (const wchar_t* extension : c.beside)
+                if (file == std::wstring(L"D:\\m.b\\clip") + extension)
+                    return true;
+            return false;
+        };
+        const Subtitle chosen = ChooseSubtitle(L"D:\\m.b\\clip.mkv", info.m_subtitleTracks, exists);
+        EXPECT_EQ(chosen.kind, c.kind) << c.identify;
+        if (c.kind == Subtitle::Kind::File) {
+            EXPECT_EQ(chosen.file, std::wstring(L"D:\\m.b\\clip") + c.file);
+        }
+        EXPECT_EQ(chosen.track, c.track) << c.identify;
+    }
+    // On disk, whatever the case of the name: as Windows compares names.
+    ScratchDir dir;
+    dir.Write(L"Clip.SRT", "1\n00:00:01,000 --> 00:00:02,000\nx\n");
+    EXPECT_EQ(ChooseSubtitle(dir.Path() + L"\\clip.avi", {}).kind, Subtitle::Kind::File);
+}
