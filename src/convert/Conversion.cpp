@@ -76,6 +76,7 @@ void CConversion::FileIdentified() {
     ::GetWindowsDirectoryW(windows, MAX_PATH);
     settings.windowsFolder = windows;
     settings.quality = m_host.Quality();
+    settings.format = m_host.Format();
     settings.programFolder = GetModuleDirectory();
     settings.width = m_mediaInfo.m_nWidth;
     settings.fps = m_mediaInfo.m_dFps;

@@ -16,6 +16,7 @@
 //    return.
 #pragma once
 
+#include "CommandLine.h"
 #include "redirect/DemoRedirector.h"
 #include "redirect/RedirMediaInfo.h"
 
@@ -52,6 +53,7 @@ public:
     virtual void Untick(int item) = 0;
     // The settings, read when a file starts and when the run ends: the user may change them.
     virtual int Quality() = 0;
+    virtual OutputFormat Format() = 0;
     virtual bool ShutdownWanted() = 0;
 
     virtual void Log(const std::wstring& text) = 0;

@@ -1,5 +1,5 @@
 // The common controls the program uses, each a thin wrapper of its messages.
-//   CButton, CStatic, CEdit, CListCtrl, CSliderCtrl, CProgressCtrl
+//   CButton, CStatic, CEdit, CComboBox, CListCtrl, CSliderCtrl, CProgressCtrl
 #pragma once
 
 #include "Wnd.h"
@@ -31,6 +31,16 @@ public:
     // 0: as much as memory allows. Past the limit (about 30,000 characters unless set)
     // EM_REPLACESEL drops text without a word.
     void SetLimitText(UINT limit) const { SendMessage(EM_SETLIMITTEXT, limit); }
+};
+
+class CComboBox : public CWnd {
+public:
+    int AddString(const wchar_t* text) const {
+        return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+    }
+    int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
+    void SetCurSel(int index) const { SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index)); }
+    int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
 };
 
 class CListCtrl : public CWnd {

@@ -4,6 +4,7 @@
 //   BEGIN_MSG_MAP(CMyDlg, CDialog)
 //       ON_MESSAGE(WM_TIMER, OnTimer)           // LRESULT OnTimer(WPARAM, LPARAM)
 //       ON_COMMAND(IDC_GO, OnGo)                // void OnGo()
+//       ON_CONTROL(IDC_KIND, CBN_SELCHANGE, OnKind) // void OnKind()
 //       ON_NOTIFY(IDC_LIST, NM_DBLCLK, OnDbl)   // LRESULT OnDbl(NMHDR*)
 //   END_MSG_MAP()
 //
@@ -32,6 +33,14 @@ protected:                                                                      
 #define ON_COMMAND(id, func)                                                                       \
     if (uMsg == WM_COMMAND && LOWORD(wParam) == (id) &&                                            \
         (HIWORD(wParam) == 0 || (HIWORD(wParam) == 1 && lParam == 0))) {                           \
+        func();                                                                                    \
+        return true;                                                                               \
+    }
+
+// A control's notification by WM_COMMAND (a combo box's selection change...).
+#define ON_CONTROL(id, notifyCode, func)                                                           \
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == (id) && HIWORD(wParam) == (notifyCode) &&          \
+        lParam != 0) {                                                                             \
         func();                                                                                    \
         return true;                                                                               \
     }

@@ -40,6 +40,8 @@
 // The face the language's texts need in the program's own fonts; none: the program's faces.
 #define IDS_FONT_FACE 128
 #define IDS_ASK_RESTORE_QUEUE 129
+#define IDS_FORMAT_AVI 130
+#define IDS_FORMAT_MP4 131
 
 // Icons
 #define IDR_MAINFRAME 128
@@ -98,6 +100,8 @@
 #define IDC_LANGUAGE 1065
 #define IDC_SEEK_FORWARD 1066
 #define IDC_SEEK_BACK 1067
+#define IDC_FORMAT 1068
+#define IDC_FORMAT_LABEL 1069
 
 // Controls of the pages
 #define IDC_SELECT_FOLDER 1001

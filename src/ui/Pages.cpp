@@ -6,6 +6,7 @@
 #include "framework/App.h"
 #include "framework/Paths.h"
 #include "framework/Seam.h"
+#include "framework/String.h"
 #include "resources/resource.h"
 
 namespace {
@@ -18,6 +19,10 @@ void GiveFont(CDialog& page, std::initializer_list<int> ids, HFONT font) {
 HICON PageIcon(UINT id) {
     return ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id));
 }
+
+// Where the chosen format is remembered, beside the language and the version.
+constexpr const wchar_t* kFormatSection = L"Output";
+constexpr const wchar_t* kFormatEntry = L"Format";
 
 } // namespace
 
@@ -34,10 +39,16 @@ void OpenSelectionFolder(CQuelvoxDlg& main) {
         return;
     }
     const std::wstring source = main.m_listFiles.GetItemText(selected, 0);
-    const std::wstring output = convert::OutputPathFor(source);
-    if (::GetFileAttributesW(LongPathForm(output).c_str()) != INVALID_FILE_ATTRIBUTES &&
-        Seam().OpenFolderAndSelect(output.c_str()))
-        return;
+    // The movie of the format chosen now, else of the other.
+    const convert::OutputFormat chosen = main.m_step1.Format();
+    for (convert::OutputFormat format :
+         {chosen, chosen == convert::OutputFormat::Avi ? convert::OutputFormat::Mp4
+                                                       : convert::OutputFormat::Avi}) {
+        const std::wstring output = convert::OutputPathFor(source, format);
+        if (::GetFileAttributesW(LongPathForm(output).c_str()) != INVALID_FILE_ATTRIBUTES &&
+            Seam().OpenFolderAndSelect(output.c_str()))
+            return;
+    }
     std::wstring folder = convert::FolderOf(source);
     if (folder.size() == 2 && folder[1] == L':')
         folder += L'\\'; // "D:" alone is the drive's current folder, not its root
@@ -51,11 +62,19 @@ BOOL STEP1::OnInitDialog() {
     MakeUiFont(m_fontWarnings, 14, L"Verdana");
     MakeUiFont(m_fontRadios, 15, L"Arial");
     GiveFont(*this,
-             {IDC_QUALITY_GROUP, IDC_PREVIEW, IDC_OPEN_FOLDER, IDC_ADD_FILES, IDC_CLEAR_LIST},
+             {IDC_QUALITY_GROUP, IDC_FORMAT_LABEL, IDC_PREVIEW, IDC_OPEN_FOLDER, IDC_ADD_FILES,
+              IDC_CLEAR_LIST},
              m_fontButtons);
     GiveFont(*this, {IDC_STEP_TEXT1, IDC_STEP_TEXT2, IDC_STEP_TEXT3, IDC_STEP_TEXT4}, m_fontSteps);
     GiveFont(*this, {IDC_WARNING1, IDC_WARNING2}, m_fontWarnings);
     GiveFont(*this, {IDC_HIGH, IDC_NORMAL, IDC_LOW}, m_fontRadios);
+
+    // AVI unless MP4 was chosen before.
+    m_cmbFormat.AddString(LoadResString(IDS_FORMAT_AVI).c_str());
+    m_cmbFormat.AddString(LoadResString(IDS_FORMAT_MP4).c_str());
+    const bool mp4 =
+        AfxGetApp() && AfxGetApp()->GetProfileString(kFormatSection, kFormatEntry) == L"MP4";
+    m_cmbFormat.SetCurSel(mp4 ? 1 : 0);
 
     m_btnAddFiles.AssignIcon(PageIcon(IDI_ADD_FILES));
     m_btnOpenFolder.AssignIcon(PageIcon(IDI_OPEN_FOLDER));
@@ -69,12 +88,16 @@ void STEP1::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_PREVIEW, m_btnPreview);
     DDX_Control(pDX, IDC_ADD_FILES, m_btnAddFiles);
     DDX_Control(pDX, IDC_CLEAR_LIST, m_btnClearList);
+    DDX_Control(pDX, IDC_FORMAT, m_cmbFormat);
     DDX_Radio(pDX, IDC_HIGH, m_nQuality);
     DDV_MinMaxInt(pDX, m_nQuality, 0, 2);
 }
 
 HBRUSH STEP1::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
     HBRUSH brush = CDialog::OnCtlColor(dc, child, ctlColor);
+    // The drop-down list paints its own, opaque.
+    if (ctlColor != CTLCOLOR_STATIC && ctlColor != CTLCOLOR_BTN)
+        return brush;
     ::SetBkMode(dc, TRANSPARENT);
     if (ctlColor == CTLCOLOR_STATIC) {
         const int id = ::GetDlgCtrlID(child);
@@ -98,6 +121,16 @@ void STEP1::OnPreview() {
 
 void STEP1::OnOpenFolder() {
     OpenSelectionFolder(m_main);
+}
+
+convert::OutputFormat STEP1::Format() const {
+    return m_cmbFormat.GetCurSel() == 1 ? convert::OutputFormat::Mp4 : convert::OutputFormat::Avi;
+}
+
+void STEP1::OnFormatChanged() {
+    if (AfxGetApp())
+        AfxGetApp()->WriteProfileString(kFormatSection, kFormatEntry,
+                                        Format() == convert::OutputFormat::Mp4 ? L"MP4" : L"AVI");
 }
 
 BOOL STEP3::OnInitDialog() {

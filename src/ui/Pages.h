@@ -4,6 +4,7 @@
 #pragma once
 
 #include "resources/resource.h"
+#include "convert/CommandLine.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
 #include "framework/Gdi.h"
@@ -21,6 +22,8 @@ public:
     HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
 
     int m_nQuality = 1; // 0 High, 1 Normal, 2 Low; read from the radio buttons
+    // The output's format, as the drop-down list says and the profile remembers.
+    convert::OutputFormat Format() const;
     // The page's fonts outlive its controls: the main dialog's window, and with it the
     // page's, is gone before the page object.
     // In the language's face, else these (see MakeUiFont).
@@ -32,6 +35,7 @@ public:
     CXButtonXP m_btnPreview;
     CXButtonXP m_btnAddFiles;
     CXButtonXP m_btnClearList;
+    CComboBox m_cmbFormat;
 
 private:
     CQuelvoxDlg& m_main;
@@ -40,6 +44,7 @@ private:
     void OnClearList();
     void OnPreview();
     void OnOpenFolder();
+    void OnFormatChanged();
     void OnNothing() {}
 
     BEGIN_MSG_MAP(STEP1, CDialog)
@@ -47,6 +52,7 @@ private:
         ON_COMMAND(IDC_CLEAR_LIST, OnClearList)
         ON_COMMAND(IDC_PREVIEW, OnPreview)
         ON_COMMAND(IDC_OPEN_FOLDER, OnOpenFolder)
+        ON_CONTROL(IDC_FORMAT, CBN_SELCHANGE, OnFormatChanged)
         ON_COMMAND(IDC_HIGH, OnNothing)
         ON_COMMAND(IDC_NORMAL, OnNothing)
         ON_COMMAND(IDC_LOW, OnNothing)

@@ -178,6 +178,7 @@ private:
     std::wstring ItemPath(int item) override { return m_listFiles.GetItemText(item, 0); }
     void Untick(int item) override { m_listFiles.SetCheck(item, false); }
     int Quality() override;
+    convert::OutputFormat Format() override { return m_step1.Format(); }
     bool ShutdownWanted() override;
     void Log(const std::wstring& text) override { AppendLog(text.c_str()); }
     void ShowRunStarted() override;

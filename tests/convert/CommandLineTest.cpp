@@ -94,6 +94,46 @@ TEST(SubtitleOptions, TheChoiceIsNamedToTheEncoderAndThePreviewAlike) {
     }
 }
 
+// Both formats by quality, picture size and rate. MP4: H.264 at a quality level, AAC, at most
+// 1920 wide and 60 frames a second, a key frame every ten seconds; AVI as ever.
+TEST(EncoderCommand, BothFormatsByQualitySizeAndRate) {
+    const wchar_t* mp4Audio =
+        L"-oac faac -faacopts br=160:mpeg=4:object=2 -af volnorm -of lavf -lavfopts format=mp4 ";
+    const wchar_t* subtitles = L"-font \"C:\\WINDOWS\\Fonts\\gulim.ttc\" -subcp cp949 "
+                               L"-subfont-text-scale 4 -subfont-blur 2 -subfont-outline 2 -sub "
+                               L"\"D:\\Movies\\clip.smi\"";
+    const struct {
+        OutputFormat format;
+        int quality, width;
+        double fps;
+        std::wstring middle; // between the output path and the subtitle options
+    } cases[] = {
+        {OutputFormat::Mp4, 1, 1280, 25.0,
+         L"-ofps   25.000 -ovc x264 -x264encopts crf=23:preset=medium:keyint=250:threads=auto " +
+             std::wstring(mp4Audio)},
+        {OutputFormat::Mp4, 0, 1920, 29.97,
+         L"-ofps   29.970 -ovc x264 -x264encopts crf=20:preset=medium:keyint=300:threads=auto " +
+             std::wstring(mp4Audio)},
+        {OutputFormat::Mp4, 2, 3840, 120.0,
+         L"-ofps   60.000 -ovc x264 -x264encopts crf=26:preset=medium:keyint=600:threads=auto "
+         L"-vf scale -zoom -xy 1920 " +
+             std::wstring(mp4Audio)},
+        {OutputFormat::Avi, 1, 1280, 59.94,
+         L"-ofps   29.970 -ovc xvid -xvidencopts max_key_interval=120:bitrate=1000:threads=2 "
+         L"-ffourcc XVID -vf scale -zoom -xy 720 -mc 0 -audio-preload 0.0 -noodml -oac mp3lame "
+         L"-lameopts vbr=0 -lameopts br=128 -af volnorm  "},
+    };
+    for (const auto& c : cases) {
+        EncodeSettings settings = Settings(c.width, c.fps, c.quality);
+        settings.format = c.format;
+        const std::wstring output = c.format == OutputFormat::Mp4 ? L"mp4" : L"avi";
+        EXPECT_EQ(EncoderCommand(settings, L"D:\\Movies\\clip.mov"),
+                  L"\"C:\\Q\\bin\\mencoder.exe\" \"D:\\Movies\\clip.mov\" -o "
+                  L"\"D:\\Movies\\QV_clip.mov." +
+                      output + L"\" " + c.middle + subtitles);
+    }
+}
+
 TEST(ConversionPaths, OutputBesideTheSourceKeepsTheExtension) {
     EXPECT_EQ(OutputPathFor(L"D:\\Movies\\clip.wmv"), L"D:\\Movies\\QV_clip.wmv.avi");
     EXPECT_EQ(FolderOf(L"D:\\Movies\\clip.wmv"), L"D:\\Movies");

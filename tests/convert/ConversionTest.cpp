@@ -147,6 +147,16 @@ TEST_F(ConversionTest, EveryEndOfAnEncoderIsReportedTruly) {
     EXPECT_FALSE(m_seam.awake);
 }
 
+TEST_F(ConversionTest, WithMp4ChosenTheMovieIsAnMp4BesideItsSource) {
+    Add(L"a.mov", kQuick);
+    m_dialog->m_step1.m_cmbFormat.SetCurSel(1);
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Log(), Converting(L"a.mov") + L"OK.\n\n1 file(s) converted.\n");
+    EXPECT_EQ(ReadFileBytes(m_dir.Path() + L"\\QV_a.mov.mp4").size(), 8192u);
+    EXPECT_TRUE(ReadFileBytes(m_dir.Path() + L"\\QV_a.mov.avi").empty());
+}
+
 TEST_F(ConversionTest, NothingTickedCountsNoneAndNeverShutsDown) {
     Add(L"a.avi", kQuick);
     m_dialog->m_listFiles.SetCheck(0, false);

@@ -221,6 +221,29 @@ TEST_F(FileListTest, OpenFolderExploresCOrTheLastOutputFolder) {
     EXPECT_EQ(m_seam.selected, (std::vector<std::wstring>{output, longOutput}));
 }
 
+// The output's format: AVI unless MP4 was chosen, which the profile remembers for next time.
+TEST_F(FileListTest, FormatIsAviUnlessMp4WasChosenAndItIsRemembered) {
+    PrivateRegistry registry;
+    TheApp().SetRegistryKey(CQuelvoxApp::kRegistryKey);
+    auto choose = [&](int index) {
+        CComboBox& box = m_dialog->m_step1.m_cmbFormat;
+        box.SetCurSel(index);
+        m_dialog->m_step1.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_FORMAT, CBN_SELCHANGE),
+                                      reinterpret_cast<LPARAM>(box.m_hWnd));
+    };
+    EXPECT_EQ(m_dialog->m_step1.Format(), convert::OutputFormat::Avi);
+    EXPECT_EQ(m_dialog->m_step1.m_cmbFormat.GetCount(), 2);
+    choose(1);
+    EXPECT_EQ(TheApp().GetProfileString(L"Output", L"Format"), L"MP4");
+    m_dialog.reset();
+    m_dialog = std::make_unique<CQuelvoxDlg>(&TheApp());
+    TheApp().m_pMainWnd = m_dialog.get();
+    ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
+    EXPECT_EQ(m_dialog->m_step1.Format(), convert::OutputFormat::Mp4);
+    choose(0);
+    EXPECT_EQ(TheApp().GetProfileString(L"Output", L"Format"), L"AVI");
+}
+
 TEST_F(FileListTest, QualityIsReadFromTheRadioButtons) {
     STEP1& page = m_dialog->m_step1;
     EXPECT_EQ(SendMessageW(page.GetDlgItem(IDC_NORMAL), BM_GETCHECK, 0, 0), BST_CHECKED);

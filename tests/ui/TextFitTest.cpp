@@ -58,6 +58,9 @@ std::wstring Overflow(HWND control, const std::wstring& text) {
         } else {
             room.right -= GetSystemMetrics(SM_CXMENUCHECK) + kCheckGap;
         }
+    } else if (_wcsicmp(kind.c_str(), L"ComboBox") == 0) {
+        // A drop-down list: each item in the box beside its arrow.
+        room.right -= GetSystemMetrics(SM_CXVSCROLL) + kPushButtonEdges;
     } else {
         return {};
     }
@@ -96,14 +99,32 @@ std::wstring Caption(HWND window) {
     return text;
 }
 
+// The texts a control shows: its caption, or a drop-down list's items.
+std::vector<std::wstring> Texts(HWND control) {
+    if (_wcsicmp(ClassName(control).c_str(), L"ComboBox") != 0)
+        return {Caption(control)};
+    std::vector<std::wstring> items;
+    const int count = static_cast<int>(SendMessageW(control, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        std::wstring item(static_cast<size_t>(SendMessageW(control, CB_GETLBTEXTLEN, i, 0)) + 1,
+                          L'\0');
+        item.resize(static_cast<size_t>(
+            SendMessageW(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()))));
+        items.push_back(item);
+    }
+    return items;
+}
+
 // The captions of every control inside the window, pages included, that do not fit.
 void CollectOverflows(HWND window, std::vector<std::wstring>& cut) {
     EnumChildWindows(
         window,
         [](HWND child, LPARAM found) {
-            std::wstring overflow = Overflow(child, Caption(child));
-            if (!overflow.empty())
-                reinterpret_cast<std::vector<std::wstring>*>(found)->push_back(overflow);
+            for (const std::wstring& text : Texts(child)) {
+                std::wstring overflow = Overflow(child, text);
+                if (!overflow.empty())
+                    reinterpret_cast<std::vector<std::wstring>*>(found)->push_back(overflow);
+            }
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&cut));
