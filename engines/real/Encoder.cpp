@@ -24,6 +24,22 @@ void RemoveIfEmpty(const std::wstring& path) {
         DeleteFileW(path.c_str());
 }
 
+// What ffmpeg says of its input before it converts: enough to know the source.
+constexpr size_t kHeadLimit = 64 * 1024;
+
+// A source mencoder would convert; otherwise says why not.
+bool Usable(const MediaFacts& facts) {
+    if (!facts.readable) {
+        Print("Cannot open demuxer.\r\n\r\nExiting...\r\n");
+        return false;
+    }
+    if (!facts.video) {
+        Print("Video stream is mandatory!\r\nSorry, this file has no picture to convert.\r\n");
+        return false;
+    }
+    return true;
+}
+
 // A rate as ffmpeg takes it: the usual NTSC rates exactly.
 std::wstring Rate(const std::wstring& text) {
     std::string rational;
@@ -128,8 +144,11 @@ void OutputSize(const Options& options, const MediaFacts& source, int& width, in
     width = source.width;
     height = source.height;
     const int xy = _wtoi(options.Value(L"-xy").c_str());
-    if (options.Value(L"-vf").find(L"scale") != std::wstring::npos && xy > 0 && source.width > 0) {
+    if (options.Value(L"-vf").find(L"scale") != std::wstring::npos && xy > 0) {
         width = xy;
+        height = 0;
+        if (source.width <= 0)
+            return;
         const double aspect =
             source.aspect > 0 ? source.aspect : double(source.width) / source.height;
         // Rounded, then made even by dropping the odd line, as mencoder does (16:9 is 404).
@@ -170,8 +189,11 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
         filters.push_back(L"fps=" + rate + L":start_time=0");
     int width = 0, height = 0;
     OutputSize(options, source, width, height);
+    // Without the source's facts the height is mencoder's rule in ffmpeg's words.
     if (width != source.width || height != source.height)
-        filters.push_back(L"scale=" + std::to_wstring(width) + L":" + std::to_wstring(height));
+        filters.push_back(L"scale=" + std::to_wstring(width) + L":" +
+                          (height > 0 ? std::to_wstring(height)
+                                      : L"floor(round(" + std::to_wstring(width) + L"/dar)/2)*2"));
     if (!subtitleFilter.empty())
         filters.push_back(subtitleFilter);
     // The encoder hands out each packed B-frame with the frame after it, so its first packets
@@ -249,15 +271,14 @@ int RunEncoder(int argc, wchar_t** argv) {
               ".\r\nCannot open file or stream.\r\nCannot open demuxer.\r\n\r\nExiting...\r\n");
         return 1;
     }
-    const MediaFacts facts = Probe(source);
-    if (!facts.readable) {
-        Print("Cannot open demuxer.\r\n\r\nExiting...\r\n");
+    // The job needs the source's facts only for a rate or subtitles the command line does not
+    // settle; otherwise it reads them from the job's own description of its input, which
+    // spares a start of ffmpeg per movie.
+    const bool probe =
+        !options.Has(L"-ofps") || (options.Has(L"-sub") && FileExists(options.Value(L"-sub")));
+    MediaFacts facts;
+    if (probe && !Usable(facts = Probe(source)))
         return 1;
-    }
-    if (!facts.video) {
-        Print("Video stream is mandatory!\r\nSorry, this file has no picture to convert.\r\n");
-        return 1;
-    }
 
     // Subtitles in the spirit of mencoder's subfont options, burnt in at the output's size.
     SubtitleJob subtitles;
@@ -290,7 +311,7 @@ int RunEncoder(int argc, wchar_t** argv) {
     StallWatch stall(stallMs);
     const ULONGLONG start = AwakeMilliseconds();
     ULONGLONG lastStatus = 0;
-    std::string pending, tail;
+    std::string pending, tail, head;
     double position = 0;
     long long frames = 0, bytes = 0;
     const std::regex progress(
@@ -302,6 +323,10 @@ int RunEncoder(int argc, wchar_t** argv) {
         const ULONGLONG now = AwakeMilliseconds();
         if (pending.size() != before)
             stall.Moved();
+        if (!probe && head.size() < kHeadLimit) {
+            head += pending.substr(before, kHeadLimit - head.size());
+            facts = ParseProbe(head);
+        }
         // ffmpeg ends its progress lines with a carriage return, the others with a line feed.
         size_t from = 0, end;
         while ((end = pending.find_first_of("\r\n", from)) != std::string::npos) {
@@ -333,6 +358,10 @@ int RunEncoder(int argc, wchar_t** argv) {
             Sleep(50);
     }
     const int code = stalled ? -1 : ffmpeg.Wait(10000);
+    if (!probe && !stalled && code != 0 && !Usable(facts)) {
+        RemoveIfEmpty(output);
+        return 1;
+    }
     if (stalled || code != 0) {
         RemoveIfEmpty(output);
         if (stalled)
