@@ -6,6 +6,7 @@
 //                                     at STEP seconds)
 // It reads the AVI itself and decodes with the ffmpeg.exe beside the engines (dist/bin).
 #include "Process.h"
+#include "RealSupport.h"
 
 #include <windows.h>
 
@@ -26,74 +27,6 @@ std::wstring FFmpeg() {
     std::wstring folder = path;
     folder.resize(folder.find_last_of(L'\\'));
     return folder.substr(0, folder.find_last_of(L'\\')) + L"\\dist\\bin\\ffmpeg.exe";
-}
-
-unsigned Le32(const std::string& b, size_t at) {
-    if (at + 4 > b.size())
-        return 0;
-    const auto* p = reinterpret_cast<const unsigned char*>(b.data() + at);
-    return p[0] | p[1] << 8 | p[2] << 16 | unsigned(p[3]) << 24;
-}
-
-struct Stream {
-    std::string type;
-    unsigned scale = 0, rate = 0, start = 0, length = 0;
-};
-
-struct Avi {
-    std::vector<Stream> streams;
-    std::vector<std::string> videoChunks; // in index order, empty ones included
-    long long videoBytes = 0;
-};
-
-Avi ReadAvi(const std::wstring& path) {
-    Avi avi;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return avi;
-    LARGE_INTEGER size{};
-    GetFileSizeEx(file, &size);
-    std::string b(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    for (size_t at = 0; at < b.size(); at += got)
-        if (!ReadFile(file, b.data() + at, DWORD(std::min<size_t>(b.size() - at, 1 << 24)), &got,
-                      nullptr) ||
-            got == 0)
-            break;
-    CloseHandle(file);
-    size_t movi = 0, idx = 0, idxSize = 0;
-    // Headers: every strh in file order; then the movi list and idx1 at the top level.
-    for (size_t at = b.find("strh"); at != std::string::npos; at = b.find("strh", at + 4)) {
-        if (movi && at > movi)
-            break;
-        Stream s;
-        s.type = b.substr(at + 8, 4);
-        s.scale = Le32(b, at + 28);
-        s.rate = Le32(b, at + 32);
-        s.start = Le32(b, at + 36);
-        s.length = Le32(b, at + 40);
-        avi.streams.push_back(s);
-        movi = b.find("movi", at);
-    }
-    for (size_t at = 12; at + 8 <= b.size();) {
-        const unsigned chunk = Le32(b, at + 4);
-        if (b.compare(at, 4, "LIST") == 0 && b.compare(at + 8, 4, "movi") == 0)
-            movi = at + 8;
-        if (b.compare(at, 4, "idx1") == 0) {
-            idx = at + 8;
-            idxSize = chunk;
-        }
-        at += 8 + chunk + (chunk & 1);
-    }
-    for (size_t e = idx; idx && e + 16 <= idx + idxSize && e + 16 <= b.size(); e += 16) {
-        if (b.compare(e, 2, "00") != 0 || (b[e + 2] != 'd'))
-            continue;
-        const size_t offset = movi + Le32(b, e + 8) + 8, length = Le32(b, e + 12);
-        avi.videoChunks.push_back(offset + length <= b.size() ? b.substr(offset, length) : "");
-        avi.videoBytes += length;
-    }
-    return avi;
 }
 
 // The MPEG-4 VOP types in a chunk: I, P, B, S, or N for a VOP that codes nothing (a packed
@@ -181,29 +114,22 @@ std::vector<Plane> Planes(const std::vector<unsigned char>& frame, int w, int h)
             {frame.data() + w * h * 5 / 4, w / 2, h / 2}};
 }
 
-double Seconds(const Stream& s, unsigned units) {
-    return s.rate ? double(units) * s.scale / s.rate : 0;
-}
-
 int Picture(const std::wstring& out, const std::wstring& source) {
-    const Avi avi = ReadAvi(out);
-    if (avi.streams.empty() || avi.streams[0].type != "vids") {
+    const AviFacts avi = ReadAvi(out);
+    if (!avi.riff || avi.scale == 0) {
         std::printf("  no AVI video in the output\n");
         return 1;
     }
-    const Stream& video = avi.streams[0];
     int types[5] = {}, empty = 0;
+    long long videoBytes = 0;
     for (const std::string& chunk : avi.videoChunks) {
         empty += chunk.empty();
+        videoBytes += chunk.size();
         for (char t : VopTypes(chunk))
             ++types[std::string("IPBSN").find(t)];
     }
-    const double fps = double(video.rate) / video.scale;
+    const double fps = double(avi.rate) / avi.scale;
     const double length = avi.videoChunks.size() / fps;
-    double audioStart = 0;
-    for (const Stream& s : avi.streams)
-        if (s.type == "auds")
-            audioStart = Seconds(s, s.start);
 
     // The picture: each output frame against the source frame within one output frame of its
     // time that it is closest to, so a frame shown early or late counts by its picture alone.
@@ -272,10 +198,10 @@ int Picture(const std::wstring& out, const std::wstring& source) {
                  lumaMse > 0 ? 10 * std::log10(255.0 * 255 / lumaMse) : 99);
     std::printf("  %7.0f kbit/s  SSIM %.4f  PSNR %.2f dB  frames I %d / P %d / B %d%s  "
                 "index %zu (%d empty) for %.2f s  sound starts at %+.0f ms  %dx%d\n",
-                length > 0 ? avi.videoBytes * 8 / length / 1000 : 0, frames ? ssim / frames : 0,
+                length > 0 ? videoBytes * 8 / length / 1000 : 0, frames ? ssim / frames : 0,
                 meanMse > 0 ? 10 * std::log10(255.0 * 255 / meanMse) : 99, types[0], types[1],
                 types[2], types[4] ? (" / N " + std::to_string(types[4])).c_str() : "",
-                avi.videoChunks.size(), empty, length, audioStart * 1000, w, h);
+                avi.videoChunks.size(), empty, length, avi.audioStart * 1000, w, h);
     return 0;
 }
 
