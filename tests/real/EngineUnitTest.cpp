@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <regex>
 
 namespace {
@@ -178,23 +177,17 @@ TEST(EncoderOptions, XvidSubOptionsMapToFFmpegsWithMencodersDefaults) {
 
 TEST(EncoderOptions, VolnormReachesItsTargetFromTheSilenceLevel) {
     // Gain at the silence level sqrt(target / 0.01), taken back off below it by the gate.
-    struct Case {
-        const wchar_t* af;
-        const wchar_t* makeup;
-        const wchar_t* gate;
-    };
-    for (const Case& c : {Case{L"volnorm", L"makeup=5:", L"threshold=0.05:range=0.2:"},
-                          Case{L"volnorm=1:0.04", L"makeup=2:", L"threshold=0.02:range=0.5:"},
-                          Case{L"volume=2,volnorm=2:1", L"makeup=10:", L"threshold=0.1:range=0.1:"},
-                          Case{L"volnorm=1:0", L"makeup=5:", L"threshold=0.05:range=0.2:"}}) {
-        const std::wstring filter = VolnormFilter(c.af);
-        EXPECT_NE(filter.find(L"acompressor=threshold=0.01:ratio=2:" + std::wstring(c.makeup)),
-                  std::wstring::npos)
-            << ToUtf8(filter);
-        EXPECT_NE(filter.find(L"agate=" + std::wstring(c.gate)), std::wstring::npos)
-            << ToUtf8(filter);
+    for (auto [af, expected] :
+         {std::pair{L"volnorm", L"makeup=5:"}, std::pair{L"volume=2,volnorm=1:0.04", L"makeup=2:"},
+          std::pair{L"volnorm=2:0", L"makeup=5:"}}) {
+        const std::wstring filter = VolnormFilter(af), makeup = expected;
+        const std::wstring gain = makeup.substr(7, makeup.size() - 8);
+        EXPECT_NE(filter.find(L"threshold=0.01:ratio=2:" + makeup), std::wstring::npos);
+        EXPECT_NEAR(_wtof(filter.substr(filter.find(L"agate=threshold=") + 16).c_str()),
+                    0.01 * _wtof(gain.c_str()), 1e-9);
+        EXPECT_NEAR(_wtof(filter.substr(filter.find(L"range=") + 6).c_str()),
+                    1 / _wtof(gain.c_str()), 1e-9);
     }
-    EXPECT_EQ(VolnormFilter(L""), L"");
     EXPECT_EQ(VolnormFilter(L"volume=2"), L"");
 }
 
@@ -584,34 +577,29 @@ struct FakeClocks : SystemClocks {
 } // namespace
 
 TEST(StallWatch, OnlyAwakeTimeWithoutNewsCountsAsAStall) {
+    // Steps: milliseconds awake (negative: asleep), 0 for news.
     struct Case {
         const char* what;
-        std::function<void(FakeClocks&, StallWatch&)> events;
+        std::vector<long long> steps;
         bool stalled;
     };
-    const std::vector<Case> cases = {
-        {"quiet for less than the limit", [](FakeClocks& c, StallWatch&) { c.Run(59000); }, false},
-        {"quiet for the limit", [](FakeClocks& c, StallWatch&) { c.Run(60000); }, true},
-        {"news just before the limit",
-         [](FakeClocks& c, StallWatch& w) {
-             c.Run(59000);
-             w.Moved();
-             c.Run(59000);
-         },
-         false},
-        {"asleep overnight", [](FakeClocks& c, StallWatch&) { c.Sleep(8 * 3600 * 1000); }, false},
-        {"asleep, then quiet for the limit",
-         [](FakeClocks& c, StallWatch&) {
-             c.Run(30000);
-             c.Sleep(3600 * 1000);
-             c.Run(30000);
-         },
-         true},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : std::vector<Case>{
+             {"quiet for less than the limit", {59000}, false},
+             {"quiet for the limit", {60000}, true},
+             {"news just before the limit", {59000, 0, 59000}, false},
+             {"asleep overnight", {-8LL * 3600 * 1000}, false},
+             {"asleep, then quiet for the limit", {30000, -3600 * 1000, 30000}, true},
+         }) {
         FakeClocks clocks;
         StallWatch watch(60000, clocks);
-        c.events(clocks, watch);
+        for (long long step : c.steps) {
+            if (step == 0)
+                watch.Moved();
+            else if (step > 0)
+                clocks.Run(step);
+            else
+                clocks.Sleep(-step);
+        }
         EXPECT_EQ(watch.Stalled(), c.stalled) << c.what;
     }
 }

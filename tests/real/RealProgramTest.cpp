@@ -491,16 +491,10 @@ TEST(RealEncoder, ASourceIsJudgedByWhatItHoldsNotByWhatItsHeaderPromises) {
                   dir.Path() + L"\\part" + part + L".ts\"");
     WriteFileBytes(jumped, ReadWholeFile(dir.Path() + L"\\part0.ts", 1 << 26) +
                                ReadWholeFile(dir.Path() + L"\\part100.ts", 1 << 26));
-    // An AVI whose headers count three times its frames.
+    // An AVI whose video header counts three times its 150 frames.
     std::string avi = ReadWholeFile(clip, 1 << 26);
-    auto triple = [&avi](size_t at) {
-        const unsigned value =
-            static_cast<unsigned char>(avi[at]) | static_cast<unsigned char>(avi[at + 1]) << 8;
-        avi[at] = static_cast<char>(value * 3);
-        avi[at + 1] = static_cast<char>(value * 3 >> 8);
-    };
-    triple(48);                        // avih dwTotalFrames
-    triple(avi.find("strh") + 8 + 32); // the video's strh dwLength
+    const size_t length = avi.find("strh") + 8 + 32;
+    avi.replace(length, 2, std::string{char(450 & 0xFF), char(450 >> 8)});
     const std::wstring miscounted = dir.Write(L"miscounted.avi", avi);
     // Downloads that broke off half-way.
     const std::wstring cutAvi =
