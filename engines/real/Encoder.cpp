@@ -1,6 +1,8 @@
 #include "Encoder.h"
 
+#include "Container.h"
 #include "SubtitleJob.h"
+#include "common/AwakeClock.h"
 #include "common/Print.h"
 #include "common/Text.h"
 
@@ -13,11 +15,6 @@
 
 namespace {
 
-// The converted length falls clearly short of the identified one: the source ended early.
-bool FellShort(double converted, double length) {
-    return length > 0 && converted < length - std::max(2.0, length * 0.05);
-}
-
 // A failed job's output that holds nothing is no movie.
 void RemoveIfEmpty(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -27,6 +24,22 @@ void RemoveIfEmpty(const std::wstring& path) {
         DeleteFileW(path.c_str());
 }
 
+// What ffmpeg says of its input before it converts: enough to know the source.
+constexpr size_t kHeadLimit = 64 * 1024;
+
+// A source mencoder would convert; otherwise says why not.
+bool Usable(const MediaFacts& facts) {
+    if (!facts.readable) {
+        Print("Cannot open demuxer.\r\n\r\nExiting...\r\n");
+        return false;
+    }
+    if (!facts.video) {
+        Print("Video stream is mandatory!\r\nSorry, this file has no picture to convert.\r\n");
+        return false;
+    }
+    return true;
+}
+
 // A rate as ffmpeg takes it: the usual NTSC rates exactly.
 std::wstring Rate(const std::wstring& text) {
     std::string rational;
@@ -34,17 +47,112 @@ std::wstring Rate(const std::wstring& text) {
     return FromUtf8(rational);
 }
 
+// An on/off sub-option: "name" or "noname", else the default.
+bool Switch(const std::map<std::wstring, std::wstring>& options, const std::wstring& name,
+            bool fallback) {
+    if (options.count(L"no" + name))
+        return false;
+    return options.count(name) ? true : fallback;
+}
+
+std::wstring Hundredths(const std::wstring& value) {
+    wchar_t text[32];
+    swprintf(text, 32, L"%g", _wtof(value.c_str()) / 100);
+    return text;
+}
+
 } // namespace
+
+int XvidOptions(const std::map<std::wstring, std::wstring>& xvid, double fps,
+                std::vector<std::wstring>& args) {
+    auto value = [&](const wchar_t* name, const wchar_t* fallback) {
+        const auto it = xvid.find(name);
+        return it == xvid.end() || it->second.empty() ? std::wstring(fallback) : it->second;
+    };
+    args.insert(args.end(), {L"-c:v", L"libxvid"});
+    if (xvid.count(L"fixed_quant")) {
+        args.insert(args.end(), {L"-q:v", value(L"fixed_quant", L"4")});
+    } else {
+        // Bit rates below 16000 are kbit/s, larger ones bit/s; a negative one is a target size,
+        // which only a second pass could honour: the default rate then.
+        long bitrate = _wtol(value(L"bitrate", L"687").c_str());
+        if (bitrate <= 0)
+            bitrate = 687;
+        if (bitrate < 16000)
+            bitrate *= 1000;
+        args.insert(args.end(), {L"-b:v", std::to_wstring(bitrate)});
+    }
+    const long keyInterval = fps > 0 ? std::lround(fps * 10) : 250;
+    args.insert(args.end(),
+                {L"-g", value(L"max_key_interval", std::to_wstring(keyInterval).c_str())});
+    if (xvid.count(L"threads"))
+        args.insert(args.end(), {L"-threads", value(L"threads", L"1")});
+    // B-frames as DivX players take them: at most one in a row unless asked, packed with the
+    // frame after (ffmpeg packs them in an AVI), which keeps one chunk per frame.
+    const int bframes = std::clamp(_wtoi(value(L"max_bframes", L"1").c_str()), 0, 4);
+    args.insert(args.end(), {L"-bf", std::to_wstring(bframes)});
+    if (bframes > 0)
+        args.insert(args.end(), {L"-b_qfactor", Hundredths(value(L"bquant_ratio", L"150")),
+                                 L"-b_qoffset", Hundredths(value(L"bquant_offset", L"100"))});
+    args.insert(args.end(), {L"-me_quality", value(L"me_quality", L"6")});
+    const int vhq = _wtoi(value(L"vhq", L"1").c_str());
+    if (vhq > 0)
+        args.insert(args.end(), {L"-mbd", vhq > 1 ? L"rd" : L"bits"});
+    args.insert(args.end(), {L"-trellis", Switch(xvid, L"trellis", true) ? L"1" : L"0"});
+    std::wstring flags = L"+mv4";
+    if (Switch(xvid, L"hq_ac", true))
+        flags += L"+aic";
+    if (Switch(xvid, L"closed_gop", true))
+        flags += L"+cgop";
+    if (Switch(xvid, L"qpel", false))
+        flags += L"+qpel";
+    args.insert(args.end(), {L"-flags", flags});
+    if (Switch(xvid, L"gmc", false))
+        args.insert(args.end(), {L"-gmc", L"1"});
+    return bframes;
+}
+
+std::wstring VolnormFilter(const std::wstring& af) {
+    // "volnorm[=method:target]" anywhere in the chain; the target is the RMS level to reach.
+    const size_t at = af.find(L"volnorm");
+    if (at == std::wstring::npos)
+        return L"";
+    const size_t end = af.find(L',', at);
+    const std::wstring item = af.substr(at, end == std::wstring::npos ? end : end - at);
+    double target = 0.25;
+    const size_t colon = item.find(L':');
+    if (colon != std::wstring::npos && _wtof(item.c_str() + colon + 1) > 0)
+        target = std::min(1.0, _wtof(item.c_str() + colon + 1));
+    // mencoder's volnorm moves its gain smoothly towards sqrt(target / level) while the sound
+    // is above its silence level (an RMS of 0.01) and leaves it alone below. In ffmpeg's words:
+    // a 2:1 compressor from the silence level with the gain that reaches the target, and a
+    // gate that takes that gain back off below the silence level. Equal attack and release
+    // keep the RMS unbiased; the gate follows the compressor's output, so its threshold is the
+    // silence level with the gain.
+    constexpr double kSilence = 0.01;
+    const double gain = std::clamp(std::sqrt(target / kSilence), 1.0, 64.0);
+    wchar_t filter[400];
+    swprintf(filter, 400,
+             L"acompressor=threshold=%g:ratio=2:makeup=%.4g:attack=1000:release=1000:knee=1:"
+             L"detection=rms:link=average,agate=threshold=%.4g:range=%.4g:ratio=9000:knee=1:"
+             L"attack=1000:release=1000:detection=rms:link=average",
+             kSilence, gain, kSilence * gain, 1 / gain);
+    return filter;
+}
 
 void OutputSize(const Options& options, const MediaFacts& source, int& width, int& height) {
     width = source.width;
     height = source.height;
     const int xy = _wtoi(options.Value(L"-xy").c_str());
-    if (options.Value(L"-vf").find(L"scale") != std::wstring::npos && xy > 0 && source.width > 0) {
+    if (options.Value(L"-vf").find(L"scale") != std::wstring::npos && xy > 0) {
         width = xy;
+        height = 0;
+        if (source.width <= 0)
+            return;
         const double aspect =
             source.aspect > 0 ? source.aspect : double(source.width) / source.height;
-        height = std::max(2, static_cast<int>(std::lround(xy / aspect / 2)) * 2);
+        // Rounded, then made even by dropping the odd line, as mencoder does (16:9 is 404).
+        height = std::max(2, static_cast<int>(std::lround(xy / aspect)) & ~1);
     }
 }
 
@@ -59,35 +167,48 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
                                       L"0:v:0",
                                       L"-map",
                                       L"0:a:0?"};
-    // Picture: the resize of "-vf scale -zoom -xy W" first, so the subtitles are drawn at the
-    // output's size.
-    std::wstring filters;
+    const bool copyVideo = options.Value(L"-ovc", L"xvid") == L"copy";
+    std::vector<std::wstring> video;
+    int bframes = 0;
+    double fps = source.fps;
+    std::wstring rate = FromUtf8(source.fpsRational);
+    if (options.Has(L"-ofps")) {
+        rate = Rate(options.Value(L"-ofps"));
+        fps = _wtof(options.Value(L"-ofps").c_str());
+    }
+    if (copyVideo)
+        video = {L"-c:v", L"copy"};
+    else
+        bframes = XvidOptions(options.SubOptions(L"-xvidencopts"), fps, video);
+
+    // Picture: whole frames at the output's rate from the start of the movie (a picture that
+    // starts late is held from 0, as a sound that starts late is padded), then the resize of
+    // "-vf scale -zoom -xy W", so the subtitles are drawn at the output's size.
+    std::vector<std::wstring> filters;
+    if (!copyVideo && !rate.empty())
+        filters.push_back(L"fps=" + rate + L":start_time=0");
     int width = 0, height = 0;
     OutputSize(options, source, width, height);
+    // Without the source's facts the height is mencoder's rule in ffmpeg's words.
     if (width != source.width || height != source.height)
-        filters = L"scale=" + std::to_wstring(width) + L":" + std::to_wstring(height);
+        filters.push_back(L"scale=" + std::to_wstring(width) + L":" +
+                          (height > 0 ? std::to_wstring(height)
+                                      : L"floor(round(" + std::to_wstring(width) + L"/dar)/2)*2"));
     if (!subtitleFilter.empty())
-        filters += (filters.empty() ? L"" : L",") + subtitleFilter;
-    if (!filters.empty())
-        args.insert(args.end(), {L"-vf", filters});
-    if (options.Has(L"-ofps"))
-        args.insert(args.end(), {L"-r", Rate(options.Value(L"-ofps"))});
-
-    const std::wstring ovc = options.Value(L"-ovc", L"xvid");
-    if (ovc == L"copy") {
-        args.insert(args.end(), {L"-c:v", L"copy"});
-    } else {
-        auto xvid = options.SubOptions(L"-xvidencopts");
-        // mencoder reads bit rates below 16000 as kbit/s, larger ones as bit/s.
-        long bitrate = xvid.count(L"bitrate") ? _wtol(xvid[L"bitrate"].c_str()) : 687;
-        if (bitrate < 16000)
-            bitrate *= 1000;
-        args.insert(args.end(), {L"-c:v", L"libxvid", L"-b:v", std::to_wstring(bitrate)});
-        if (xvid.count(L"max_key_interval"))
-            args.insert(args.end(), {L"-g", xvid[L"max_key_interval"]});
-        if (xvid.count(L"threads"))
-            args.insert(args.end(), {L"-threads", xvid[L"threads"]});
-    }
+        filters.push_back(subtitleFilter);
+    // The encoder hands out each packed B-frame with the frame after it, so its first packets
+    // come that many frames late; an AVI has no times but its chunks' places, and a late packet
+    // leaves an empty chunk before it, after which every frame plays late. The frames after the
+    // first are given earlier times to match.
+    if (bframes > 0)
+        filters.push_back(L"setpts=PTS-min(N\\," + std::to_wstring(bframes) + L")");
+    std::wstring chain;
+    for (const std::wstring& filter : filters)
+        chain += (chain.empty() ? L"" : L",") + filter;
+    if (!chain.empty())
+        args.insert(args.end(), {L"-vf", chain});
+    args.insert(args.end(), {L"-vsync", L"passthrough"});
+    args.insert(args.end(), video.begin(), video.end());
     if (options.Has(L"-ffourcc"))
         args.insert(args.end(), {L"-vtag", options.Value(L"-ffourcc")});
 
@@ -105,10 +226,17 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
             args.insert(args.end(), {L"-b:a", br + L"k"});
         else
             args.insert(args.end(), {L"-q:a", L"4"});
-        if (options.Value(L"-af").find(L"volnorm") != std::wstring::npos)
-            args.insert(args.end(), {L"-af", L"dynaudnorm"});
+        // The sound from the movie's start too: a late start is padded with silence.
+        std::wstring sound = L"aresample=async=1:first_pts=0";
+        const std::wstring volnorm = VolnormFilter(options.Value(L"-af"));
+        if (!volnorm.empty())
+            sound += L"," + volnorm;
+        args.insert(args.end(), {L"-af", sound});
     }
-    args.insert(args.end(), {L"-f", L"avi", PathForFFmpeg(options.Value(L"-o", L"test.avi"))});
+    // The encoders' first packets may have times before 0 (the MP3 encoder's delay); shifting
+    // everything to make them 0 would move the pictures off whole frames.
+    args.insert(args.end(), {L"-avoid_negative_ts", L"disabled", L"-f", L"avi",
+                             PathForFFmpeg(options.Value(L"-o", L"test.avi"))});
     return args;
 }
 
@@ -143,15 +271,14 @@ int RunEncoder(int argc, wchar_t** argv) {
               ".\r\nCannot open file or stream.\r\nCannot open demuxer.\r\n\r\nExiting...\r\n");
         return 1;
     }
-    const MediaFacts facts = Probe(source);
-    if (!facts.readable) {
-        Print("Cannot open demuxer.\r\n\r\nExiting...\r\n");
+    // The job needs the source's facts only for a rate or subtitles the command line does not
+    // settle; otherwise it reads them from the job's own description of its input, which
+    // spares a start of ffmpeg per movie.
+    const bool probe =
+        !options.Has(L"-ofps") || (options.Has(L"-sub") && FileExists(options.Value(L"-sub")));
+    MediaFacts facts;
+    if (probe && !Usable(facts = Probe(source)))
         return 1;
-    }
-    if (!facts.video) {
-        Print("Video stream is mandatory!\r\nSorry, this file has no picture to convert.\r\n");
-        return 1;
-    }
 
     // Subtitles in the spirit of mencoder's subfont options, burnt in at the output's size: the
     // file of -sub, or text track -sid N of the movie.
@@ -182,9 +309,10 @@ int RunEncoder(int argc, wchar_t** argv) {
 
     const std::wstring output = PathForFFmpeg(options.Value(L"-o", L"test.avi"));
     const DWORD stallMs = StallLimitMs();
-    const ULONGLONG start = GetTickCount64();
-    ULONGLONG lastStatus = 0, lastMove = start;
-    std::string pending, tail;
+    StallWatch stall(stallMs);
+    const ULONGLONG start = AwakeMilliseconds();
+    ULONGLONG lastStatus = 0;
+    std::string pending, tail, head;
     double position = 0;
     long long frames = 0, bytes = 0;
     const std::regex progress(
@@ -193,9 +321,13 @@ int RunEncoder(int argc, wchar_t** argv) {
     while (open) {
         const size_t before = pending.size();
         open = ffmpeg.ReadAvailable(pending);
-        const ULONGLONG now = GetTickCount64();
+        const ULONGLONG now = AwakeMilliseconds();
         if (pending.size() != before)
-            lastMove = now;
+            stall.Moved();
+        if (!probe && head.size() < kHeadLimit) {
+            head += pending.substr(before, kHeadLimit - head.size());
+            facts = ParseProbe(head);
+        }
         // ffmpeg ends its progress lines with a carriage return, the others with a line feed.
         size_t from = 0, end;
         while ((end = pending.find_first_of("\r\n", from)) != std::string::npos) {
@@ -218,7 +350,7 @@ int RunEncoder(int argc, wchar_t** argv) {
                                 bytes));
             lastStatus = now;
         }
-        if (open && now - lastMove >= stallMs) {
+        if (open && stall.Stalled()) {
             stalled = true;
             ffmpeg.Terminate();
             break;
@@ -227,6 +359,10 @@ int RunEncoder(int argc, wchar_t** argv) {
             Sleep(50);
     }
     const int code = stalled ? -1 : ffmpeg.Wait(10000);
+    if (!probe && !stalled && code != 0 && !Usable(facts)) {
+        RemoveIfEmpty(output);
+        return 1;
+    }
     if (stalled || code != 0) {
         RemoveIfEmpty(output);
         if (stalled)
@@ -235,13 +371,16 @@ int RunEncoder(int argc, wchar_t** argv) {
         return 1;
     }
     Print(EncoderStatus(position, facts.length, frames, facts.fps,
-                        (GetTickCount64() - start) / 1000.0, bytes));
-    if (FellShort(position, facts.length)) {
+                        (AwakeMilliseconds() - start) / 1000.0, bytes));
+    // Whether all of the source was converted is told by the source itself: a header may
+    // promise more than its streams hold (a transport stream's times jump, an AVI counts its
+    // frames wrong), but a file that stops before its container does was cut off.
+    if (CutShort(PathForFFmpeg(source))) {
         char text[160];
         std::snprintf(text, sizeof text,
-                      "\r\nThe source ends at %.1f s of its %.1f s.\r\nSorry, this file could "
-                      "not be converted whole.\r\n",
-                      position, facts.length);
+                      "\r\nThe source breaks off at %.1f s: its file is cut short.\r\nSorry, "
+                      "this file could not be converted whole.\r\n",
+                      position);
         Print(text);
         return 1;
     }

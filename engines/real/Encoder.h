@@ -4,6 +4,7 @@
 #include "Options.h"
 #include "Process.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,12 @@
 // subtitle filter when subtitleFilter is not empty.
 std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& source,
                                      const std::wstring& subtitleFilter);
+// The XviD options of "-xvidencopts" (mencoder's defaults for those not given) as ffmpeg's
+// arguments, for output at fps frames a second; the B-frames in a row.
+int XvidOptions(const std::map<std::wstring, std::wstring>& xvid, double fps,
+                std::vector<std::wstring>& args);
+// The ffmpeg filters that do what mencoder's "-af volnorm" does; empty without volnorm.
+std::wstring VolnormFilter(const std::wstring& af);
 // The output picture size for these options.
 void OutputSize(const Options& options, const MediaFacts& source, int& width, int& height);
 // The status line for a position in a file of the given length.

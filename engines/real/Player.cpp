@@ -2,6 +2,7 @@
 
 #include "Options.h"
 #include "SubtitleJob.h"
+#include "common/AwakeClock.h"
 #include "common/PictureWindows.h"
 #include "common/Print.h"
 #include "common/Text.h"
@@ -392,8 +393,8 @@ int Preview::Run(HWND parent, const std::string& driver) {
     }
     StartDecoder(0);
     // The output counts as open once the first picture is there to show.
-    const ULONGLONG waitUntil = GetTickCount64() + 15000;
-    while (m_frames == 0 && !m_decoderEnded && GetTickCount64() < waitUntil) {
+    const StallWatch firstPicture(15000);
+    while (m_frames == 0 && !m_decoderEnded && !firstPicture.Stalled()) {
         MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, 100, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

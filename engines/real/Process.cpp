@@ -1,5 +1,6 @@
 #include "Process.h"
 
+#include "common/AwakeClock.h"
 #include "common/ProgramPath.h"
 
 #include <algorithm>
@@ -430,9 +431,9 @@ MediaFacts Probe(const std::wstring& path) {
     if (!ffmpeg.Start(line, L"", Child::kPipe, Child::kPipe))
         return {};
     // A probe that hangs (a stalled network share, a broken file) is given up: unreadable.
-    const ULONGLONG giveUp = GetTickCount64() + StallLimitMs();
+    const StallWatch giveUp(StallLimitMs());
     while (ffmpeg.ReadAvailable(text)) {
-        if (GetTickCount64() >= giveUp)
+        if (giveUp.Stalled())
             return {};
         Sleep(5);
     }

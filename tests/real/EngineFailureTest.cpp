@@ -28,7 +28,8 @@ struct EngineRun {
 // Runs the fake folder's encoder on a source of the given name as Quelvox does, with the
 // system's default error mode (not the tests' own, which would hide crash dialogs), and reads
 // its output to the end. The guard only stops a hang.
-EngineRun Encode(const ScratchDir& dir, const std::wstring& name, const wchar_t* mode) {
+EngineRun Encode(const ScratchDir& dir, const std::wstring& name, const wchar_t* mode,
+                 const std::string& content = "not really a movie") {
     SetEnvironmentVariableW(L"QV_FAKE_FFMPEG", mode);
     SetEnvironmentVariableW(L"QV_STALL_SECONDS", L"2");
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -38,7 +39,7 @@ EngineRun Encode(const ScratchDir& dir, const std::wstring& name, const wchar_t*
     // The value of our pipe's end, which the engine inherits at the same value.
     SetEnvironmentVariableW(L"QV_FAKE_HANDLE",
                             std::to_wstring(reinterpret_cast<INT_PTR>(write)).c_str());
-    const std::wstring source = dir.Write(name, "not really a movie");
+    const std::wstring source = dir.Write(name, content);
     std::wstring line = L"\"" + FakeFolder() + L"mencoder.exe\" \"" + source + L"\" -o \"" +
                         dir.Path() + L"\\QV_" + name + L".avi\" -oac mp3lame -ovc xvid";
     STARTUPINFOW si{};
@@ -103,15 +104,23 @@ TEST(EngineFailures, ANameThatReadsLikeAFailureIsNeverPrintedAsOne) {
     EXPECT_FALSE(Has(demuxer, "Cannot open demuxer.")) << demuxer.output;
 }
 
-TEST(EngineFailures, ASourceThatEndsEarlyFailsAndKeepsWhatWasConverted) {
+TEST(EngineFailures, ACutSourceFailsAndKeepsWhatWasConvertedAnOverstatedOneDoesNot) {
     ScratchDir dir;
-    const EngineRun run = Encode(dir, L"cut.avi", L"short");
-    EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_TRUE(Has(run, "Sorry,")) << run.output;
+    // The fake describes 20 s and converts 5.1 s of either: a download that broke off (its RIFF
+    // promises a megabyte) and a whole file whose header counts its frames wrong.
+    const std::string riff = "RIFF" + std::string("\x08\0\0\0", 4) + "AVI data";
+    const EngineRun cut = Encode(dir, L"cut.avi", L"short",
+                                 riff.substr(0, 4) + std::string("\0\0\x10\0", 4) + riff.substr(8));
+    EXPECT_EQ(cut.exitCode, 1u);
+    EXPECT_TRUE(Has(cut, "Sorry,")) << cut.output;
     // The last status line tells where the conversion really got to.
-    EXPECT_TRUE(Has(run, "Pos:   5.1s")) << run.output;
-    EXPECT_FALSE(Has(run, "Pos:  20.0s")) << run.output;
+    EXPECT_TRUE(Has(cut, "Pos:   5.1s")) << cut.output;
+    EXPECT_FALSE(Has(cut, "Pos:  20.0s")) << cut.output;
     EXPECT_GT(SizeOf(dir.Path() + L"\\QV_cut.avi.avi"), 0);
+
+    const EngineRun whole = Encode(dir, L"whole.avi", L"short", riff);
+    EXPECT_EQ(whole.exitCode, 0u) << whole.output;
+    EXPECT_FALSE(Has(whole, "Sorry,")) << whole.output;
 }
 
 TEST(EngineFailures, ASilentSourceIsNotSaidToHaveSound) {

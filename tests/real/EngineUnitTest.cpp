@@ -1,9 +1,11 @@
 // The pieces of the real engines that need no ffmpeg run: command lines, probe reading, SAMI
 // decoding and parsing, the subtitle script and the status lines; and the helpers they share
 // with the scripted engines.
+#include "Container.h"
 #include "Encoder.h"
 #include "Player.h"
 #include "SubtitleJob.h"
+#include "common/AwakeClock.h"
 #include "common/File.h"
 #include "common/ProgramPath.h"
 #include "common/Text.h"
@@ -106,11 +108,17 @@ TEST(EncoderOptions, QuelvoxCommandBecomesTheMatchingFFmpegJob) {
     EXPECT_TRUE(Follows(job, L"-b:v", L"1000000"));
     EXPECT_TRUE(Follows(job, L"-g", L"120"));
     EXPECT_TRUE(Follows(job, L"-vtag", L"XVID"));
-    EXPECT_TRUE(Follows(job, L"-r", L"30000/1001"));
-    EXPECT_TRUE(Follows(job, L"-vf", L"scale=720:406,ass=subs.ass:fontsdir=fonts"));
+    // Whole frames from the start, mencoder's 16:9 height, subtitles at the output's size, and
+    // the one packed B-frame's delay taken back.
+    EXPECT_TRUE(Follows(job, L"-vf",
+                        L"fps=30000/1001:start_time=0,scale=720:404,ass=subs.ass:fontsdir=fonts,"
+                        L"setpts=PTS-min(N\\,1)"));
+    EXPECT_TRUE(Follows(job, L"-vsync", L"passthrough"));
     EXPECT_TRUE(Follows(job, L"-c:a", L"libmp3lame"));
     EXPECT_TRUE(Follows(job, L"-b:a", L"128k"));
-    EXPECT_TRUE(Follows(job, L"-af", L"dynaudnorm"));
+    EXPECT_TRUE(
+        Follows(job, L"-af", L"aresample=async=1:first_pts=0," + VolnormFilter(L"volnorm")));
+    EXPECT_TRUE(Follows(job, L"-avoid_negative_ts", L"disabled"));
     EXPECT_TRUE(Follows(job, L"-f", L"avi"));
     EXPECT_EQ(job.back(), L"D:\\Movies\\QV_clip.avi.avi");
 }
@@ -124,9 +132,63 @@ TEST(EncoderOptions, NarrowMoviesKeepTheirSizeAndRate) {
     source.width = 640;
     source.height = 352;
     const auto job = EncoderJob(options, source, L"");
-    EXPECT_TRUE(Follows(job, L"-r", L"24000/1001"));
+    EXPECT_TRUE(Follows(job, L"-vf", L"fps=24000/1001:start_time=0,setpts=PTS-min(N\\,1)"));
     EXPECT_TRUE(Follows(job, L"-b:v", L"800000"));
-    EXPECT_EQ(std::find(job.begin(), job.end(), L"-vf"), job.end());
+    EXPECT_TRUE(Follows(job, L"-af", L"aresample=async=1:first_pts=0"));
+}
+
+TEST(EncoderOptions, XvidSubOptionsMapToFFmpegsWithMencodersDefaults) {
+    struct Case {
+        const wchar_t* xvid;
+        std::vector<std::wstring> expected; // pairs of option and value
+        int bframes;
+    };
+    const std::vector<Case> cases = {
+        {L"bitrate=1000",
+         {L"-b:v", L"1000000", L"-g", L"300", L"-bf", L"1", L"-b_qfactor", L"1.5", L"-b_qoffset",
+          L"1", L"-me_quality", L"6", L"-mbd", L"bits", L"-trellis", L"1", L"-flags",
+          L"+mv4+aic+cgop"},
+         1},
+        {L"bitrate=800000:max_key_interval=120:threads=2",
+         {L"-b:v", L"800000", L"-g", L"120", L"-threads", L"2"},
+         1},
+        {L"fixed_quant=3:max_bframes=2:bquant_ratio=120:bquant_offset=50",
+         {L"-q:v", L"3", L"-bf", L"2", L"-b_qfactor", L"1.2", L"-b_qoffset", L"0.5"},
+         2},
+        {L"max_bframes=0:vhq=0:me_quality=2", {L"-bf", L"0", L"-me_quality", L"2"}, 0},
+        {L"vhq=3:notrellis:nohq_ac:noclosed_gop:qpel:gmc",
+         {L"-mbd", L"rd", L"-trellis", L"0", L"-flags", L"+mv4+qpel", L"-gmc", L"1"},
+         1},
+        {L"bitrate=-700000", {L"-b:v", L"687000"}, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::wstring> args;
+        const Options options = Parse({L"a.avi", L"-xvidencopts", c.xvid});
+        EXPECT_EQ(XvidOptions(options.SubOptions(L"-xvidencopts"), 30, args), c.bframes) << c.xvid;
+        for (size_t i = 0; i + 1 < c.expected.size(); i += 2)
+            EXPECT_TRUE(Follows(args, c.expected[i], c.expected[i + 1]))
+                << c.xvid << ": " << ToUtf8(c.expected[i]);
+        const bool noBframes = c.bframes == 0;
+        EXPECT_EQ(std::find(args.begin(), args.end(), L"-b_qfactor") == args.end(), noBframes);
+        EXPECT_EQ(std::find(args.begin(), args.end(), L"-mbd") == args.end(),
+                  std::wstring(c.xvid).find(L"vhq=0") != std::wstring::npos);
+    }
+}
+
+TEST(EncoderOptions, VolnormReachesItsTargetFromTheSilenceLevel) {
+    // Gain at the silence level sqrt(target / 0.01), taken back off below it by the gate.
+    for (auto [af, expected] :
+         {std::pair{L"volnorm", L"makeup=5:"}, std::pair{L"volume=2,volnorm=1:0.04", L"makeup=2:"},
+          std::pair{L"volnorm=2:0", L"makeup=5:"}}) {
+        const std::wstring filter = VolnormFilter(af), makeup = expected;
+        const std::wstring gain = makeup.substr(7, makeup.size() - 8);
+        EXPECT_NE(filter.find(L"threshold=0.01:ratio=2:" + makeup), std::wstring::npos);
+        EXPECT_NEAR(_wtof(filter.substr(filter.find(L"agate=threshold=") + 16).c_str()),
+                    0.01 * _wtof(gain.c_str()), 1e-9);
+        EXPECT_NEAR(_wtof(filter.substr(filter.find(L"range=") + 6).c_str()),
+                    1 / _wtof(gain.c_str()), 1e-9);
+    }
+    EXPECT_EQ(VolnormFilter(L"volume=2"), L"");
 }
 
 TEST(EncoderStatus, ShowsTheShareInTwoCharactersBetweenBrackets) {
@@ -470,6 +532,57 @@ TEST(Sami, AFolderLeftByAnEngineThatHadOurIdIsPassedOver) {
 
 namespace {
 
+// A file's bytes, read as the container check reads them.
+bool Cut(const std::string& bytes, unsigned long long size) {
+    return CutShort(
+        [&](unsigned long long at, size_t count) {
+            return at < bytes.size() ? bytes.substr(size_t(at), count) : std::string();
+        },
+        size);
+}
+
+std::string Le(unsigned v) {
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+std::string Be(unsigned v) {
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+} // namespace
+
+TEST(Containers, AFileThatStopsBeforeItsContainerIsCutShort) {
+    const std::string riff = "RIFF" + Le(1000) + "AVI " + std::string(996, 'x');
+    const std::string avix = "RIFF" + Le(500) + "AVIX" + std::string(496, 'x');
+    const std::string mp4 = Be(16) + "ftypisom" + Be(0) + Be(5000) + "mdat" + std::string(100, 'x');
+    const std::string mkv = std::string("\x1A\x45\xDF\xA3\x84", 5) + "abcd" +
+                            std::string("\x18\x53\x80\x67\x42\x00", 6) + std::string(100, 'x');
+    struct Case {
+        const char* what;
+        std::string bytes;
+        unsigned long long size;
+        bool cut;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"whole AVI", riff, 1008, false},
+             {"AVI cut in its first RIFF", riff, 700, true},
+             {"large AVI cut in a later RIFF", riff + avix, 1008 + 300, true},
+             {"large AVI whole", riff + avix, 1008 + 508, false},
+             {"MP4 whose media box runs past the end", mp4, mp4.size(), true},
+             {"MP4 whole", Be(16) + "ftypisom" + Be(0) + Be(108) + "mdat" + std::string(100, 'x'),
+              124, false},
+             {"Matroska segment past the end", mkv, mkv.size(), true},
+             {"Matroska segment of unknown size",
+              std::string("\x1A\x45\xDF\xA3\x84", 5) + "abcd" +
+                  std::string("\x18\x53\x80\x67\x01\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 12),
+              200, false},
+             {"transport stream", std::string("\x47\x40\x00\x10", 4) + std::string(184, 'x'), 188,
+              false},
+         })
+        EXPECT_EQ(Cut(c.bytes, c.size), c.cut) << c.what;
+}
+
+namespace {
+
 // ffmpeg's description of a movie with text and picture subtitle tracks, and an attachment
 // whose metadata belongs to no track.
 const std::string kTracksProbe =
@@ -569,5 +682,46 @@ TEST(SubtitleOptions, APictureTrackOrOneThatIsNotThereBurnsNothing) {
         SubtitleJob job;
         EXPECT_FALSE(job.Prepare(choice, L"C:\\no\\movie.mkv", facts, SubtitleStyle{})) << track;
         EXPECT_FALSE(job.Ready()) << track;
+    }
+}
+
+namespace {
+
+// A machine whose clocks the test moves, and lets sleep.
+struct FakeClocks : SystemClocks {
+    ULONGLONG awakeMs = 5000, tickMs = 5000;
+    ULONGLONG Unbiased() const override { return awakeMs * 10000; }
+    ULONGLONG Ticks() const override { return tickMs; }
+    void Run(ULONGLONG ms) { awakeMs += ms, tickMs += ms; }
+    void Sleep(ULONGLONG ms) { tickMs += ms; }
+};
+
+} // namespace
+
+TEST(StallWatch, OnlyAwakeTimeWithoutNewsCountsAsAStall) {
+    // Steps: milliseconds awake (negative: asleep), 0 for news.
+    struct Case {
+        const char* what;
+        std::vector<long long> steps;
+        bool stalled;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"quiet for less than the limit", {59000}, false},
+             {"quiet for the limit", {60000}, true},
+             {"news just before the limit", {59000, 0, 59000}, false},
+             {"asleep overnight", {-8LL * 3600 * 1000}, false},
+             {"asleep, then quiet for the limit", {30000, -3600 * 1000, 30000}, true},
+         }) {
+        FakeClocks clocks;
+        StallWatch watch(60000, clocks);
+        for (long long step : c.steps) {
+            if (step == 0)
+                watch.Moved();
+            else if (step > 0)
+                clocks.Run(step);
+            else
+                clocks.Sleep(-step);
+        }
+        EXPECT_EQ(watch.Stalled(), c.stalled) << c.what;
     }
 }

@@ -2,9 +2,12 @@
 // movies that ffmpeg makes for the run.
 #include "MainDialogFixture.h"
 #include "RealSupport.h"
+#include "common/File.h"
 #include "common/Text.h"
 #include "redirect/RedirMediaInfo.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -187,7 +190,7 @@ TEST_F(RealProgramTest, ConvertsToXvidAndMp3At720PixelsAndNtscRate) {
     EXPECT_EQ(avi.videoHandler, "XVID");
     EXPECT_EQ(avi.videoCompression, "XVID");
     EXPECT_EQ(avi.width, 720);
-    EXPECT_EQ(avi.height, 406);
+    EXPECT_EQ(avi.height, 404);
     ASSERT_GT(avi.scale, 0u);
     EXPECT_NEAR(double(avi.rate) / avi.scale, 29.970, 0.0005);
     EXPECT_EQ(avi.audioFormat, 0x55); // MPEG layer 3
@@ -496,5 +499,131 @@ TEST(RealEngines, ThePreviewBurnsTheFileOrTrackItIsGivenElseTheSamiBesideTheMovi
             c.shown);
         EXPECT_NE(output.find(c.shown), std::string::npos) << output;
         EXPECT_EQ(output.find("SUB:"), output.rfind("SUB:")) << output;
+    }
+}
+
+namespace {
+
+// The real encoder on a source, as Quelvox runs it at Normal quality.
+std::string ConvertNormal(const std::wstring& source, const std::wstring& output, bool wide) {
+    return RunCapture(L"\"" + EnginePath(L"mencoder") + L"\" \"" + source + L"\" -o \"" + output +
+                          L"\" -ofps 29.970 -ovc xvid -xvidencopts "
+                          L"max_key_interval=120:bitrate=1000:threads=2 -ffourcc XVID " +
+                          (wide ? L"-vf scale -zoom -xy 720 " : L"") +
+                          L"-mc 0 -audio-preload 0.0 -noodml -oac mp3lame -lameopts vbr=0 "
+                          L"-lameopts br=128 -af volnorm",
+                      120000);
+}
+
+double Rms(const std::vector<float>& samples, size_t from, size_t to) {
+    double sum = 0;
+    to = std::min(to, samples.size());
+    for (size_t i = from; i < to; ++i)
+        sum += double(samples[i]) * samples[i];
+    return to > from ? std::sqrt(sum / (to - from)) : 0;
+}
+
+} // namespace
+
+TEST(RealEncoder, FramesKeepTheirPlacesAndTheSoundStartsWithThePicture) {
+    // 59.94 fps H.264 with B-frames, black but for a white flash at 2 s, silent but for a beep at
+    // 2 s; converted to 29.97 fps with packed B-frames.
+    ScratchDir dir;
+    const std::wstring source = dir.Path() + L"\\sync.avi", output = dir.Path() + L"\\QV_sync.avi";
+    RunFFmpeg(L"-f lavfi -i color=black:s=1280x720:r=60000/1001:d=4,"
+              L"drawbox=c=white:t=fill:enable='between(t,2,2.03)' -f lavfi -i "
+              L"aevalsrc='0.5*sin(2*PI*1000*t)*between(t,2,2.2)':s=44100:d=4 -c:v libx264 "
+              L"-preset veryfast -bf 2 -pix_fmt yuv420p -c:a libmp3lame \"" +
+              source + L"\"");
+    const std::string log = ConvertNormal(source, output, true);
+    ASSERT_EQ(log.find("Sorry,"), std::string::npos) << log;
+
+    const AviFacts avi = ReadAvi(output);
+    EXPECT_EQ(avi.height, 404);
+    const auto empty = std::count(avi.videoChunks.begin(), avi.videoChunks.end(), "");
+    EXPECT_EQ(empty, 0) << "of " << avi.videoChunks.size() << " frames";
+    EXPECT_NEAR(double(avi.videoChunks.size()), 4 * 29.97, 1.5);
+    EXPECT_NEAR(avi.audioStart, 0, 1 / 29.97);
+
+    const std::vector<double> brightness = BrightnessOf(output);
+    const auto flash = std::find_if(brightness.begin(), brightness.end(),
+                                    [](double level) { return level > 128; });
+    ASSERT_NE(flash, brightness.end());
+    const std::vector<float> sound = SoundOf(output, 44100);
+    const auto beep = std::find_if(sound.begin(), sound.end(),
+                                   [](float sample) { return std::fabs(sample) > 0.05; });
+    ASSERT_NE(beep, sound.end());
+    const double picture = (flash - brightness.begin()) / 29.97,
+                 heard = (beep - sound.begin()) / 44100.0;
+    // The source's own B-frame delay may hold its pictures a frame back.
+    EXPECT_NEAR(picture, 2, 2 / 29.97);
+    // One frame, and the MP3 decoder's delay.
+    EXPECT_NEAR(heard, picture, 1 / 29.97 + 0.03);
+}
+
+TEST(RealEncoder, VolnormMovesEachLevelTowardsItsTargetWithoutSwelling) {
+    // A tone whose level steps every 4 s: below the silence level, then ever louder.
+    const double peaks[] = {0.005, 0.05, 0.2, 0.7};
+    std::wstring level = L"0";
+    for (int i = 0; i < 4; ++i)
+        level += L"+" + std::to_wstring(peaks[i]) + L"*between(t," + std::to_wstring(4 * i) + L"," +
+                 std::to_wstring(4 * i + 4) + L")";
+    ScratchDir dir;
+    const std::wstring source = dir.Path() + L"\\levels.avi",
+                       output = dir.Path() + L"\\QV_levels.avi";
+    RunFFmpeg(L"-f lavfi -i color=gray:s=160x96:r=25:d=16 -f lavfi -i aevalsrc='(" + level +
+              L")*sin(2*PI*440*t)':s=44100:d=16 -c:v mpeg4 -c:a libmp3lame -b:a 192k \"" + source +
+              L"\"");
+    const std::string log = ConvertNormal(source, output, false);
+    ASSERT_EQ(log.find("Sorry,"), std::string::npos) << log;
+    const std::vector<float> sound = SoundOf(output, 44100);
+    ASSERT_GE(sound.size(), 15u * 44100);
+    for (int i = 0; i < 4; ++i) {
+        // mencoder's rule: an RMS above 0.01 becomes sqrt(0.25 RMS); below, it stays.
+        const double in = peaks[i] / std::sqrt(2.0);
+        const double expected = in > 0.01 ? std::sqrt(0.25 * in) : in;
+        const size_t second = 44100, start = 4 * i * second;
+        const double settled = Rms(sound, start + 2 * second, start + 4 * second);
+        EXPECT_NEAR(20 * std::log10(settled / expected), 0, 1.5) << "peak " << peaks[i];
+        for (size_t from = start; from + second <= start + 4 * second; from += second / 2)
+            EXPECT_LT(20 * std::log10(Rms(sound, from, from + second) / settled), 3)
+                << "peak " << peaks[i] << ", at " << double(from) / second << " s";
+    }
+}
+
+TEST(RealEncoder, ASourceIsJudgedByWhatItHoldsNotByWhatItsHeaderPromises) {
+    ScratchDir dir;
+    const std::wstring clip = dir.Path() + L"\\clip.avi";
+    ASSERT_TRUE(MakeClip(clip, 320, 240, L"25", 6));
+    // A transport stream whose times jump by 100 s half-way: two streams end to end.
+    const std::wstring jumped = dir.Path() + L"\\jumped.ts";
+    for (const wchar_t* part : {L"0", L"100"})
+        RunFFmpeg(L"-i \"" + clip + L"\" -c copy -output_ts_offset " + part + L" -f mpegts \"" +
+                  dir.Path() + L"\\part" + part + L".ts\"");
+    WriteFileBytes(jumped, ReadWholeFile(dir.Path() + L"\\part0.ts", 1 << 26) +
+                               ReadWholeFile(dir.Path() + L"\\part100.ts", 1 << 26));
+    // An AVI whose video header counts three times its 150 frames.
+    std::string avi = ReadWholeFile(clip, 1 << 26);
+    const size_t length = avi.find("strh") + 8 + 32;
+    avi.replace(length, 2, std::string{char(450 & 0xFF), char(450 >> 8)});
+    const std::wstring miscounted = dir.Write(L"miscounted.avi", avi);
+    // Downloads that broke off half-way.
+    const std::wstring cutAvi =
+        dir.Write(L"cut.avi", ReadWholeFile(clip, 1 << 26).substr(0, avi.size() / 2));
+    const std::wstring mkv = dir.Path() + L"\\whole.mkv";
+    RunFFmpeg(L"-i \"" + clip + L"\" -c copy \"" + mkv + L"\"");
+    const std::string mkvBytes = ReadWholeFile(mkv, 1 << 26);
+    const std::wstring cutMkv = dir.Write(L"cut.mkv", mkvBytes.substr(0, mkvBytes.size() / 2));
+
+    struct Case {
+        std::wstring source;
+        bool converted;
+    };
+    for (const Case& c :
+         {Case{jumped, true}, Case{miscounted, true}, Case{cutAvi, false}, Case{cutMkv, false}}) {
+        const std::string log = ConvertNormal(c.source, c.source + L".out.avi", false);
+        EXPECT_EQ(log.find("Sorry,") == std::string::npos, c.converted)
+            << ToUtf8(c.source) << "\n"
+            << log.substr(log.size() > 600 ? log.size() - 600 : 0);
     }
 }

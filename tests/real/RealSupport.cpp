@@ -1,9 +1,11 @@
 #include "RealSupport.h"
 
+#include "common/File.h"
 #include "framework/Paths.h"
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstring>
 
 std::wstring TestFFmpeg() {
@@ -74,6 +76,47 @@ bool MakeClip(const std::wstring& path, int width, int height, const std::wstrin
     return attributes != INVALID_FILE_ATTRIBUTES;
 }
 
+std::string RunFFmpeg(const std::wstring& args) {
+    return RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -loglevel error -nostdin -y " +
+                      args);
+}
+
+namespace {
+// What ffmpeg decodes of a movie into a temporary file, as raw bytes.
+std::string Decoded(const std::wstring& movie, const std::wstring& what) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring raw =
+        std::wstring(temp) + L"qv-raw-" + std::to_wstring(GetCurrentProcessId()) + L".bin";
+    RunFFmpeg(L"-i \"" + movie + L"\" " + what + L" \"" + raw + L"\"");
+    std::string bytes = ReadWholeFile(raw, size_t(1) << 30);
+    DeleteFileW(raw.c_str());
+    return bytes;
+}
+} // namespace
+
+std::vector<float> SoundOf(const std::wstring& movie, int rate) {
+    const std::string bytes =
+        Decoded(movie, L"-map 0:a:0 -ac 1 -ar " + std::to_wstring(rate) + L" -f f32le");
+    std::vector<float> samples(bytes.size() / sizeof(float));
+    std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+    return samples;
+}
+
+std::vector<double> BrightnessOf(const std::wstring& movie) {
+    // Each picture shrunk to 8 x 8 grey pixels.
+    const std::string bytes =
+        Decoded(movie, L"-map 0:v:0 -vsync passthrough -vf scale=8:8,format=gray -f rawvideo");
+    std::vector<double> brightness;
+    for (size_t at = 0; at + 64 <= bytes.size(); at += 64) {
+        double sum = 0;
+        for (size_t i = 0; i < 64; ++i)
+            sum += static_cast<unsigned char>(bytes[at + i]);
+        brightness.push_back(sum / 64);
+    }
+    return brightness;
+}
+
 std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width,
                                    int& height) {
     wchar_t at[32];
@@ -130,6 +173,9 @@ void Walk(const std::string& b, size_t begin, size_t end, AviFacts& facts, std::
                 facts.videoHandler = b.substr(data + 4, 4);
                 facts.scale = Le32(b, data + 20);
                 facts.rate = Le32(b, data + 24);
+            } else if (stream == "auds" && Le32(b, data + 24) > 0) {
+                facts.audioStart =
+                    double(Le32(b, data + 28)) * Le32(b, data + 20) / Le32(b, data + 24);
             }
         } else if (id == "strf") {
             if (stream == "vids") {
@@ -148,20 +194,30 @@ void Walk(const std::string& b, size_t begin, size_t end, AviFacts& facts, std::
 
 AviFacts ReadAvi(const std::wstring& path) {
     AviFacts facts;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return facts;
-    std::string bytes(64 * 1024, '\0');
-    DWORD got = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    bytes.resize(got);
+    const std::string bytes = ReadWholeFile(path, size_t(1) << 30);
     if (bytes.size() < 12 || bytes.compare(0, 4, "RIFF") != 0 || bytes.compare(8, 4, "AVI ") != 0)
         return facts;
     facts.riff = true;
     std::string stream;
     Walk(bytes, 12, bytes.size(), facts, stream);
+    // The index: offsets from the "movi" of the list that holds the chunks.
+    size_t movi = 0, index = 0, indexSize = 0;
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        const unsigned size = Le32(bytes, at + 4);
+        if (bytes.compare(at, 4, "LIST") == 0 && bytes.compare(at + 8, 4, "movi") == 0)
+            movi = at + 8;
+        if (bytes.compare(at, 4, "idx1") == 0) {
+            index = at + 8;
+            indexSize = size;
+        }
+        at += 8 + size + (size & 1);
+    }
+    for (size_t e = index; index && e + 16 <= std::min(bytes.size(), index + indexSize); e += 16) {
+        if (bytes.compare(e, 2, "00") != 0 || bytes[e + 2] != 'd')
+            continue;
+        const size_t at = movi + Le32(bytes, e + 8) + 8, size = Le32(bytes, e + 12);
+        facts.videoChunks.push_back(at + size <= bytes.size() ? bytes.substr(at, size) : "");
+    }
     return facts;
 }
 

@@ -18,11 +18,17 @@ std::string RunUntil(const std::wstring& commandLine, const std::string& text,
 // Makes a test-pattern movie with a tone: size, rate as ffmpeg takes it ("60000/1001"), seconds.
 bool MakeClip(const std::wstring& path, int width, int height, const std::wstring& rate,
               int seconds);
+// Runs the test folder's ffmpeg.exe with these arguments (quiet, overwriting); its output.
+std::string RunFFmpeg(const std::wstring& args);
+// A movie's first sound track as mono samples, and its pictures' mean brightness (0-255) in
+// the order they are decoded.
+std::vector<float> SoundOf(const std::wstring& movie, int rate);
+std::vector<double> BrightnessOf(const std::wstring& movie);
 // One picture of a movie at a time, as 24-bit RGB rows.
 std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width,
                                    int& height);
 
-// The headers of an AVI file that tell what it holds.
+// What an AVI file holds: its headers, and the video chunks its index lists, in order.
 struct AviFacts {
     bool riff = false;
     std::string videoHandler, videoCompression; // strh fccHandler, BITMAPINFOHEADER biCompression
@@ -30,6 +36,8 @@ struct AviFacts {
     unsigned rate = 0, scale = 0; // frames per second = rate / scale
     int audioFormat = 0;          // WAVEFORMATEX wFormatTag
     unsigned audioBytesPerSecond = 0;
+    double audioStart = 0;                // seconds the sound starts after the picture
+    std::vector<std::string> videoChunks; // an empty one repeats the frame before
 };
 AviFacts ReadAvi(const std::wstring& path);
 
