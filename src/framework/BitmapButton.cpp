@@ -1,10 +1,10 @@
 #include "BitmapButton.h"
 
-bool CBitmapButton::LoadBitmaps(UINT normal, UINT selected, UINT focus, UINT disabled) {
-    m_bitmap.LoadBitmap(normal);
-    selected ? (void)m_bitmapSel.LoadBitmap(selected) : m_bitmapSel.DeleteObject();
-    focus ? (void)m_bitmapFocus.LoadBitmap(focus) : m_bitmapFocus.DeleteObject();
-    disabled ? (void)m_bitmapDisabled.LoadBitmap(disabled) : m_bitmapDisabled.DeleteObject();
+bool CBitmapButton::LoadBitmaps(UINT normal, UINT selected, UINT focus, UINT disabled, UINT dpi) {
+    m_bitmap.LoadBitmap(normal, dpi);
+    selected ? (void)m_bitmapSel.LoadBitmap(selected, dpi) : m_bitmapSel.DeleteObject();
+    focus ? (void)m_bitmapFocus.LoadBitmap(focus, dpi) : m_bitmapFocus.DeleteObject();
+    disabled ? (void)m_bitmapDisabled.LoadBitmap(disabled, dpi) : m_bitmapDisabled.DeleteObject();
     return m_bitmap.GetSafeHandle() != nullptr;
 }
 

@@ -7,8 +7,10 @@
 
 class CBitmapButton : public CButton {
 public:
-    // Ids of 0 leave that image empty; the normal image must load.
-    bool LoadBitmaps(UINT normal, UINT selected = 0, UINT focus = 0, UINT disabled = 0);
+    // Ids of 0 leave that image empty; the normal image must load. The pictures are drawn at
+    // the DPI.
+    bool LoadBitmaps(UINT normal, UINT selected = 0, UINT focus = 0, UINT disabled = 0,
+                     UINT dpi = 96);
     // Sizes the button to its normal bitmap.
     void SizeToContent() const;
 

@@ -1,5 +1,5 @@
 // The common controls the program uses, each a thin wrapper of its messages.
-//   CButton, CStatic, CEdit, CComboBox, CListCtrl, CSliderCtrl, CProgressCtrl
+//   CButton, CStatic, CEdit, CComboBox, CListCtrl, CSliderCtrl, CProgressCtrl, CToolTips
 #pragma once
 
 #include "Wnd.h"
@@ -87,4 +87,19 @@ public:
     void SetRange(int low, int high) const { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(low, high)); }
     void SetPos(int pos) const { SendMessage(PBM_SETPOS, static_cast<WPARAM>(pos)); }
     int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
+};
+
+// The tips a window's controls show when the pointer rests on them: each its own window text,
+// which is also the name a screen reader speaks.
+class CToolTips : public CWnd {
+public:
+    ~CToolTips() override;
+    // Made for the owner's controls; nothing happens when it cannot be.
+    bool Create(HWND owner);
+    // Adds the control, or gives it its current text again.
+    void Add(HWND control) const;
+    // Adds every push button inside the window (its pages' too).
+    void AddButtons(HWND window) const;
+    // The tip's text for the control; empty when it has none.
+    std::wstring TextOf(HWND control) const;
 };

@@ -44,12 +44,17 @@ public:
 
 class CBitmap : public CGdiObject<HBITMAP> {
 public:
-    // From the current resource module.
-    bool LoadBitmap(UINT id);
+    // From the current resource module, drawn at the DPI (96: as it is).
+    bool LoadBitmap(UINT id, UINT dpi = 96);
     bool GetBitmap(BITMAP* info) const {
         return m_hObject && ::GetObjectW(m_hObject, sizeof(BITMAP), info) != 0;
     }
 };
+
+// The picture at another size, smoothly: each pixel a blend of its neighbours in the source,
+// leaving out those of the key colour, so a picture keyed on magenta keeps clean edges without a
+// pink fringe. A new bitmap the caller owns; null when the source cannot be read.
+HBITMAP ScaledPicture(HBITMAP source, int width, int height, COLORREF key = RGB(255, 0, 255));
 
 // A memory context compatible with another, released with every selection undone.
 class CMemoryDC {

@@ -42,6 +42,13 @@ BOOL CSystemSeam::AbortSystemShutdown() {
     return ::AbortSystemShutdownW(nullptr);
 }
 
+bool CSystemSeam::HighContrast() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
 void CSystemSeam::KeepSystemAwake(bool awake) {
     // The state belongs to the calling thread: always the window's.
     ::SetThreadExecutionState(awake ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED : ES_CONTINUOUS);

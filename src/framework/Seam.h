@@ -23,6 +23,8 @@ public:
     virtual BOOL InitiateSystemShutdown(const wchar_t* message, DWORD timeoutSeconds,
                                         BOOL forceAppsClosed, BOOL reboot);
     virtual BOOL AbortSystemShutdown();
+    // A high-contrast theme is on: the program's texts take the system's colours.
+    virtual bool HighContrast();
     // While awake is true, the system does not go to sleep for being idle (the display may
     // still turn off); a queue runs for hours without a keystroke.
     virtual void KeepSystemAwake(bool awake);

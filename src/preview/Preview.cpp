@@ -214,6 +214,14 @@ void CPreview::PlacePane() {
     }
 }
 
+void CPreview::PlacePaneAgain() {
+    if (m_step != PreviewStep::Playing || m_bPlacing)
+        return;
+    m_bPlacing = true;
+    m_placeDeadline = ::GetTickCount64() + kWindowWaitMs;
+    Step();
+}
+
 void CPreview::OnPlayerVideoOpened(WPARAM run) {
     // A video output that opened and then failed belongs to a player already given up.
     if (run != m_player.OwnerRun() || m_player.m_bExited)

@@ -72,6 +72,9 @@ public:
     // Moves a start or a stop on as far as the children allow; the step timer and the
     // monitors' messages call it.
     void Step();
+    // Fits the pane to the frame again (the frame changed size), once the player's window is
+    // there.
+    void PlacePaneAgain();
     // Sends a seek key to the player's window, when there is one.
     void SeekPlayer(UINT key);
     HWND FindPlayerWindow() const;

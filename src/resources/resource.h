@@ -42,6 +42,14 @@
 #define IDS_ASK_RESTORE_QUEUE 129
 #define IDS_FORMAT_AVI 130
 #define IDS_FORMAT_MP4 131
+// The names of the picture buttons, which screen readers speak and tooltips show.
+#define IDS_NAME_CLOSE 132
+#define IDS_NAME_MINIMIZE 133
+#define IDS_NAME_LANGUAGE 134
+#define IDS_NAME_ABOUT 135
+#define IDS_NAME_WEB_PAGE 136
+#define IDS_NAME_SEEK_BACK 137
+#define IDS_NAME_SEEK_FORWARD 138
 
 // Icons
 #define IDR_MAINFRAME 128

@@ -1,5 +1,7 @@
 #include "Splash.h"
 
+#include "framework/Dpi.h"
+
 #include "resources/resource.h"
 
 #include <vector>
@@ -99,7 +101,7 @@ StartDialog::StartDialog() : CDialog(IDD_SPLASH) {}
 
 BOOL StartDialog::OnInitDialog() {
     CDialog::OnInitDialog();
-    m_bmSplash.LoadBitmap(IDB_SPLASH);
+    m_bmSplash.LoadBitmap(IDB_SPLASH, DpiOf(m_hWnd));
     BITMAP info{};
     m_bmSplash.GetBitmap(&info);
 

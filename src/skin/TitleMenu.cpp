@@ -1,18 +1,16 @@
 #include "TitleMenu.h"
 
+#include "framework/Dpi.h"
 #include "framework/Handle.h"
 
 namespace {
 
 // The system's menu font in bold: a real face, linked to Hangul on every Windows (the stock
 // ANSI_VAR_FONT is a bitmap font without it).
-HFONT MakeBoldMenuFont() {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-        return nullptr;
-    metrics.lfMenuFont.lfWeight = FW_BOLD;
-    return ::CreateFontIndirectW(&metrics.lfMenuFont);
+HFONT MakeBoldMenuFont(UINT dpi) {
+    LOGFONTW font = MenuFontAt(dpi);
+    font.lfWeight = FW_BOLD;
+    return ::CreateFontIndirectW(&font);
 }
 
 // A vertex channel holds the 8-bit colour in its high byte.
@@ -26,12 +24,16 @@ CTitleMenu::CTitleMenu()
     : m_crEnd(::GetSysColor(COLOR_GRADIENTACTIVECAPTION)),
       m_crStart(::GetSysColor(COLOR_ACTIVECAPTION)),
       m_crCaptionText(::GetSysColor(COLOR_CAPTIONTEXT)) {
-    m_fontCaption.Attach(MakeBoldMenuFont());
+    m_fontCaption.Attach(MakeBoldMenuFont(DpiOf(nullptr)));
     m_hGradientLib = ::LoadLibraryW(L"msimg32.dll");
     if (m_hGradientLib)
         m_pfnGradient = reinterpret_cast<decltype(&::GradientFill)>(
             reinterpret_cast<void*>(::GetProcAddress(m_hGradientLib, "GradientFill")));
     m_bGradientReady = m_pfnGradient != nullptr;
+}
+
+void CTitleMenu::SetDpi(UINT dpi) {
+    m_fontCaption.Attach(MakeBoldMenuFont(dpi));
 }
 
 CTitleMenu::~CTitleMenu() {

@@ -12,6 +12,8 @@ public:
     CTitleMenu();
     ~CTitleMenu() override;
 
+    // The title's font at the DPI of the window that shows the menu.
+    void SetDpi(UINT dpi);
     // Keeps the text and inserts the owner-drawn, disabled title item at the top.
     void InsertCaption(const std::wstring& caption);
     void MeasureItem(MEASUREITEMSTRUCT* item) override;

@@ -147,7 +147,7 @@ void CXButtonXP::DrawItem(DRAWITEMSTRUCT* item) {
     }
 
     const std::wstring text = GetWindowText();
-    const bool hasText = !text.empty();
+    const bool hasText = m_bCaptionDrawn && !text.empty();
     const UINT state = item->itemState;
     bool pressed = state & ODS_SELECTED;
     bool focused = state & ODS_FOCUS;

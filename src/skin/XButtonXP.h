@@ -49,6 +49,7 @@ public:
     BOOL m_bMouseDown = FALSE;       // left button went down here and has not come up
     BOOL m_bDblClickPending = FALSE; // a double click shown pressed, clicked at button-up
     BOOL m_bThemingOn = TRUE;        // visual style allowed
+    bool m_bCaptionDrawn = true;     // false: the window text only names the button (icon only)
     BOOL m_bFlatToolbar = FALSE;
     HTHEME m_hThemeData = nullptr;
     HICON m_hIconNormal = nullptr; // the icon shown, in m_iconOwned when it is ours

@@ -1,7 +1,8 @@
 #include "AboutDlg.h"
 
-#include "Fonts.h"
+#include "Look.h"
 #include "QuelvoxDlg.h"
+#include "framework/Dpi.h"
 #include "framework/Paths.h"
 #include "framework/Handle.h"
 #include "framework/Seam.h"
@@ -42,9 +43,10 @@ std::wstring CAboutDlg::ReadLicence(const std::wstring& path) {
 
 BOOL CAboutDlg::OnInitDialog() {
     CBDialog::OnInitDialog();
-    MakeUiFont(m_font, 15, L"Arial");
-    m_btnClose.LoadBitmaps(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0);
-    m_btnClose.SizeToContent();
+    ApplyDpi(DpiOf(m_hWnd));
+    m_btnClose.SetWindowText(LoadResString(IDS_NAME_CLOSE).c_str());
+    m_tips.Create(m_hWnd);
+    m_tips.AddButtons(m_hWnd);
 
     // The licence of the language asked for, even when the English library stands in for it;
     // without one (English of the United Kingdom, German...), that of the library in use, then
@@ -67,10 +69,27 @@ BOOL CAboutDlg::OnInitDialog() {
     if (m_pMain)
         m_staticVersion.SetWindowText(m_pMain->m_strTitleBuild.c_str());
 
+    return TRUE;
+}
+
+void CAboutDlg::ApplyDpi(UINT dpi) {
+    MakeUiFont(m_font, 15, L"Arial", TemplateScale(m_hWnd, dpi));
     for (int button : {IDOK, IDC_CHECK_UPDATE})
         ::SendMessageW(GetDlgItem(button), WM_SETFONT,
                        reinterpret_cast<WPARAM>(static_cast<HFONT>(m_font)), TRUE);
-    return TRUE;
+    m_btnClose.LoadBitmaps(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0, dpi);
+    m_btnClose.SizeToContent();
+    ShowPicture(GetDlgItem(IDC_TITLE_PICTURE), m_bmStrip, IDB_ABOUT_STRIP, dpi);
+}
+
+LRESULT CAboutDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    // The system scales the template's own controls and font first.
+    Default();
+    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyDpi(HIWORD(wParam));
+    return 0;
 }
 
 void CAboutDlg::OnCheckUpdate() {

@@ -28,6 +28,8 @@ public:
     CStatic m_staticVersion;
     CMyBitmapButton m_btnClose;
     CFont m_font; // of the buttons; the box's window is gone before the object
+    CBitmap m_bmStrip;
+    CToolTips m_tips;
 
 private:
     const CQuelvoxDlg* m_pMain;
@@ -35,8 +37,12 @@ private:
     void OnCheckUpdate();
     void OnCloseButton() { OnOK(); }
     LRESULT OnPaint(WPARAM, LPARAM);
+    // The font and the pictures at the window's DPI.
+    void ApplyDpi(UINT dpi);
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     BEGIN_MSG_MAP(CAboutDlg, CBDialog)
+        ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
         ON_COMMAND(IDC_CHECK_UPDATE, OnCheckUpdate)
         ON_COMMAND(IDOK, OnCloseButton)
         ON_COMMAND(IDC_ABOUT_CLOSE, OnCloseButton)

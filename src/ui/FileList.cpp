@@ -10,6 +10,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -25,8 +26,14 @@ constexpr DWORD kQuickSearchMs = 30;
 
 void CQuelvoxDlg::AppendFile(int index, const std::wstring& path) {
     m_listFiles.InsertItem(index, path.c_str());
-    m_listFiles.SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
+    SelectItem(index);
     m_listFiles.SetCheck(index, true);
+}
+
+void CQuelvoxDlg::SelectItem(int index) {
+    // The focused item follows the selection, where the keyboard goes on from, and shows.
+    m_listFiles.SetItemState(index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    m_listFiles.SendMessage(LVM_ENSUREVISIBLE, static_cast<WPARAM>(index), FALSE);
 }
 
 void CQuelvoxDlg::AddFiles() {
@@ -169,8 +176,12 @@ LRESULT CQuelvoxDlg::OnListKeyDown(NMHDR* header) {
         AddFiles();
         break;
     case VK_DELETE:
-        if (int selected = m_listFiles.GetNextItem(-1, LVNI_SELECTED); selected >= 0)
+        if (int selected = m_listFiles.GetNextItem(-1, LVNI_SELECTED); selected >= 0) {
             m_listFiles.DeleteItem(selected);
+            // The next file is selected, or the last when the last went.
+            if (const int count = m_listFiles.GetItemCount(); count > 0)
+                SelectItem(std::min(selected, count - 1));
+        }
         break;
     default:
         break;

@@ -33,8 +33,11 @@ void CQuelvoxDlg::HandleLanguageCommand(WPARAM command) {
 }
 
 void CQuelvoxDlg::ShowLanguageMenu() {
-    POINT cursor{};
-    ::GetCursorPos(&cursor);
-    ::TrackPopupMenu(m_menuLang, TPM_LEFTALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, m_hWnd,
-                     nullptr);
+    POINT at{};
+    ::GetCursorPos(&at);
+    // Pressed from the keyboard (the pointer is elsewhere): under its button.
+    const RECT button = m_btnLanguage.GetWindowRect();
+    if (!::PtInRect(&button, at))
+        at = {button.left, button.bottom};
+    ::TrackPopupMenu(m_menuLang, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hWnd, nullptr);
 }

@@ -1,9 +1,10 @@
 #include "Pages.h"
 
-#include "Fonts.h"
+#include "Look.h"
 #include "QuelvoxDlg.h"
 #include "convert/CommandLine.h"
 #include "framework/App.h"
+#include "framework/Dpi.h"
 #include "framework/Paths.h"
 #include "framework/Seam.h"
 #include "framework/String.h"
@@ -14,10 +15,6 @@ namespace {
 void GiveFont(CDialog& page, std::initializer_list<int> ids, HFONT font) {
     for (int id : ids)
         ::SendMessageW(page.GetDlgItem(id), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-}
-
-HICON PageIcon(UINT id) {
-    return ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id));
 }
 
 // Where the chosen format is remembered, beside the language and the version.
@@ -57,17 +54,7 @@ void OpenSelectionFolder(CQuelvoxDlg& main) {
 
 BOOL STEP1::OnInitDialog() {
     CDialog::OnInitDialog();
-    MakeUiFont(m_fontButtons, 16, L"Arial");
-    MakeUiFont(m_fontSteps, 15, L"Verdana");
-    MakeUiFont(m_fontWarnings, 14, L"Verdana");
-    MakeUiFont(m_fontRadios, 15, L"Arial");
-    GiveFont(*this,
-             {IDC_QUALITY_GROUP, IDC_FORMAT_LABEL, IDC_PREVIEW, IDC_OPEN_FOLDER, IDC_ADD_FILES,
-              IDC_CLEAR_LIST},
-             m_fontButtons);
-    GiveFont(*this, {IDC_STEP_TEXT1, IDC_STEP_TEXT2, IDC_STEP_TEXT3, IDC_STEP_TEXT4}, m_fontSteps);
-    GiveFont(*this, {IDC_WARNING1, IDC_WARNING2}, m_fontWarnings);
-    GiveFont(*this, {IDC_HIGH, IDC_NORMAL, IDC_LOW}, m_fontRadios);
+    ApplyDpi(DpiOf(m_hWnd));
 
     // AVI unless MP4 was chosen before.
     m_cmbFormat.AddString(LoadResString(IDS_FORMAT_AVI).c_str());
@@ -75,12 +62,25 @@ BOOL STEP1::OnInitDialog() {
     const bool mp4 =
         AfxGetApp() && AfxGetApp()->GetProfileString(kFormatSection, kFormatEntry) == L"MP4";
     m_cmbFormat.SetCurSel(mp4 ? 1 : 0);
-
-    m_btnAddFiles.AssignIcon(PageIcon(IDI_ADD_FILES));
-    m_btnOpenFolder.AssignIcon(PageIcon(IDI_OPEN_FOLDER));
-    m_btnPreview.AssignIcon(PageIcon(IDI_PREVIEW));
-    m_btnClearList.AssignIcon(PageIcon(IDI_CLEAR_LIST));
     return TRUE;
+}
+
+void STEP1::ApplyDpi(UINT dpi) {
+    MakeUiFont(m_fontButtons, 16, L"Arial", TemplateScale(m_hWnd, dpi));
+    MakeUiFont(m_fontSteps, 15, L"Verdana", TemplateScale(m_hWnd, dpi));
+    MakeUiFont(m_fontWarnings, 14, L"Verdana", TemplateScale(m_hWnd, dpi));
+    MakeUiFont(m_fontRadios, 15, L"Arial", TemplateScale(m_hWnd, dpi));
+    GiveFont(*this,
+             {IDC_QUALITY_GROUP, IDC_FORMAT_LABEL, IDC_PREVIEW, IDC_OPEN_FOLDER, IDC_ADD_FILES,
+              IDC_CLEAR_LIST},
+             m_fontButtons);
+    GiveFont(*this, {IDC_STEP_TEXT1, IDC_STEP_TEXT2, IDC_STEP_TEXT3, IDC_STEP_TEXT4}, m_fontSteps);
+    GiveFont(*this, {IDC_WARNING1, IDC_WARNING2}, m_fontWarnings);
+    GiveFont(*this, {IDC_HIGH, IDC_NORMAL, IDC_LOW}, m_fontRadios);
+    m_btnAddFiles.AssignOwnedIcon(IconAt(IDI_ADD_FILES, 32, dpi));
+    m_btnOpenFolder.AssignOwnedIcon(IconAt(IDI_OPEN_FOLDER, 32, dpi));
+    m_btnPreview.AssignOwnedIcon(IconAt(IDI_PREVIEW, 32, dpi));
+    m_btnClearList.AssignOwnedIcon(IconAt(IDI_CLEAR_LIST, 32, dpi));
 }
 
 void STEP1::DoDataExchange(CDataExchange* pDX) {
@@ -102,7 +102,7 @@ HBRUSH STEP1::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
     if (ctlColor == CTLCOLOR_STATIC) {
         const int id = ::GetDlgCtrlID(child);
         const bool warning = id == IDC_WARNING1 || id == IDC_WARNING2;
-        ::SetTextColor(dc, warning ? RGB(155, 0, 0) : RGB(0, 0, 155));
+        ::SetTextColor(dc, SkinColour(warning ? RGB(155, 0, 0) : RGB(0, 0, 155), COLOR_BTNTEXT));
     }
     return brush;
 }
@@ -135,12 +135,16 @@ void STEP1::OnFormatChanged() {
 
 BOOL STEP3::OnInitDialog() {
     CDialog::OnInitDialog();
-    MakeUiFont(m_fontButtons, 16, L"Arial");
-    GiveFont(*this, {IDC_OPEN_FOLDER}, m_fontButtons);
-    m_btnOpenFolder.AssignIcon(PageIcon(IDI_OPEN_FOLDER));
+    ApplyDpi(DpiOf(m_hWnd));
     // The log holds a whole session, however many files it names.
     m_editLog.SetLimitText(0);
     return TRUE;
+}
+
+void STEP3::ApplyDpi(UINT dpi) {
+    MakeUiFont(m_fontButtons, 16, L"Arial", TemplateScale(m_hWnd, dpi));
+    GiveFont(*this, {IDC_OPEN_FOLDER}, m_fontButtons);
+    m_btnOpenFolder.AssignOwnedIcon(IconAt(IDI_OPEN_FOLDER, 32, dpi));
 }
 
 void STEP3::DoDataExchange(CDataExchange* pDX) {
@@ -158,7 +162,7 @@ HBRUSH STEP3::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
     }
     // An edit repaints only what changed, without erasing first: transparent text would
     // smear over what was there.
-    ::SetTextColor(dc, RGB(0, 0, 155));
+    ::SetTextColor(dc, SkinColour(RGB(0, 0, 155), COLOR_BTNTEXT));
     ::SetBkMode(dc, OPAQUE);
     ::SetBkColor(dc, ::GetSysColor(COLOR_3DFACE));
     return ::GetSysColorBrush(COLOR_3DFACE);

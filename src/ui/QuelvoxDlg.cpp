@@ -2,8 +2,9 @@
 
 #include "AboutDlg.h"
 #include "BuildStamp.h"
-#include "Fonts.h"
+#include "Look.h"
 #include "framework/App.h"
+#include "framework/Dpi.h"
 #include "framework/InputLock.h"
 #include "framework/Seam.h"
 #include "framework/String.h"
@@ -66,19 +67,6 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    struct {
-        CMyBitmapButton& button;
-        UINT image, hover;
-    } const titleButtons[] = {{m_btnClose, IDB_CLOSE, IDB_CLOSE_HOVER},
-                              {m_btnMinimize, IDB_MINIMIZE, IDB_MINIMIZE_HOVER},
-                              {m_btnLogo, IDB_LOGO, IDB_LOGO_HOVER},
-                              {m_btnAbout, IDB_ABOUT, IDB_ABOUT_HOVER},
-                              {m_btnLanguage, IDB_LANGUAGE, IDB_LANGUAGE_HOVER}};
-    for (const auto& b : titleButtons) {
-        b.button.LoadBitmaps(b.image, b.image, b.hover, 0);
-        b.button.SizeToContent();
-    }
-
     BuildLanguageMenu();
     ::DragAcceptFiles(m_hWnd, TRUE);
     // Started elevated after all, it still takes drops from Explorer, which is not (0x49 is
@@ -102,10 +90,6 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     }
     SetWindowText(m_strTitle.c_str());
 
-    RECT dialog = GetWindowRect(), group = m_grpStep.GetWindowRect();
-    m_rcPage = {group.left - dialog.left, group.top - dialog.top, group.right - group.left,
-                group.bottom - group.top};
-
     m_step1.Create(IDD_STEP1, this);
     m_step2.Create(IDD_STEP2, this);
     m_step3.Create(IDD_STEP3, this);
@@ -115,35 +99,35 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     if (m_bFirstRun)
         SetTimer(kAboutTimer, 500);
 
-    MakeUiFont(m_fontBold, 15, L"Arial");
-    m_stcWait.SetFont(m_fontBold);
-    m_stcTitle.SetFont(m_fontBold);
-    m_grpStep.SetFont(m_fontBold);
-
-    m_stcTitle.SetForeColor(RGB(255, 255, 255));
-    // The label lies on the title bar picture; its background is the picture's colour.
-    m_stcTitle.SetFillColor(kTitleBarColor);
     m_stcTitle.SetWindowText(m_strTitle.c_str());
-    m_stcWait.SetForeColor(RGB(255, 0, 0));
-    m_stcWait.SetFillColor(RGB(0, 50, 0));
 
-    HINSTANCE resources = AfxGetResourceHandle();
-    m_hIconConvert = ::LoadIconW(resources, MAKEINTRESOURCEW(IDI_CONVERT));
-    m_hIconExit = ::LoadIconW(resources, MAKEINTRESOURCEW(IDI_EXIT));
-    m_hIconStop = ::LoadIconW(resources, MAKEINTRESOURCEW(IDI_STOP));
-    m_btnConvert.AssignIcon(::LoadIconW(resources, MAKEINTRESOURCEW(IDI_CONVERT)));
-    m_btnPrev.AssignIcon(::LoadIconW(resources, MAKEINTRESOURCEW(IDI_PREV)));
-    m_btnConvert.SetFont(m_fontBold);
-    m_btnPrev.SetFont(m_fontBold);
-
-    // The seek icons are the executable's own, in private copies.
-    auto ownIcon = [](UINT id) {
-        return static_cast<HICON>(::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(id),
-                                               IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
-    };
-    m_btnSeekFwd.AssignOwnedIcon(ownIcon(IDI_SEEK_FORWARD));
-    m_btnSeekBack.AssignOwnedIcon(ownIcon(IDI_SEEK_BACK));
-
+    ApplyDpi(DpiOf(m_hWnd));
+    // The picture buttons' names, which screen readers speak, in the language in use; tips show
+    // every button's.
+    const struct {
+        CWnd& button;
+        UINT name;
+    } names[] = {{m_btnClose, IDS_NAME_CLOSE},         {m_btnMinimize, IDS_NAME_MINIMIZE},
+                 {m_btnLanguage, IDS_NAME_LANGUAGE},   {m_btnAbout, IDS_NAME_ABOUT},
+                 {m_btnLogo, IDS_NAME_WEB_PAGE},       {m_btnSeekBack, IDS_NAME_SEEK_BACK},
+                 {m_btnSeekFwd, IDS_NAME_SEEK_FORWARD}};
+    for (const auto& n : names)
+        n.button.SetWindowText(LoadResString(n.name).c_str());
+    m_btnSeekBack.m_bCaptionDrawn = m_btnSeekFwd.m_bCaptionDrawn = false;
+    m_tips.Create(m_hWnd);
+    m_tips.AddButtons(m_hWnd);
+    // Tab goes the way the work goes: the list, the page shown, "< Prev" and Convert, the
+    // preview's controls, then the title bar's buttons. What is not reached by Tab keeps its
+    // place below them (the title bar picture lowest).
+    HWND after = HWND_TOP;
+    for (HWND control :
+         {m_listFiles.m_hWnd, m_btnPrev.m_hWnd, m_btnConvert.m_hWnd, m_btnSeekBack.m_hWnd,
+          m_slider.m_hWnd, m_btnSeekFwd.m_hWnd, m_btnLogo.m_hWnd, m_btnLanguage.m_hWnd,
+          m_btnMinimize.m_hWnd, m_btnAbout.m_hWnd, m_btnClose.m_hWnd}) {
+        ::SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = control;
+    }
+    ShowPage(m_nCurPage == 2 ? static_cast<CDialog&>(m_step3) : m_step1, m_nCurPage);
     ::SetParent(m_stcPane, m_stcFrame);
     // On Windows the player's window paints straight into the pane: neither may paint over it.
     m_stcFrame.ModifyStyle(0, WS_CLIPCHILDREN);
@@ -158,9 +142,82 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     return TRUE;
 }
 
+void CQuelvoxDlg::ApplyDpi(UINT dpi) {
+    struct {
+        CMyBitmapButton& button;
+        UINT image, hover;
+    } const titleButtons[] = {{m_btnClose, IDB_CLOSE, IDB_CLOSE_HOVER},
+                              {m_btnMinimize, IDB_MINIMIZE, IDB_MINIMIZE_HOVER},
+                              {m_btnLogo, IDB_LOGO, IDB_LOGO_HOVER},
+                              {m_btnAbout, IDB_ABOUT, IDB_ABOUT_HOVER},
+                              {m_btnLanguage, IDB_LANGUAGE, IDB_LANGUAGE_HOVER}};
+    for (const auto& b : titleButtons) {
+        b.button.LoadBitmaps(b.image, b.image, b.hover, 0, dpi);
+        b.button.SizeToContent();
+    }
+    // As high as the title bar's texts and buttons, which the template places in dialog units;
+    // under a high-contrast theme in the system's caption colour.
+    RECT title = m_stcTitle.GetWindowRect();
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&title), 2);
+    ShowPicture(GetDlgItem(IDC_TITLE_PICTURE), m_bmTitleBar, IDB_TITLE_BAR, dpi, title.bottom,
+                SkinColour(CLR_INVALID, COLOR_ACTIVECAPTION));
+    m_stcTitle.SetForeColor(SkinColour(RGB(255, 255, 255), COLOR_CAPTIONTEXT));
+    // The label lies on the title bar picture; its background is the picture's colour.
+    m_stcTitle.SetFillColor(SkinColour(kTitleBarColor, COLOR_ACTIVECAPTION));
+    m_stcWait.SetForeColor(SkinColour(RGB(255, 0, 0), COLOR_HIGHLIGHTTEXT));
+    m_stcWait.SetFillColor(SkinColour(RGB(0, 50, 0), COLOR_HIGHLIGHT));
+
+    MakeUiFont(m_fontBold, 15, L"Arial", TemplateScale(m_hWnd, dpi));
+    for (CWnd* control : {static_cast<CWnd*>(&m_stcWait), static_cast<CWnd*>(&m_stcTitle),
+                          static_cast<CWnd*>(&m_grpStep), static_cast<CWnd*>(&m_btnConvert),
+                          static_cast<CWnd*>(&m_btnPrev)})
+        control->SetFont(m_fontBold);
+    const UINT convertIcons[] = {IDI_CONVERT, IDI_STOP, IDI_EXIT};
+    for (int i = 0; i < 3; ++i)
+        m_icons[i].Attach(IconAt(convertIcons[i], 32, dpi));
+    SetConvertButton(m_nConvertIcon, 0);
+    m_iconPrev.Attach(IconAt(IDI_PREV, 32, dpi));
+    m_btnPrev.AssignIcon(m_iconPrev);
+    // The seek icons are the executable's own.
+    auto ownIcon = [dpi](UINT id) {
+        return static_cast<HICON>(::LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(id),
+                                               IMAGE_ICON, Scaled(16, dpi), Scaled(16, dpi), 0));
+    };
+    m_btnSeekFwd.AssignOwnedIcon(ownIcon(IDI_SEEK_FORWARD));
+    m_btnSeekBack.AssignOwnedIcon(ownIcon(IDI_SEEK_BACK));
+    ListView_SetColumnWidth(m_listFiles, 0, Scaled(320, dpi));
+    m_menuLang.SetDpi(dpi);
+
+    // The pages fill the step group wherever it stands now.
+    RECT dialog = GetWindowRect(), group = m_grpStep.GetWindowRect();
+    m_rcPage = {group.left - dialog.left, group.top - dialog.top, group.right - group.left,
+                group.bottom - group.top};
+    if (m_step1.m_hWnd)
+        m_step1.ApplyDpi(dpi);
+    if (m_step3.m_hWnd)
+        m_step3.ApplyDpi(dpi);
+    if (m_step1.m_hWnd)
+        ShowPage(m_nCurPage == 2 ? static_cast<CDialog&>(m_step3) : m_step1, m_nCurPage);
+}
+
+LRESULT CQuelvoxDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    // Where Windows suggests, at the new monitor's DPI; the template's controls are scaled by
+    // the system, what the code sized is redone.
+    // The system scales the template's own controls and font first.
+    Default();
+    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyDpi(HIWORD(wParam));
+    if (m_preview.m_bPreviewing)
+        m_preview.PlacePaneAgain();
+    return 0;
+}
+
 void CQuelvoxDlg::ShowPage(CDialog& page, int pageNumber) {
-    page.SetWindowPos(HWND_TOP, m_rcPage.x, m_rcPage.y, m_rcPage.width, m_rcPage.height,
-                      SWP_SHOWWINDOW);
+    // Right after the list in the tab order (and above the step group it lies on).
+    page.SetWindowPos(m_listFiles, m_rcPage.x, m_rcPage.y, m_rcPage.width, m_rcPage.height,
+                      SWP_SHOWWINDOW | SWP_NOACTIVATE);
     for (CDialog* other : {static_cast<CDialog*>(&m_step1), static_cast<CDialog*>(&m_step2),
                            static_cast<CDialog*>(&m_step3)})
         if (other != &page)
@@ -207,7 +264,7 @@ BOOL CQuelvoxDlg::PreTranslateMessage(MSG* msg) {
 HBRUSH CQuelvoxDlg::OnCtlColor(HDC dc, HWND child, UINT ctlColor) {
     HBRUSH brush = CDialog::OnCtlColor(dc, child, ctlColor);
     if (ctlColor == CTLCOLOR_STATIC && ::GetDlgCtrlID(child) == IDC_WAIT_LABEL)
-        ::SetTextColor(dc, RGB(255, 0, 0));
+        ::SetTextColor(dc, SkinColour(RGB(255, 0, 0), COLOR_HIGHLIGHTTEXT));
     else
         ::SetBkMode(dc, TRANSPARENT);
     return brush;
@@ -356,9 +413,13 @@ void CQuelvoxDlg::AppendLogId(UINT id) {
     AppendLog(LoadResString(id).c_str());
 }
 
-void CQuelvoxDlg::SetConvertButton(HICON icon, UINT captionId) {
-    m_btnConvert.AssignIcon(icon);
-    m_btnConvert.SetWindowText(LoadResString(captionId).c_str());
+void CQuelvoxDlg::SetConvertButton(UINT iconId, UINT captionId) {
+    m_nConvertIcon = iconId;
+    m_btnConvert.AssignIcon(m_icons[iconId == IDI_STOP ? 1 : iconId == IDI_EXIT ? 2 : 0]);
+    if (captionId) {
+        m_btnConvert.SetWindowText(LoadResString(captionId).c_str());
+        m_tips.Add(m_btnConvert);
+    }
 }
 
 int CQuelvoxDlg::Quality() {
@@ -373,7 +434,7 @@ bool CQuelvoxDlg::ShutdownWanted() {
 
 void CQuelvoxDlg::ShowRunStarted() {
     m_btnPrev.EnableWindow(true);
-    SetConvertButton(m_hIconStop, IDS_STOP);
+    SetConvertButton(IDI_STOP, IDS_STOP);
     m_grpStep.SetWindowText(LoadResString(IDS_STEP2).c_str());
     m_listFiles.EnableWindow(false);
     StopPreview();
@@ -390,7 +451,7 @@ void CQuelvoxDlg::ReleaseList() {
 void CQuelvoxDlg::ShowList() {
     m_btnPrev.EnableWindow(false);
     m_grpStep.SetWindowText(LoadResString(IDS_STEP1).c_str());
-    SetConvertButton(m_hIconConvert, IDS_CONVERT);
+    SetConvertButton(IDI_CONVERT, IDS_CONVERT);
     ShowPage(m_step1, 0);
 }
 

@@ -14,6 +14,7 @@
 #include "convert/Conversion.h"
 #include "framework/App.h"
 #include "framework/Controls.h"
+#include "framework/Dpi.h"
 #include "framework/Dialog.h"
 #include "framework/FileVersionInfo.h"
 #include "framework/Gdi.h"
@@ -62,6 +63,8 @@ public:
     void AddFiles();
     // Inserts a ticked, selected item.
     void AppendFile(int index, const std::wstring& path);
+    // Selects the item alone, with the focus, and scrolls it into view.
+    void SelectItem(int index);
     // Queues the movies among the paths (files, and the movies inside folders) after the
     // list's items, once they are found; sayIfNone: a box says so when there is none.
     void QueueMovies(std::vector<std::wstring> paths, bool sayIfNone);
@@ -126,9 +129,8 @@ public:
     CMyStatic m_stcTitle;
     std::wstring m_strTitle;
     std::wstring m_strTitleBuild;
-    HICON m_hIconConvert = nullptr;
-    HICON m_hIconExit = nullptr;
-    HICON m_hIconStop = nullptr;
+    // The Convert button's icon as it reads now: IDI_CONVERT, IDI_STOP or IDI_EXIT.
+    UINT m_nConvertIcon = IDI_CONVERT;
     CXButtonXP m_btnPrev;
     CXButtonXP m_btnConvert;
     bool m_bFirstRun = false;
@@ -146,6 +148,8 @@ public:
     CFileVersionInfo m_verInfo;
     CXButtonXP m_btnSeekFwd;
     CXButtonXP m_btnSeekBack;
+    // Each button's name as a tip.
+    CToolTips m_tips;
 
 private:
     int m_nBusy = 0;
@@ -184,7 +188,7 @@ private:
     void ShowRunStarted() override;
     void ShowRunPage() override { ShowPage(m_step3, 2); }
     void ReleaseList() override;
-    void ShowExitButton() override { SetConvertButton(m_hIconExit, IDS_EXIT); }
+    void ShowExitButton() override { SetConvertButton(IDI_EXIT, IDS_EXIT); }
     void ShowList() override;
     void EndProgram() override { EndMainWindow(); }
     void FileStarted() override { m_nLength = 0; }
@@ -199,7 +203,22 @@ private:
     void ShowPreviewing(bool previewing) override;
     void ShowLength(int seconds) override;
 
-    void SetConvertButton(HICON icon, UINT captionId);
+    void SetConvertButton(UINT iconId, UINT captionId);
+    // Draws everything the code sizes in pixels at the window's DPI: fonts, pictures, icons,
+    // the list's column, the pages' place. On creation and when the window moves to a monitor
+    // of another DPI.
+    void ApplyDpi(UINT dpi);
+    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    // A high-contrast theme went on or off, or the system's colours changed.
+    LRESULT OnColoursChanged(WPARAM, LPARAM) {
+        ApplyDpi(DpiOf(m_hWnd));
+        RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return Default();
+    }
+    // What ApplyDpi made, for as long as the controls show it.
+    CBitmap m_bmTitleBar;
+    CIcon m_icons[3]; // Convert, Stop, Exit
+    CIcon m_iconPrev;
     // The run's progress in the window's caption (what the taskbar and Alt+Tab show) and on
     // its taskbar button; the plain caption and no progress without a run.
     void ShowQueueProgress();
@@ -258,6 +277,9 @@ private:
 
     BEGIN_MSG_MAP(CQuelvoxDlg, CDialog)
         ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
+        ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
+        ON_MESSAGE(WM_SYSCOLORCHANGE, OnColoursChanged)
+        ON_MESSAGE(WM_SETTINGCHANGE, OnColoursChanged)
         ON_MESSAGE(WM_CLOSE, OnCloseMessage)
         ON_MESSAGE(WM_PAINT, OnPaint)
         ON_MESSAGE(WM_QUERYDRAGICON, OnQueryDragIcon)

@@ -69,6 +69,7 @@ public:
         return shutdownAllowed;
     }
     void KeepSystemAwake(bool on) override { awake = on; }
+    bool HighContrast() override { return highContrast; }
     BOOL AbortSystemShutdown() override {
         ++aborts;
         return TRUE;
@@ -90,6 +91,7 @@ public:
     std::vector<std::wstring> shutdowns;
     int aborts = 0;
     bool awake = false; // as last asked
+    bool highContrast = false;
     bool shutdownAllowed = true;
     // Runs inside the message box, as the box's own loop would: what arrives meanwhile.
     std::function<void()> onMessageBox;

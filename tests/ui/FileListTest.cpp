@@ -177,7 +177,7 @@ TEST_F(FileListTest, DeleteKeyAndClearList) {
     Drop({L"C:\\1.avi", L"C:\\2.avi", L"C:\\3.avi"});
     Key(VK_DELETE);
     EXPECT_EQ(Items(), (std::vector<std::wstring>{L"C:\\1.avi", L"C:\\2.avi"}));
-    m_dialog->m_listFiles.SetItemState(0, 0, LVIS_SELECTED);
+    m_dialog->m_listFiles.SetItemState(-1, 0, LVIS_SELECTED);
     Key(VK_DELETE);
     EXPECT_EQ(Items().size(), 2u);
     Key('A');
@@ -242,6 +242,27 @@ TEST_F(FileListTest, FormatIsAviUnlessMp4WasChosenAndItIsRemembered) {
     EXPECT_EQ(m_dialog->m_step1.Format(), convert::OutputFormat::Mp4);
     choose(0);
     EXPECT_EQ(TheApp().GetProfileString(L"Output", L"Format"), L"AVI");
+}
+
+// The keyboard goes on from the selection: the focused item follows it, a new item shows, and
+// Delete leaves the next one selected (the last, when the last went).
+TEST_F(FileListTest, TheFocusFollowsTheSelectionThroughAddingAndDeleting) {
+    CListCtrl& list = m_dialog->m_listFiles;
+    for (int i = 0; i < 40; ++i)
+        m_dialog->AppendFile(i, L"C:\\m\\" + std::to_wstring(i) + L".avi");
+    const int top = static_cast<int>(list.SendMessage(LVM_GETTOPINDEX));
+    const int page = static_cast<int>(list.SendMessage(LVM_GETCOUNTPERPAGE));
+    EXPECT_LE(top, 39);
+    EXPECT_GT(top + page, 39) << "the newest is in view";
+    EXPECT_EQ(list.GetNextItem(-1, LVNI_FOCUSED), 39);
+    m_dialog->SelectItem(20);
+    Key(VK_DELETE);
+    EXPECT_EQ(Selected(), 20);
+    EXPECT_EQ(list.GetNextItem(-1, LVNI_FOCUSED), 20);
+    EXPECT_EQ(list.GetItemText(20, 0), L"C:\\m\\21.avi");
+    m_dialog->SelectItem(38);
+    Key(VK_DELETE);
+    EXPECT_EQ(Selected(), 37);
 }
 
 TEST_F(FileListTest, QualityIsReadFromTheRadioButtons) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <vector>
 #include <memory>
 #include <mutex>
 
@@ -410,3 +411,78 @@ TEST_F(MainDialogTest, QualityIsTheFirstPagesRadioGroupFromHighToLow) {
     EXPECT_TRUE(page.UpdateData(true));
     EXPECT_EQ(page.m_nQuality, 2);
 }
+
+namespace {
+
+// Tab goes the way the work goes, on the first page and on the run's: the list, the page, the
+// run's buttons, the preview's, then the title bar's; disabled controls are passed over.
+TEST_F(MainDialogTest, TabGoesFromTheListThroughThePageToTheButtonsAndTheTitleBar) {
+    auto order = [&] {
+        std::vector<int> ids;
+        HWND first = m_dialog->m_listFiles;
+        for (HWND at = first; ids.size() < 40;) {
+            ids.push_back(GetDlgCtrlID(at));
+            at = GetNextDlgTabItem(*m_dialog, at, FALSE);
+            if (!at || at == first)
+                break;
+        }
+        return ids;
+    };
+    const std::vector<int> titleBar = {IDC_SEEK_BACK, IDC_SEEK_FORWARD, IDC_LOGO, IDC_LANGUAGE,
+                                       IDC_MINIMIZE,  IDC_ABOUT,        IDC_CLOSE};
+    std::vector<int> first = {IDC_FILE_LIST,   IDC_NORMAL,    IDC_FORMAT,     IDC_PREVIEW,
+                              IDC_OPEN_FOLDER, IDC_ADD_FILES, IDC_CLEAR_LIST, IDC_CONVERT};
+    first.insert(first.end(), titleBar.begin(), titleBar.end());
+    EXPECT_EQ(order(), first);
+
+    m_dialog->ShowPage(m_dialog->m_step3, 2);
+    m_dialog->m_btnPrev.EnableWindow(true);
+    std::vector<int> run = {IDC_FILE_LIST,   IDC_LOG,  IDC_SHUTDOWN,
+                            IDC_OPEN_FOLDER, IDC_PREV, IDC_CONVERT};
+    run.insert(run.end(), titleBar.begin(), titleBar.end());
+    EXPECT_EQ(order(), run);
+}
+
+// Moved to a monitor of another DPI, the window goes where the system says and draws what it
+// sizes itself at the new DPI.
+TEST_F(MainDialogTest, AnotherMonitorsDpiRedrawsWhatTheProgramSizes) {
+    BITMAP before{}, after{};
+    ASSERT_TRUE(m_dialog->m_btnClose.m_bitmap.GetBitmap(&before));
+    LOGFONTW font{};
+    GetObjectW(m_dialog->m_fontBold, sizeof font, &font);
+    const int height = font.lfHeight;
+    RECT suggested = m_dialog->GetWindowRect();
+    suggested.right = suggested.left + (suggested.right - suggested.left) * 3 / 2;
+    suggested.bottom = suggested.top + (suggested.bottom - suggested.top) * 3 / 2;
+    m_dialog->SendMessage(WM_DPICHANGED, MAKEWPARAM(144, 144),
+                          reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(m_dialog->GetWindowRect().right, suggested.right);
+    EXPECT_EQ(m_dialog->GetWindowRect().bottom, suggested.bottom);
+    ASSERT_TRUE(m_dialog->m_btnClose.m_bitmap.GetBitmap(&after));
+    EXPECT_EQ(after.bmWidth, before.bmWidth * 3 / 2);
+    GetObjectW(m_dialog->m_fontBold, sizeof font, &font);
+    EXPECT_NEAR(font.lfHeight, height * 1.5, 2.0);
+}
+
+// Under a high-contrast theme the texts and their grounds take the system's colours.
+TEST_F(MainDialogTest, HighContrastTakesTheSystemsColours) {
+    auto pageText = [&] {
+        HDC dc = CreateCompatibleDC(nullptr);
+        m_dialog->m_step1.SendMessage(
+            WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+            reinterpret_cast<LPARAM>(m_dialog->m_step1.GetDlgItem(IDC_WARNING1)));
+        const COLORREF colour = GetTextColor(dc);
+        DeleteDC(dc);
+        return colour;
+    };
+    EXPECT_EQ(pageText(), RGB(155, 0, 0));
+    EXPECT_EQ(m_dialog->m_stcTitle.m_crFore, RGB(255, 255, 255));
+    m_seam.highContrast = true;
+    m_dialog->SendMessage(WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST);
+    EXPECT_EQ(pageText(), GetSysColor(COLOR_BTNTEXT));
+    EXPECT_EQ(m_dialog->m_stcTitle.m_crFore, GetSysColor(COLOR_CAPTIONTEXT));
+    EXPECT_EQ(m_dialog->m_stcTitle.m_crFill, GetSysColor(COLOR_ACTIVECAPTION));
+    EXPECT_EQ(m_dialog->m_stcWait.m_crFill, GetSysColor(COLOR_HIGHLIGHT));
+}
+
+} // namespace

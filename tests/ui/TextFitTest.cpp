@@ -1,12 +1,14 @@
 // Every caption of every window and page fits its control, measured in the control's own font,
 // and that font has every character of it, in each language the program ships.
 #include "MainDialogFixture.h"
+#include "framework/Dpi.h"
 #include "framework/Paths.h"
 #include "framework/String.h"
 #include "skin/XButtonXP.h"
 #include "ui/AboutDlg.h"
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 namespace {
@@ -47,8 +49,8 @@ std::wstring Overflow(HWND control, const std::wstring& text) {
         wrap = (style & BS_MULTILINE) != 0;
         if (type == BS_OWNERDRAW) {
             auto* button = dynamic_cast<CXButtonXP*>(CWnd::FromHandlePermanent(control));
-            if (!button)
-                return {}; // a picture button
+            if (!button || !button->m_bCaptionDrawn)
+                return {}; // a picture button, or one whose text only names it
             room = button->CaptionRect();
         } else if (type == BS_GROUPBOX) {
             room.right -= kGroupBoxIndent;
@@ -115,6 +117,22 @@ std::vector<std::wstring> Texts(HWND control) {
     return items;
 }
 
+// The push buttons inside the window, pages included, that the user can reach.
+std::vector<HWND> Buttons(HWND window) {
+    std::vector<HWND> buttons;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM found) {
+            const auto type = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE)) & BS_TYPEMASK;
+            if (_wcsicmp(ClassName(child).c_str(), L"Button") == 0 && IsWindowVisible(child) &&
+                (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_OWNERDRAW))
+                reinterpret_cast<std::vector<HWND>*>(found)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&buttons));
+    return buttons;
+}
+
 // The captions of every control inside the window, pages included, that do not fit.
 void CollectOverflows(HWND window, std::vector<std::wstring>& cut) {
     EnumChildWindows(
@@ -167,6 +185,131 @@ TEST_P(TextFitTest, EveryCaptionFitsItsControl) {
     CollectOverflows(about, cut);
     DestroyWindow(about);
     EXPECT_EQ(cut, std::vector<std::wstring>{});
+}
+
+// Every button has a name a screen reader speaks, in the language in use, and a tip that says
+// the same: picture buttons too.
+TEST_P(TextFitTest, EveryButtonHasANameAndATipOfIt) {
+    CAboutDlg about(m_dialog.get());
+    ASSERT_TRUE(about.Create(IDD_ABOUTBOX, m_dialog.get()));
+    std::vector<std::wstring> unnamed;
+    for (const auto& [window, tips] :
+         {std::pair{m_dialog->m_hWnd, &m_dialog->m_tips}, std::pair{about.m_hWnd, &about.m_tips}})
+        for (HWND button : Buttons(window)) {
+            const std::wstring name = Caption(button);
+            if (name.empty() || name.size() == 1 || tips->TextOf(button) != name)
+                unnamed.push_back(std::to_wstring(GetDlgCtrlID(button)) + L" \"" + name +
+                                  L"\" tip \"" + tips->TextOf(button) + L"\"");
+        }
+    DestroyWindow(about);
+    EXPECT_EQ(unnamed, std::vector<std::wstring>{});
+}
+
+// The pairs of visible controls whose rectangles overlap, by their ids, of the window and of
+// each of its pages. Containers (pages, group boxes) and pictures under others do not count.
+std::set<std::wstring> Overlaps(HWND window) {
+    struct Box {
+        HWND parent;
+        int id;
+        RECT rect;
+    };
+    std::vector<Box> boxes;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM found) {
+            const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+            const std::wstring kind = ClassName(child);
+            const bool container =
+                (style & DS_CONTROL) ||
+                (_wcsicmp(kind.c_str(), L"Button") == 0 && (style & BS_TYPEMASK) == BS_GROUPBOX);
+            const bool picture =
+                _wcsicmp(kind.c_str(), L"Static") == 0 &&
+                ((style & SS_TYPEMASK) == SS_BITMAP || (style & SS_TYPEMASK) == SS_BLACKRECT ||
+                 (style & SS_TYPEMASK) == SS_BLACKFRAME);
+            if (IsWindowVisible(child) && !container && !picture) {
+                RECT rect;
+                GetWindowRect(child, &rect);
+                InflateRect(&rect, -1, -1); // a pixel of rounding is no overlap
+                reinterpret_cast<std::vector<Box>*>(found)->push_back(
+                    {GetParent(child), GetDlgCtrlID(child), rect});
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&boxes));
+    std::set<std::wstring> pairs;
+    for (size_t i = 0; i < boxes.size(); ++i)
+        for (size_t j = i + 1; j < boxes.size(); ++j) {
+            RECT both;
+            if (boxes[i].parent == boxes[j].parent &&
+                IntersectRect(&both, &boxes[i].rect, &boxes[j].rect))
+                pairs.insert(std::to_wstring(GetDlgCtrlID(boxes[i].parent)) + L":" +
+                             std::to_wstring(std::min(boxes[i].id, boxes[j].id)) + L"-" +
+                             std::to_wstring(std::max(boxes[i].id, boxes[j].id)));
+        }
+    return pairs;
+}
+
+// At 144 DPI (a display at 150 %), in a process of its own to which the system gives that DPI:
+// no two controls overlap that did not at 96, and every caption still fits.
+TEST_P(TextFitTest, At150PercentNothingOverlapsAndEveryCaptionFits) {
+    auto overlaps = [&] {
+        std::set<std::wstring> all;
+        for (int page : {0, 2}) {
+            m_dialog->ShowPage(
+                page == 0 ? static_cast<CDialog&>(m_dialog->m_step1) : m_dialog->m_step3, page);
+            const std::set<std::wstring> shown = Overlaps(*m_dialog);
+            all.insert(shown.begin(), shown.end());
+        }
+        CAboutDlg about(m_dialog.get());
+        about.Create(IDD_ABOUTBOX, m_dialog.get());
+        for (const std::wstring& pair : Overlaps(about))
+            all.insert(L"about " + pair);
+        DestroyWindow(about);
+        return all;
+    };
+    constexpr const wchar_t* kOut = L"QV_TEST_DPI_OUT";
+    wchar_t out[MAX_PATH];
+    if (GetEnvironmentVariableW(kOut, out, MAX_PATH)) {
+        ASSERT_EQ(DpiOf(*m_dialog), 144u);
+        std::string written;
+        for (const std::wstring& pair : overlaps())
+            written += std::string(pair.begin(), pair.end()) + "\n";
+        HANDLE file = CreateFileW(out, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD done = 0;
+        WriteFile(file, written.data(), static_cast<DWORD>(written.size()), &done, nullptr);
+        CloseHandle(file);
+        std::vector<std::wstring> cut;
+        CollectOverflows(*m_dialog, cut);
+        EXPECT_EQ(cut, std::vector<std::wstring>{});
+        return;
+    }
+    const std::set<std::wstring> at96 = overlaps();
+    ScratchDir dir;
+    const std::wstring file = dir.Path() + L"\\overlaps.txt";
+    SetEnvironmentVariableW(kOut, file.c_str());
+    HKEY desktop = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &desktop);
+    auto logPixels = [&](DWORD dpi) {
+        RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                       sizeof dpi);
+    };
+    logPixels(144);
+    const DWORD code = RunFlagged(GetModulePath(),
+                                  std::wstring(L"--gtest_filter=*At150Percent*/") +
+                                      (GetParam()[0] == L'E' ? L"English" : L"Korean"),
+                                  L"QV_TEST_DPI_CHILD", 120000);
+    logPixels(96);
+    RegCloseKey(desktop);
+    SetEnvironmentVariableW(kOut, nullptr);
+    EXPECT_EQ(code, 0u) << "a caption is cut at 144 DPI, or the process was not at 144";
+    std::set<std::wstring> grown;
+    const std::string lines = ReadFileBytes(file);
+    for (size_t at = 0, end; (end = lines.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::wstring pair(lines.begin() + at, lines.begin() + end);
+        if (!at96.count(pair))
+            grown.insert(pair);
+    }
+    EXPECT_EQ(grown, std::set<std::wstring>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, TextFitTest, testing::Values(L"ENU", L"KOR"),
