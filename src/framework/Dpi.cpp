@@ -1,5 +1,7 @@
 #include "Dpi.h"
 
+#include <cstdlib>
+
 namespace {
 
 // Windows 10 1607 and later; looked up, so that older systems still run the program.
@@ -36,11 +38,11 @@ LOGFONTW MenuFontAt(UINT dpi) {
     return metrics.lfMenuFont;
 }
 
-double TemplateScale(HWND dialog, UINT dpi) {
+UINT TemplateDpi(HWND dialog, UINT dpi) {
     auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
     LOGFONTW logical{};
     if (dpi == kBaseDpi || !font || !::GetObjectW(font, sizeof logical, &logical))
-        return double(dpi) / kBaseDpi;
+        return dpi;
     // The cell height of the template's font at the DPI, and as it would be at 96. The dialog's
     // font is made for the DPI the window is at.
     const UINT fontDpi = DpiOf(dialog);
@@ -55,10 +57,12 @@ double TemplateScale(HWND dialog, UINT dpi) {
         ::DeleteObject(made);
         return metrics.tmHeight;
     };
-    const int height = logical.lfHeight;
-    logical.lfHeight = ::MulDiv(height, static_cast<int>(dpi), static_cast<int>(fontDpi));
+    // Templates give their fonts in points: the height at 96 DPI comes from those, as the
+    // dialog manager makes it, not from the height at another DPI scaled back.
+    const int points = ::MulDiv(std::abs(logical.lfHeight), 72, static_cast<int>(fontDpi));
+    logical.lfHeight = -::MulDiv(points, static_cast<int>(dpi), 72);
     const int now = cell(logical);
-    logical.lfHeight = ::MulDiv(height, static_cast<int>(kBaseDpi), static_cast<int>(fontDpi));
+    logical.lfHeight = -::MulDiv(points, static_cast<int>(kBaseDpi), 72);
     const int base = cell(logical);
-    return base > 0 && now > 0 ? double(now) / base : double(dpi) / kBaseDpi;
+    return base > 0 && now > 0 ? static_cast<UINT>(::MulDiv(now, kBaseDpi, base)) : dpi;
 }

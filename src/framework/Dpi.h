@@ -13,10 +13,10 @@ UINT DpiOf(HWND window);
 inline int Scaled(int pixels, UINT dpi) {
     return ::MulDiv(pixels, static_cast<int>(dpi), static_cast<int>(kBaseDpi));
 }
-// How much larger the dialog's own units are than its template font's at 96 DPI: what the
-// dialog manager scaled the template by. Text the code sizes in pixels, scaled by this rather
-// than by the DPI, keeps to the template's rectangles (the font's cell does not grow in step
-// with the DPI).
-double TemplateScale(HWND dialog, UINT dpi);
+// The DPI the dialog's template is laid out at in effect, at the given DPI: its units grow with
+// its font's cell, which does not grow quite in step with the DPI. What the code sizes in
+// pixels inside the template (fonts, pictures, icons) is scaled to this, and so keeps to the
+// template's rectangles.
+UINT TemplateDpi(HWND dialog, UINT dpi);
 // The system's menu font at the DPI.
 LOGFONTW MenuFontAt(UINT dpi);

@@ -72,8 +72,9 @@ BOOL CAboutDlg::OnInitDialog() {
     return TRUE;
 }
 
-void CAboutDlg::ApplyDpi(UINT dpi) {
-    MakeUiFont(m_font, 15, L"Arial", TemplateScale(m_hWnd, dpi));
+void CAboutDlg::ApplyDpi(UINT windowDpi) {
+    const UINT dpi = TemplateDpi(m_hWnd, windowDpi);
+    MakeUiFont(m_font, 15, L"Arial", dpi);
     for (int button : {IDOK, IDC_CHECK_UPDATE})
         ::SendMessageW(GetDlgItem(button), WM_SETFONT,
                        reinterpret_cast<WPARAM>(static_cast<HFONT>(m_font)), TRUE);

@@ -38,7 +38,7 @@ private:
     void OnCloseButton() { OnOK(); }
     LRESULT OnPaint(WPARAM, LPARAM);
     // The font and the pictures at the window's DPI.
-    void ApplyDpi(UINT dpi);
+    void ApplyDpi(UINT windowDpi);
     LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     BEGIN_MSG_MAP(CAboutDlg, CBDialog)

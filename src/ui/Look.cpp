@@ -8,12 +8,11 @@
 #include <cmath>
 #include "resources/resource.h"
 
-bool MakeUiFont(CFont& font, int height, const wchar_t* ownFace, double scale) {
+bool MakeUiFont(CFont& font, int height, const wchar_t* ownFace, UINT dpi) {
     const std::wstring named = LoadResString(IDS_FONT_FACE);
-    return font.CreateFont(static_cast<int>(height * scale + 0.5), 0, 0, 0, 900, FALSE, FALSE,
-                           FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                           named.empty() ? ownFace : named.c_str());
+    return font.CreateFont(Scaled(height, dpi), 0, 0, 0, 900, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, named.empty() ? ownFace : named.c_str());
 }
 
 void ShowPicture(HWND control, CBitmap& picture, UINT id, UINT dpi, int minHeight, COLORREF fill) {

@@ -4,11 +4,11 @@
 
 #include "framework/Gdi.h"
 
-// A bold font of the given cell height (in pixels at 96 DPI, grown as the dialog's template was,
-// see TemplateScale) in the face the language library names for its texts, or in ownFace when
-// it names none: Hangul needs a face every Windows has with Hangul in it (Verdana has none,
-// and no font link), English keeps the program's own.
-bool MakeUiFont(CFont& font, int height, const wchar_t* ownFace, double scale);
+// A bold font of the given cell height (in pixels at 96 DPI, drawn at dpi: for a dialog's
+// controls its TemplateDpi) in the face the language library names for its texts, or in
+// ownFace when it names none: Hangul needs a face every Windows has with Hangul in it (Verdana
+// has none, and no font link), English keeps the program's own.
+bool MakeUiFont(CFont& font, int height, const wchar_t* ownFace, UINT dpi);
 
 // A picture of the current resource module, drawn at dpi and at least minHeight pixels high,
 // for a control that shows a bitmap (SS_BITMAP): it takes the picture's size; filled with one

@@ -65,11 +65,12 @@ BOOL STEP1::OnInitDialog() {
     return TRUE;
 }
 
-void STEP1::ApplyDpi(UINT dpi) {
-    MakeUiFont(m_fontButtons, 16, L"Arial", TemplateScale(m_hWnd, dpi));
-    MakeUiFont(m_fontSteps, 15, L"Verdana", TemplateScale(m_hWnd, dpi));
-    MakeUiFont(m_fontWarnings, 14, L"Verdana", TemplateScale(m_hWnd, dpi));
-    MakeUiFont(m_fontRadios, 15, L"Arial", TemplateScale(m_hWnd, dpi));
+void STEP1::ApplyDpi(UINT windowDpi) {
+    const UINT dpi = TemplateDpi(m_hWnd, windowDpi);
+    MakeUiFont(m_fontButtons, 16, L"Arial", dpi);
+    MakeUiFont(m_fontSteps, 15, L"Verdana", dpi);
+    MakeUiFont(m_fontWarnings, 14, L"Verdana", dpi);
+    MakeUiFont(m_fontRadios, 15, L"Arial", dpi);
     GiveFont(*this,
              {IDC_QUALITY_GROUP, IDC_FORMAT_LABEL, IDC_PREVIEW, IDC_OPEN_FOLDER, IDC_ADD_FILES,
               IDC_CLEAR_LIST},
@@ -141,8 +142,9 @@ BOOL STEP3::OnInitDialog() {
     return TRUE;
 }
 
-void STEP3::ApplyDpi(UINT dpi) {
-    MakeUiFont(m_fontButtons, 16, L"Arial", TemplateScale(m_hWnd, dpi));
+void STEP3::ApplyDpi(UINT windowDpi) {
+    const UINT dpi = TemplateDpi(m_hWnd, windowDpi);
+    MakeUiFont(m_fontButtons, 16, L"Arial", dpi);
     GiveFont(*this, {IDC_OPEN_FOLDER}, m_fontButtons);
     m_btnOpenFolder.AssignOwnedIcon(IconAt(IDI_OPEN_FOLDER, 32, dpi));
 }

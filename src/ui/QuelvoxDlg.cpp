@@ -142,7 +142,9 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     return TRUE;
 }
 
-void CQuelvoxDlg::ApplyDpi(UINT dpi) {
+void CQuelvoxDlg::ApplyDpi(UINT windowDpi) {
+    // The title bar, its pictures and the pages are laid out in the template's units.
+    const UINT dpi = TemplateDpi(m_hWnd, windowDpi);
     struct {
         CMyBitmapButton& button;
         UINT image, hover;
@@ -154,6 +156,15 @@ void CQuelvoxDlg::ApplyDpi(UINT dpi) {
     for (const auto& b : titleButtons) {
         b.button.LoadBitmaps(b.image, b.image, b.hover, 0, dpi);
         b.button.SizeToContent();
+    }
+    // The window's own buttons side by side at its right edge, whatever the pictures' size.
+    int right = GetClientRect().right;
+    for (CMyBitmapButton* button : {&m_btnClose, &m_btnAbout, &m_btnMinimize}) {
+        RECT place = button->GetWindowRect();
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&place), 2);
+        right -= place.right - place.left;
+        button->SetWindowPos(nullptr, right, place.top, 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     // As high as the title bar's texts and buttons, which the template places in dialog units;
     // under a high-contrast theme in the system's caption colour.
@@ -167,7 +178,7 @@ void CQuelvoxDlg::ApplyDpi(UINT dpi) {
     m_stcWait.SetForeColor(SkinColour(RGB(255, 0, 0), COLOR_HIGHLIGHTTEXT));
     m_stcWait.SetFillColor(SkinColour(RGB(0, 50, 0), COLOR_HIGHLIGHT));
 
-    MakeUiFont(m_fontBold, 15, L"Arial", TemplateScale(m_hWnd, dpi));
+    MakeUiFont(m_fontBold, 15, L"Arial", dpi);
     for (CWnd* control : {static_cast<CWnd*>(&m_stcWait), static_cast<CWnd*>(&m_stcTitle),
                           static_cast<CWnd*>(&m_grpStep), static_cast<CWnd*>(&m_btnConvert),
                           static_cast<CWnd*>(&m_btnPrev)})
@@ -186,16 +197,16 @@ void CQuelvoxDlg::ApplyDpi(UINT dpi) {
     m_btnSeekFwd.AssignOwnedIcon(ownIcon(IDI_SEEK_FORWARD));
     m_btnSeekBack.AssignOwnedIcon(ownIcon(IDI_SEEK_BACK));
     ListView_SetColumnWidth(m_listFiles, 0, Scaled(320, dpi));
-    m_menuLang.SetDpi(dpi);
+    m_menuLang.SetDpi(windowDpi);
 
     // The pages fill the step group wherever it stands now.
     RECT dialog = GetWindowRect(), group = m_grpStep.GetWindowRect();
     m_rcPage = {group.left - dialog.left, group.top - dialog.top, group.right - group.left,
                 group.bottom - group.top};
     if (m_step1.m_hWnd)
-        m_step1.ApplyDpi(dpi);
+        m_step1.ApplyDpi(windowDpi);
     if (m_step3.m_hWnd)
-        m_step3.ApplyDpi(dpi);
+        m_step3.ApplyDpi(windowDpi);
     if (m_step1.m_hWnd)
         ShowPage(m_nCurPage == 2 ? static_cast<CDialog&>(m_step3) : m_step1, m_nCurPage);
 }

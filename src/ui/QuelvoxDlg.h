@@ -207,7 +207,7 @@ private:
     // Draws everything the code sizes in pixels at the window's DPI: fonts, pictures, icons,
     // the list's column, the pages' place. On creation and when the window moves to a monitor
     // of another DPI.
-    void ApplyDpi(UINT dpi);
+    void ApplyDpi(UINT windowDpi);
     LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
     // A high-contrast theme went on or off, or the system's colours changed.
     LRESULT OnColoursChanged(WPARAM, LPARAM) {

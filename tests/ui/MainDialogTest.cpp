@@ -459,7 +459,8 @@ TEST_F(MainDialogTest, AnotherMonitorsDpiRedrawsWhatTheProgramSizes) {
     EXPECT_EQ(m_dialog->GetWindowRect().right, suggested.right);
     EXPECT_EQ(m_dialog->GetWindowRect().bottom, suggested.bottom);
     ASSERT_TRUE(m_dialog->m_btnClose.m_bitmap.GetBitmap(&after));
-    EXPECT_EQ(after.bmWidth, before.bmWidth * 3 / 2);
+    // As the template's units grow with its font, about one and a half times.
+    EXPECT_NEAR(after.bmWidth, before.bmWidth * 1.5, 2.0);
     GetObjectW(m_dialog->m_fontBold, sizeof font, &font);
     EXPECT_NEAR(font.lfHeight, height * 1.5, 2.0);
 }

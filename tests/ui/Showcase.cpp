@@ -1,8 +1,9 @@
 // Opens the main dialog in a chosen state and keeps it on screen, so scripts/screenshots can
-// take pictures of it: showcase.exe STATE [SECONDS [LCID]]
+// take pictures of it: showcase.exe STATE [SECONDS [LCID [MOVIE]]]
 //   files   STEP1 with a few queued files
 //   step3   the conversion page during a run
 //   preview a scripted movie playing in the preview pane
+//   movie   MOVIE playing in the preview pane (with the engines beside the program)
 //   about   the about box over the main window
 //   splash  the splash half-way through its fade
 // With an LCID the texts come from that language's library.
@@ -44,6 +45,13 @@ int wmain(int argc, wchar_t** argv) {
     g_showcaseApp.m_pMainWnd = &dialog;
     dialog.Create(IDD_QUELVOX_DIALOG, nullptr);
     dialog.ShowWindow(SW_SHOW);
+    if (state == L"movie" && argc > 4) {
+        dialog.AppendFile(0, argv[4]);
+        dialog.TogglePreview();
+        PumpDialogFor(seconds * 1000);
+        dialog.StopPreview();
+        return 0;
+    }
     const wchar_t* names[] = {L"Holiday 2026.avi", L"Concert (live).mkv", L"Lecture 03.wmv",
                               L"Family.vob"};
     if (state == L"step3") {

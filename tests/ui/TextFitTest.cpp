@@ -249,9 +249,10 @@ std::set<std::wstring> Overlaps(HWND window) {
     return pairs;
 }
 
-// At 144 DPI (a display at 150 %), in a process of its own to which the system gives that DPI:
-// no two controls overlap that did not at 96, and every caption still fits.
-TEST_P(TextFitTest, At150PercentNothingOverlapsAndEveryCaptionFits) {
+// At 120, 144 and 192 DPI (displays at 125, 150 and 200 %), each in a process of its own to
+// which the system gives that DPI: no two controls overlap that did not at 96, and every
+// caption still fits.
+TEST_P(TextFitTest, At150PercentAndAroundNothingOverlapsAndEveryCaptionFits) {
     auto overlaps = [&] {
         std::set<std::wstring> all;
         for (int page : {0, 2}) {
@@ -270,7 +271,9 @@ TEST_P(TextFitTest, At150PercentNothingOverlapsAndEveryCaptionFits) {
     constexpr const wchar_t* kOut = L"QV_TEST_DPI_OUT";
     wchar_t out[MAX_PATH];
     if (GetEnvironmentVariableW(kOut, out, MAX_PATH)) {
-        ASSERT_EQ(DpiOf(*m_dialog), 144u);
+        wchar_t dpi[8] = L"";
+        GetEnvironmentVariableW(L"QV_TEST_DPI", dpi, 8);
+        ASSERT_EQ(DpiOf(*m_dialog), static_cast<UINT>(_wtoi(dpi)));
         std::string written;
         for (const std::wstring& pair : overlaps())
             written += std::string(pair.begin(), pair.end()) + "\n";
@@ -286,30 +289,34 @@ TEST_P(TextFitTest, At150PercentNothingOverlapsAndEveryCaptionFits) {
     const std::set<std::wstring> at96 = overlaps();
     ScratchDir dir;
     const std::wstring file = dir.Path() + L"\\overlaps.txt";
-    SetEnvironmentVariableW(kOut, file.c_str());
     HKEY desktop = nullptr;
     RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &desktop);
     auto logPixels = [&](DWORD dpi) {
         RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
                        sizeof dpi);
     };
-    logPixels(144);
-    const DWORD code = RunFlagged(GetModulePath(),
-                                  std::wstring(L"--gtest_filter=*At150Percent*/") +
-                                      (GetParam()[0] == L'E' ? L"English" : L"Korean"),
-                                  L"QV_TEST_DPI_CHILD", 120000);
-    logPixels(96);
-    RegCloseKey(desktop);
-    SetEnvironmentVariableW(kOut, nullptr);
-    EXPECT_EQ(code, 0u) << "a caption is cut at 144 DPI, or the process was not at 144";
-    std::set<std::wstring> grown;
-    const std::string lines = ReadFileBytes(file);
-    for (size_t at = 0, end; (end = lines.find('\n', at)) != std::string::npos; at = end + 1) {
-        const std::wstring pair(lines.begin() + at, lines.begin() + end);
-        if (!at96.count(pair))
-            grown.insert(pair);
+    for (DWORD dpi : {120u, 144u, 192u}) {
+        DeleteFileW(file.c_str());
+        SetEnvironmentVariableW(kOut, file.c_str());
+        SetEnvironmentVariableW(L"QV_TEST_DPI", std::to_wstring(dpi).c_str());
+        logPixels(dpi);
+        const DWORD code = RunFlagged(GetModulePath(),
+                                      std::wstring(L"--gtest_filter=*At150Percent*/") +
+                                          (GetParam()[0] == L'E' ? L"English" : L"Korean"),
+                                      L"QV_TEST_DPI_CHILD", 120000);
+        logPixels(96);
+        SetEnvironmentVariableW(kOut, nullptr);
+        EXPECT_EQ(code, 0u) << "a caption is cut at " << dpi << " DPI, or it was not at " << dpi;
+        std::set<std::wstring> grown;
+        const std::string lines = ReadFileBytes(file);
+        for (size_t at = 0, end; (end = lines.find('\n', at)) != std::string::npos; at = end + 1) {
+            const std::wstring pair(lines.begin() + at, lines.begin() + end);
+            if (!at96.count(pair))
+                grown.insert(pair);
+        }
+        EXPECT_EQ(grown, std::set<std::wstring>{}) << dpi;
     }
-    EXPECT_EQ(grown, std::set<std::wstring>{});
+    RegCloseKey(desktop);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, TextFitTest, testing::Values(L"ENU", L"KOR"),
