@@ -3,11 +3,9 @@
 // calls a window "Not Responding" (5 s). Measured through a preview start with a player that
 // takes 3 s to identify and 2.5 s to show its picture, and through a queue of slow
 // identifications, against the same window left alone for as long.
-#include "app/QuelvoxApp.h"
-#include "resources/resource.h"
+#include "MainDialog.h"
 #include "support/FakeSeam.h"
 #include "support/TestSupport.h"
-#include "ui/QuelvoxDlg.h"
 
 #include <commctrl.h>
 
@@ -65,11 +63,7 @@ int wmain() {
     ScratchDir dir;
 
     CQuelvoxDlg dialog;
-    dialog.Create(IDD_QUELVOX_DIALOG, nullptr);
-    g_benchApp.m_pMainDlg = &dialog;
-    g_benchApp.m_pMainWnd = &dialog;
-    dialog.ShowWindow(SW_SHOW);
-    PumpDialogFor(200);
+    ShowMainDialog(g_benchApp, dialog);
     Prober prober(dialog);
 
     ULONGLONG began = GetTickCount64();

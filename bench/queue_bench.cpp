@@ -1,12 +1,10 @@
 // A queue through the real main dialog with the scripted engines: 20 files whose encode takes
 // 0.3 s each. Prints what the program adds to every file, against the same encodes run
 // directly one after another in the same run.
-#include "app/QuelvoxApp.h"
+#include "MainDialog.h"
 #include "framework/Paths.h"
-#include "resources/resource.h"
 #include "support/FakeSeam.h"
 #include "support/TestSupport.h"
-#include "ui/QuelvoxDlg.h"
 
 #include <commctrl.h>
 
@@ -60,11 +58,7 @@ int wmain() {
     const double direct = DirectEncodes(files);
 
     CQuelvoxDlg dialog;
-    dialog.Create(IDD_QUELVOX_DIALOG, nullptr);
-    g_benchApp.m_pMainDlg = &dialog;
-    g_benchApp.m_pMainWnd = &dialog;
-    dialog.ShowWindow(SW_SHOW);
-    PumpDialogFor(200);
+    ShowMainDialog(g_benchApp, dialog);
     for (int i = 0; i < kFiles; ++i)
         dialog.AppendFile(i, files[i]);
     const ULONGLONG began = GetTickCount64();

@@ -66,3 +66,9 @@ UINT TemplateDpi(HWND dialog, UINT dpi) {
     const int base = cell(logical);
     return base > 0 && now > 0 ? static_cast<UINT>(::MulDiv(now, kBaseDpi, base)) : dpi;
 }
+
+void MoveToSuggested(HWND window, LPARAM suggestedRect) {
+    const auto* r = reinterpret_cast<const RECT*>(suggestedRect);
+    ::SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -20,3 +20,5 @@ inline int Scaled(int pixels, UINT dpi) {
 UINT TemplateDpi(HWND dialog, UINT dpi);
 // The system's menu font at the DPI.
 LOGFONTW MenuFontAt(UINT dpi);
+// Places a window where WM_DPICHANGED's lParam suggests, at the new monitor's DPI.
+void MoveToSuggested(HWND window, LPARAM suggestedRect);

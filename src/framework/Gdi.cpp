@@ -26,8 +26,7 @@ bool CBitmap::LoadBitmap(UINT id, UINT dpi) {
 
 namespace {
 
-// 32-bit top-down pixels of a bitmap, as 0x00RRGGBB.
-bool ReadPixels(HBITMAP bitmap, int width, int height, std::vector<DWORD>& pixels) {
+BITMAPINFO TopDown32(int width, int height) {
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = width;
@@ -35,6 +34,12 @@ bool ReadPixels(HBITMAP bitmap, int width, int height, std::vector<DWORD>& pixel
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
+// 32-bit top-down pixels of a bitmap, as 0x00RRGGBB.
+bool ReadPixels(HBITMAP bitmap, int width, int height, std::vector<DWORD>& pixels) {
+    BITMAPINFO bi = TopDown32(width, height);
     pixels.assign(static_cast<size_t>(width) * height, 0);
     HDC screen = ::GetDC(nullptr);
     const int lines = ::GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), pixels.data(), &bi,
@@ -55,13 +60,7 @@ HBITMAP ScaledPicture(HBITMAP source, int width, int height, COLORREF key) {
         return nullptr;
     const DWORD keyPixel = (GetRValue(key) << 16) | (GetGValue(key) << 8) | GetBValue(key);
 
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = TopDown32(width, height);
     void* bits = nullptr;
     HBITMAP result = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!result)

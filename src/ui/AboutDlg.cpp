@@ -86,9 +86,7 @@ void CAboutDlg::ApplyDpi(UINT windowDpi) {
 LRESULT CAboutDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
     // The system scales the template's own controls and font first.
     Default();
-    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-    SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveToSuggested(m_hWnd, lParam);
     ApplyDpi(HIWORD(wParam));
     return 0;
 }

@@ -212,13 +212,10 @@ void CQuelvoxDlg::ApplyDpi(UINT windowDpi) {
 }
 
 LRESULT CQuelvoxDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
-    // Where Windows suggests, at the new monitor's DPI; the template's controls are scaled by
-    // the system, what the code sized is redone.
-    // The system scales the template's own controls and font first.
+    // The system scales the template's own controls and font first; what the code sized is
+    // redone.
     Default();
-    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-    SetWindowPos(nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    MoveToSuggested(m_hWnd, lParam);
     ApplyDpi(HIWORD(wParam));
     if (m_preview.m_bPreviewing)
         m_preview.PlacePaneAgain();
