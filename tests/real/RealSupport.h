@@ -28,6 +28,16 @@ std::vector<double> BrightnessOf(const std::wstring& movie);
 std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width,
                                    int& height);
 
+// What ffmpeg says of a movie: its codecs, the picture's size as shown, its rate, and whether
+// the file asks for the picture to be turned.
+struct Description {
+    std::string videoCodec, audioCodec;
+    int width = 0, height = 0;
+    double fps = 0;
+    bool turned = false;
+};
+Description Describe(const std::wstring& movie);
+
 // What an AVI file holds: its headers, and the video chunks its index lists, in order.
 struct AviFacts {
     bool riff = false;
@@ -40,6 +50,14 @@ struct AviFacts {
     std::vector<std::string> videoChunks; // an empty one repeats the frame before
 };
 AviFacts ReadAvi(const std::wstring& path);
+
+// What an MP4 file holds: its top-level boxes in order, and the H.264 profile and level of its
+// picture (from its avcC box: profile 100 is High, level 42 is 4.2).
+struct Mp4Facts {
+    std::vector<std::string> boxes;
+    int profile = 0, level = 0;
+};
+Mp4Facts ReadMp4(const std::wstring& path);
 
 // Writes bytes into a new file.
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
