@@ -239,6 +239,10 @@ void OutputSize(const Options& options, const MediaFacts& source, int& width, in
     }
 }
 
+std::wstring PartialOutput(const std::wstring& output) {
+    return output + L".part";
+}
+
 std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& source,
                                      const std::wstring& subtitleFilter) {
     std::vector<std::wstring> args = {L"-hide_banner",
@@ -315,11 +319,13 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
     // The encoders' first packets may have times before 0 (the sound encoder's delay); shifting
     // everything to make them 0 would move the pictures off whole frames.
     args.insert(args.end(), {L"-avoid_negative_ts", L"disabled"});
-    // An MP4's index goes before the pictures, so that it plays while it is still downloading.
+    // The muxer is named, as the file written is the partial one. An MP4's index goes before
+    // the pictures, so that it plays while it is still downloading.
     const std::wstring muxer = Muxer(options);
     if (muxer == L"mp4" || muxer == L"mov")
         args.insert(args.end(), {L"-movflags", L"+faststart"});
-    args.insert(args.end(), {L"-f", muxer, PathForFFmpeg(options.Value(L"-o", L"test.avi"))});
+    args.insert(args.end(),
+                {L"-f", muxer, PartialOutput(PathForFFmpeg(options.Value(L"-o", L"test.avi")))});
     return args;
 }
 
@@ -390,7 +396,10 @@ int RunEncoder(int argc, wchar_t** argv) {
         return 1;
     }
 
-    const std::wstring output = PathForFFmpeg(options.Value(L"-o", L"test.avi"));
+    // The job writes beside the output; only a conversion that ends well replaces it, so a
+    // failed, stopped or killed one never destroys a complete movie of an earlier run.
+    const std::wstring output = PathForFFmpeg(options.Value(L"-o", L"test.avi")),
+                       partial = PartialOutput(output);
     const DWORD stallMs = StallLimitMs();
     StallWatch stall(stallMs);
     const ULONGLONG start = AwakeMilliseconds();
@@ -443,11 +452,11 @@ int RunEncoder(int argc, wchar_t** argv) {
     }
     const int code = stalled ? -1 : ffmpeg.Wait(10000);
     if (!probe && !stalled && code != 0 && !Usable(facts)) {
-        RemoveIfEmpty(output);
+        RemoveIfEmpty(partial);
         return 1;
     }
     if (stalled || code != 0) {
-        RemoveIfEmpty(output);
+        RemoveIfEmpty(partial);
         if (stalled)
             tail = "ffmpeg printed nothing for " + std::to_string(stallMs / 1000) + " s";
         Print("\r\n" + tail + "\r\nSorry, this file could not be converted.\r\n");
@@ -465,6 +474,13 @@ int RunEncoder(int argc, wchar_t** argv) {
                       "this file could not be converted whole.\r\n",
                       position);
         Print(text);
+        return 1;
+    }
+    if (!MoveFileExW(partial.c_str(), output.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        // Another program holds the earlier movie open, say: it stays, and so does ours.
+        Print("\r\nThe new movie could not replace " + UserText(output) + " (error " +
+              std::to_string(GetLastError()) +
+              ").\r\nSorry, this file could not be converted.\r\n");
         return 1;
     }
     std::vector<std::wstring> unused;

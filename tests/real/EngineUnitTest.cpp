@@ -223,7 +223,8 @@ TEST(EncoderOptions, QuelvoxCommandsBecomeTheMatchingFFmpegJobs) {
         for (const std::wstring& option : c.absent)
             EXPECT_EQ(std::find(job.begin(), job.end(), option), job.end())
                 << c.what << ": " << ToUtf8(option);
-        EXPECT_EQ(job.back(), options.Value(L"-o")) << c.what;
+        // Written beside the output, which only a conversion that ends well replaces.
+        EXPECT_EQ(job.back(), options.Value(L"-o") + L".part") << c.what;
     }
 }
 

@@ -243,6 +243,7 @@ TEST_F(RealProgramTest, ConvertsToH264AndAacMp4sUprightAtTheirSizesAndRates) {
         EXPECT_LT(at("moov"), at("mdat")) << ToUtf8(e.output);
         EXPECT_EQ(mp4.profile, 100) << ToUtf8(e.output);
         EXPECT_LE(mp4.level, e.level) << ToUtf8(e.output);
+        EXPECT_EQ(GetFileAttributesW((output + L".part").c_str()), INVALID_FILE_ATTRIBUTES);
     }
     // The cue at the bottom of the upright picture, and nothing over the rest of it.
     int w = 0, h = 0, sw = 0, sh = 0;
@@ -305,10 +306,14 @@ TEST_F(RealProgramTest, BurnsEveryKindOfKoreanSubtitleIntoThePicture) {
         EXPECT_LT(differing(late, frame(name, 2.8), 0, 352), 200) << name;
 }
 
-TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpeg) {
+// Stopping also leaves the movie of an earlier run as it was, and the stopped one's partial file
+// beside it.
+TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpegAndKeepsTheEarlierMovie) {
     // No machine converts the clip a thousand times over before the test stops it.
     const Here here(m_dir.Path());
     Add(Looped(TheClips().hd, 6, 1000, m_dir, L"a.avi"));
+    const std::string earlier = ReadWholeFile(TheClips().sd, 1 << 26);
+    const std::wstring output = m_dir.Write(L"QV_a.avi.avi", earlier);
     Click(IDC_CONVERT);
     std::vector<DWORD> children;
     ASSERT_TRUE(PumpDialogUntil(
@@ -317,7 +322,9 @@ TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpeg) {
                 !ProcessIsRunning(m_dialog->m_conversion.m_encoder.m_dwProcessId))
                 return false;
             children = ChildProcesses(m_dialog->m_conversion.m_encoder.m_dwProcessId);
-            return !children.empty();
+            // Stopped once the new movie is being written.
+            return !children.empty() &&
+                   GetFileAttributesW((output + L".part").c_str()) != INVALID_FILE_ATTRIBUTES;
         },
         60000))
         << Log();
@@ -330,6 +337,8 @@ TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpeg) {
     for (DWORD child : children)
         EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"\nConversion has been canceled.\n");
+    EXPECT_TRUE(ReadWholeFile(output, 1 << 26) == earlier);
+    EXPECT_NE(GetFileAttributesW((output + L".part").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 class RealPreviewTest : public RealProgramTest {
