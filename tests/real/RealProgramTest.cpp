@@ -6,6 +6,8 @@
 #include "common/Text.h"
 #include "redirect/RedirMediaInfo.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -69,6 +71,30 @@ public:
 private:
     wchar_t m_before[MAX_PATH] = L"";
 };
+
+// The ffmpeg processes a process started (wine also starts a conhost.exe for each).
+std::vector<DWORD> FFmpegChildren(DWORD parent) {
+    std::vector<DWORD> children;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, L"ffmpeg.exe") == 0)
+            children.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return children;
+}
+
+// A running process's priority class, 0 when it cannot be read.
+DWORD PriorityOf(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return 0;
+    const DWORD priority = GetPriorityClass(process);
+    CloseHandle(process);
+    return priority;
+}
 
 // How many pixels of a band of rows differ clearly between two pictures of one size.
 int DifferingPixels(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b,
@@ -306,8 +332,8 @@ TEST_F(RealProgramTest, BurnsEveryKindOfKoreanSubtitleIntoThePicture) {
         EXPECT_LT(differing(late, frame(name, 2.8), 0, 352), 200) << name;
 }
 
-// Stopping also leaves the movie of an earlier run as it was, and the stopped one's partial file
-// beside it.
+// The encoder's ffmpeg runs at the encoder's priority. Stopping ends both, and leaves the movie of
+// an earlier run as it was, and the stopped one's partial file beside it.
 TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpegAndKeepsTheEarlierMovie) {
     // No machine converts the clip a thousand times over before the test stops it.
     const Here here(m_dir.Path());
@@ -330,6 +356,12 @@ TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpegAndKeepsTheEarlierMovie) {
         << Log();
     const DWORD encoder = m_dialog->m_conversion.m_encoder.m_dwProcessId;
     ASSERT_TRUE(ProcessIsRunning(encoder));
+    // The encoder runs below normal, and its ffmpeg with it, as on Windows.
+    EXPECT_EQ(PriorityOf(encoder), DWORD(BELOW_NORMAL_PRIORITY_CLASS));
+    const std::vector<DWORD> ffmpegs = FFmpegChildren(encoder);
+    EXPECT_FALSE(ffmpegs.empty());
+    for (DWORD ffmpeg : ffmpegs)
+        EXPECT_EQ(PriorityOf(ffmpeg), DWORD(BELOW_NORMAL_PRIORITY_CLASS));
     m_seam.answers = {IDYES};
     Click(IDC_CONVERT);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 10000));
@@ -433,6 +465,11 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     const DWORD process = m_dialog->m_preview.m_player.m_dwProcessId;
     const std::vector<DWORD> children = ChildProcesses(process);
     EXPECT_FALSE(children.empty());
+    // The preview's decoders keep normal priority.
+    const std::vector<DWORD> decoders = FFmpegChildren(process);
+    EXPECT_FALSE(decoders.empty());
+    for (DWORD ffmpeg : decoders)
+        EXPECT_EQ(PriorityOf(ffmpeg), DWORD(NORMAL_PRIORITY_CLASS));
     m_dialog->TogglePreview();
     EXPECT_FALSE(m_dialog->m_preview.m_bPreviewing);
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 5000));
