@@ -405,6 +405,7 @@ int RunEncoder(int argc, wchar_t** argv) {
     const ULONGLONG start = AwakeMilliseconds();
     ULONGLONG lastStatus = 0;
     std::string pending, tail, head;
+    bool described = probe;
     double position = 0;
     long long frames = 0, bytes = 0;
     const std::regex progress(
@@ -416,9 +417,14 @@ int RunEncoder(int argc, wchar_t** argv) {
         const ULONGLONG now = AwakeMilliseconds();
         if (pending.size() != before)
             stall.Moved();
-        if (!probe && head.size() < kHeadLimit) {
+        // ffmpeg describes its input once, before it maps the streams: read when complete,
+        // not again with every progress line, which would take the encoder's time.
+        if (!described) {
             head += pending.substr(before, kHeadLimit - head.size());
-            facts = ParseProbe(head);
+            described = head.find("Stream mapping:") != std::string::npos ||
+                        head.size() >= kHeadLimit || !open;
+            if (described)
+                facts = ParseProbe(head);
         }
         // ffmpeg ends its progress lines with a carriage return, the others with a line feed.
         size_t from = 0, end;
