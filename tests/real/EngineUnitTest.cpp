@@ -4,6 +4,7 @@
 #include "Container.h"
 #include "Encoder.h"
 #include "Player.h"
+#include "Restarter.h"
 #include "SubtitleJob.h"
 #include "common/AwakeClock.h"
 #include "common/File.h"
@@ -848,4 +849,41 @@ TEST(StallWatch, OnlyAwakeTimeWithoutNewsCountsAsAStall) {
         }
         EXPECT_EQ(watch.Stalled(), c.stalled) << c.what;
     }
+}
+
+// The player's window thread only asks; seeks that come while the decoders restart add up to one
+// restart more.
+TEST(Restarter, RequestsThatComeWhileTheJobRunsAreTakenTogether) {
+    HANDLE started = CreateEventW(nullptr, FALSE, FALSE, nullptr),
+           gate = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<int> requested{0};
+    std::vector<int> seen; // what each run found asked for
+    {
+        Restarter restarter([&] {
+            seen.push_back(requested);
+            SetEvent(started);
+            WaitForSingleObject(gate, 60000);
+        });
+        EXPECT_FALSE(restarter.Busy());
+        ++requested;
+        restarter.Request();
+        ASSERT_EQ(WaitForSingleObject(started, 60000), WAIT_OBJECT_0);
+        // The job is held: the requests return at once.
+        for (int i = 0; i < 10; ++i) {
+            ++requested;
+            restarter.Request();
+        }
+        EXPECT_TRUE(restarter.Busy());
+        SetEvent(gate);
+        ASSERT_EQ(WaitForSingleObject(started, 60000), WAIT_OBJECT_0);
+        SetEvent(gate);
+        // A job more would wait at the gate for ever.
+        const ULONGLONG guard = GetTickCount64() + 60000;
+        while (restarter.Busy() && GetTickCount64() < guard)
+            Sleep(5);
+        EXPECT_FALSE(restarter.Busy());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{1, 11}));
+    CloseHandle(started);
+    CloseHandle(gate);
 }

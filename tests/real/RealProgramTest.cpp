@@ -466,8 +466,9 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     const std::vector<DWORD> children = ChildProcesses(process);
     EXPECT_FALSE(children.empty());
     // The preview's decoders keep normal priority.
-    const std::vector<DWORD> decoders = FFmpegChildren(process);
-    EXPECT_FALSE(decoders.empty());
+    std::vector<DWORD> decoders;
+    EXPECT_TRUE(
+        PumpDialogUntil([&] { return !(decoders = FFmpegChildren(process)).empty(); }, 60000));
     for (DWORD ffmpeg : decoders)
         EXPECT_EQ(PriorityOf(ffmpeg), DWORD(NORMAL_PRIORITY_CLASS));
     m_dialog->TogglePreview();
@@ -475,6 +476,34 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 5000));
     for (DWORD child : children)
         EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
+}
+
+// A seek only moves the clock on the player's window thread; the decoders restart on a thread of
+// their own. Through a burst of seeks the player's window answers messages all along, and the
+// clock ends where the seeks' sum puts it.
+TEST_F(RealPreviewTest, ABurstOfSeeksEndsAtItsSumWhileThePlayerKeepsAnswering) {
+    const Here here(m_dir.Path());
+    Add(Looped(TheClips().longer, 15, 8, m_dir, L"burst.avi"));
+    Select(0);
+    ASSERT_TRUE(TogglePreviewAndWait(*m_dialog));
+    ASSERT_TRUE(PumpDialogUntil([&] { return Position() >= 1; }, 60000));
+    const HWND player = FindWindowExW(m_dialog->m_stcPane, nullptr, L"MPlayer - The Movie Player",
+                                      L"MPlayer - The Movie Player");
+    ASSERT_NE(player, nullptr);
+    AnswerProbe probe(player, 20, 2000);
+    const int before = Position();
+    const ULONGLONG start = GetTickCount64();
+    // Forward, so that the clock passes each step on its way: one lost never gets there.
+    for (int i = 0; i < 6; ++i)
+        PostMessageW(player, WM_KEYDOWN, VK_RIGHT, 0);
+    ASSERT_TRUE(PumpDialogUntil([&] { return Position() >= before + 60; }, 60000)) << Position();
+    const int seconds = static_cast<int>((GetTickCount64() - start) / 1000);
+    EXPECT_LE(Position(), before + 60 + seconds + 1);
+    // Played on from there, answering all along.
+    const int reached = Position();
+    EXPECT_TRUE(PumpDialogUntil([&] { return Position() >= reached + 2; }, 60000));
+    EXPECT_GT(probe.Sent(), 0);
+    EXPECT_EQ(probe.Unanswered(), 0);
 }
 
 TEST_F(RealPreviewTest, PlaysToTheEndOfTheFile) {

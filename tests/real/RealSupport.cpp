@@ -301,3 +301,23 @@ std::string InCodePage(const std::wstring& text, UINT codePage) {
                         nullptr, nullptr);
     return bytes;
 }
+
+AnswerProbe::AnswerProbe(HWND window, DWORD periodMs, DWORD timeoutMs)
+    : m_thread([this, window, periodMs, timeoutMs] {
+          while (!m_stop) {
+              const ULONGLONG sent = GetTickCount64();
+              DWORD_PTR result = 0;
+              if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result))
+                  ++m_unanswered;
+              const ULONGLONG took = GetTickCount64() - sent;
+              if (took > m_longest)
+                  m_longest = took;
+              ++m_sent;
+              Sleep(periodMs);
+          }
+      }) {}
+
+AnswerProbe::~AnswerProbe() {
+    m_stop = true;
+    m_thread.join();
+}

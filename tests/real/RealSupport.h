@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Path of ffmpeg.exe in the test program folder's bin/.
@@ -67,3 +69,24 @@ std::string InCodePage(const std::wstring& text, UINT codePage);
 // A SAMI file of two Korean cues (0-2.5 s, then a blank cue), in the given encoding.
 enum class SamiEncoding { Cp949, Utf8, Utf8Bom, Utf16 };
 std::string KoreanSami(SamiEncoding encoding);
+
+// Sends WM_NULL to a window from a thread of its own every periodMs, as Windows does before it
+// calls a window "Not Responding"; keeps the longest answer and counts the messages not
+// answered within timeoutMs.
+class AnswerProbe {
+public:
+    AnswerProbe(HWND window, DWORD periodMs, DWORD timeoutMs);
+    AnswerProbe(const AnswerProbe&) = delete;
+    AnswerProbe& operator=(const AnswerProbe&) = delete;
+    ~AnswerProbe();
+    // The longest answer since the last call, in milliseconds.
+    ULONGLONG TakeLongest() { return m_longest.exchange(0); }
+    int Sent() const { return m_sent; }
+    int Unanswered() const { return m_unanswered; }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<ULONGLONG> m_longest{0};
+    std::atomic<int> m_sent{0}, m_unanswered{0};
+    std::thread m_thread;
+};
