@@ -112,6 +112,89 @@ int XvidOptions(const std::map<std::wstring, std::wstring>& xvid, double fps,
     return bframes;
 }
 
+void X264Options(const std::map<std::wstring, std::wstring>& x264, double fps,
+                 std::vector<std::wstring>& args) {
+    // mencoder hands these to x264 by x264's own names; ffmpeg takes the usual ones as its own
+    // options and the rest through -x264-params.
+    std::map<std::wstring, std::wstring> rest = x264;
+    auto take = [&](const wchar_t* name, const std::wstring& fallback) {
+        const auto it = rest.find(name);
+        std::wstring value = it == rest.end() || it->second.empty() ? fallback : it->second;
+        if (it != rest.end())
+            rest.erase(it);
+        return value;
+    };
+    args.insert(args.end(), {L"-c:v", L"libx264", L"-preset", take(L"preset", L"medium")});
+    if (const std::wstring tune = take(L"tune", L""); !tune.empty())
+        args.insert(args.end(), {L"-tune", tune});
+    if (x264.count(L"bitrate"))
+        args.insert(args.end(), {L"-b:v", take(L"bitrate", L"") + L"k"});
+    else if (x264.count(L"qp"))
+        args.insert(args.end(), {L"-qp", take(L"qp", L"")});
+    else
+        args.insert(args.end(), {L"-crf", take(L"crf", L"23")});
+    const long keyInterval = fps > 0 ? std::lround(fps * 10) : 250;
+    args.insert(args.end(), {L"-g", take(L"keyint", std::to_wstring(keyInterval))});
+    args.insert(args.end(), {L"-threads", take(L"threads", L"auto")});
+    // 8-bit 4:2:0 in the High profile is what every phone, TV and browser decodes; x264 picks
+    // the smallest level the size and rate need.
+    args.insert(args.end(), {L"-profile:v", take(L"profile", L"high"), L"-pix_fmt", L"yuv420p"});
+    if (const std::wstring level = take(L"level", L""); !level.empty())
+        args.insert(args.end(), {L"-level", level});
+    std::wstring params;
+    for (const auto& [name, value] : rest)
+        params += (params.empty() ? L"" : L":") + name + L"=" + (value.empty() ? L"1" : value);
+    if (!params.empty())
+        args.insert(args.end(), {L"-x264-params", params});
+}
+
+std::wstring AudioOptions(const Options& options, std::vector<std::wstring>& args) {
+    const std::wstring oac = options.Value(L"-oac", L"mp3lame");
+    if (oac == L"copy") {
+        args.insert(args.end(), {L"-c:a", L"copy"});
+        return L"";
+    }
+    if (oac == L"faac" || oac == L"lavc") {
+        // faac's "br" and lavc's "abitrate" are kbit/s of all channels together.
+        auto faac = options.SubOptions(L"-faacopts"), lavc = options.SubOptions(L"-lavcopts");
+        const std::wstring codec = oac == L"faac"            ? L"aac"
+                                   : lavc[L"acodec"].empty() ? L"mp2"
+                                                             : lavc[L"acodec"];
+        std::wstring br = oac == L"faac" ? faac[L"br"] : lavc[L"abitrate"];
+        if (_wtoi(br.c_str()) <= 0)
+            br = oac == L"faac" ? L"128" : L"224";
+        args.insert(args.end(), {L"-c:a", codec, L"-b:a", br + L"k"});
+        return (codec == L"aac" ? L"AAC " : codec + L" ") + br + L" kbit/s";
+    }
+    auto lame = options.SubOptions(L"-lameopts");
+    const std::wstring br = lame.count(L"br") ? lame[L"br"] : L"128";
+    args.insert(args.end(), {L"-c:a", L"libmp3lame"});
+    // vbr=0 is a constant bit rate; otherwise leave lame its variable quality.
+    if (!lame.count(L"vbr") || lame[L"vbr"] == L"0" || lame[L"cbr"].size())
+        args.insert(args.end(), {L"-b:a", br + L"k"});
+    else
+        args.insert(args.end(), {L"-q:a", L"4"});
+    return L"MP3 " + br + L" kbit/s";
+}
+
+std::wstring Muxer(const Options& options) {
+    if (options.Value(L"-of", L"avi") != L"lavf")
+        return L"avi";
+    const std::wstring format = options.SubOptions(L"-lavfopts")[L"format"];
+    if (!format.empty())
+        return format;
+    // lavf without a format goes by the output's extension, as mencoder does.
+    const std::wstring output = options.Value(L"-o", L"test.avi");
+    std::wstring extension = output.substr(output.find_last_of(L'.') + 1);
+    for (wchar_t& c : extension)
+        c = towlower(c);
+    if (extension == L"mp4" || extension == L"m4v")
+        return L"mp4";
+    if (extension == L"mkv")
+        return L"matroska";
+    return extension == L"mov" ? L"mov" : L"avi";
+}
+
 std::wstring VolnormFilter(const std::wstring& af) {
     // "volnorm[=method:target]" anywhere in the chain; the target is the RMS level to reach.
     const size_t at = af.find(L"volnorm");
@@ -156,6 +239,10 @@ void OutputSize(const Options& options, const MediaFacts& source, int& width, in
     }
 }
 
+std::wstring PartialOutput(const std::wstring& output) {
+    return output + L".part";
+}
+
 std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& source,
                                      const std::wstring& subtitleFilter) {
     std::vector<std::wstring> args = {L"-hide_banner",
@@ -167,7 +254,8 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
                                       L"0:v:0",
                                       L"-map",
                                       L"0:a:0?"};
-    const bool copyVideo = options.Value(L"-ovc", L"xvid") == L"copy";
+    const std::wstring ovc = options.Value(L"-ovc", L"xvid");
+    const bool copyVideo = ovc == L"copy", x264 = ovc == L"x264";
     std::vector<std::wstring> video;
     int bframes = 0;
     double fps = source.fps;
@@ -178,6 +266,8 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
     }
     if (copyVideo)
         video = {L"-c:v", L"copy"};
+    else if (x264)
+        X264Options(options.SubOptions(L"-x264encopts"), fps, video);
     else
         bframes = XvidOptions(options.SubOptions(L"-xvidencopts"), fps, video);
 
@@ -194,6 +284,10 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
         filters.push_back(L"scale=" + std::to_wstring(width) + L":" +
                           (height > 0 ? std::to_wstring(height)
                                       : L"floor(round(" + std::to_wstring(width) + L"/dar)/2)*2"));
+    // H.264 in 4:2:0 takes only even sizes: an odd one loses its last line or column (a size
+    // that is even already passes untouched).
+    else if (x264 && (source.width <= 0 || (source.width | source.height) & 1))
+        filters.push_back(L"crop=trunc(iw/2)*2:trunc(ih/2)*2");
     if (!subtitleFilter.empty())
         filters.push_back(subtitleFilter);
     // The encoder hands out each packed B-frame with the frame after it, so its first packets
@@ -212,20 +306,9 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
     if (options.Has(L"-ffourcc"))
         args.insert(args.end(), {L"-vtag", options.Value(L"-ffourcc")});
 
-    const std::wstring oac = options.Value(L"-oac", L"mp3lame");
     if (options.Has(L"-nosound")) {
         args.push_back(L"-an");
-    } else if (oac == L"copy") {
-        args.insert(args.end(), {L"-c:a", L"copy"});
-    } else {
-        auto lame = options.SubOptions(L"-lameopts");
-        const std::wstring br = lame.count(L"br") ? lame[L"br"] : L"128";
-        args.insert(args.end(), {L"-c:a", L"libmp3lame"});
-        // vbr=0 is a constant bit rate; otherwise leave lame its variable quality.
-        if (!lame.count(L"vbr") || lame[L"vbr"] == L"0" || lame[L"cbr"].size())
-            args.insert(args.end(), {L"-b:a", br + L"k"});
-        else
-            args.insert(args.end(), {L"-q:a", L"4"});
+    } else if (!AudioOptions(options, args).empty()) {
         // The sound from the movie's start too: a late start is padded with silence.
         std::wstring sound = L"aresample=async=1:first_pts=0";
         const std::wstring volnorm = VolnormFilter(options.Value(L"-af"));
@@ -233,10 +316,16 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
             sound += L"," + volnorm;
         args.insert(args.end(), {L"-af", sound});
     }
-    // The encoders' first packets may have times before 0 (the MP3 encoder's delay); shifting
+    // The encoders' first packets may have times before 0 (the sound encoder's delay); shifting
     // everything to make them 0 would move the pictures off whole frames.
-    args.insert(args.end(), {L"-avoid_negative_ts", L"disabled", L"-f", L"avi",
-                             PathForFFmpeg(options.Value(L"-o", L"test.avi"))});
+    args.insert(args.end(), {L"-avoid_negative_ts", L"disabled"});
+    // The muxer is named, as the file written is the partial one. An MP4's index goes before
+    // the pictures, so that it plays while it is still downloading.
+    const std::wstring muxer = Muxer(options);
+    if (muxer == L"mp4" || muxer == L"mov")
+        args.insert(args.end(), {L"-movflags", L"+faststart"});
+    args.insert(args.end(),
+                {L"-f", muxer, PartialOutput(PathForFFmpeg(options.Value(L"-o", L"test.avi")))});
     return args;
 }
 
@@ -307,12 +396,16 @@ int RunEncoder(int argc, wchar_t** argv) {
         return 1;
     }
 
-    const std::wstring output = PathForFFmpeg(options.Value(L"-o", L"test.avi"));
+    // The job writes beside the output; only a conversion that ends well replaces it, so a
+    // failed, stopped or killed one never destroys a complete movie of an earlier run.
+    const std::wstring output = PathForFFmpeg(options.Value(L"-o", L"test.avi")),
+                       partial = PartialOutput(output);
     const DWORD stallMs = StallLimitMs();
     StallWatch stall(stallMs);
     const ULONGLONG start = AwakeMilliseconds();
     ULONGLONG lastStatus = 0;
     std::string pending, tail, head;
+    bool described = probe;
     double position = 0;
     long long frames = 0, bytes = 0;
     const std::regex progress(
@@ -324,9 +417,14 @@ int RunEncoder(int argc, wchar_t** argv) {
         const ULONGLONG now = AwakeMilliseconds();
         if (pending.size() != before)
             stall.Moved();
-        if (!probe && head.size() < kHeadLimit) {
+        // ffmpeg describes its input once, before it maps the streams: read when complete,
+        // not again with every progress line, which would take the encoder's time.
+        if (!described) {
             head += pending.substr(before, kHeadLimit - head.size());
-            facts = ParseProbe(head);
+            described = head.find("Stream mapping:") != std::string::npos ||
+                        head.size() >= kHeadLimit || !open;
+            if (described)
+                facts = ParseProbe(head);
         }
         // ffmpeg ends its progress lines with a carriage return, the others with a line feed.
         size_t from = 0, end;
@@ -360,11 +458,11 @@ int RunEncoder(int argc, wchar_t** argv) {
     }
     const int code = stalled ? -1 : ffmpeg.Wait(10000);
     if (!probe && !stalled && code != 0 && !Usable(facts)) {
-        RemoveIfEmpty(output);
+        RemoveIfEmpty(partial);
         return 1;
     }
     if (stalled || code != 0) {
-        RemoveIfEmpty(output);
+        RemoveIfEmpty(partial);
         if (stalled)
             tail = "ffmpeg printed nothing for " + std::to_string(stallMs / 1000) + " s";
         Print("\r\n" + tail + "\r\nSorry, this file could not be converted.\r\n");
@@ -384,8 +482,22 @@ int RunEncoder(int argc, wchar_t** argv) {
         Print(text);
         return 1;
     }
+    if (!MoveFileExW(partial.c_str(), output.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        // Another program holds the earlier movie open, say: it stays, and so does ours.
+        Print("\r\nThe new movie could not replace " + UserText(output) + " (error " +
+              std::to_string(GetLastError()) +
+              ").\r\nSorry, this file could not be converted.\r\n");
+        return 1;
+    }
+    std::vector<std::wstring> unused;
+    const std::wstring ovc = options.Value(L"-ovc", L"xvid"), audio = AudioOptions(options, unused);
+    const std::string video = ovc == L"x264"   ? "H.264"
+                              : ovc == L"copy" ? "as the source's"
+                                               : "XviD";
     const bool sound = facts.audio && !options.Has(L"-nosound");
-    Print(sound ? "\r\nVideo stream: XviD, audio stream: MP3 128 kbit/s\r\n"
-                : "\r\nVideo stream: XviD, no audio stream\r\n");
+    Print("\r\nVideo stream: " + video + ", " +
+          (sound ? "audio stream: " + (audio.empty() ? "as the source's" : ToUtf8(audio))
+                 : "no audio stream") +
+          "\r\n");
     return 0;
 }

@@ -16,6 +16,17 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
 // arguments, for output at fps frames a second; the B-frames in a row.
 int XvidOptions(const std::map<std::wstring, std::wstring>& xvid, double fps,
                 std::vector<std::wstring>& args);
+// The x264 options of "-x264encopts" (x264's names, as mencoder passes them on) as ffmpeg's
+// arguments, for output at fps frames a second.
+void X264Options(const std::map<std::wstring, std::wstring>& x264, double fps,
+                 std::vector<std::wstring>& args);
+// The sound encoder of "-oac" with its options as ffmpeg's arguments; what it makes ("AAC 160
+// kbit/s"), empty for a copy.
+std::wstring AudioOptions(const Options& options, std::vector<std::wstring>& args);
+// ffmpeg's muxer for "-of" and "-lavfopts format=".
+std::wstring Muxer(const Options& options);
+// The file a conversion writes until it has ended well.
+std::wstring PartialOutput(const std::wstring& output);
 // The ffmpeg filters that do what mencoder's "-af volnorm" does; empty without volnorm.
 std::wstring VolnormFilter(const std::wstring& af);
 // The output picture size for these options.

@@ -1,6 +1,7 @@
 #include "Player.h"
 
 #include "Options.h"
+#include "Restarter.h"
 #include "SubtitleJob.h"
 #include "common/AwakeClock.h"
 #include "common/PictureWindows.h"
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -177,6 +179,10 @@ private:
     Block m_blocks[4];
 };
 
+// The window thread only draws, answers and records what is asked: on Windows it shares its
+// input with Quelvox's window, so whatever it waits for stalls Quelvox's mouse and keys too.
+// Starting and stopping the decoders (ending a process, joining a thread, starting another) is
+// done by a thread of its own.
 class Preview {
 public:
     Preview(const Options& options, const std::wstring& path, const MediaFacts& facts)
@@ -185,21 +191,22 @@ public:
         m_fps = facts.fps > 0 ? facts.fps : 25;
         m_length = facts.length;
         m_frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        m_trackReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     }
     ~Preview() {
-        StopTrack();
-        StopDecoder();
+        Stop();
         CloseHandle(m_frameReady);
-        CloseHandle(m_trackReady);
     }
     int Run(HWND parent, const std::string& driver);
 
 private:
     double Clock() const {
-        const double clock = m_startClock + (GetTickCount64() - m_startTick) / 1000.0;
+        const double clock = m_clockBase + GetTickCount64() / 1000.0;
         return m_length > 0 ? std::min(clock, m_length) : clock;
     }
+    void SetClock(double seconds) { m_clockBase = seconds - GetTickCount64() / 1000.0; }
+    // On the restart thread: the decoders again from where the clock is, with the subtitle
+    // track once it has been copied out.
+    void Restart();
     void StartDecoder(double from);
     void StopDecoder();
     void Decode(double from);
@@ -208,6 +215,7 @@ private:
     void PrepareSubtitles();
     void TakeTrack();
     void StopTrack();
+    void Stop();
 
     Options m_options;
     std::wstring m_path;
@@ -221,10 +229,10 @@ private:
     SubtitleChoice m_choice;
     SubtitleJob m_track;
     std::thread m_trackCopy;
-    std::atomic<bool> m_stopTrack{false};
-    HANDLE m_trackReady = nullptr;
+    std::atomic<bool> m_stopTrack{false}, m_trackCopied{false};
     PictureWindows m_windows;
     Sound m_sound;
+    std::atomic<bool> m_audible{false}; // the status line's "A:", steady across restarts
 
     Child m_decoder;
     std::thread m_reader;
@@ -236,18 +244,26 @@ private:
     std::vector<unsigned char> m_frame; // the picture shown, BGRA top-down
     bool m_haveFrame = false;
 
-    double m_startClock = 0;
-    ULONGLONG m_startTick = 0;
+    // The clock is moved at once by a seek; the decoders follow it.
+    std::atomic<double> m_clockBase{0};
+    std::atomic<double> m_startClock{0}; // where the running decoder started
     bool m_ended = false, m_quit = false;
+    std::unique_ptr<Restarter> m_restarter;
 };
 
-void Preview::StartDecoder(double from) {
+void Preview::Restart() {
     StopDecoder();
+    if (m_trackCopied.exchange(false))
+        TakeTrack();
+    StartDecoder(Clock());
+}
+
+void Preview::StartDecoder(double from) {
     m_startClock = from;
-    m_startTick = GetTickCount64();
     m_decoderEnded = false;
+    // Half a frame early, so the frame at the clock comes first whatever the rounding.
     wchar_t at[32];
-    swprintf(at, 32, L"%.3f", from);
+    swprintf(at, 32, L"%.3f", std::max(0.0, from - 0.5 / m_fps));
     std::wstring filters = L"scale=" + std::to_wstring(m_width) + L":" + std::to_wstring(m_height);
     if (!m_filter.empty())
         filters += L"," + m_filter;
@@ -265,8 +281,10 @@ void Preview::StartDecoder(double from) {
     }
     m_stopReader = false;
     m_reader = std::thread([this, from] { Decode(from); });
-    if (m_sound.Playing() || (m_facts.audio && Sound::Available() && !m_options.Has(L"-nosound")))
+    if (m_audible || (m_facts.audio && Sound::Available() && !m_options.Has(L"-nosound"))) {
         m_sound.Start(m_path, from);
+        m_audible = m_sound.Playing();
+    }
 }
 
 void Preview::StopDecoder() {
@@ -307,15 +325,20 @@ void Preview::Decode(double from) {
         ++m_frames;
         SetEvent(m_frameReady);
     }
-    m_decoderEnded = true;
+    // A decoder stopped for a restart has not reached the end of the movie.
+    if (!m_stopReader)
+        m_decoderEnded = true;
     SetEvent(m_frameReady);
 }
 
+// On the window thread: the clock moves at once, and seeks that come while the decoders restart
+// add up to one restart.
 void Preview::Seek(double seconds) {
     double target = Clock() + seconds;
     target = std::max(0.0, m_length > 0 ? std::min(target, m_length - 0.5) : target);
-    StartDecoder(target);
-    Print(PlayerStatus(target, m_sound.Playing(), m_frames));
+    SetClock(target);
+    m_restarter->Request();
+    Print(PlayerStatus(target, m_audible, m_frames));
 }
 
 void Preview::Paint(HDC dc, int w, int h) {
@@ -351,8 +374,10 @@ void Preview::PrepareSubtitles() {
     style.height = m_height;
     if (m_choice.track >= 0) {
         m_trackCopy = std::thread([this, style] {
-            m_track.Prepare(m_choice, m_path, m_facts, style, &m_stopTrack);
-            SetEvent(m_trackReady);
+            if (m_track.Prepare(m_choice, m_path, m_facts, style, &m_stopTrack)) {
+                m_trackCopied = true;
+                m_restarter->Request();
+            }
         });
     } else if (m_subtitles.Prepare(m_choice, m_path, m_facts, style)) {
         m_filter = m_subtitles.Filter();
@@ -362,13 +387,9 @@ void Preview::PrepareSubtitles() {
 
 // The copied track joins the picture where it is.
 void Preview::TakeTrack() {
-    StopTrack();
-    if (!m_track.Ready())
-        return;
     m_subtitles = std::move(m_track);
     m_filter = m_subtitles.Filter();
     Print(m_choice.Note());
-    StartDecoder(Clock());
 }
 
 void Preview::StopTrack() {
@@ -377,8 +398,16 @@ void Preview::StopTrack() {
         m_trackCopy.join();
 }
 
+void Preview::Stop() {
+    StopTrack();
+    m_restarter.reset();
+    m_sound.Stop();
+    StopDecoder();
+}
+
 int Preview::Run(HWND parent, const std::string& driver) {
     m_frame.assign(static_cast<size_t>(m_width) * m_height * 4, 0);
+    m_restarter = std::make_unique<Restarter>([this] { Restart(); });
     PrepareSubtitles();
 
     if (parent) {
@@ -391,10 +420,11 @@ int Preview::Run(HWND parent, const std::string& driver) {
             return 1;
         }
     }
-    StartDecoder(0);
+    SetClock(0);
+    m_restarter->Request();
     // The output counts as open once the first picture is there to show.
     const StallWatch firstPicture(15000);
-    while (m_frames == 0 && !m_decoderEnded && !firstPicture.Stalled()) {
+    while (m_frames == 0 && !(m_decoderEnded && !m_restarter->Busy()) && !firstPicture.Stalled()) {
         MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, 100, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -422,29 +452,24 @@ int Preview::Run(HWND parent, const std::string& driver) {
             }
             m_windows.Follow();
             const double clock = Clock();
-            Print(PlayerStatus(clock, m_sound.Playing(), m_frames));
-            if ((m_length > 0 && clock >= m_length) ||
-                (m_decoderEnded && clock >= m_startClock + m_frames / m_fps))
+            Print(PlayerStatus(clock, m_audible, m_frames));
+            if ((m_length > 0 && clock >= m_length) || (m_decoderEnded && !m_restarter->Busy() &&
+                                                        clock >= m_startClock + m_frames / m_fps))
                 break;
             nextStatus = now + 100;
         }
-        const HANDLE events[] = {m_frameReady, m_trackReady};
-        const DWORD woken = MsgWaitForMultipleObjects(
-            2, events, FALSE, static_cast<DWORD>(nextStatus - now), QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0)
+        if (MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, static_cast<DWORD>(nextStatus - now),
+                                      QS_ALLINPUT) == WAIT_OBJECT_0)
             m_windows.Repaint();
-        else if (woken == WAIT_OBJECT_0 + 1)
-            TakeTrack();
         MSG msg;
         while (!m_ended && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
     }
-    StopTrack();
-    m_sound.Stop();
-    StopDecoder();
+    // The window goes first, so Quelvox's input is free while the decoders end.
     m_windows.Close();
+    Stop();
     Print(m_quit ? "\r\n\r\nExiting... (Quit)\r\n" : "\r\n\r\nExiting... (End of file)\r\n");
     return 0;
 }

@@ -2,6 +2,8 @@
 // (tests-real/fake/): names that read like failures, short sources, stalls, crashes, and the
 // handles a child gets; and the engines' reading of a child that is ended as it starts.
 #include "Process.h"
+#include "common/File.h"
+#include "common/Text.h"
 #include "RealSupport.h"
 #include "support/TestSupport.h"
 
@@ -27,9 +29,10 @@ struct EngineRun {
 
 // Runs the fake folder's encoder on a source of the given name as Quelvox does, with the
 // system's default error mode (not the tests' own, which would hide crash dialogs), and reads
-// its output to the end. The guard only stops a hang.
+// its output to the end, or ends the encoder from outside once its output shows killAt. The
+// guard only stops a hang.
 EngineRun Encode(const ScratchDir& dir, const std::wstring& name, const wchar_t* mode,
-                 const std::string& content = "not really a movie") {
+                 const std::string& content = "not really a movie", const char* killAt = nullptr) {
     SetEnvironmentVariableW(L"QV_FAKE_FFMPEG", mode);
     SetEnvironmentVariableW(L"QV_STALL_SECONDS", L"2");
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -68,6 +71,10 @@ EngineRun Encode(const ScratchDir& dir, const std::wstring& name, const wchar_t*
             run.output.append(buffer, got);
         else
             Sleep(20);
+        if (killAt && run.output.find(killAt) != std::string::npos) {
+            TerminateProcess(pi.hProcess, 1);
+            break;
+        }
     }
     if (WaitForSingleObject(pi.hProcess, 5000) == WAIT_OBJECT_0)
         GetExitCodeProcess(pi.hProcess, &run.exitCode);
@@ -116,11 +123,13 @@ TEST(EngineFailures, ACutSourceFailsAndKeepsWhatWasConvertedAnOverstatedOneDoesN
     // The last status line tells where the conversion really got to.
     EXPECT_TRUE(Has(cut, "Pos:   5.1s")) << cut.output;
     EXPECT_FALSE(Has(cut, "Pos:  20.0s")) << cut.output;
-    EXPECT_GT(SizeOf(dir.Path() + L"\\QV_cut.avi.avi"), 0);
+    EXPECT_EQ(SizeOf(dir.Path() + L"\\QV_cut.avi.avi"), -1);
+    EXPECT_GT(SizeOf(dir.Path() + L"\\QV_cut.avi.avi.part"), 0);
 
     const EngineRun whole = Encode(dir, L"whole.avi", L"short", riff);
     EXPECT_EQ(whole.exitCode, 0u) << whole.output;
     EXPECT_FALSE(Has(whole, "Sorry,")) << whole.output;
+    EXPECT_GT(SizeOf(dir.Path() + L"\\QV_whole.avi.avi"), 0);
 }
 
 TEST(EngineFailures, ASilentSourceIsNotSaidToHaveSound) {
@@ -130,15 +139,35 @@ TEST(EngineFailures, ASilentSourceIsNotSaidToHaveSound) {
     EXPECT_FALSE(Has(run, "audio stream: MP3")) << run.output;
 }
 
-TEST(EngineFailures, StalledCrashedOrFailedFFmpegEndsTheRunAsAFailure) {
+// A conversion that does not finish leaves the movie of an earlier run as it was: only one that
+// ends well replaces it. Its own partial file stays, recognisably unfinished, unless it holds
+// nothing.
+TEST(EngineFailures, StalledCrashedFailedOrKilledRunsKeepTheEarlierMovie) {
     ScratchDir dir;
-    for (const wchar_t* mode : {L"stall", L"crash", L"fail"}) {
-        const std::wstring name = std::wstring(mode) + L".avi";
-        const EngineRun run = Encode(dir, name, mode);
-        EXPECT_EQ(run.exitCode, 1u) << run.output;
-        EXPECT_TRUE(Has(run, "Sorry,")) << run.output;
-        // No empty file that looks like a converted movie.
-        EXPECT_NE(SizeOf(dir.Path() + L"\\QV_" + name + L".avi"), 0) << run.output;
+    const std::wstring output = dir.Path() + L"\\QV_movie.avi.avi", partial = output + L".part";
+    ASSERT_EQ(Encode(dir, L"movie.avi", L"ok").exitCode, 0u);
+    const std::string complete = ReadWholeFile(output, 1 << 20);
+    ASSERT_EQ(complete, "RIFF ok");
+    EXPECT_EQ(SizeOf(partial), -1);
+    struct Case {
+        const wchar_t* mode;
+        const char* killAt; // ended from outside once this is printed
+        const char* left;   // the partial file's content, if any
+    };
+    for (const Case& c :
+         {Case{L"stall", nullptr, "RIFF stall"}, Case{L"crash", nullptr, "RIFF crash"},
+          Case{L"fail", nullptr, nullptr}, Case{L"stall", "Pos:   1.0s", "RIFF stall"}}) {
+        const std::string what = ToUtf8(c.mode) + (c.killAt ? ", killed" : "");
+        const EngineRun run = Encode(dir, L"movie.avi", c.mode, "not really a movie", c.killAt);
+        if (!c.killAt) {
+            EXPECT_EQ(run.exitCode, 1u) << what << run.output;
+            EXPECT_TRUE(Has(run, "Sorry,")) << what << run.output;
+        }
+        EXPECT_EQ(ReadWholeFile(output, 1 << 20), complete) << what;
+        if (c.left)
+            EXPECT_EQ(ReadWholeFile(partial, 1 << 20), c.left) << what;
+        else
+            EXPECT_EQ(SizeOf(partial), -1) << what;
     }
     // A probe that never ends leaves the file unreadable.
     const EngineRun probe = Encode(dir, L"probe.avi", L"probe-stall");

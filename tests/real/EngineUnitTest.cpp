@@ -4,6 +4,7 @@
 #include "Container.h"
 #include "Encoder.h"
 #include "Player.h"
+#include "Restarter.h"
 #include "SubtitleJob.h"
 #include "common/AwakeClock.h"
 #include "common/File.h"
@@ -30,50 +31,30 @@ Options Parse(std::vector<std::wstring> words) {
     return ParseOptions(static_cast<int>(argv.size()), argv.data());
 }
 
-// The encoder command Quelvox builds for a wide movie, split as the system splits it.
-Options QuelvoxEncoderCommand() {
-    return Parse(Args({L"D:\\Movies\\clip.avi",
-                       L"-o",
-                       L"D:\\Movies\\QV_clip.avi.avi",
-                       L"-ofps",
-                       L"29.970",
-                       L"-ovc",
-                       L"xvid",
-                       L"-xvidencopts",
-                       L"max_key_interval=120:bitrate=1000:threads=2",
-                       L"-ffourcc",
-                       L"XVID",
-                       L"-vf",
-                       L"scale",
-                       L"-zoom",
-                       L"-xy",
-                       L"720",
-                       L"-mc",
-                       L"0",
-                       L"-audio-preload",
-                       L"0.0",
-                       L"-noodml",
-                       L"-oac",
-                       L"mp3lame",
-                       L"-lameopts",
-                       L"vbr=0",
-                       L"-lameopts",
-                       L"br=128",
-                       L"-af",
-                       L"volnorm",
-                       L"-font",
-                       L"C:\\WINDOWS\\Fonts\\gulim.ttc",
-                       L"-subcp",
-                       L"cp949",
-                       L"-subfont-text-scale",
-                       L"4",
-                       L"-subfont-blur",
-                       L"2",
-                       L"-subfont-outline",
-                       L"2",
-                       L"-sub",
-                       L"D:\\Movies\\clip.smi"}));
+// A command line split at its blanks, as the system splits one without quotes.
+Options Words(const std::wstring& line) {
+    std::vector<std::wstring> words;
+    for (size_t at = 0; at < line.size();) {
+        const size_t end = std::min(line.find(L' ', at), line.size());
+        if (end > at)
+            words.push_back(line.substr(at, end - at));
+        at = end + 1;
+    }
+    return Parse(words);
 }
+
+// The encoder's options as Quelvox gives them after the source and "-o OUT -ofps RATE", for the
+// AVI and the MP4 at Normal, with the subtitle options.
+const std::wstring kAviOptions =
+    L"-ovc xvid -xvidencopts max_key_interval=120:bitrate=1000:threads=2 -ffourcc XVID "
+    L"-vf scale -zoom -xy 720 -mc 0 -audio-preload 0.0 -noodml -oac mp3lame -lameopts vbr=0 "
+    L"-lameopts br=128 -af volnorm";
+const std::wstring kMp4Options =
+    L"-ovc x264 -x264encopts crf=23:preset=medium:keyint=250:threads=auto -oac faac -faacopts "
+    L"br=160:mpeg=4:object=2 -af volnorm -of lavf -lavfopts format=mp4";
+const std::wstring kSubtitleOptions =
+    L" -font C:\\WINDOWS\\Fonts\\gulim.ttc -subcp cp949 -subfont-text-scale 4 "
+    L"-subfont-blur 2 -subfont-outline 2 -sub D:\\Movies\\clip.smi";
 
 bool Follows(const std::vector<std::wstring>& args, const std::wstring& option,
              const std::wstring& value) {
@@ -94,47 +75,191 @@ const char* kProbe =
 
 } // namespace
 
-TEST(EncoderOptions, QuelvoxCommandBecomesTheMatchingFFmpegJob) {
-    const Options options = QuelvoxEncoderCommand();
-    ASSERT_EQ(options.files, Args({L"D:\\Movies\\clip.avi"}));
-    EXPECT_TRUE(options.Has(L"-zoom"));
-    EXPECT_TRUE(options.Has(L"-noodml"));
-    EXPECT_EQ(options.SubOptions(L"-lameopts").at(L"br"), L"128");
-
-    MediaFacts source = ParseProbe(kProbe);
-    const auto job = EncoderJob(options, source, L"ass=subs.ass:fontsdir=fonts");
-    EXPECT_TRUE(Follows(job, L"-i", L"D:\\Movies\\clip.avi"));
-    EXPECT_TRUE(Follows(job, L"-c:v", L"libxvid"));
-    EXPECT_TRUE(Follows(job, L"-b:v", L"1000000"));
-    EXPECT_TRUE(Follows(job, L"-g", L"120"));
-    EXPECT_TRUE(Follows(job, L"-vtag", L"XVID"));
-    // Whole frames from the start, mencoder's 16:9 height, subtitles at the output's size, and
-    // the one packed B-frame's delay taken back.
-    EXPECT_TRUE(Follows(job, L"-vf",
-                        L"fps=30000/1001:start_time=0,scale=720:404,ass=subs.ass:fontsdir=fonts,"
-                        L"setpts=PTS-min(N\\,1)"));
-    EXPECT_TRUE(Follows(job, L"-vsync", L"passthrough"));
-    EXPECT_TRUE(Follows(job, L"-c:a", L"libmp3lame"));
-    EXPECT_TRUE(Follows(job, L"-b:a", L"128k"));
-    EXPECT_TRUE(
-        Follows(job, L"-af", L"aresample=async=1:first_pts=0," + VolnormFilter(L"volnorm")));
-    EXPECT_TRUE(Follows(job, L"-avoid_negative_ts", L"disabled"));
-    EXPECT_TRUE(Follows(job, L"-f", L"avi"));
-    EXPECT_EQ(job.back(), L"D:\\Movies\\QV_clip.avi.avi");
+MediaFacts Picture(int width, int height) {
+    MediaFacts facts;
+    facts.readable = facts.video = true;
+    facts.width = width;
+    facts.height = height;
+    facts.aspect = double(width) / height;
+    return facts;
 }
 
-TEST(EncoderOptions, NarrowMoviesKeepTheirSizeAndRate) {
-    const Options options =
-        Parse(Args({L"a.avi", L"-o", L"b.avi", L"-ofps", L"23.976", L"-ovc", L"xvid",
-                    L"-xvidencopts", L"bitrate=800", L"-oac", L"mp3lame"}));
-    MediaFacts source;
-    source.readable = source.video = true;
-    source.width = 640;
-    source.height = 352;
-    const auto job = EncoderJob(options, source, L"");
-    EXPECT_TRUE(Follows(job, L"-vf", L"fps=24000/1001:start_time=0,setpts=PTS-min(N\\,1)"));
-    EXPECT_TRUE(Follows(job, L"-b:v", L"800000"));
-    EXPECT_TRUE(Follows(job, L"-af", L"aresample=async=1:first_pts=0"));
+TEST(EncoderOptions, QuelvoxCommandsBecomeTheMatchingFFmpegJobs) {
+    const Options avi = Words(L"D:\\Movies\\clip.avi -o D:\\Movies\\QV_clip.avi.avi -ofps 29.970 " +
+                              kAviOptions + kSubtitleOptions);
+    ASSERT_EQ(avi.files, Args({L"D:\\Movies\\clip.avi"}));
+    EXPECT_TRUE(avi.Has(L"-zoom"));
+    EXPECT_TRUE(avi.Has(L"-noodml"));
+    EXPECT_EQ(avi.SubOptions(L"-lameopts").at(L"br"), L"128");
+
+    const std::wstring subtitles = L"ass=subs.ass:fontsdir=fonts",
+                       sound = L"aresample=async=1:first_pts=0," + VolnormFilter(L"volnorm"),
+                       even = L"crop=trunc(iw/2)*2:trunc(ih/2)*2";
+    struct Case {
+        const char* what;
+        std::wstring command, subtitleFilter;
+        MediaFacts source;
+        std::vector<std::wstring> expected; // pairs of option and value
+        std::vector<std::wstring> absent = {};
+    };
+    const std::vector<Case> cases = {
+        // Whole frames from the start, mencoder's 16:9 height, subtitles at the output's size,
+        // and the one packed B-frame's delay taken back.
+        {"AVI of a wide movie",
+         L"D:\\Movies\\clip.avi -o D:\\Movies\\QV_clip.avi.avi -ofps 29.970 " + kAviOptions +
+             kSubtitleOptions,
+         subtitles,
+         ParseProbe(kProbe),
+         {L"-i",
+          L"D:\\Movies\\clip.avi",
+          L"-c:v",
+          L"libxvid",
+          L"-b:v",
+          L"1000000",
+          L"-g",
+          L"120",
+          L"-vtag",
+          L"XVID",
+          L"-vf",
+          L"fps=30000/1001:start_time=0,scale=720:404," + subtitles + L",setpts=PTS-min(N\\,1)",
+          L"-vsync",
+          L"passthrough",
+          L"-c:a",
+          L"libmp3lame",
+          L"-b:a",
+          L"128k",
+          L"-af",
+          sound,
+          L"-avoid_negative_ts",
+          L"disabled",
+          L"-f",
+          L"avi"},
+         {L"-movflags", L"-pix_fmt"}},
+        {"AVI of a narrow movie",
+         L"D:\\a.avi -o D:\\b.avi -ofps 23.976 -ovc xvid -xvidencopts bitrate=800 -oac mp3lame",
+         L"",
+         Picture(640, 352),
+         {L"-vf", L"fps=24000/1001:start_time=0,setpts=PTS-min(N\\,1)", L"-b:v", L"800000", L"-af",
+          L"aresample=async=1:first_pts=0"}},
+        // H.264 and AAC at the size and rate asked, the index at the front.
+        {"MP4 of a 720p movie",
+         L"D:\\Movies\\clip.avi -o D:\\Movies\\QV_clip.avi.mp4 -ofps 25.000 " + kMp4Options +
+             kSubtitleOptions,
+         subtitles,
+         ParseProbe(kProbe),
+         {L"-c:v",
+          L"libx264",
+          L"-crf",
+          L"23",
+          L"-preset",
+          L"medium",
+          L"-g",
+          L"250",
+          L"-threads",
+          L"auto",
+          L"-profile:v",
+          L"high",
+          L"-pix_fmt",
+          L"yuv420p",
+          L"-vf",
+          L"fps=25:start_time=0," + subtitles,
+          L"-vsync",
+          L"passthrough",
+          L"-c:a",
+          L"aac",
+          L"-b:a",
+          L"160k",
+          L"-af",
+          sound,
+          L"-avoid_negative_ts",
+          L"disabled",
+          L"-movflags",
+          L"+faststart",
+          L"-f",
+          L"mp4"},
+         {L"-vtag", L"-bf", L"-x264-params"}},
+        {"MP4 of a 4K movie at 60 fps",
+         L"D:\\a.mkv -o D:\\QV_a.mkv.mp4 -ofps 60.000 -ovc x264 -x264encopts "
+         L"crf=20:preset=medium:keyint=600:threads=auto -vf scale -zoom -xy 1920 -oac faac "
+         L"-faacopts br=160:mpeg=4:object=2 -af volnorm -of lavf -lavfopts format=mp4",
+         L"",
+         Picture(3840, 2160),
+         {L"-vf", L"fps=60:start_time=0,scale=1920:1080", L"-crf", L"20", L"-g", L"600"}},
+        {"MP4 of an odd size",
+         L"D:\\a.avi -o D:\\a.mp4 -ofps 25.000 " + kMp4Options,
+         L"",
+         Picture(641, 361),
+         {L"-vf", L"fps=25:start_time=0," + even}},
+        {"MP4 of a movie not described before the job",
+         L"D:\\a.avi -o D:\\a.mp4 " + kMp4Options,
+         L"",
+         MediaFacts{},
+         {L"-vf", even}},
+        {"lavc's AAC, the muxer by the extension",
+         L"D:\\a.avi -o D:\\a.MP4 -ovc x264 -oac lavc -lavcopts acodec=aac:abitrate=192 -of lavf",
+         L"",
+         Picture(640, 352),
+         {L"-c:a", L"aac", L"-b:a", L"192k", L"-movflags", L"+faststart", L"-f", L"mp4"}},
+        {"lavc's defaults into Matroska",
+         L"D:\\a.avi -o D:\\a.mkv -oac lavc -of lavf",
+         L"",
+         Picture(640, 352),
+         {L"-c:a", L"mp2", L"-b:a", L"224k", L"-f", L"matroska"},
+         {L"-movflags"}},
+        {"copies",
+         L"D:\\a.avi -o D:\\a.avi -ovc copy -oac copy -af volnorm",
+         L"",
+         MediaFacts{},
+         {L"-c:v", L"copy", L"-c:a", L"copy", L"-f", L"avi"},
+         {L"-vf", L"-af"}},
+    };
+    for (const Case& c : cases) {
+        const Options options = Words(c.command);
+        const auto job = EncoderJob(options, c.source, c.subtitleFilter);
+        for (size_t i = 0; i + 1 < c.expected.size(); i += 2)
+            EXPECT_TRUE(Follows(job, c.expected[i], c.expected[i + 1]))
+                << c.what << ": " << ToUtf8(c.expected[i]) << " " << ToUtf8(c.expected[i + 1])
+                << "\n"
+                << ToUtf8(JoinArgs(job));
+        for (const std::wstring& option : c.absent)
+            EXPECT_EQ(std::find(job.begin(), job.end(), option), job.end())
+                << c.what << ": " << ToUtf8(option);
+        // Written beside the output, which only a conversion that ends well replaces.
+        EXPECT_EQ(job.back(), options.Value(L"-o") + L".part") << c.what;
+    }
+}
+
+TEST(EncoderOptions, X264SubOptionsMapToFFmpegsAndTheRestPassThrough) {
+    struct Case {
+        const wchar_t* x264;
+        std::vector<std::wstring> expected; // pairs of option and value
+        std::vector<std::wstring> absent = {};
+    };
+    const std::vector<Case> cases = {
+        {L"",
+         {L"-c:v", L"libx264", L"-preset", L"medium", L"-crf", L"23", L"-g", L"300", L"-threads",
+          L"auto", L"-profile:v", L"high", L"-pix_fmt", L"yuv420p"},
+         {L"-b:v", L"-qp", L"-level", L"-tune", L"-x264-params"}},
+        {L"crf=26:preset=slow:keyint=250:threads=2",
+         {L"-crf", L"26", L"-preset", L"slow", L"-g", L"250", L"-threads", L"2"}},
+        {L"bitrate=2000", {L"-b:v", L"2000k"}, {L"-crf"}},
+        {L"qp=18", {L"-qp", L"18"}, {L"-crf"}},
+        {L"profile=main:level=4.0:tune=film:bframes=2:ref=3:nocabac",
+         {L"-profile:v", L"main", L"-level", L"4.0", L"-tune", L"film", L"-x264-params",
+          L"bframes=2:nocabac=1:ref=3"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::wstring> args;
+        X264Options(Parse({L"a.avi", L"-x264encopts", c.x264}).SubOptions(L"-x264encopts"), 30,
+                    args);
+        for (size_t i = 0; i + 1 < c.expected.size(); i += 2)
+            EXPECT_TRUE(Follows(args, c.expected[i], c.expected[i + 1]))
+                << ToUtf8(c.x264) << ": " << ToUtf8(c.expected[i]) << "\n"
+                << ToUtf8(JoinArgs(args));
+        for (const std::wstring& option : c.absent)
+            EXPECT_EQ(std::find(args.begin(), args.end(), option), args.end())
+                << ToUtf8(c.x264) << ": " << ToUtf8(option);
+    }
 }
 
 TEST(EncoderOptions, XvidSubOptionsMapToFFmpegsWithMencodersDefaults) {
@@ -724,4 +849,41 @@ TEST(StallWatch, OnlyAwakeTimeWithoutNewsCountsAsAStall) {
         }
         EXPECT_EQ(watch.Stalled(), c.stalled) << c.what;
     }
+}
+
+// The player's window thread only asks; seeks that come while the decoders restart add up to one
+// restart more.
+TEST(Restarter, RequestsThatComeWhileTheJobRunsAreTakenTogether) {
+    HANDLE started = CreateEventW(nullptr, FALSE, FALSE, nullptr),
+           gate = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<int> requested{0};
+    std::vector<int> seen; // what each run found asked for
+    {
+        Restarter restarter([&] {
+            seen.push_back(requested);
+            SetEvent(started);
+            WaitForSingleObject(gate, 60000);
+        });
+        EXPECT_FALSE(restarter.Busy());
+        ++requested;
+        restarter.Request();
+        ASSERT_EQ(WaitForSingleObject(started, 60000), WAIT_OBJECT_0);
+        // The job is held: the requests return at once.
+        for (int i = 0; i < 10; ++i) {
+            ++requested;
+            restarter.Request();
+        }
+        EXPECT_TRUE(restarter.Busy());
+        SetEvent(gate);
+        ASSERT_EQ(WaitForSingleObject(started, 60000), WAIT_OBJECT_0);
+        SetEvent(gate);
+        // A job more would wait at the gate for ever.
+        const ULONGLONG guard = GetTickCount64() + 60000;
+        while (restarter.Busy() && GetTickCount64() < guard)
+            Sleep(5);
+        EXPECT_FALSE(restarter.Busy());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{1, 11}));
+    CloseHandle(started);
+    CloseHandle(gate);
 }

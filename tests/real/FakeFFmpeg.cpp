@@ -6,6 +6,7 @@
 //   stall        prints one progress line and then nothing, for ever
 //   crash        prints one progress line and dies of an access violation
 //   fail         leaves an empty output and gives up
+// Its output file holds "RIFF " and the mode.
 //   leak         as ok, and first writes "LEAKED" into the handle QV_FAKE_HANDLE names, should
 //                it have been handed that handle
 //   probe-stall  never finishes describing the movie
@@ -70,8 +71,10 @@ int wmain(int argc, wchar_t** argv) {
     HANDLE output =
         CreateFileW(argv[argc - 1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (mode != L"fail") {
+        // Each mode's file is told apart by its content.
+        const std::string content = "RIFF " + std::string(mode.begin(), mode.end());
         DWORD written = 0;
-        WriteFile(output, "RIFF", 4, &written, nullptr);
+        WriteFile(output, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     }
     CloseHandle(output);
 

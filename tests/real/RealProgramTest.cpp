@@ -6,9 +6,12 @@
 #include "common/Text.h"
 #include "redirect/RedirMediaInfo.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 
 namespace {
 
@@ -68,6 +71,30 @@ public:
 private:
     wchar_t m_before[MAX_PATH] = L"";
 };
+
+// The ffmpeg processes a process started (wine also starts a conhost.exe for each).
+std::vector<DWORD> FFmpegChildren(DWORD parent) {
+    std::vector<DWORD> children;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        if (entry.th32ParentProcessID == parent && _wcsicmp(entry.szExeFile, L"ffmpeg.exe") == 0)
+            children.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return children;
+}
+
+// A running process's priority class, 0 when it cannot be read.
+DWORD PriorityOf(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return 0;
+    const DWORD priority = GetPriorityClass(process);
+    CloseHandle(process);
+    return priority;
+}
 
 // How many pixels of a band of rows differ clearly between two pictures of one size.
 int DifferingPixels(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b,
@@ -197,6 +224,63 @@ TEST_F(RealProgramTest, ConvertsToXvidAndMp3At720PixelsAndNtscRate) {
     EXPECT_EQ(avi.audioBytesPerSecond, 128000u / 8);
 }
 
+// MP4 for phones and the web: a phone's portrait movie (stored on its side with a quarter turn)
+// with a SubRip file beside it, and a Full HD movie at 50 fps. Each comes out as H.264 High and
+// AAC, upright at its size and rate, the index before the pictures.
+TEST_F(RealProgramTest, ConvertsToH264AndAacMp4sUprightAtTheirSizesAndRates) {
+    const std::wstring phone = m_dir.Path() + L"\\phone.mp4", full = m_dir.Path() + L"\\full.avi";
+    // As a phone records it: H.264 and AAC, then marked to be turned.
+    const std::wstring flat = m_dir.Path() + L"\\flat.mp4";
+    RunFFmpeg(L"-f lavfi -i testsrc2=size=640x360:rate=30:duration=3 -f lavfi -i "
+              L"sine=frequency=440:sample_rate=48000:duration=3 -c:v libx264 -preset ultrafast "
+              L"-pix_fmt yuv420p -c:a aac \"" +
+              flat + L"\"");
+    RunFFmpeg(L"-i \"" + flat + L"\" -map 0 -c copy -metadata:s:v:0 rotate=90 \"" + phone + L"\"");
+    ASSERT_TRUE(MakeClip(full, 1920, 1080, L"50", 2));
+    m_dir.Write(L"phone.srt", InCodePage(kKoreanSubRip, 949));
+    Add(phone);
+    Add(full);
+    m_dialog->m_step1.m_cmbFormat.SetCurSel(1);
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(RunToEnd(240000));
+    EXPECT_EQ(Log(), Converting(L"phone.mp4") + L"OK.\n" + Converting(L"full.avi") +
+                         L"OK.\n\n2 file(s) converted.\n");
+
+    struct Expected {
+        std::wstring output, source;
+        int width, height;
+        double fps;
+        int level; // at most
+    };
+    for (const Expected& e : {Expected{L"QV_phone.mp4.mp4", phone, 360, 640, 30, 30},
+                              Expected{L"QV_full.avi.mp4", full, 1920, 1080, 50, 42}}) {
+        const std::wstring output = m_dir.Path() + L"\\" + e.output;
+        const Description facts = Describe(output);
+        EXPECT_EQ(facts.videoCodec, "h264") << ToUtf8(e.output);
+        EXPECT_EQ(facts.audioCodec, "aac") << ToUtf8(e.output);
+        EXPECT_EQ(facts.width, e.width) << ToUtf8(e.output);
+        EXPECT_EQ(facts.height, e.height) << ToUtf8(e.output);
+        EXPECT_NEAR(facts.fps, e.fps, 0.01) << ToUtf8(e.output);
+        EXPECT_FALSE(facts.turned) << ToUtf8(e.output);
+        const Mp4Facts mp4 = ReadMp4(output);
+        const auto at = [&](const char* box) {
+            return std::find(mp4.boxes.begin(), mp4.boxes.end(), box) - mp4.boxes.begin();
+        };
+        EXPECT_LT(at("moov"), at("mdat")) << ToUtf8(e.output);
+        EXPECT_EQ(mp4.profile, 100) << ToUtf8(e.output);
+        EXPECT_LE(mp4.level, e.level) << ToUtf8(e.output);
+        EXPECT_EQ(GetFileAttributesW((output + L".part").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    // The cue at the bottom of the upright picture, and nothing over the rest of it.
+    int w = 0, h = 0, sw = 0, sh = 0;
+    const auto converted = FrameAt(m_dir.Path() + L"\\QV_phone.mp4.mp4", 1.0, w, h);
+    const auto source = FrameAt(phone, 1.0, sw, sh);
+    ASSERT_EQ(w, sw);
+    ASSERT_EQ(h, sh);
+    EXPECT_GT(DifferingPixels(source, converted, w, h * 2 / 3, h), 1000);
+    EXPECT_LT(DifferingPixels(source, converted, w, 0, h / 2), 200);
+}
+
 // Each kind of subtitle the program finds for a movie is burnt in at its cue's time and gone
 // after it: SAMI in cp949 under a Korean name, SubRip in cp949, WebVTT, ASS in its own style,
 // and the default Korean track inside an MKV.
@@ -248,10 +332,14 @@ TEST_F(RealProgramTest, BurnsEveryKindOfKoreanSubtitleIntoThePicture) {
         EXPECT_LT(differing(late, frame(name, 2.8), 0, 352), 200) << name;
 }
 
-TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpeg) {
+// The encoder's ffmpeg runs at the encoder's priority. Stopping ends both, and leaves the movie of
+// an earlier run as it was, and the stopped one's partial file beside it.
+TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpegAndKeepsTheEarlierMovie) {
     // No machine converts the clip a thousand times over before the test stops it.
     const Here here(m_dir.Path());
     Add(Looped(TheClips().hd, 6, 1000, m_dir, L"a.avi"));
+    const std::string earlier = ReadWholeFile(TheClips().sd, 1 << 26);
+    const std::wstring output = m_dir.Write(L"QV_a.avi.avi", earlier);
     Click(IDC_CONVERT);
     std::vector<DWORD> children;
     ASSERT_TRUE(PumpDialogUntil(
@@ -260,12 +348,20 @@ TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpeg) {
                 !ProcessIsRunning(m_dialog->m_conversion.m_encoder.m_dwProcessId))
                 return false;
             children = ChildProcesses(m_dialog->m_conversion.m_encoder.m_dwProcessId);
-            return !children.empty();
+            // Stopped once the new movie is being written.
+            return !children.empty() &&
+                   GetFileAttributesW((output + L".part").c_str()) != INVALID_FILE_ATTRIBUTES;
         },
         60000))
         << Log();
     const DWORD encoder = m_dialog->m_conversion.m_encoder.m_dwProcessId;
     ASSERT_TRUE(ProcessIsRunning(encoder));
+    // The encoder runs below normal, and its ffmpeg with it, as on Windows.
+    EXPECT_EQ(PriorityOf(encoder), DWORD(BELOW_NORMAL_PRIORITY_CLASS));
+    const std::vector<DWORD> ffmpegs = FFmpegChildren(encoder);
+    EXPECT_FALSE(ffmpegs.empty());
+    for (DWORD ffmpeg : ffmpegs)
+        EXPECT_EQ(PriorityOf(ffmpeg), DWORD(BELOW_NORMAL_PRIORITY_CLASS));
     m_seam.answers = {IDYES};
     Click(IDC_CONVERT);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 10000));
@@ -273,6 +369,8 @@ TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpeg) {
     for (DWORD child : children)
         EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"\nConversion has been canceled.\n");
+    EXPECT_TRUE(ReadWholeFile(output, 1 << 26) == earlier);
+    EXPECT_NE(GetFileAttributesW((output + L".part").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 class RealPreviewTest : public RealProgramTest {
@@ -367,11 +465,45 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     const DWORD process = m_dialog->m_preview.m_player.m_dwProcessId;
     const std::vector<DWORD> children = ChildProcesses(process);
     EXPECT_FALSE(children.empty());
+    // The preview's decoders keep normal priority.
+    std::vector<DWORD> decoders;
+    EXPECT_TRUE(
+        PumpDialogUntil([&] { return !(decoders = FFmpegChildren(process)).empty(); }, 60000));
+    for (DWORD ffmpeg : decoders)
+        EXPECT_EQ(PriorityOf(ffmpeg), DWORD(NORMAL_PRIORITY_CLASS));
     m_dialog->TogglePreview();
     EXPECT_FALSE(m_dialog->m_preview.m_bPreviewing);
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 5000));
     for (DWORD child : children)
         EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
+}
+
+// A seek only moves the clock on the player's window thread; the decoders restart on a thread of
+// their own. Through a burst of seeks the player's window answers messages all along, and the
+// clock ends where the seeks' sum puts it.
+TEST_F(RealPreviewTest, ABurstOfSeeksEndsAtItsSumWhileThePlayerKeepsAnswering) {
+    const Here here(m_dir.Path());
+    Add(Looped(TheClips().longer, 15, 8, m_dir, L"burst.avi"));
+    Select(0);
+    ASSERT_TRUE(TogglePreviewAndWait(*m_dialog));
+    ASSERT_TRUE(PumpDialogUntil([&] { return Position() >= 1; }, 60000));
+    const HWND player = FindWindowExW(m_dialog->m_stcPane, nullptr, L"MPlayer - The Movie Player",
+                                      L"MPlayer - The Movie Player");
+    ASSERT_NE(player, nullptr);
+    AnswerProbe probe(player, 20, 2000);
+    const int before = Position();
+    const ULONGLONG start = GetTickCount64();
+    // Forward, so that the clock passes each step on its way: one lost never gets there.
+    for (int i = 0; i < 6; ++i)
+        PostMessageW(player, WM_KEYDOWN, VK_RIGHT, 0);
+    ASSERT_TRUE(PumpDialogUntil([&] { return Position() >= before + 60; }, 60000)) << Position();
+    const int seconds = static_cast<int>((GetTickCount64() - start) / 1000);
+    EXPECT_LE(Position(), before + 60 + seconds + 1);
+    // Played on from there, answering all along.
+    const int reached = Position();
+    EXPECT_TRUE(PumpDialogUntil([&] { return Position() >= reached + 2; }, 60000));
+    EXPECT_GT(probe.Sent(), 0);
+    EXPECT_EQ(probe.Unanswered(), 0);
 }
 
 TEST_F(RealPreviewTest, PlaysToTheEndOfTheFile) {
@@ -504,14 +636,22 @@ TEST(RealEngines, ThePreviewBurnsTheFileOrTrackItIsGivenElseTheSamiBesideTheMovi
 
 namespace {
 
-// The real encoder on a source, as Quelvox runs it at Normal quality.
-std::string ConvertNormal(const std::wstring& source, const std::wstring& output, bool wide) {
+// The real encoder on a source, as Quelvox runs it at Normal quality: into an AVI (scaled to
+// 720 wide when the source is wider), or into an MP4 at 59.94 fps.
+enum class Into { Avi, WideAvi, Mp4 };
+std::string ConvertNormal(const std::wstring& source, const std::wstring& output, Into into) {
+    const std::wstring options =
+        into == Into::Mp4
+            ? L"-ofps 59.940 -ovc x264 -x264encopts crf=23:preset=medium:keyint=599:threads=auto "
+              L"-oac faac -faacopts br=160:mpeg=4:object=2 -af volnorm -of lavf -lavfopts "
+              L"format=mp4"
+            : std::wstring(L"-ofps 29.970 -ovc xvid -xvidencopts "
+                           L"max_key_interval=120:bitrate=1000:threads=2 -ffourcc XVID ") +
+                  (into == Into::WideAvi ? L"-vf scale -zoom -xy 720 " : L"") +
+                  L"-mc 0 -audio-preload 0.0 -noodml -oac mp3lame -lameopts vbr=0 "
+                  L"-lameopts br=128 -af volnorm";
     return RunCapture(L"\"" + EnginePath(L"mencoder") + L"\" \"" + source + L"\" -o \"" + output +
-                          L"\" -ofps 29.970 -ovc xvid -xvidencopts "
-                          L"max_key_interval=120:bitrate=1000:threads=2 -ffourcc XVID " +
-                          (wide ? L"-vf scale -zoom -xy 720 " : L"") +
-                          L"-mc 0 -audio-preload 0.0 -noodml -oac mp3lame -lameopts vbr=0 "
-                          L"-lameopts br=128 -af volnorm",
+                          L"\" " + options,
                       120000);
 }
 
@@ -527,38 +667,46 @@ double Rms(const std::vector<float>& samples, size_t from, size_t to) {
 
 TEST(RealEncoder, FramesKeepTheirPlacesAndTheSoundStartsWithThePicture) {
     // 59.94 fps H.264 with B-frames, black but for a white flash at 2 s, silent but for a beep at
-    // 2 s; converted to 29.97 fps with packed B-frames.
+    // 2 s; converted to a 29.97 fps AVI with packed B-frames, and to an MP4 at its own rate.
     ScratchDir dir;
-    const std::wstring source = dir.Path() + L"\\sync.avi", output = dir.Path() + L"\\QV_sync.avi";
+    const std::wstring source = dir.Path() + L"\\sync.avi";
     RunFFmpeg(L"-f lavfi -i color=black:s=1280x720:r=60000/1001:d=4,"
               L"drawbox=c=white:t=fill:enable='between(t,2,2.03)' -f lavfi -i "
               L"aevalsrc='0.5*sin(2*PI*1000*t)*between(t,2,2.2)':s=44100:d=4 -c:v libx264 "
               L"-preset veryfast -bf 2 -pix_fmt yuv420p -c:a libmp3lame \"" +
               source + L"\"");
-    const std::string log = ConvertNormal(source, output, true);
-    ASSERT_EQ(log.find("Sorry,"), std::string::npos) << log;
+    for (const auto& [into, name, fps] : {std::tuple{Into::WideAvi, L"QV_sync.avi", 30000 / 1001.0},
+                                          std::tuple{Into::Mp4, L"QV_sync.mp4", 60000 / 1001.0}}) {
+        const std::wstring output = dir.Path() + L"\\" + name;
+        const std::string log = ConvertNormal(source, output, into);
+        ASSERT_EQ(log.find("Sorry,"), std::string::npos) << log;
 
-    const AviFacts avi = ReadAvi(output);
-    EXPECT_EQ(avi.height, 404);
-    const auto empty = std::count(avi.videoChunks.begin(), avi.videoChunks.end(), "");
-    EXPECT_EQ(empty, 0) << "of " << avi.videoChunks.size() << " frames";
-    EXPECT_NEAR(double(avi.videoChunks.size()), 4 * 29.97, 1.5);
-    EXPECT_NEAR(avi.audioStart, 0, 1 / 29.97);
-
-    const std::vector<double> brightness = BrightnessOf(output);
-    const auto flash = std::find_if(brightness.begin(), brightness.end(),
-                                    [](double level) { return level > 128; });
-    ASSERT_NE(flash, brightness.end());
-    const std::vector<float> sound = SoundOf(output, 44100);
-    const auto beep = std::find_if(sound.begin(), sound.end(),
-                                   [](float sample) { return std::fabs(sample) > 0.05; });
-    ASSERT_NE(beep, sound.end());
-    const double picture = (flash - brightness.begin()) / 29.97,
-                 heard = (beep - sound.begin()) / 44100.0;
-    // The source's own B-frame delay may hold its pictures a frame back.
-    EXPECT_NEAR(picture, 2, 2 / 29.97);
-    // One frame, and the MP3 decoder's delay.
-    EXPECT_NEAR(heard, picture, 1 / 29.97 + 0.03);
+        if (into == Into::WideAvi) {
+            const AviFacts avi = ReadAvi(output);
+            EXPECT_EQ(avi.height, 404);
+            const auto empty = std::count(avi.videoChunks.begin(), avi.videoChunks.end(), "");
+            EXPECT_EQ(empty, 0) << "of " << avi.videoChunks.size() << " frames";
+            EXPECT_NEAR(double(avi.videoChunks.size()), 4 * fps, 1.5);
+            EXPECT_NEAR(avi.audioStart, 0, 1 / fps);
+        }
+        // The source's own B-frames hold its pictures up to two of its frames back, which the
+        // output keeps.
+        const double held = 2 / (60000 / 1001.0) + 0.5 / fps;
+        const std::vector<double> brightness = BrightnessOf(output);
+        EXPECT_NEAR(brightness.size() / fps, 4, held) << ToUtf8(name);
+        const auto flash = std::find_if(brightness.begin(), brightness.end(),
+                                        [](double level) { return level > 128; });
+        ASSERT_NE(flash, brightness.end()) << ToUtf8(name);
+        const std::vector<float> sound = SoundOf(output, 44100);
+        const auto beep = std::find_if(sound.begin(), sound.end(),
+                                       [](float sample) { return std::fabs(sample) > 0.05; });
+        ASSERT_NE(beep, sound.end()) << ToUtf8(name);
+        const double picture = (flash - brightness.begin()) / fps,
+                     heard = (beep - sound.begin()) / 44100.0;
+        EXPECT_NEAR(picture, 2, held) << ToUtf8(name);
+        // One frame, and the sound decoder's delay.
+        EXPECT_NEAR(heard, picture, 1 / fps + 0.03) << ToUtf8(name);
+    }
 }
 
 TEST(RealEncoder, VolnormMovesEachLevelTowardsItsTargetWithoutSwelling) {
@@ -574,7 +722,7 @@ TEST(RealEncoder, VolnormMovesEachLevelTowardsItsTargetWithoutSwelling) {
     RunFFmpeg(L"-f lavfi -i color=gray:s=160x96:r=25:d=16 -f lavfi -i aevalsrc='(" + level +
               L")*sin(2*PI*440*t)':s=44100:d=16 -c:v mpeg4 -c:a libmp3lame -b:a 192k \"" + source +
               L"\"");
-    const std::string log = ConvertNormal(source, output, false);
+    const std::string log = ConvertNormal(source, output, Into::Avi);
     ASSERT_EQ(log.find("Sorry,"), std::string::npos) << log;
     const std::vector<float> sound = SoundOf(output, 44100);
     ASSERT_GE(sound.size(), 15u * 44100);
@@ -621,7 +769,7 @@ TEST(RealEncoder, ASourceIsJudgedByWhatItHoldsNotByWhatItsHeaderPromises) {
     };
     for (const Case& c :
          {Case{jumped, true}, Case{miscounted, true}, Case{cutAvi, false}, Case{cutMkv, false}}) {
-        const std::string log = ConvertNormal(c.source, c.source + L".out.avi", false);
+        const std::string log = ConvertNormal(c.source, c.source + L".out.avi", Into::Avi);
         EXPECT_EQ(log.find("Sorry,") == std::string::npos, c.converted)
             << ToUtf8(c.source) << "\n"
             << log.substr(log.size() > 600 ? log.size() - 600 : 0);

@@ -1,5 +1,6 @@
 #include "RealSupport.h"
 
+#include "Process.h"
 #include "common/File.h"
 #include "framework/Paths.h"
 
@@ -145,6 +146,21 @@ std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, in
     return pixels;
 }
 
+Description Describe(const std::wstring& movie) {
+    const std::string text =
+        RunCapture(L"\"" + TestFFmpeg() + L"\" -hide_banner -nostdin -i \"" + movie + L"\"");
+    const MediaFacts facts = ParseProbe(text);
+    Description d;
+    d.videoCodec = facts.videoCodec;
+    d.audioCodec = facts.audioCodec;
+    d.width = facts.width;
+    d.height = facts.height;
+    d.fps = facts.fps;
+    d.turned =
+        text.find("rotate") != std::string::npos || text.find("displaymatrix") != std::string::npos;
+    return d;
+}
+
 namespace {
 unsigned Le32(const std::string& b, size_t at) {
     return at + 4 <= b.size() ? unsigned(static_cast<unsigned char>(b[at])) |
@@ -221,6 +237,35 @@ AviFacts ReadAvi(const std::wstring& path) {
     return facts;
 }
 
+Mp4Facts ReadMp4(const std::wstring& path) {
+    Mp4Facts facts;
+    const std::string bytes = ReadWholeFile(path, size_t(1) << 30);
+    auto be32 = [&](size_t at) {
+        return at + 4 <= bytes.size()
+                   ? unsigned(static_cast<unsigned char>(bytes[at])) << 24 |
+                         unsigned(static_cast<unsigned char>(bytes[at + 1])) << 16 |
+                         unsigned(static_cast<unsigned char>(bytes[at + 2])) << 8 |
+                         unsigned(static_cast<unsigned char>(bytes[at + 3]))
+                   : 0;
+    };
+    for (size_t at = 0; at + 8 <= bytes.size();) {
+        const size_t size = be32(at);
+        facts.boxes.push_back(bytes.substr(at + 4, 4));
+        if (facts.boxes.back() == "moov") {
+            // The sample description's avcC: version, profile, compatibility, level.
+            const size_t avcc = bytes.find("avcC", at);
+            if (avcc != std::string::npos && avcc + 8 <= bytes.size()) {
+                facts.profile = static_cast<unsigned char>(bytes[avcc + 5]);
+                facts.level = static_cast<unsigned char>(bytes[avcc + 7]);
+            }
+        }
+        if (size < 8)
+            break;
+        at += size;
+    }
+    return facts;
+}
+
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -255,4 +300,24 @@ std::string InCodePage(const std::wstring& text, UINT codePage) {
     WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
                         nullptr, nullptr);
     return bytes;
+}
+
+AnswerProbe::AnswerProbe(HWND window, DWORD periodMs, DWORD timeoutMs)
+    : m_thread([this, window, periodMs, timeoutMs] {
+          while (!m_stop) {
+              const ULONGLONG sent = GetTickCount64();
+              DWORD_PTR result = 0;
+              if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result))
+                  ++m_unanswered;
+              const ULONGLONG took = GetTickCount64() - sent;
+              if (took > m_longest)
+                  m_longest = took;
+              ++m_sent;
+              Sleep(periodMs);
+          }
+      }) {}
+
+AnswerProbe::~AnswerProbe() {
+    m_stop = true;
+    m_thread.join();
 }

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Path of ffmpeg.exe in the test program folder's bin/.
@@ -28,6 +30,16 @@ std::vector<double> BrightnessOf(const std::wstring& movie);
 std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width,
                                    int& height);
 
+// What ffmpeg says of a movie: its codecs, the picture's size as shown, its rate, and whether
+// the file asks for the picture to be turned.
+struct Description {
+    std::string videoCodec, audioCodec;
+    int width = 0, height = 0;
+    double fps = 0;
+    bool turned = false;
+};
+Description Describe(const std::wstring& movie);
+
 // What an AVI file holds: its headers, and the video chunks its index lists, in order.
 struct AviFacts {
     bool riff = false;
@@ -41,6 +53,14 @@ struct AviFacts {
 };
 AviFacts ReadAvi(const std::wstring& path);
 
+// What an MP4 file holds: its top-level boxes in order, and the H.264 profile and level of its
+// picture (from its avcC box: profile 100 is High, level 42 is 4.2).
+struct Mp4Facts {
+    std::vector<std::string> boxes;
+    int profile = 0, level = 0;
+};
+Mp4Facts ReadMp4(const std::wstring& path);
+
 // Writes bytes into a new file.
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 // Text in a code page (949, CP_UTF8, ...).
@@ -49,3 +69,24 @@ std::string InCodePage(const std::wstring& text, UINT codePage);
 // A SAMI file of two Korean cues (0-2.5 s, then a blank cue), in the given encoding.
 enum class SamiEncoding { Cp949, Utf8, Utf8Bom, Utf16 };
 std::string KoreanSami(SamiEncoding encoding);
+
+// Sends WM_NULL to a window from a thread of its own every periodMs, as Windows does before it
+// calls a window "Not Responding"; keeps the longest answer and counts the messages not
+// answered within timeoutMs.
+class AnswerProbe {
+public:
+    AnswerProbe(HWND window, DWORD periodMs, DWORD timeoutMs);
+    AnswerProbe(const AnswerProbe&) = delete;
+    AnswerProbe& operator=(const AnswerProbe&) = delete;
+    ~AnswerProbe();
+    // The longest answer since the last call, in milliseconds.
+    ULONGLONG TakeLongest() { return m_longest.exchange(0); }
+    int Sent() const { return m_sent; }
+    int Unanswered() const { return m_unanswered; }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<ULONGLONG> m_longest{0};
+    std::atomic<int> m_sent{0}, m_unanswered{0};
+    std::thread m_thread;
+};
