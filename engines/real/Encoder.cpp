@@ -360,11 +360,12 @@ int RunEncoder(int argc, wchar_t** argv) {
               ".\r\nCannot open file or stream.\r\nCannot open demuxer.\r\n\r\nExiting...\r\n");
         return 1;
     }
-    // The job needs the source's facts only for a rate or subtitles the command line does not
-    // settle; otherwise it reads them from the job's own description of its input, which
-    // spares a start of ffmpeg per movie.
-    const bool probe =
-        !options.Has(L"-ofps") || (options.Has(L"-sub") && FileExists(options.Value(L"-sub")));
+    // The job needs the source's facts beforehand only for a rate the command line does not
+    // settle or for subtitles (their size, and a track's place among the movie's); otherwise it
+    // reads them from the job's own description of its input, which spares a start of ffmpeg.
+    const SubtitleChoice choice = ChosenSubtitles(options);
+    const bool probe = !options.Has(L"-ofps") || choice.track >= 0 ||
+                       (!choice.file.empty() && FileExists(choice.file));
     MediaFacts facts;
     if (probe && !Usable(facts = Probe(source)))
         return 1;
@@ -373,7 +374,6 @@ int RunEncoder(int argc, wchar_t** argv) {
     // file of -sub, or text track -sid N of the movie.
     SubtitleJob subtitles;
     std::wstring filter;
-    const SubtitleChoice choice = ChosenSubtitles(options);
     if (!choice.file.empty() || choice.track >= 0) {
         SubtitleStyle style;
         OutputSize(options, facts, style.width, style.height);
