@@ -581,28 +581,6 @@ TEST(RealEngines, LongPathsIdentifyAndConvert) {
 }
 
 // Identification lists the tracks inside a movie; a track it has not is no failure.
-TEST(RealEngines, TracksAreListedAndAMissingOneBurnsNothing) {
-    ScratchDir dir;
-    const std::wstring clip = dir.Path() + L"\\clip.avi";
-    ASSERT_TRUE(CopyFileW(TheClips().sd.c_str(), clip.c_str(), FALSE));
-    const std::wstring movie = WithTracks(dir, clip, L"tracks.mkv");
-    const std::string identify =
-        RunCapture(L"\"" + EnginePath(L"mplayer") +
-                   L"\" -nosound -vo null -frames 1 -really-quiet -identify \"" + movie + L"\"");
-    EXPECT_NE(identify.find("ID_SUBTITLE_ID=0\r\nID_SID_0_LANG=eng\r\nID_SID_0_TYPE=text\r\n"
-                            "ID_SUBTITLE_ID=1\r\nID_SID_1_LANG=kor\r\nID_SID_1_NAME=Korean\r\n"
-                            "ID_SID_1_TYPE=text\r\nID_SID_1_DEFAULT=1\r\n"),
-              std::string::npos)
-        << identify;
-    Convert(clip, dir.Path() + L"\\plain.avi", L"");
-    const std::string output = Convert(movie, dir.Path() + L"\\missing.avi", L"-sid 7");
-    EXPECT_EQ(output.find("Sorry,"), std::string::npos) << output;
-    int w = 0, h = 0;
-    const auto plain = FrameAt(dir.Path() + L"\\plain.avi", 1.0, w, h);
-    const auto missing = FrameAt(dir.Path() + L"\\missing.avi", 1.0, w, h);
-    EXPECT_LT(DifferingPixels(plain, missing, w, 0, h), 200);
-}
-
 TEST(RealEngines, ThePreviewBurnsTheFileOrTrackItIsGivenElseTheSamiBesideTheMovie) {
     ScratchDir dir;
     // Long enough that no machine plays it to its end before the copy of its track is done.
