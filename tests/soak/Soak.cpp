@@ -15,6 +15,7 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -203,9 +204,24 @@ public:
         Check(m_dialog.m_conversion.Finished(), "the queue did not finish");
         const std::wstring log = EditLines(m_dialog.m_step3.m_editLog);
         Check(log == expected, "log lines differ from the outcomes' texts");
+        if (log != expected) {
+            const size_t at =
+                std::mismatch(log.begin(), log.begin() + std::min(log.size(), expected.size()),
+                              expected.begin())
+                    .first -
+                log.begin();
+            const size_t from = log.rfind(L'\n', at) == log.npos ? 0 : log.rfind(L'\n', at) + 1;
+            std::printf("  expected: %ls\n  logged:   %ls\n",
+                        expected.substr(from, expected.find(L'\n', at) - from).c_str(),
+                        log.substr(from, log.find(L'\n', at) - from).c_str());
+        }
         int ticks = 0;
-        for (int i = 0; i < count; ++i)
-            ticks += m_dialog.m_listFiles.GetCheck(i) == !outcomes[kinds[i]].unticked;
+        for (int i = 0; i < count; ++i) {
+            const bool right = m_dialog.m_listFiles.GetCheck(i) == !outcomes[kinds[i]].unticked;
+            if (!right)
+                std::printf("  file %d (%s) ticked wrongly\n", i, outcomes[kinds[i]].name);
+            ticks += right;
+        }
         m_ticksRight = ticks;
         Check(ticks == count, "tick states differ from the outcomes");
         m_queued = count;
