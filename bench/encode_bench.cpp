@@ -21,14 +21,6 @@
 
 namespace {
 
-std::wstring FFmpeg() {
-    wchar_t path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    folder.resize(folder.find_last_of(L'\\'));
-    return folder.substr(0, folder.find_last_of(L'\\')) + L"\\dist\\bin\\ffmpeg.exe";
-}
-
 // The MPEG-4 VOP types in a chunk: I, P, B, S, or N for a VOP that codes nothing (a packed
 // stream's placeholder is a few bytes).
 std::string VopTypes(const std::string& chunk) {
@@ -47,8 +39,9 @@ std::string VopTypes(const std::string& chunk) {
 class Decoder {
 public:
     explicit Decoder(const std::wstring& args) {
-        m_child.Start(QuoteArg(FFmpeg()) + L" -hide_banner -loglevel error -nostdin " + args, L"",
-                      Child::kPipe, Child::kDiscard);
+        m_child.Start(QuoteArg(DistEngine(L"ffmpeg.exe")) +
+                          L" -hide_banner -loglevel error -nostdin " + args,
+                      L"", Child::kPipe, Child::kDiscard);
     }
     bool Read(std::vector<unsigned char>& into) {
         return m_child.ReadExactly(reinterpret_cast<char*>(into.data()), into.size());
@@ -62,8 +55,8 @@ private:
 std::string Run(const std::wstring& args) {
     Child child;
     std::string text;
-    if (!child.Start(QuoteArg(FFmpeg()) + L" -hide_banner -nostdin " + args, L"", Child::kPipe,
-                     Child::kPipe))
+    if (!child.Start(QuoteArg(DistEngine(L"ffmpeg.exe")) + L" -hide_banner -nostdin " + args, L"",
+                     Child::kPipe, Child::kPipe))
         return text;
     while (child.ReadAvailable(text))
         Sleep(20);

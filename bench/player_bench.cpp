@@ -12,18 +12,6 @@
 #include <cstdio>
 #include <string>
 
-namespace {
-
-std::wstring Player() {
-    wchar_t path[MAX_PATH] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder = path;
-    folder.resize(folder.find_last_of(L'\\'));
-    return folder.substr(0, folder.find_last_of(L'\\')) + L"\\dist\\bin\\mplayer.exe";
-}
-
-} // namespace
-
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         std::printf("usage: player_bench MOVIE\n");
@@ -32,7 +20,7 @@ int wmain(int argc, wchar_t** argv) {
     HWND pane = CreateWindowExW(0, L"STATIC", L"player bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
                                 0, 660, 400, nullptr, nullptr, nullptr, nullptr);
     Child player;
-    if (!player.Start(QuoteArg(Player()) + L" -nosound -vo direct3d -wid " +
+    if (!player.Start(QuoteArg(DistEngine(L"mplayer.exe")) + L" -nosound -vo direct3d -wid " +
                           std::to_wstring(reinterpret_cast<INT_PTR>(pane)) + L" " +
                           QuoteArg(argv[1]),
                       L"", Child::kPipe, Child::kPipe)) {

@@ -13,6 +13,13 @@ std::wstring TestFFmpeg() {
     return GetModuleDirectory() + L"bin\\ffmpeg.exe";
 }
 
+std::wstring DistEngine(const std::wstring& name) {
+    // The module's folder ends in a backslash; its parent is the build's.
+    std::wstring folder = GetModuleDirectory();
+    folder.resize(folder.find_last_of(L'\\', folder.size() - 2) + 1);
+    return folder + L"dist\\bin\\" + name;
+}
+
 namespace {
 // Runs a command line until its output shows text (never, when text is empty) or it ends.
 std::string Run(const std::wstring& commandLine, const std::string& text, DWORD limitMs) {

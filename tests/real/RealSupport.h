@@ -11,6 +11,8 @@
 
 // Path of ffmpeg.exe in the test program folder's bin/.
 std::wstring TestFFmpeg();
+// An engine of the built program (dist/bin), seen from a program in the build's tests folder.
+std::wstring DistEngine(const std::wstring& name);
 // Runs a command line to its end; its joined output (empty when it could not start).
 std::string RunCapture(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 // Runs a command line until its output shows text, then ends it; its output so far. The guard
