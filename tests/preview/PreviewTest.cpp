@@ -285,7 +285,10 @@ TEST_F(PreviewTest, WhatArrivesDuringEachStepWaitsForIt) {
         if (preview.Busy())
             m_dialog->TogglePreview(); // while playing it would stop
     };
+    // Each click is met at once, before any message is pumped: a loaded machine may finish a
+    // step within the first batch of messages.
     m_dialog->TogglePreview();
+    intrude();
     ASSERT_TRUE(PumpDialogUntil(
         [&] {
             intrude();
@@ -303,6 +306,7 @@ TEST_F(PreviewTest, WhatArrivesDuringEachStepWaitsForIt) {
 
     const DWORD player = Player();
     m_dialog->TogglePreview();
+    intrude();
     ExpectStopped();
     ASSERT_TRUE(PumpDialogUntil(
         [&] {
