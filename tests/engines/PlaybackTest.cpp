@@ -170,9 +170,9 @@ TEST(ScriptedPlayer, DrawsInThePaneWhileQuelvoxSleepsAndQuitsOnQ) {
     EXPECT_TRUE(GetWindowLongPtrW(child, GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY);
     EXPECT_TRUE(At(child, host.Pane(), {0, 0, 320, 180}));
     MoveWindow(host.Pane(), 10, 10, 200, 120, TRUE);
-    EXPECT_TRUE(PumpUntil([&] { return At(child, host.Pane(), {0, 0, 200, 120}); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return At(child, host.Pane(), {0, 0, 200, 120}); }, 30000));
 
-    ASSERT_TRUE(run.WaitFor([](const std::wstring& t) { return Clocks(t).size() >= 3; }, 5000));
+    ASSERT_TRUE(run.WaitFor([](const std::wstring& t) { return Clocks(t).size() >= 3; }, 30000));
     const std::wstring text = run.Text();
     size_t lines = 0;
     for (size_t at = text.find(L"A:"); at != text.npos; at = text.find(L"A:", at + 1))
@@ -256,17 +256,17 @@ TEST(ScriptedPlayer, UnderWineThePictureFollowsThePaneWithoutTakingActivation) {
         return HWND{};
     };
     HWND shown = nullptr;
-    ASSERT_TRUE(PumpUntil([&] { return (shown = picture()) != nullptr; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return (shown = picture()) != nullptr; }, 30000));
     EXPECT_EQ(GetWindow(shown, GW_OWNER), host.Top());
 
     MoveWindow(host.Pane(), 30, 40, 240, 136, TRUE);
-    EXPECT_TRUE(PumpUntil([&] { return picture() == shown; }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return picture() == shown; }, 30000));
     ShowWindow(host.Pane(), SW_HIDE);
-    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(shown); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(shown); }, 30000));
     ShowWindow(host.Pane(), SW_SHOW);
-    EXPECT_TRUE(PumpUntil([&] { return picture() == shown; }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return picture() == shown; }, 30000));
     MoveWindow(host.Pane(), 0, 0, 0, 0, TRUE);
-    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(shown); }, 3000));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(shown); }, 30000));
 
     DWORD foreground = 0;
     GetWindowThreadProcessId(GetForegroundWindow(), &foreground);

@@ -107,13 +107,13 @@ TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
 
     // The clock follows the player, and the seek button moves it.
     ASSERT_TRUE(
-        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.m_nPosition >= 1; }, 5000));
+        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.m_nPosition >= 1; }, 30000));
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)).substr(8), L"/00:00:30");
     EXPECT_GE(m_dialog->m_slider.GetPos(), 1);
     m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_FORWARD, BN_CLICKED), 0);
     EXPECT_TRUE(
-        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.m_nPosition >= 10; }, 3000));
+        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.m_nPosition >= 10; }, 30000));
 
     const DWORD player = Player();
     m_dialog->TogglePreview();
