@@ -114,9 +114,21 @@ bool CRedirector::LaunchChild(wchar_t* commandLine, HANDLE out, HANDLE in, HANDL
     si.hStdInput = in;
     si.hStdError = err;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE,
-                        CREATE_NEW_CONSOLE | m_dwPriorityClass, nullptr, nullptr, &si, &pi))
-        return false;
+    // A start may fail for a moment and not for good: memory or system resources short, or a
+    // scanner holding the program file. Those are tried again at once (no wait: this runs on
+    // the window's thread); a missing or refused program is reported straight away.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE,
+                           CREATE_NEW_CONSOLE | m_dwPriorityClass, nullptr, nullptr, &si, &pi))
+            break;
+        const DWORD error = GetLastError();
+        const bool passing = error == ERROR_INTERNAL_ERROR || error == ERROR_NOT_ENOUGH_MEMORY ||
+                             error == ERROR_OUTOFMEMORY || error == ERROR_NO_SYSTEM_RESOURCES ||
+                             error == ERROR_COMMITMENT_LIMIT || error == ERROR_SHARING_VIOLATION ||
+                             error == ERROR_LOCK_VIOLATION;
+        if (!passing || attempt == kLaunchAttempts)
+            return false;
+    }
     CHandle thread(pi.hThread);
     // Wine takes the class only this way.
     if (m_dwPriorityClass)

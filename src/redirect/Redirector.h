@@ -30,6 +30,8 @@ public:
     // How long after the child's end its pipe may stay open before the run counts as ended
     // all the same (a process the child started holds it).
     static constexpr DWORD kExitGraceMs = 1000;
+    // Starts of a child tried before a passing failure is reported.
+    static constexpr int kLaunchAttempts = 3;
 
     CRedirector();
     virtual ~CRedirector();
