@@ -212,7 +212,8 @@ TEST_F(RealProgramTest, ConvertsToXvidAndMp3At720PixelsAndNtscRate) {
     Click(IDC_CONVERT);
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(Log(), Converting(L"wide clip.avi") + L"OK.\n" + Converting(L"corrupt.avi") +
-                         L"Unsupported file.\n\n1 file(s) converted.\n");
+                         L"Unsupported file.\n    The player cannot read this file.\n\n1 file(s) "
+                         L"converted.\n");
 
     const AviFacts avi = ReadAvi(m_dir.Path() + L"\\QV_wide clip.avi.avi");
     ASSERT_TRUE(avi.riff);
