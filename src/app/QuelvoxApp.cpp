@@ -91,6 +91,9 @@ bool LaunchNewInstance() {
                                           0, nullptr, nullptr, &si, &pi))
         return false;
     const CHandle thread(pi.hThread), process(pi.hProcess);
+    // This process took the user's click on the language menu and may still take the
+    // foreground; the successor may not until it is allowed to, and would open behind.
+    Seam().AllowSetForegroundWindow(pi.dwProcessId);
     return true;
 }
 
