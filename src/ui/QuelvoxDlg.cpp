@@ -259,8 +259,11 @@ BOOL CQuelvoxDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 BOOL CQuelvoxDlg::PreTranslateMessage(MSG* msg) {
     if (msg->message == WM_MOUSEWHEEL) {
         // Touchpads and smooth wheels send small steps: one seek per notch's worth, the way
-        // the wheel turned (away from the user: back).
-        m_nWheelDelta += static_cast<short>(HIWORD(msg->wParam));
+        // the wheel turned (away from the user: back). A turn the other way starts afresh.
+        const int delta = static_cast<short>(HIWORD(msg->wParam));
+        if ((delta < 0) != (m_nWheelDelta < 0))
+            m_nWheelDelta = 0;
+        m_nWheelDelta += delta;
         for (; m_nWheelDelta >= WHEEL_DELTA; m_nWheelDelta -= WHEEL_DELTA)
             SeekPlayer(VK_LEFT);
         for (; m_nWheelDelta <= -WHEEL_DELTA; m_nWheelDelta += WHEEL_DELTA)

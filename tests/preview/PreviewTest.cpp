@@ -114,6 +114,12 @@ TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
     m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_FORWARD, BN_CLICKED), 0);
     EXPECT_TRUE(
         PumpDialogUntil([&] { return m_dialog->m_preview.m_player.m_nPosition >= 10; }, 30000));
+    // On Windows the wheel over the picture goes to the player's window, which hands it on:
+    // a notch away from the user seeks back.
+    const int before = m_dialog->m_preview.m_player.m_nPosition;
+    PostMessageW(m_dialog->FindPlayerWindow(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    EXPECT_TRUE(PumpDialogUntil(
+        [&] { return m_dialog->m_preview.m_player.m_nPosition <= before - 5; }, 30000));
 
     const DWORD player = Player();
     m_dialog->TogglePreview();

@@ -185,16 +185,18 @@ TEST_F(MainDialogTest, ClockShowsPositionAndLengthOrThePercentage) {
 TEST_F(MainDialogTest, WheelSeeksOncePerNotchTurnedAndThenReachesThePlayersWindow) {
     FakePlayerWindow player(m_dialog->m_stcPane);
     HWND list = m_dialog->m_listFiles;
-    // A notch each way, then a touchpad's small steps: a seek per 120 crossed, the way turned.
-    for (short delta : {120, -120, 40, 40, 40, -30, -30, -30, -30, -30, 240})
+    // A notch each way, then a touchpad's small steps: a seek per 120 crossed, the way turned;
+    // what is left of a turn does not hold back a turn the other way.
+    for (short delta : {120, -120, 40, 40, 40, -30, -30, -30, -30, -30, 240, 90, -120})
         PostMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), 0);
     // Meant for a control of a page: the page's dialog handling takes it first.
     PostMessageW(m_dialog->m_step1.GetDlgItem(IDC_ADD_FILES), WM_MOUSEWHEEL,
                  MAKEWPARAM(0, static_cast<WORD>(120)), 0);
     // The player's window has a thread of its own.
-    PumpDialogUntil([&] { return player.Keys().size() >= 5; }, 10000);
+    PumpDialogUntil([&] { return player.Keys().size() >= 7; }, 10000);
     PumpDialogPending();
-    EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_LEFT, VK_RIGHT, VK_LEFT, VK_RIGHT, VK_LEFT}));
+    EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_LEFT, VK_RIGHT, VK_LEFT, VK_RIGHT, VK_LEFT,
+                                                  VK_LEFT, VK_RIGHT}));
     EXPECT_EQ(m_dialog->m_preview.m_hPlayerWnd, player.Handle());
 }
 
