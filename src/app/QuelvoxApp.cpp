@@ -106,6 +106,16 @@ void KeepRestartMutexToTheEnd() {
     s_hRestartMutex.Detach();
 }
 
+void HoldRunningMutex() {
+    // Windows cannot replace or delete the files of a running program: an installer that
+    // went on would leave a mix of two versions. Global\ is seen by an installer started in
+    // another session; either name may be another copy's already, which serves as well.
+    for (const wchar_t* space : {L"Local\\", L"Global\\"}) {
+        // Never closed: the system lets go of it when the process ends, however it ends.
+        ::CreateMutexW(nullptr, FALSE, (std::wstring(space) + CQuelvoxApp::kRunningMutex).c_str());
+    }
+}
+
 void CQuelvoxApp::RestartIn(LCID lcid) {
     WriteProfileString(L"Language", L"LCID", FormatString(L"%d", static_cast<int>(lcid)).c_str());
     m_bRestart = true;
@@ -186,6 +196,7 @@ bool CQuelvoxApp::CheckVersion() {
 }
 
 BOOL CQuelvoxApp::InitInstance() {
+    HoldRunningMutex();
     StartUp();
     std::unique_ptr<StartDialog> splash = RunSplash();
 
