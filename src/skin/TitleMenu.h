@@ -12,7 +12,7 @@ public:
     CTitleMenu();
     ~CTitleMenu() override;
 
-    // The title's font at the DPI of the window that shows the menu.
+    // The title's font and sizes at the DPI of the window that shows the menu.
     void SetDpi(UINT dpi);
     // Keeps the text and inserts the owner-drawn, disabled title item at the top.
     void InsertCaption(const std::wstring& caption);
@@ -29,4 +29,5 @@ public:
     bool m_bEdged = false;
     UINT m_nEdgeKind = BDR_SUNKENINNER;
     bool m_bGradientReady = false;
+    UINT m_nDpi;
 };

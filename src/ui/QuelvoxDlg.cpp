@@ -101,7 +101,9 @@ BOOL CQuelvoxDlg::OnInitDialog() {
 
     m_stcTitle.SetWindowText(m_strTitle.c_str());
 
-    ApplyDpi(DpiOf(m_hWnd));
+    // The preview places the pane in the frame itself, to the picture's shape.
+    PlacedByCode(m_stcPane);
+    ApplyDpi();
     // The picture buttons' names, which screen readers speak, in the language in use; tips show
     // every button's.
     const struct {
@@ -142,9 +144,9 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     return TRUE;
 }
 
-void CQuelvoxDlg::ApplyDpi(UINT windowDpi) {
+void CQuelvoxDlg::ApplyDpi() {
     // The title bar, its pictures and the pages are laid out in the template's units.
-    const UINT dpi = TemplateDpi(m_hWnd, windowDpi);
+    const UINT dpi = TemplateDpi();
     struct {
         CMyBitmapButton& button;
         UINT image, hover;
@@ -197,29 +199,17 @@ void CQuelvoxDlg::ApplyDpi(UINT windowDpi) {
     m_btnSeekFwd.AssignOwnedIcon(ownIcon(IDI_SEEK_FORWARD));
     m_btnSeekBack.AssignOwnedIcon(ownIcon(IDI_SEEK_BACK));
     ListView_SetColumnWidth(m_listFiles, 0, Scaled(320, dpi));
-    m_menuLang.SetDpi(windowDpi);
+    m_menuLang.SetDpi(Dpi());
 
     // The pages fill the step group wherever it stands now.
     RECT dialog = GetWindowRect(), group = m_grpStep.GetWindowRect();
     m_rcPage = {group.left - dialog.left, group.top - dialog.top, group.right - group.left,
                 group.bottom - group.top};
     if (m_step1.m_hWnd)
-        m_step1.ApplyDpi(windowDpi);
-    if (m_step3.m_hWnd)
-        m_step3.ApplyDpi(windowDpi);
-    if (m_step1.m_hWnd)
         ShowPage(m_nCurPage == 2 ? static_cast<CDialog&>(m_step3) : m_step1, m_nCurPage);
-}
-
-LRESULT CQuelvoxDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
-    // The system scales the template's own controls and font first; what the code sized is
-    // redone.
-    Default();
-    MoveToSuggested(m_hWnd, lParam);
-    ApplyDpi(HIWORD(wParam));
+    // The picture fills the frame again at its size now.
     if (m_preview.m_bPreviewing)
         m_preview.PlacePaneAgain();
-    return 0;
 }
 
 void CQuelvoxDlg::ShowPage(CDialog& page, int pageNumber) {

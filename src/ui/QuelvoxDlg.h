@@ -205,13 +205,12 @@ private:
 
     void SetConvertButton(UINT iconId, UINT captionId);
     // Draws everything the code sizes in pixels at the window's DPI: fonts, pictures, icons,
-    // the list's column, the pages' place. On creation and when the window moves to a monitor
-    // of another DPI.
-    void ApplyDpi(UINT windowDpi);
-    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    // the title bar, the list's column, the pages' place, the preview pane. On creation and
+    // when the window moves to a monitor of another DPI.
+    void ApplyDpi() override;
     // A high-contrast theme went on or off, or the system's colours changed.
     LRESULT OnColoursChanged(WPARAM, LPARAM) {
-        ApplyDpi(DpiOf(m_hWnd));
+        ApplyDpi();
         RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         return Default();
     }
@@ -277,7 +276,6 @@ private:
 
     BEGIN_MSG_MAP(CQuelvoxDlg, CDialog)
         ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
-        ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
         ON_MESSAGE(WM_SYSCOLORCHANGE, OnColoursChanged)
         ON_MESSAGE(WM_SETTINGCHANGE, OnColoursChanged)
         ON_MESSAGE(WM_CLOSE, OnCloseMessage)
