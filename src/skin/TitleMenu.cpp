@@ -20,10 +20,8 @@ COLOR16 Channel(BYTE value) {
 
 } // namespace
 
-CTitleMenu::CTitleMenu()
-    : m_crEnd(::GetSysColor(COLOR_GRADIENTACTIVECAPTION)),
-      m_crStart(::GetSysColor(COLOR_ACTIVECAPTION)),
-      m_crCaptionText(::GetSysColor(COLOR_CAPTIONTEXT)), m_nDpi(DpiOf(nullptr)) {
+CTitleMenu::CTitleMenu() : m_nDpi(DpiOf(nullptr)) {
+    ReadColours();
     m_fontCaption.Attach(MakeBoldMenuFont(m_nDpi));
     m_hGradientLib = ::LoadLibraryW(L"msimg32.dll");
     if (m_hGradientLib)
@@ -35,6 +33,12 @@ CTitleMenu::CTitleMenu()
 void CTitleMenu::SetDpi(UINT dpi) {
     m_nDpi = dpi;
     m_fontCaption.Attach(MakeBoldMenuFont(dpi));
+}
+
+void CTitleMenu::ReadColours() {
+    m_crEnd = ::GetSysColor(COLOR_GRADIENTACTIVECAPTION);
+    m_crStart = ::GetSysColor(COLOR_ACTIVECAPTION);
+    m_crCaptionText = ::GetSysColor(COLOR_CAPTIONTEXT);
 }
 
 CTitleMenu::~CTitleMenu() {

@@ -14,6 +14,9 @@ public:
 
     // The title's font and sizes at the DPI of the window that shows the menu.
     void SetDpi(UINT dpi);
+    // Takes the caption's colours as the system has them now: called as the menu opens, as
+    // they change with the theme and a high-contrast scheme.
+    void ReadColours();
     // Keeps the text and inserts the owner-drawn, disabled title item at the top.
     void InsertCaption(const std::wstring& caption);
     void MeasureItem(MEASUREITEMSTRUCT* item) override;

@@ -168,17 +168,7 @@ void CQuelvoxDlg::ApplyDpi() {
         button->SetWindowPos(nullptr, right, place.top, 0, 0,
                              SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    // As high as the title bar's texts and buttons, which the template places in dialog units;
-    // under a high-contrast theme in the system's caption colour.
-    RECT title = m_stcTitle.GetWindowRect();
-    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&title), 2);
-    ShowPicture(GetDlgItem(IDC_TITLE_PICTURE), m_bmTitleBar, IDB_TITLE_BAR, dpi, title.bottom,
-                SkinColour(CLR_INVALID, COLOR_ACTIVECAPTION));
-    m_stcTitle.SetForeColor(SkinColour(RGB(255, 255, 255), COLOR_CAPTIONTEXT));
-    // The label lies on the title bar picture; its background is the picture's colour.
-    m_stcTitle.SetFillColor(SkinColour(kTitleBarColor, COLOR_ACTIVECAPTION));
-    m_stcWait.SetForeColor(SkinColour(RGB(255, 0, 0), COLOR_HIGHLIGHTTEXT));
-    m_stcWait.SetFillColor(SkinColour(RGB(0, 50, 0), COLOR_HIGHLIGHT));
+    ApplyColours(dpi);
 
     MakeUiFont(m_fontBold, 15, L"Arial", dpi);
     for (CWnd* control : {static_cast<CWnd*>(&m_stcWait), static_cast<CWnd*>(&m_stcTitle),
@@ -210,6 +200,45 @@ void CQuelvoxDlg::ApplyDpi() {
     // The picture fills the frame again at its size now.
     if (m_preview.m_bPreviewing)
         m_preview.PlacePaneAgain();
+}
+
+void CQuelvoxDlg::ApplyColours(UINT dpi) {
+    // As high as the title bar's texts and buttons, which the template places in dialog units;
+    // under a high-contrast theme in the system's caption colour.
+    RECT title = m_stcTitle.GetWindowRect();
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&title), 2);
+    ShowPicture(GetDlgItem(IDC_TITLE_PICTURE), m_bmTitleBar, IDB_TITLE_BAR, dpi, title.bottom,
+                SkinColour(CLR_INVALID, COLOR_ACTIVECAPTION));
+    m_stcTitle.SetForeColor(SkinColour(RGB(255, 255, 255), COLOR_CAPTIONTEXT));
+    // The label lies on the title bar picture; its background is the picture's colour.
+    m_stcTitle.SetFillColor(SkinColour(kTitleBarColor, COLOR_ACTIVECAPTION));
+    m_stcWait.SetForeColor(SkinColour(RGB(255, 0, 0), COLOR_HIGHLIGHTTEXT));
+    m_stcWait.SetFillColor(SkinColour(RGB(0, 50, 0), COLOR_HIGHLIGHT));
+}
+
+LRESULT CQuelvoxDlg::OnSettingChange(WPARAM wParam, LPARAM) {
+    if (wParam == SPI_SETHIGHCONTRAST || wParam == SPI_SETNONCLIENTMETRICS) {
+        ApplyDpi();
+        RepaintAroundThePicture();
+    }
+    return Default();
+}
+
+LRESULT CQuelvoxDlg::OnSysColorChange(WPARAM, LPARAM) {
+    SendToOwnDescendants(m_hWnd, WM_SYSCOLORCHANGE);
+    if (Seam().HighContrast()) {
+        ApplyColours(TemplateDpi());
+        RepaintAroundThePicture();
+    }
+    return Default();
+}
+
+void CQuelvoxDlg::RepaintAroundThePicture() {
+    RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        ::RedrawWindow(child, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE |
+                           (child == m_stcFrame.m_hWnd ? RDW_NOCHILDREN : RDW_ALLCHILDREN));
 }
 
 void CQuelvoxDlg::ShowPage(CDialog& page, int pageNumber) {
