@@ -33,6 +33,10 @@ CTitleMenu::CTitleMenu() : m_nDpi(DpiOf(nullptr)) {
 void CTitleMenu::SetDpi(UINT dpi) {
     m_nDpi = dpi;
     m_fontCaption.Attach(MakeBoldMenuFont(dpi));
+    // Windows keeps an owner-drawn item's measure until the item changes: the title is set
+    // again, so that it is measured anew at this DPI.
+    if (m_hMenu && (::GetMenuState(m_hMenu, 0, MF_BYPOSITION) & MF_OWNERDRAW))
+        ::ModifyMenuW(m_hMenu, 0, MF_BYPOSITION | MF_OWNERDRAW | MF_DISABLED, 0, nullptr);
 }
 
 void CTitleMenu::ReadColours() {
