@@ -208,7 +208,10 @@ BOOL CQuelvoxApp::InitInstance() {
     if (dialog->m_bFirstRun)
         AddOwnSendToEntry();
     dialog->m_startFiles = StartFiles(::GetCommandLineW());
-    dialog->m_queueStore.Open(CQueueStore::DefaultFolder());
+    if (const std::wstring state = StateFolder(); !state.empty()) {
+        dialog->m_queueStore.Open(state);
+        dialog->m_conversion.SetLogFolder(state + L"\\Logs");
+    }
     dialog->DoModal();
     // The window is gone: what its end asked for.
     delete dialog;

@@ -25,7 +25,7 @@ void CQuelvoxDlg::HandleLanguageCommand(WPARAM command) {
             m_pLanguages->RestartIn(static_cast<LCID>(command & ~kLanguageCommandBit));
             // The list comes back in the new language as it is now.
             m_bRestarting = true;
-            m_queueStore.Save(QueueItems(), true);
+            KeepQueue(true);
             EndDialog(IDCANCEL);
             return;
         }

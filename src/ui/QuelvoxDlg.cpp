@@ -357,7 +357,7 @@ LRESULT CQuelvoxDlg::OnTimer(WPARAM wParam, LPARAM) {
     case kQueueSaveTimer:
         KillTimer(kQueueSaveTimer);
         m_bQueueDirty = false;
-        m_queueStore.Save(QueueItems());
+        KeepQueue();
         break;
     default:
         break;
@@ -370,9 +370,10 @@ LRESULT CQuelvoxDlg::OnDestroy(WPARAM, LPARAM) {
     // No child outlives the window.
     m_preview.EndPlayer();
     m_conversion.EndChildren();
-    // A normal end starts empty next time; a language restart has kept the list.
-    if (!m_bRestarting)
-        m_queueStore.Discard();
+    // A normal end starts empty next time; a language restart has kept the list. After the
+    // writes handed off before, which the worker finishes as the window's object goes.
+    if (!m_bRestarting && m_queueStore.IsOpen())
+        m_fileWorker.Post([store = &m_queueStore] { store->Discard(); });
     return result;
 }
 
