@@ -128,6 +128,7 @@
 #define IDC_SEEK_BACK 1067
 #define IDC_FORMAT 1068
 #define IDC_FORMAT_LABEL 1069
+#define IDC_ABOUT_ICON 1070
 
 // Controls of the pages
 #define IDC_SELECT_FOLDER 1001

@@ -39,5 +39,6 @@ void CQuelvoxDlg::ShowLanguageMenu() {
     const RECT button = m_btnLanguage.GetWindowRect();
     if (!::PtInRect(&button, at))
         at = {button.left, button.bottom};
+    m_menuLang.ReadColours();
     ::TrackPopupMenu(m_menuLang, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hWnd, nullptr);
 }

@@ -229,16 +229,21 @@ private:
 
     void SetConvertButton(UINT iconId, UINT captionId);
     // Draws everything the code sizes in pixels at the window's DPI: fonts, pictures, icons,
-    // the list's column, the pages' place. On creation and when the window moves to a monitor
-    // of another DPI.
-    void ApplyDpi(UINT windowDpi);
-    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
-    // A high-contrast theme went on or off, or the system's colours changed.
-    LRESULT OnColoursChanged(WPARAM, LPARAM) {
-        ApplyDpi(DpiOf(m_hWnd));
-        RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-        return Default();
-    }
+    // the title bar, the list's column, the pages' place, the preview pane. On creation and
+    // when the window moves to a monitor of another DPI.
+    void ApplyDpi() override;
+    // Windows sends WM_SETTINGCHANGE often, for many reasons: only a high-contrast theme going
+    // on or off and new non-client metrics (the menu's font) change what ApplyDpi made.
+    LRESULT OnSettingChange(WPARAM wParam, LPARAM);
+    // The system's colours changed: the common controls are told, as only a top-level window
+    // hears it, and what takes the system's colours under a high-contrast theme is redone.
+    LRESULT OnSysColorChange(WPARAM, LPARAM);
+    // Puts the skin's colours, or under a high-contrast theme the system's, on the title bar and
+    // the wait label.
+    void ApplyColours(UINT dpi);
+    // Repaints the window and its controls, but not the player's picture in the preview pane,
+    // which draws itself.
+    void RepaintAroundThePicture();
     // What ApplyDpi made, for as long as the controls show it.
     CBitmap m_bmTitleBar;
     CIcon m_icons[3]; // Convert, Stop, Exit
@@ -301,9 +306,8 @@ private:
 
     BEGIN_MSG_MAP(CQuelvoxDlg, CDialog)
         ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
-        ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
-        ON_MESSAGE(WM_SYSCOLORCHANGE, OnColoursChanged)
-        ON_MESSAGE(WM_SETTINGCHANGE, OnColoursChanged)
+        ON_MESSAGE(WM_SYSCOLORCHANGE, OnSysColorChange)
+        ON_MESSAGE(WM_SETTINGCHANGE, OnSettingChange)
         ON_MESSAGE(WM_CLOSE, OnCloseMessage)
         ON_MESSAGE(WM_PAINT, OnPaint)
         ON_MESSAGE(WM_QUERYDRAGICON, OnQueryDragIcon)

@@ -154,6 +154,11 @@ TEST_F(LanguageMenuTest, PickingAnotherStoresItAndRestarts) {
     TheApp().FinishRestart();
     SetEnvironmentVariableW(L"QV_TEST_SUCCESSOR_FILE", nullptr);
     EXPECT_TRUE(m_seam.boxes.empty());
+    // It may take the foreground, which this instance has and it has not.
+    const std::vector<DWORD> children = ChildProcesses(GetCurrentProcessId());
+    ASSERT_EQ(m_seam.foregroundAllowed.size(), 1u);
+    EXPECT_NE(std::find(children.begin(), children.end(), m_seam.foregroundAllowed[0]),
+              children.end());
     // It waits while this instance holds the hand-over.
     PumpFor(500);
     EXPECT_TRUE(ReadFileBytes(successor).empty());
