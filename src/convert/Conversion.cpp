@@ -69,6 +69,8 @@ bool CConversion::ConvertFile(const std::wstring& path) {
     m_strSkipReason.clear();
     m_bIdentifyTimedOut = false;
     m_startBegan = ::GetTickCount64();
+    // Beside the movie while the player identifies it.
+    m_subtitleLookup.Start(path);
     return StartIdentify();
 }
 
@@ -108,7 +110,7 @@ void CConversion::FileIdentified() {
     settings.programFolder = GetModuleDirectory();
     settings.width = m_mediaInfo.m_nWidth;
     settings.fps = m_mediaInfo.m_dFps;
-    settings.subtitle = ChooseSubtitle(m_path, m_mediaInfo.m_subtitleTracks);
+    settings.subtitle = ChooseSubtitleAmong(m_subtitleLookup.File(), m_mediaInfo.m_subtitleTracks);
     if (!CanConvert(settings.width, m_mediaInfo.m_nDuration, settings.fps)) {
         m_strSkipReason = UnsupportedReason(m_mediaInfo, m_bIdentifyTimedOut);
         FileSkipped();
@@ -249,13 +251,13 @@ void CConversion::StepOnce() {
             FileSkipped();
         break;
     case FileStep::Identifying:
-        if (m_mediaInfo.Finished()) {
-            FileIdentified();
-        } else if (Passed()) {
+        if (!m_bIdentifyTimedOut && !m_mediaInfo.Finished() && Passed()) {
             m_mediaInfo.TerminateChild(0);
-            m_bIdentifyTimedOut = true;
-            FileIdentified(); // with what it printed so far
+            m_bIdentifyTimedOut = true; // what it printed so far is all there is
         }
+        // And the look beside the movie, which a share that dropped may keep for a while.
+        if ((m_bIdentifyTimedOut || m_mediaInfo.Finished()) && m_subtitleLookup.Done())
+            FileIdentified();
         break;
     case FileStep::StartingEncoder:
         if (!StartEncoder())

@@ -195,6 +195,8 @@ private:
     std::wstring m_strOutput;
     // When the first try to start the current engine was made.
     ULONGLONG m_startBegan = 0;
+    // The subtitle file beside the current file, looked for off the window's thread.
+    CSubtitleLookup m_subtitleLookup;
     // Why the current file is skipped, if the log is to say.
     std::wstring m_strSkipReason;
     bool m_bIdentifyTimedOut = false;

@@ -1,5 +1,7 @@
 #include "Seam.h"
 
+#include "Paths.h"
+
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -80,6 +82,10 @@ void CSystemSeam::SetTaskbarProgress(HWND window, TaskbarState state, ULONGLONG 
 
 BOOL CSystemSeam::AllowSetForegroundWindow(DWORD processId) {
     return ::AllowSetForegroundWindow(processId);
+}
+
+DWORD CSystemSeam::FileAttributes(const std::wstring& path) {
+    return ::GetFileAttributesW(LongPathForm(path).c_str());
 }
 
 namespace {

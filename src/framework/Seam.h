@@ -8,6 +8,8 @@
 
 #include <commdlg.h>
 
+#include <string>
+
 class CSystemSeam {
 public:
     virtual ~CSystemSeam() = default;
@@ -37,6 +39,9 @@ public:
     // Lets another process bring its window to the front: only a process that may take the
     // foreground can, and a successor it started has no such right of its own.
     virtual BOOL AllowSetForegroundWindow(DWORD processId);
+    // The attributes of a file or folder the user named, however long its path; a share that
+    // dropped can keep this waiting for tens of seconds, so the window never calls it itself.
+    virtual DWORD FileAttributes(const std::wstring& path);
 };
 
 // The seam in force: the system's, unless a test put its own in place.

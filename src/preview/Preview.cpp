@@ -46,18 +46,20 @@ void CPreview::StartPreview(const std::wstring& path) {
     m_mediaInfo.Close();
     m_mediaInfo.Reset(m_hOwner);
     m_mediaInfo.m_dwReaderThreadId = 0;
-    if (!m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), path).c_str())) {
-        Identified(); // nothing to wait for: the player is tried all the same
-        return;
-    }
+    m_subtitleLookup.Start(path);
+    // A player that cannot identify is tried all the same: the step then waits only for the
+    // look beside the movie.
+    m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), path).c_str());
     SetStep(PreviewStep::Identifying);
     StartDeadline(CRedirMediaInfo::kIdentifyBoundMs);
+    Step();
 }
 
 void CPreview::Identified() {
     m_mediaInfo.ParseMediaInfo();
     m_host.ShowLength(std::max(0, m_mediaInfo.m_nDuration));
     m_nextOutput = 0;
+    m_startBegan = ::GetTickCount64();
     OpenNextVideoOutput();
 }
 
@@ -67,17 +69,23 @@ void CPreview::OpenNextVideoOutput() {
         ::GetWindowsDirectoryW(windows, MAX_PATH);
         const std::wstring command =
             PlayCommand(GetModuleDirectory(), windows, kVideoOutputs[m_nextOutput], m_hPane, m_path,
-                        ChooseSubtitle(m_path, m_mediaInfo.m_subtitleTracks));
+                        ChooseSubtitleAmong(m_subtitleLookup.File(), m_mediaInfo.m_subtitleTracks));
         ::ShowWindow(m_hPane, SW_HIDE);
         m_player.m_dwThreadId = 0;
         m_player.Close();
         m_player.Arm(m_hOwner);
         m_bPlayerEnded = m_bPlacing = false;
-        // A player that cannot be started will not start by waiting.
         if (m_player.Open(command.c_str())) {
             ++m_nextOutput;
             SetStep(PreviewStep::OpeningVideo);
             StartDeadline(kVideoOutWaitMs);
+            return;
+        }
+        // One that failed for a moment (a scanner on the file) is tried again for a while;
+        // otherwise it will not start by waiting.
+        if (CRedirector::StartMayPass(::GetLastError(), command.c_str()) &&
+            ::GetTickCount64() - m_startBegan < CRedirector::kStartRetryMs) {
+            SetStep(PreviewStep::StartingPlayer);
             return;
         }
     }
@@ -115,12 +123,15 @@ void CPreview::StepOnce() {
     case PreviewStep::Idle:
         break;
     case PreviewStep::Identifying:
-        if (m_mediaInfo.Finished()) {
+        if (!m_mediaInfo.Finished() && Passed())
+            m_mediaInfo.TerminateChild(0); // what it printed so far is all there is
+        else if (!m_mediaInfo.Finished())
+            break;
+        if (m_subtitleLookup.Done())
             Identified();
-        } else if (Passed()) {
-            m_mediaInfo.TerminateChild(0);
-            Identified();
-        }
+        break;
+    case PreviewStep::StartingPlayer:
+        OpenNextVideoOutput();
         break;
     case PreviewStep::OpeningVideo:
         if (!m_player.m_bVideoOutOpened && !m_player.m_bExited && !Passed())

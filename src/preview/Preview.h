@@ -43,7 +43,8 @@ protected:
 
 enum class PreviewStep {
     Idle,
-    Identifying,     // the file is identified
+    Identifying,     // the file is identified, and a subtitle file looked for beside it
+    StartingPlayer,  // a player's start failed for a moment and is tried again
     OpeningVideo,    // a player runs with one video output; it prints whether it opened
     AwaitingPicture, // the player stays; its picture or its end is awaited
     Playing,  // the picture is on; the player's window is looked for until the pane is placed
@@ -117,6 +118,10 @@ private:
     PreviewStep m_step = PreviewStep::Idle;
     std::wstring m_path;
     size_t m_nextOutput = 0;
+    // The subtitle file beside the movie, looked for off the window's thread.
+    CSubtitleLookup m_subtitleLookup;
+    // When the first try to start the player was made.
+    ULONGLONG m_startBegan = 0;
     ULONGLONG m_deadline = 0;
     // The step that locked the host.
     bool m_bBusy = false;

@@ -1,6 +1,6 @@
 #include "Subtitle.h"
 
-#include "framework/Paths.h"
+#include "framework/Seam.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -10,7 +10,7 @@ namespace {
 constexpr const wchar_t* kExtensions[] = {L".smi", L".srt", L".ass", L".ssa", L".vtt"};
 
 bool IsFile(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(LongPathForm(path).c_str());
+    const DWORD attributes = Seam().FileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -29,15 +29,22 @@ bool Subtitle::Classic() const {
            _wcsicmp(file.c_str() + file.size() - 4, L".smi") == 0;
 }
 
-Subtitle ChooseSubtitle(const std::wstring& movie, const std::vector<SubtitleTrack>& tracks,
-                        const std::function<bool(const std::wstring&)>& exists) {
+std::wstring SubtitleFileBeside(const std::wstring& movie,
+                                const std::function<bool(const std::wstring&)>& exists) {
     const size_t stop = movie.rfind(L'.');
     const std::wstring stem = stop == std::wstring::npos ? std::wstring() : movie.substr(0, stop);
     for (const wchar_t* extension : kExtensions) {
         const std::wstring file = stem + extension;
         if (exists ? exists(file) : IsFile(file))
-            return {Subtitle::Kind::File, file, -1};
+            return file;
     }
+    return {};
+}
+
+Subtitle ChooseSubtitleAmong(const std::wstring& fileBeside,
+                             const std::vector<SubtitleTrack>& tracks) {
+    if (!fileBeside.empty())
+        return {Subtitle::Kind::File, fileBeside, -1};
     const auto text = [](const SubtitleTrack& t) { return t.text; };
     auto chosen = std::find_if(tracks.begin(), tracks.end(),
                                [&](const SubtitleTrack& t) { return text(t) && t.isDefault; });
@@ -48,4 +55,17 @@ Subtitle ChooseSubtitle(const std::wstring& movie, const std::vector<SubtitleTra
     if (chosen == tracks.end())
         return {};
     return {Subtitle::Kind::Track, {}, chosen->id};
+}
+
+Subtitle ChooseSubtitle(const std::wstring& movie, const std::vector<SubtitleTrack>& tracks,
+                        const std::function<bool(const std::wstring&)>& exists) {
+    return ChooseSubtitleAmong(SubtitleFileBeside(movie, exists), tracks);
+}
+
+void CSubtitleLookup::Start(const std::wstring& movie) {
+    m_state = std::make_shared<State>();
+    m_worker.Post([state = m_state, movie] {
+        state->file = SubtitleFileBeside(movie);
+        state->done = true;
+    });
 }

@@ -1,9 +1,13 @@
 // Which subtitle a movie gets: a file beside it, a text track inside it, or none.
 #pragma once
 
+#include "framework/Worker.h"
+
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +29,33 @@ struct Subtitle {
 };
 
 // The first of movie.smi, .srt, .ass, .ssa, .vtt that exists beside the movie (its path up to
-// its last full stop, whatever the case of the name on disk); else the text track marked
-// default, else a text track in Korean; else none.
+// its last full stop, whatever the case of the name on disk); empty when none does. It looks
+// at the disk: off the window's thread.
+std::wstring SubtitleFileBeside(const std::wstring& movie,
+                                const std::function<bool(const std::wstring&)>& exists = {});
+// The file beside the movie (SubtitleFileBeside's), else the text track marked default, else a
+// text track in Korean; else none.
+Subtitle ChooseSubtitleAmong(const std::wstring& fileBeside,
+                             const std::vector<SubtitleTrack>& tracks);
+// Both in one, for what may wait on the disk.
 Subtitle ChooseSubtitle(const std::wstring& movie, const std::vector<SubtitleTrack>& tracks,
                         const std::function<bool(const std::wstring&)>& exists = {});
+
+// The look for a subtitle file beside a movie, made on a thread of its own while the window
+// goes on answering: on a share that dropped it takes as long as the system takes to say so.
+class CSubtitleLookup {
+public:
+    // Starts looking beside the movie; what an earlier look finds is dropped.
+    void Start(const std::wstring& movie);
+    bool Done() const { return m_state && m_state->done; }
+    // The file found, once Done; empty when there is none.
+    std::wstring File() const { return Done() ? m_state->file : std::wstring(); }
+
+private:
+    struct State {
+        std::atomic<bool> done{false};
+        std::wstring file;
+    };
+    std::shared_ptr<State> m_state;
+    CWorker m_worker;
+};

@@ -6,6 +6,7 @@
 #include "framework/App.h"
 #include "framework/FileDialog.h"
 #include "framework/Paths.h"
+#include "framework/Seam.h"
 #include "framework/String.h"
 #include "resources/resource.h"
 
@@ -143,7 +144,7 @@ LRESULT CQuelvoxDlg::OnQueueStartFiles(WPARAM, LPARAM) {
                         LongPathForm(convert::OutputPathFor(item.path, format) + L".part").c_str());
         const size_t listed = items.size();
         std::erase_if(items, [](const CQueueStore::Item& item) {
-            const DWORD attributes = ::GetFileAttributesW(LongPathForm(item.path).c_str());
+            const DWORD attributes = Seam().FileAttributes(item.path);
             return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY);
         });
         restored->missing = static_cast<int>(listed - items.size());
@@ -251,5 +252,35 @@ LRESULT CQuelvoxDlg::OnListKeyDown(NMHDR* header) {
     default:
         break;
     }
+    return 0;
+}
+
+void CQuelvoxDlg::OpenFolderOf(const std::wstring& source) {
+    // The movie of the format chosen now, else of the other: looked for off this thread, as the
+    // source may lie on a share that is gone.
+    const convert::OutputFormat chosen = m_step1.Format();
+    m_folderLook = std::make_shared<FolderLook>();
+    m_folderLook->folder = convert::FolderOf(source);
+    m_fileWorker.Post([look = m_folderLook, source, chosen, window = m_hWnd] {
+        for (convert::OutputFormat format :
+             {chosen, chosen == convert::OutputFormat::Avi ? convert::OutputFormat::Mp4
+                                                           : convert::OutputFormat::Avi}) {
+            const std::wstring output = convert::OutputPathFor(source, format);
+            if (Seam().FileAttributes(output) != INVALID_FILE_ATTRIBUTES) {
+                look->movie = output;
+                break;
+            }
+        }
+        ::PostMessageW(window, kFolderLookedMessage, 0, 0);
+    });
+}
+
+LRESULT CQuelvoxDlg::OnFolderLooked(WPARAM, LPARAM) {
+    const std::shared_ptr<FolderLook> look = std::exchange(m_folderLook, {});
+    if (!look || (!look->movie.empty() && Seam().OpenFolderAndSelect(look->movie.c_str())))
+        return 0;
+    if (look->folder.size() == 2 && look->folder[1] == L':')
+        look->folder += L'\\'; // "D:" alone is the drive's current folder, not its root
+    OpenOutputFolder(look->folder);
     return 0;
 }

@@ -35,21 +35,7 @@ void OpenSelectionFolder(CQuelvoxDlg& main) {
         OpenOutputFolder(main.m_conversion.m_strOutputFolder);
         return;
     }
-    const std::wstring source = main.m_listFiles.GetItemText(selected, 0);
-    // The movie of the format chosen now, else of the other.
-    const convert::OutputFormat chosen = main.m_step1.Format();
-    for (convert::OutputFormat format :
-         {chosen, chosen == convert::OutputFormat::Avi ? convert::OutputFormat::Mp4
-                                                       : convert::OutputFormat::Avi}) {
-        const std::wstring output = convert::OutputPathFor(source, format);
-        if (::GetFileAttributesW(LongPathForm(output).c_str()) != INVALID_FILE_ATTRIBUTES &&
-            Seam().OpenFolderAndSelect(output.c_str()))
-            return;
-    }
-    std::wstring folder = convert::FolderOf(source);
-    if (folder.size() == 2 && folder[1] == L':')
-        folder += L'\\'; // "D:" alone is the drive's current folder, not its root
-    OpenOutputFolder(folder);
+    main.OpenFolderOf(main.m_listFiles.GetItemText(selected, 0));
 }
 
 BOOL STEP1::OnInitDialog() {

@@ -48,6 +48,8 @@ public:
     static constexpr UINT kQueueReadMessage = WM_APP + 13;
     // The kept list could not be written: the disk is full.
     static constexpr UINT kQueueDiskFullMessage = WM_APP + 14;
+    // The file worker has looked for the selected file's converted movie.
+    static constexpr UINT kFolderLookedMessage = WM_APP + 15;
     // The web page of the product (no scheme: the shell's default action opens it).
     static constexpr const wchar_t* kProductPage = L"www.tavrenix.example/quelvox";
 
@@ -75,6 +77,8 @@ public:
     void QueueMovies(std::vector<std::wstring> paths, bool sayIfNone);
     // A look for movies is under way or waiting.
     bool Searching() const { return !m_searches.empty(); }
+    // Opens the folder of source with its converted movie selected, when there is one.
+    void OpenFolderOf(const std::wstring& source);
     // What the last run left has been taken up (brought back, offered or set aside).
     bool PreviousListTaken() const { return m_bPreviousListTaken; }
 
@@ -184,6 +188,12 @@ private:
     // The full disk has been reported: once is enough.
     bool m_bDiskFullSaid = false;
     LRESULT OnQueueRead(WPARAM, LPARAM);
+    // What the file worker found for "Open folder".
+    struct FolderLook {
+        std::wstring folder, movie;
+    };
+    std::shared_ptr<FolderLook> m_folderLook;
+    LRESULT OnFolderLooked(WPARAM, LPARAM);
     LRESULT OnQueueDiskFull(WPARAM, LPARAM);
     LRESULT OnListChanged(NMHDR* header);
     // The looks for movies asked for, the first one under way.
@@ -322,6 +332,7 @@ private:
         ON_MESSAGE(kWindowUpMessage, OnWindowUp)
         ON_MESSAGE(kQueueReadMessage, OnQueueRead)
         ON_MESSAGE(kQueueDiskFullMessage, OnQueueDiskFull)
+        ON_MESSAGE(kFolderLookedMessage, OnFolderLooked)
         ON_NOTIFY(IDC_FILE_LIST, NM_CLICK, OnNothing)
         ON_NOTIFY(IDC_FILE_LIST, LVN_ITEMCHANGED, OnListChanged)
         ON_NOTIFY(IDC_FILE_LIST, LVN_INSERTITEM, OnListChanged)

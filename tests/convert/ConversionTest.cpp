@@ -201,6 +201,41 @@ TEST_F(ConversionTest, EveryEndOfAnEncoderIsReportedTruly) {
     EXPECT_FALSE(m_seam.awake);
 }
 
+// A movie on a share that dropped: every look at it waits, for tens of seconds on Windows. The
+// window answers all the while; the file converts once the looks are answered.
+TEST_F(ConversionTest, TheWindowAnswersWhileALookBesideTheMovieWaitsOnTheDisk) {
+    HANDLE answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> waited{0};
+    m_seam.fileCheck = [&](const std::wstring&) {
+        if (GetCurrentThreadId() == GetWindowThreadProcessId(*m_dialog, nullptr))
+            ADD_FAILURE() << "a file looked at on the window's thread";
+        ++waited;
+        WaitForSingleObject(answered, 60000);
+    };
+    Add(L"a.avi", kQuick);
+    Click(IDC_CONVERT);
+    // Another thread asks the window again and again, as Windows does before it calls one "Not
+    // Responding", while the look waits; then the share answers.
+    int unanswered = 0;
+    std::thread asker([&] {
+        while (waited == 0)
+            Sleep(10);
+        for (int i = 0; i < 20; ++i) {
+            DWORD_PTR result = 0;
+            unanswered += !SendMessageTimeoutW(*m_dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+            Sleep(20);
+        }
+        SetEvent(answered);
+    });
+    const bool ended = RunToEnd(120000);
+    asker.join();
+    CloseHandle(answered);
+    m_seam.fileCheck = nullptr;
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(unanswered, 0);
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n\n1 file(s) converted.\n");
+}
+
 TEST_F(ConversionTest, WithMp4ChosenTheMovieIsAnMp4BesideItsSource) {
     Add(L"a.mov", kQuick);
     m_dialog->m_step1.m_cmbFormat.SetCurSel(1);

@@ -133,8 +133,8 @@ public:
     DWORD Id() const { return m_id; }
     HANDLE Handle() const { return m_process; }
     // Waits for the windows until pred says they are as wanted.
-    bool WaitFor(const std::function<bool(const Windows&)>& pred) {
-        return PumpUntil([&] { return pred(WindowsOf(m_id)); }, kGuardMs);
+    bool WaitFor(const std::function<bool(const Windows&)>& pred, DWORD guardMs = kGuardMs) {
+        return PumpUntil([&] { return pred(WindowsOf(m_id)); }, guardMs);
     }
 
 private:
@@ -185,8 +185,9 @@ EndedFigures RunEnded(int rounds, unsigned seed) {
         const HWND main = WindowsOf(quelvox.Id()).main;
         PostMessageW(main, WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
         if (round == rounds) {
-            // The last start converts what is left, to the end of the queue.
-            if (!quelvox.WaitFor([](const Windows& w) { return w.box != nullptr; }))
+            // The last start converts what is left, to the end of the queue: four movies at
+            // most, which a slow machine takes minutes over.
+            if (!quelvox.WaitFor([](const Windows& w) { return w.box != nullptr; }, 20 * 60000))
                 break;
             PostMessageW(WindowsOf(quelvox.Id()).box, WM_COMMAND, IDOK, 0);
             // Exit, as the button now reads: a normal end leaves nothing kept.

@@ -78,6 +78,12 @@ public:
         foregroundAllowed.push_back(processId);
         return TRUE;
     }
+    // The system's answer, unless a test makes it wait as a share that dropped does.
+    DWORD FileAttributes(const std::wstring& path) override {
+        if (fileCheck)
+            fileCheck(path);
+        return CSystemSeam::FileAttributes(path);
+    }
 
     std::deque<int> answers;
     std::wstring selection;
@@ -100,6 +106,8 @@ public:
     bool shutdownAllowed = true;
     // Runs inside the message box, as the box's own loop would: what arrives meanwhile.
     std::function<void()> onMessageBox;
+    // Runs in each file check, on whichever thread makes it.
+    std::function<void(const std::wstring& path)> fileCheck;
 
 private:
     CSystemSeam* m_previous;

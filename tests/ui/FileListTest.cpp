@@ -199,15 +199,22 @@ TEST_F(FileListTest, OpenFolderExploresCOrTheLastOutputFolder) {
     EXPECT_EQ(m_seam.shell[0].file, L"C:\\");
     EXPECT_EQ(m_seam.shell[1].file, L"D:\\Movies");
 
-    // The selected file's folder, with its converted movie selected once there is one.
+    // The selected file's folder, with its converted movie selected once there is one (which
+    // is looked for off the window's thread).
+    const auto openFolder = [&](CDialog& page) {
+        const size_t before = m_seam.shell.size() + m_seam.selected.size();
+        PageCommand(page, IDC_OPEN_FOLDER);
+        EXPECT_TRUE(PumpDialogUntil(
+            [&] { return m_seam.shell.size() + m_seam.selected.size() > before; }, 30000));
+    };
     ScratchDir dir;
     m_dialog->AppendFile(0, dir.Write(L"clip.avi", "x"));
-    PageCommand(m_dialog->m_step1, IDC_OPEN_FOLDER);
+    openFolder(m_dialog->m_step1);
     ASSERT_EQ(m_seam.shell.size(), 3u);
     EXPECT_EQ(m_seam.shell[2].verb, L"explore");
     EXPECT_EQ(m_seam.shell[2].file, dir.Path());
     const std::wstring output = dir.Write(L"QV_clip.avi.avi", "x");
-    PageCommand(m_dialog->m_step3, IDC_OPEN_FOLDER);
+    openFolder(m_dialog->m_step3);
     // Through the shell's call that selects an item, also beyond 260 characters.
     const std::wstring deep = dir.Path() + L"\\" + std::wstring(200, L'd');
     const std::wstring name = std::wstring(80, L'm') + L".avi";
@@ -217,7 +224,7 @@ TEST_F(FileListTest, OpenFolderExploresCOrTheLastOutputFolder) {
                             CREATE_ALWAYS, 0, nullptr));
     m_dialog->m_listFiles.DeleteAllItems();
     m_dialog->AppendFile(0, deep + L"\\" + name);
-    PageCommand(m_dialog->m_step1, IDC_OPEN_FOLDER);
+    openFolder(m_dialog->m_step1);
     EXPECT_EQ(m_seam.shell.size(), 3u);
     EXPECT_EQ(m_seam.selected, (std::vector<std::wstring>{output, longOutput}));
 }
