@@ -222,7 +222,8 @@ TEST_F(ConversionTest, TheWindowAnswersWhileALookBesideTheMovieWaitsOnTheDisk) {
             Sleep(10);
         for (int i = 0; i < 20; ++i) {
             DWORD_PTR result = 0;
-            unanswered += !SendMessageTimeoutW(*m_dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+            unanswered +=
+                !SendMessageTimeoutW(*m_dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
             Sleep(20);
         }
         SetEvent(answered);
