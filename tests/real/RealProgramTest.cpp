@@ -368,9 +368,9 @@ TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpegAndKeepsTheEarlierMovie) {
     m_seam.answers = {IDYES};
     Click(IDC_CONVERT);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 10000));
-    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
+    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 30000));
     for (DWORD child : children)
-        EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
+        EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 30000));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"\nConversion has been canceled.\n");
     EXPECT_TRUE(ReadWholeFile(output, 1 << 26) == earlier);
     EXPECT_TRUE(m_dialog->m_conversion.WaitForFileWork(30000));
@@ -572,9 +572,9 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
         EXPECT_EQ(PriorityOf(ffmpeg), DWORD(NORMAL_PRIORITY_CLASS));
     m_dialog->TogglePreview();
     EXPECT_FALSE(m_dialog->m_preview.m_bPreviewing);
-    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 5000));
+    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 30000));
     for (DWORD child : children)
-        EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
+        EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 30000));
 }
 
 // A seek only moves the clock on the player's window thread; the decoders restart on a thread of
@@ -612,7 +612,7 @@ TEST_F(RealPreviewTest, PlaysToTheEndOfTheFile) {
     ASSERT_TRUE(m_dialog->m_preview.m_bPreviewing);
     const DWORD process = m_dialog->m_preview.m_player.m_dwProcessId;
     EXPECT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_preview.m_bPreviewing; }, 60000));
-    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 5000));
+    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 30000));
     EXPECT_GE(Position(), 2);
 }
 
