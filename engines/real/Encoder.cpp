@@ -361,28 +361,31 @@ int RunEncoder(int argc, wchar_t** argv) {
         return 1;
     }
     // The job needs the source's facts beforehand only for a rate the command line does not
-    // settle or for subtitles (their size, and a track's place among the movie's); otherwise it
-    // reads them from the job's own description of its input, which spares a start of ffmpeg.
+    // settle or for subtitles (their size, and the movie's tracks to fall through to);
+    // otherwise it reads them from the job's own description of its input, which spares a
+    // start of ffmpeg. So a movie with no subtitle file and no -sid is not searched for tracks
+    // then: the program passes -sid when it has found one.
     const SubtitleChoice choice = ChosenSubtitles(options);
     const bool probe = !options.Has(L"-ofps") || choice.track >= 0 ||
-                       (!choice.file.empty() && FileExists(choice.file));
+                       !SubtitleCandidates(choice, source, {}).empty();
     MediaFacts facts;
     if (probe && !Usable(facts = Probe(source)))
         return 1;
 
     // Subtitles in the spirit of mencoder's subfont options, burnt in at the output's size: the
-    // file of -sub, or text track -sid N of the movie.
+    // first of the files and tracks to try that has a cue.
     SubtitleJob subtitles;
     std::wstring filter;
-    if (!choice.file.empty() || choice.track >= 0) {
+    if (const auto sources = SubtitleCandidates(choice, source, facts.subtitles);
+        !sources.empty()) {
         SubtitleStyle style;
         OutputSize(options, facts, style.width, style.height);
         style.textScale = _wtof(options.Value(L"-subfont-text-scale", L"3.5").c_str());
         style.blur = _wtof(options.Value(L"-subfont-blur", L"2").c_str());
         style.outline = _wtof(options.Value(L"-subfont-outline", L"2").c_str());
-        if (subtitles.Prepare(choice, source, facts, style)) {
+        if (subtitles.Prepare(sources, choice, source, facts, style)) {
             filter = subtitles.Filter();
-            Print(choice.Note());
+            Print(subtitles.Burnt().Note());
         }
     }
 

@@ -173,30 +173,14 @@ bool RunCopy(const std::wstring& line, const std::wstring& folder,
 
 } // namespace
 
-std::string SubtitleChoice::Note() const {
-    return file.empty() ? "SUB: Burning subtitle track " + std::to_string(track) + "\r\n"
-                        : "SUB: Added subtitle file (1): " + UserText(file) + "\r\n";
-}
-
-SubtitleChoice ChosenSubtitles(const Options& options) {
-    SubtitleChoice choice;
-    choice.file = options.Value(L"-sub");
-    const std::wstring sid = options.Value(L"-sid");
-    if (choice.file.empty() && !sid.empty() && sid.size() < 6 &&
-        std::all_of(sid.begin(), sid.end(), [](wchar_t c) { return std::iswdigit(c); }))
-        choice.track = _wtoi(sid.c_str());
-    choice.codePage = options.Value(L"-subcp", L"cp949");
-    choice.font = options.Value(L"-font");
-    return choice;
-}
-
 SubtitleJob::SubtitleJob(SubtitleJob&& other) noexcept
-    : m_folder(std::exchange(other.m_folder, {})) {}
+    : m_folder(std::exchange(other.m_folder, {})), m_burnt(std::exchange(other.m_burnt, {})) {}
 
 SubtitleJob& SubtitleJob::operator=(SubtitleJob&& other) noexcept {
     if (this != &other) {
         Remove();
         m_folder = std::exchange(other.m_folder, {});
+        m_burnt = std::exchange(other.m_burnt, {});
     }
     return *this;
 }
@@ -232,23 +216,38 @@ bool SubtitleJob::MakeFolder() {
     return false;
 }
 
-bool SubtitleJob::Prepare(const SubtitleChoice& choice, const std::wstring& movie,
-                          const MediaFacts& facts, SubtitleStyle style,
+bool SubtitleJob::Prepare(const std::vector<SubtitleSource>& sources, const SubtitleChoice& choice,
+                          const std::wstring& movie, const MediaFacts& facts, SubtitleStyle style,
                           const std::atomic<bool>* cancel) {
-    std::string bytes;
-    if (!choice.file.empty()) {
-        if (!FileExists(choice.file))
-            return false;
-        bytes = ReadBytes(choice.file);
-    } else if (!CopyTrack(movie, facts, choice.track, cancel, bytes)) {
-        Remove();
-        return false;
+    std::wstring font;
+    bool fontChosen = false;
+    for (const SubtitleSource& source : sources) {
+        if (cancel && *cancel)
+            break;
+        std::string bytes;
+        if (!source.file.empty())
+            bytes = ReadBytes(source.file);
+        else if (!CopyTrack(movie, facts, source.track, cancel, bytes))
+            continue;
+        if (bytes.empty())
+            continue;
+        // The font is read once, and only for a file with something in it.
+        if (!fontChosen) {
+            font = ChooseFont(choice.font);
+            if (!font.empty())
+                style.font = FontFamily(font);
+            fontChosen = true;
+        }
+        const std::string script = ScriptFor(DecodeText(bytes, CodePageOf(choice.codePage)), style);
+        if (script.empty())
+            continue;
+        if (!WriteScript(script, font))
+            break;
+        m_burnt = source;
+        return true;
     }
-    if (!WriteScript(DecodeText(bytes, CodePageOf(choice.codePage)), choice.font, style)) {
-        Remove();
-        return false;
-    }
-    return true;
+    Remove();
+    return false;
 }
 
 bool SubtitleJob::CopyTrack(const std::wstring& movie, const MediaFacts& facts, int n,
@@ -269,13 +268,8 @@ bool SubtitleJob::CopyTrack(const std::wstring& movie, const MediaFacts& facts, 
     return true;
 }
 
-bool SubtitleJob::WriteScript(const std::wstring& text, const std::wstring& fontFile,
-                              SubtitleStyle style) {
-    const std::wstring font = ChooseFont(fontFile);
-    if (!font.empty())
-        style.font = FontFamily(font);
-    const std::string script = ScriptFor(text, style);
-    if (script.empty() || !MakeFolder())
+bool SubtitleJob::WriteScript(const std::string& script, const std::wstring& font) {
+    if (!MakeFolder())
         return false;
     if (!font.empty()) {
         // A link where the system allows one: a copy is megabytes each time.

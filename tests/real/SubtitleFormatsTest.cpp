@@ -1,7 +1,10 @@
 // The subtitle formats the engines burn: SAMI, SubRip, WebVTT and ASS/SSA, read in any of the
 // encodings Korean files come in, with their styling as override tags of the script.
+#include "SubtitleJob.h"
 #include "Subtitles.h"
+#include "common/File.h"
 #include "common/Text.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +29,15 @@ struct ParseCase {
 
 constexpr const wchar_t* kKorean = L"\uD55C\uAE00"; // the word "Hangul" in Hangul
 const std::string kKoreanUtf8 = "\xED\x95\x9C\xEA\xB8\x80";
+
+std::string Utf16(const std::wstring& text, bool big, bool mark = true) {
+    std::string bytes = !mark ? "" : big ? "\xFE\xFF" : "\xFF\xFE";
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(big ? c >> 8 : c & 0xFF);
+        bytes += static_cast<char>(big ? c & 0xFF : c >> 8);
+    }
+    return bytes;
+}
 
 } // namespace
 
@@ -220,21 +232,13 @@ TEST(SubtitleFiles, EveryFormatIsReadInEveryEncodingKoreanComesIn) {
                 L"0,," +
                     k + L"\r\n"},
     };
-    auto utf16 = [](const std::wstring& text, bool big) {
-        std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
-        for (wchar_t c : text) {
-            bytes += static_cast<char>(big ? c >> 8 : c & 0xFF);
-            bytes += static_cast<char>(big ? c & 0xFF : c >> 8);
-        }
-        return bytes;
-    };
     for (const auto& f : formats) {
         const std::pair<const char*, std::string> encodings[] = {
             {"cp949", Narrow(f.text, 949)},
             {"UTF-8", ToUtf8(f.text)},
             {"UTF-8 with its mark", "\xEF\xBB\xBF" + ToUtf8(f.text)},
-            {"UTF-16LE", utf16(f.text, false)},
-            {"UTF-16BE", utf16(f.text, true)},
+            {"UTF-16LE", Utf16(f.text, false)},
+            {"UTF-16BE", Utf16(f.text, true)},
         };
         for (const auto& [encoding, bytes] : encodings) {
             const std::string script = ScriptFor(DecodeText(bytes, CodePageOf(L"cp949")), {});
@@ -257,4 +261,99 @@ TEST(SubtitleFiles, TheCodePageIsNeverOneThatLosesHangul) {
     };
     for (const auto& [name, page] : cases)
         EXPECT_EQ(CodePageOf(name), page) << name;
+}
+
+// Every subtitle file beside a movie that once came out wrong, as a user brings it: which file
+// is burnt, and the lines its script holds.
+TEST(SubtitleFiles, TheFirstFileWithACueIsBurntWhateverItsEncodingOrContent) {
+    const std::wstring k = kKorean;
+    auto subRip = [](const std::wstring& start, const std::wstring& text) {
+        return L"1\r\n00:00:" + start + L",000 --> 00:00:" + start + L",900\r\n" + text +
+               L"\r\n\r\n";
+    };
+    auto burnt = [](const char* start, const std::string& text) {
+        return std::string("0:00:") + start + ".00,0:00:" + start +
+               ".90,Default,,0,0,0,,{\\blur2}" + text + "\n";
+    };
+    const std::string srt = Narrow(subRip(L"01", k), 949), cue = burnt("01", kKoreanUtf8);
+    const std::wstring sami = L"<SAMI><BODY><SYNC Start=1000><P Class=KRCC>" + k +
+                              L"\r\n<SYNC Start=1900><P>&nbsp;</BODY></SAMI>\r\n";
+    const std::string ass = "[Script Info] ; written by hand\r\n[Events]junk\r\nDialogue: 0,"
+                            "0:00:01.00,0:00:01.90,Default,,0,0,0,," +
+                            kKoreanUtf8 + "\r\n";
+    const std::string amps(300000, '&'), opens(300000, '<');
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::wstring, std::string>> files; // beside movie.avi
+        const wchar_t* burnt;
+        std::vector<std::string> lines;
+        bool smiHeld = false; // by another program, without sharing
+    };
+    const Case cases[] = {
+        {"an empty .smi beside a good .srt",
+         {{L"movie.smi", ""}, {L"movie.srt", srt}},
+         L"movie.srt",
+         {cue}},
+        {"a .smi without a cue beside a good .srt",
+         {{L"movie.smi", "<SAMI><BODY>\r\n</BODY></SAMI>"}, {L"movie.srt", srt}},
+         L"movie.srt",
+         {cue}},
+        {"a .smi that cannot be read beside a good .srt",
+         {{L"movie.smi", Narrow(sami, 949)}, {L"movie.srt", srt}},
+         L"movie.srt",
+         {cue},
+         true},
+        {"UTF-16LE without a byte-order mark",
+         {{L"movie.srt", Utf16(subRip(L"01", k), false, false)}},
+         L"movie.srt",
+         {cue}},
+        {"UTF-16BE without a byte-order mark",
+         {{L"movie.smi", Utf16(sami, true, false)}},
+         L"movie.smi",
+         {cue}},
+        {"mostly cp949 with a UTF-8 line",
+         {{L"movie.srt", Narrow(subRip(L"01", k) + subRip(L"02", k), 949) +
+                             ToUtf8(subRip(L"03", k)) + Narrow(subRip(L"04", k), 949)}},
+         L"movie.srt",
+         {cue, burnt("03", kKoreanUtf8), burnt("04", kKoreanUtf8)}},
+        {"mostly UTF-8 with a cp949 line",
+         {{L"movie.srt", ToUtf8(subRip(L"01", k) + subRip(L"02", k)) +
+                             Narrow(subRip(L"03", k), 949) + ToUtf8(subRip(L"04", k))}},
+         L"movie.srt",
+         {cue, burnt("03", kKoreanUtf8), burnt("04", kKoreanUtf8)}},
+        // Cut where no screen shows more; read in one pass, not one per '&' or '<'.
+        {"a cue of 300 KB of &",
+         {{L"movie.srt", "1\r\n00:00:01,000 --> 00:00:01,900\r\n" + amps}},
+         L"movie.srt",
+         {"{\\blur2}" + amps.substr(0, kMaxCueLength - 100)}},
+        {"a cue of 300 KB of <",
+         {{L"movie.srt", "1\r\n00:00:01,000 --> 00:00:01,900\r\nx" + opens}},
+         L"movie.srt",
+         {"{\\blur2}x" + opens.substr(0, kMaxCueLength - 100)}},
+        {"an ASS header followed by junk",
+         {{L"movie.ass", ass}},
+         L"movie.ass",
+         {"[Script Info]\n",
+          "[Events]\nDialogue: 0,0:00:01.00,0:00:01.90,Default,,0,0,0,," + kKoreanUtf8 + "\n"}},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        for (const auto& [name, bytes] : c.files)
+            dir.Write(name, bytes);
+        HANDLE held = c.smiHeld ? CreateFileW((dir.Path() + L"\\movie.smi").c_str(), GENERIC_READ,
+                                              0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                : INVALID_HANDLE_VALUE;
+        const std::wstring movie = dir.Path() + L"\\movie.avi";
+        SubtitleJob job;
+        ASSERT_TRUE(job.Prepare(SubtitleCandidates({}, movie, {}), {}, movie, {}, {})) << c.what;
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        EXPECT_EQ(job.Burnt().file, dir.Path() + L"\\" + c.burnt) << c.what;
+        const std::string script = ReadWholeFile(job.Folder() + L"\\subs.ass", 1 << 20);
+        for (size_t at = 0, end; (end = script.find('\n', at)) != std::string::npos; at = end + 1)
+            EXPECT_LT(end - at, kMaxCueLength + 100) << c.what;
+        for (const std::string& line : c.lines)
+            EXPECT_NE(script.find(line), std::string::npos) << c.what << ": " << line << "\nin\n"
+                                                            << script.substr(0, 2000);
+    }
 }
