@@ -100,24 +100,38 @@ void Cut(std::wstring& text) {
         text.resize(open);
 }
 
-// The renderer weighs every event on screen against every other for each picture: past a few
-// hundred at once that takes seconds a picture, and no one reads them. Which of the events,
-// given by their times, are left out: those that come when atOnce are already showing.
-std::vector<bool> Crowded(const std::vector<std::pair<int, int>>& times, size_t atOnce) {
-    std::vector<size_t> order(times.size());
+// An event as the renderer meets it: its times and the length of its text.
+struct Shown {
+    int start, end;
+    size_t length;
+};
+
+// For every picture the renderer lays out all the text on screen and weighs each event against
+// the others: thousands of events or characters at once take seconds a picture, and no one
+// reads them. Which events are left out: those that come when atOnce are showing already, or
+// would make their text longer than charsAtOnce.
+std::vector<bool> Crowded(const std::vector<Shown>& events, size_t atOnce, size_t charsAtOnce) {
+    std::vector<size_t> order(events.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b) { return times[a].first < times[b].first; });
-    std::vector<bool> crowded(times.size());
-    std::priority_queue<int, std::vector<int>, std::greater<int>> showing; // their ends
+                     [&](size_t a, size_t b) { return events[a].start < events[b].start; });
+    std::vector<bool> crowded(events.size());
+    // The events showing, the first to end on top, and the length of their text.
+    std::priority_queue<std::pair<int, size_t>, std::vector<std::pair<int, size_t>>, std::greater<>>
+        showing;
+    size_t chars = 0;
     for (const size_t i : order) {
-        while (!showing.empty() && showing.top() <= times[i].first)
+        while (!showing.empty() && showing.top().first <= events[i].start) {
+            chars -= showing.top().second;
             showing.pop();
-        if (showing.size() >= atOnce)
+        }
+        if (showing.size() >= atOnce || chars + events[i].length > charsAtOnce) {
             crowded[i] = true;
-        else
-            showing.push(times[i].second);
+            continue;
+        }
+        showing.push({events[i].end, events[i].length});
+        chars += events[i].length;
     }
     return crowded;
 }
@@ -188,11 +202,12 @@ std::string MakeAss(const std::vector<Cue>& cues, const SubtitleStyle& style) {
            "\n[Events]\nFormat: " + ToUtf8(kEventNames) + "\n";
     char blur[32];
     std::snprintf(blur, sizeof blur, "{\\blur%g}", style.blur);
-    std::vector<std::pair<int, int>> times;
+    std::vector<Shown> shown;
     for (const Cue& cue : cues)
-        times.emplace_back(cue.startMs, cue.endMs);
-    // A cue is read at once; a script's signs may stack many events into one picture.
-    const std::vector<bool> crowded = Crowded(times, 16);
+        shown.push_back({cue.startMs, cue.endMs, cue.text.size()});
+    // Cues are read one or two at a time; a script's signs may stack many events into one
+    // picture.
+    const std::vector<bool> crowded = Crowded(shown, 16, 8000);
     for (size_t i = 0; i < cues.size(); ++i) {
         if (crowded[i])
             continue;
@@ -218,7 +233,7 @@ std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
     std::string out;
     // Where each dialogue line is in out, and its times.
     std::vector<std::pair<size_t, size_t>> dialogues;
-    std::vector<std::pair<int, int>> times;
+    std::vector<Shown> shown;
     auto add = [&out](const std::wstring& line) { out += ToUtf8(line) + "\n"; };
     for (std::wstring_view raw : Lines(script)) {
         std::wstring line;
@@ -240,10 +255,10 @@ std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
                 haveDefault = true;
             }
             section = next;
-            out += next == AssSection::Info     ? "[Script Info]\n"
-                   : styles                     ? stylesHeader + "\n"
-                   : next == AssSection::Events ? "[Events]\n"
-                                                : ToUtf8(Trim(line)) + "\n";
+            if (next != AssSection::Other)
+                out += next == AssSection::Info ? "[Script Info]\n"
+                       : styles                 ? stylesHeader + "\n"
+                                                : "[Events]\n";
             continue;
         }
         const size_t colon = line.find(L':');
@@ -280,24 +295,24 @@ std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
                                          end = AssTime(fields[f.end]);
                 if (!start || !end)
                     continue;
-                Cut(fields[f.text]);
                 fields[f.text] = WithFace(fields[f.text], face);
+                Cut(fields[f.text]);
                 const size_t at = out.size();
                 add(L"Dialogue:" + Joined(fields));
                 dialogues.push_back({at, out.size() - at});
-                times.emplace_back(*start, *end);
+                shown.push_back({*start, *end, fields[f.text].size()});
             }
-        } else {
-            if (section == AssSection::Info && key == L"playresx")
+        } else if (section == AssSection::Info) {
+            if (key == L"playresx")
                 playX = _wtoi(std::wstring(value).c_str());
-            if (section == AssSection::Info && key == L"playresy")
+            if (key == L"playresy")
                 playY = _wtoi(std::wstring(value).c_str());
             add(line);
         }
     }
     if (dialogues.empty())
         return {};
-    const std::vector<bool> crowded = Crowded(times, 256);
+    const std::vector<bool> crowded = Crowded(shown, 256, 16000);
     if (std::find(crowded.begin(), crowded.end(), true) == crowded.end())
         return out;
     std::string kept;

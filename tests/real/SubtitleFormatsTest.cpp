@@ -176,7 +176,8 @@ TEST(Ass, StylesAndPositionsStayButEveryFaceIsTheKoreanOne) {
         L"Dialogue: 0,0:00:xx.00,0:00:03.00,Sign,,0,0,0,,bad start\r\n"
         L"Dialogue: 0,0:00:03.00,0:00:04.00\r\n"
         L"Dialogue: 0,0:00:03.00,0:00:04.00,Missing,,0,0,0,,{\\fn}style's face\r\n"
-        L"Comment: 0,0:00:01.00,0:00:02.00,Sign,,0,0,0,,a comment\r\ngarbage line\r\n",
+        L"Comment: 0,0:00:01.00,0:00:02.00,Sign,,0,0,0,,a comment\r\ngarbage line\r\n"
+        L"[Fonts]\r\nfontname: embedded_0.ttf\r\nM=5-%3\r\n",
         style);
     for (const std::string& kept :
          {std::string("PlayResX: 1280\nPlayResY: 720\n"),
@@ -189,7 +190,8 @@ TEST(Ass, StylesAndPositionsStayButEveryFaceIsTheKoreanOne) {
           std::string("Style: Default,Test Gothic,59,&H00FFFFFF,&H00FFFFFF,&H00000000,&H00000000,"
                       "0,0,0,0,100,100,0,0,1,2,0,2,64,64,36,1\n\n[Events]\n")})
         EXPECT_NE(script.find(kept), std::string::npos) << kept << "\nin\n" << script;
-    for (const char* dropped : {"Broken", "bad start", "a comment", "garbage", "Comic", "Arial"})
+    for (const char* dropped :
+         {"Broken", "bad start", "a comment", "garbage", "Comic", "Arial", "[Fonts]", "embedded"})
         EXPECT_EQ(script.find(dropped), std::string::npos) << dropped << "\nin\n" << script;
 
     // SSA keeps its own format and its own Default.
@@ -356,4 +358,48 @@ TEST(SubtitleFiles, TheFirstFileWithACueIsBurntWhateverItsEncodingOrContent) {
             EXPECT_NE(script.find(line), std::string::npos) << c.what << ": " << line << "\nin\n"
                                                             << script.substr(0, 2000);
     }
+}
+
+// However a file is made, no picture is given more text than a screen holds: the renderer lays
+// out all of it, for every picture.
+TEST(SubtitleFiles, NoPictureIsGivenMoreTextThanAScreenHolds) {
+    // count copies of text, each '@' the minute of its copy: the first, or minute after minute.
+    auto times = [](const std::wstring& text, int count, bool atOnce) {
+        std::wstring file;
+        for (int i = 0; i < count; ++i) {
+            const std::wstring minute = std::to_wstring(atOnce ? 0 : i / 50) + L":" +
+                                        std::to_wstring(atOnce ? 10 : 10 + i % 50);
+            for (wchar_t c : text)
+                file += c == L'@' ? minute : std::wstring(1, c);
+        }
+        return file;
+    };
+    const std::wstring cue = L"0@:01,000 --> 0@:02,000\nsame\n\n";
+    const std::wstring thousand = L"0@:01,000 --> 0@:02,000\n" + std::wstring(1000, L'x') + L"\n\n";
+    const std::wstring dialogue = L"Dialogue: 0,@:01.00,@:02.00,Default,,0,0,0,,same\n";
+    const struct {
+        const char* what;
+        std::wstring file;
+        size_t dialogues;
+    } cases[] = {
+        {"20 cues at once", times(cue, 20, true), 16},
+        {"20 cues one after another", times(cue, 20, false), 20},
+        {"10 cues of 1,000 characters at once", times(thousand, 10, true), 8},
+        {"300 ASS dialogues at once", L"[Events]\n" + times(dialogue, 300, true), 256},
+        {"300 ASS dialogues one after another", L"[Events]\n" + times(dialogue, 300, false), 300},
+    };
+    for (const auto& c : cases) {
+        const std::string script = ScriptFor(c.file, {});
+        size_t count = 0;
+        for (size_t at = script.find("\nDialogue:"); at != std::string::npos;
+             at = script.find("\nDialogue:", at + 1))
+            ++count;
+        EXPECT_EQ(count, c.dialogues) << c.what;
+    }
+    // A dialogue is cut, but never inside an override block.
+    const std::string cut =
+        ScriptFor(L"[Events]\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,," +
+                      std::wstring(7993, L'x') + L"{\\i1}{\\b1}yy",
+                  {});
+    EXPECT_NE(cut.find(std::string(7993, 'x') + "{\\i1}\n"), std::string::npos);
 }
