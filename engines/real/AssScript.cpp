@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <queue>
 #include <utility>
@@ -89,15 +90,51 @@ std::optional<int> AssTime(const std::wstring& field) {
     return at == time.size() ? ms : std::nullopt;
 }
 
-// A dialogue's text cut as a cue's is, but later: a drawing takes more characters than words.
+// A dialogue's text is cut as a cue's is, but later: a drawing takes more characters than words.
+constexpr size_t kMaxDialogueLength = 8000;
+
+// A dialogue's text cut at that length, and never inside an override block.
 void Cut(std::wstring& text) {
-    constexpr size_t kMaxDialogueLength = 8000;
     if (text.size() <= kMaxDialogueLength)
         return;
     text.resize(kMaxDialogueLength);
     const size_t open = text.find_last_of(L'{');
     if (open != npos && text.find(L'}', open) == npos)
         text.resize(open);
+}
+
+// Text with every character the font does not draw, outside override blocks, as a box (a '?'
+// when the font has no box either): libass draws a box for it anyway, but only after searching
+// the system's faces for it again for every picture, which a few hundred such characters make
+// seconds a picture.
+std::wstring Drawable(const std::wstring& text, const CharacterRanges& characters) {
+    if (characters.empty())
+        return text;
+    auto draws = [&](char32_t c) {
+        const auto after = std::upper_bound(characters.begin(), characters.end(),
+                                            std::pair<char32_t, char32_t>(c, U'\U0010FFFF'));
+        return c < 0x80 || (after != characters.begin() && std::prev(after)->second >= c);
+    };
+    const wchar_t box = draws(0x25A1) ? L'\u25A1' : L'?';
+    std::wstring out;
+    bool inBlock = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        inBlock = c == L'{' || (inBlock && c != L'}');
+        if (c < 0x80 || inBlock) {
+            out += c;
+            continue;
+        }
+        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
+                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        const char32_t code = pair ? 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00) : c;
+        if (draws(code))
+            out.append(text, i, pair ? 2 : 1);
+        else
+            out += box;
+        i += pair ? 1 : 0;
+    }
+    return out;
 }
 
 // An event as the renderer meets it: its times and the length of its text.
@@ -207,13 +244,13 @@ std::string MakeAss(const std::vector<Cue>& cues, const SubtitleStyle& style) {
         shown.push_back({cue.startMs, cue.endMs, cue.text.size()});
     // Cues are read one or two at a time; a script's signs may stack many events into one
     // picture.
-    const std::vector<bool> crowded = Crowded(shown, 16, 8000);
+    const std::vector<bool> crowded = Crowded(shown, 16, kMaxCueLength);
     for (size_t i = 0; i < cues.size(); ++i) {
         if (crowded[i])
             continue;
         const Cue& cue = cues[i];
         std::wstring text;
-        for (wchar_t c : cue.text)
+        for (wchar_t c : Drawable(cue.text, style.characters))
             text += c == L'\n' ? std::wstring(L"\\N") : std::wstring(1, c);
         ass += "Dialogue: 0," + TimeText(cue.startMs) + "," + TimeText(cue.endMs) +
                ",Default,,0,0,0,," + blur + ToUtf8(text) + "\n";
@@ -295,7 +332,7 @@ std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
                                          end = AssTime(fields[f.end]);
                 if (!start || !end)
                     continue;
-                fields[f.text] = WithFace(fields[f.text], face);
+                fields[f.text] = Drawable(WithFace(fields[f.text], face), style.characters);
                 Cut(fields[f.text]);
                 const size_t at = out.size();
                 add(L"Dialogue:" + Joined(fields));
@@ -312,7 +349,7 @@ std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
     }
     if (dialogues.empty())
         return {};
-    const std::vector<bool> crowded = Crowded(shown, 256, 16000);
+    const std::vector<bool> crowded = Crowded(shown, 256, kMaxDialogueLength);
     if (std::find(crowded.begin(), crowded.end(), true) == crowded.end())
         return out;
     std::string kept;

@@ -3,6 +3,7 @@
 // Hangul inside filter options).
 #pragma once
 
+#include "Fonts.h"
 #include "Process.h"
 #include "SubtitleSources.h"
 #include "Subtitles.h"
@@ -10,13 +11,6 @@
 #include <atomic>
 #include <string>
 #include <vector>
-
-// Family name of a TrueType or OpenType file (the first face of a collection); empty when the
-// file is no font.
-std::wstring FontFamily(const std::wstring& path);
-// The font file to draw with: the one asked for when it is a font, else an installed one with
-// Hangul.
-std::wstring ChooseFont(const std::wstring& requested);
 
 class SubtitleJob {
 public:

@@ -437,9 +437,20 @@ TEST(Fonts, TheFamilyIsReadFromTheFileAndAMissingFontFallsBack) {
               L"Test Batang");
     EXPECT_EQ(FontFamily(dir.Write(L"cut.ttf", FontWithFamily(L"Cut", false).substr(0, 30))), L"");
     EXPECT_EQ(FontFamily(L"C:\\no\\such.ttf"), L"");
-    const std::wstring chosen = ChooseFont(L"C:\\no\\such\\gulim.ttc");
+    const std::wstring chosen = SubtitleFontFile(L"C:\\no\\such\\gulim.ttc");
     ASSERT_FALSE(chosen.empty());
     EXPECT_FALSE(FontFamily(chosen).empty());
+    // Its character map: Latin and Hangul, but no Gurmukhi.
+    const CharacterRanges ranges = ReadFontFace(chosen).characters;
+    auto draws = [&](char32_t c) {
+        return std::any_of(ranges.begin(), ranges.end(),
+                           [&](const auto& r) { return r.first <= c && c <= r.second; });
+    };
+    for (char32_t c : {U'A', U'z', U'\uD55C', U'\uAE00'})
+        EXPECT_TRUE(draws(c)) << unsigned(c);
+    EXPECT_FALSE(draws(U'\u0A00'));
+    EXPECT_TRUE(std::is_sorted(ranges.begin(), ranges.end()));
+    EXPECT_TRUE(ReadFontFace(dir.Path() + L"\\one.ttf").characters.empty());
 }
 
 TEST(CommandLines, ArgumentsSurviveQuoting) {
