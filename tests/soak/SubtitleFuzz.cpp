@@ -341,11 +341,12 @@ int wmain(int argc, wchar_t** argv) {
             allowed, run.seconds, bound, run.code, ToUtf8(name).c_str(),
             run.output.substr(run.output.size() > 600 ? run.output.size() - 600 : 0).c_str());
     }
-    std::printf("%d files (seed %u), up to %zu KB: %d went wrong; %d burnt a subtitle; runs %.2f s "
-                "median, %.2f s longest; worst parse %.0f %% of its allowance, worst run %.0f %% "
-                "of its bound\n",
-                files, seed, largest / 1024, failed, burnt, Median(runs),
-                runs.empty() ? 0 : *std::max_element(runs.begin(), runs.end()), worstParse * 100,
-                worstRun * 100);
+    std::printf(
+        "%d files (seed %u), up to %zu bytes: %d went wrong; %d burnt a subtitle; runs %.2f s "
+        "median, %.2f s longest; worst parse %.0f %% of its allowance, worst run %.0f %% "
+        "of its bound\n",
+        files, seed, largest, failed, burnt, Median(runs),
+        runs.empty() ? 0 : *std::max_element(runs.begin(), runs.end()), worstParse * 100,
+        worstRun * 100);
     return failed == 0 ? 0 : 1;
 }
