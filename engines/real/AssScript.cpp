@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cwctype>
 #include <functional>
 #include <iterator>
 #include <optional>
@@ -27,23 +28,43 @@ std::string TimeText(int ms) {
     return text;
 }
 
-constexpr const char* kStyleFormat =
-    "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
-    "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
-    "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n";
+// The fields of each version's styles and events, where a script gives no Format line.
+constexpr const wchar_t* kStyleNames =
+    L"Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, "
+    L"Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, "
+    L"Alignment, MarginL, MarginR, MarginV, Encoding";
+constexpr const wchar_t* kSsaStyleNames =
+    L"Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, TertiaryColour, BackColour, Bold, "
+    L"Italic, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, AlphaLevel, "
+    L"Encoding";
 constexpr const wchar_t* kEventNames =
     L"Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text";
+
+std::string StyleFormat() {
+    return "Format: " + ToUtf8(kStyleNames) + "\n";
+}
+
+// Past these libass takes seconds, then minutes a picture (a face of 9,928 on a script 288
+// high, an outline of 9,999), and no one reads what it draws: a glyph at most twice as high as
+// the script, an outline at most as wide as the script is high.
+double MaxSize(int height) {
+    return 2.0 * height;
+}
+double MaxBorder(int height) {
+    return height;
+}
 
 // Our look on a script of the given size: white text on a black outline, bottom centre.
 std::string StyleLine(const SubtitleStyle& style, int width, int height) {
     const double diagonal = std::sqrt(double(width) * width + double(height) * height);
-    const int size = std::max(8, static_cast<int>(std::lround(diagonal * style.textScale / 100.0)));
+    const int size = std::clamp(static_cast<int>(std::lround(diagonal * style.textScale / 100.0)),
+                                8, static_cast<int>(MaxSize(height)));
     char line[256];
     std::snprintf(line, sizeof line,
                   ",%d,&H00%06X,&H00%06X,&H00000000,&H00000000,0,0,0,0,100,100,0,0,1,%g,0,2,"
                   "%d,%d,%d,1\n",
-                  size, kTextColour, kTextColour, style.outline, width / 20, width / 20,
-                  height / 20);
+                  size, kTextColour, kTextColour, std::min(style.outline, MaxBorder(height)),
+                  width / 20, width / 20, height / 20);
     return "Style: Default," + ToUtf8(style.font.empty() ? L"Arial" : style.font) + line;
 }
 
@@ -196,14 +217,63 @@ std::wstring WithFace(const std::wstring& text, const std::wstring& face) {
     return out;
 }
 
+// A number no larger than limit either way, as written when it is not.
+std::wstring AtMost(std::wstring_view number, double limit) {
+    const double value = _wtof(std::wstring(number).c_str());
+    if (std::fabs(value) <= limit)
+        return std::wstring(number);
+    wchar_t text[32];
+    swprintf(text, 32, L"%s%g", !number.empty() && number[0] == L'+' ? L"+" : L"",
+             value < 0 ? -limit : limit);
+    return text;
+}
+
+// Override tags of a size or an outline ("\fs", "\bord", "\xbord", "\ybord", also inside
+// "\t(...)") within those limits.
+std::wstring WithinLimits(const std::wstring& text, double size, double border) {
+    std::wstring out;
+    bool inBlock = false;
+    for (size_t i = 0; i < text.size();) {
+        const wchar_t c = text[i];
+        inBlock = c == L'{' || (inBlock && c != L'}');
+        if (!inBlock || c != L'\\') {
+            out += c;
+            ++i;
+            continue;
+        }
+        size_t end = i + 1;
+        while (end < text.size() && ((text[end] >= L'a' && text[end] <= L'z') ||
+                                     (text[end] >= L'A' && text[end] <= L'Z')))
+            ++end;
+        const std::wstring_view name(text.data() + i + 1, end - i - 1);
+        const double limit = name == L"fs"                                             ? size
+                             : name == L"bord" || name == L"xbord" || name == L"ybord" ? border
+                                                                                       : -1;
+        size_t number = end;
+        if (number < text.size() && (text[number] == L'+' || text[number] == L'-'))
+            ++number;
+        while (number < text.size() && (std::iswdigit(text[number]) || text[number] == L'.'))
+            ++number;
+        out.append(text, i, end - i);
+        if (limit >= 0)
+            out += AtMost(std::wstring_view(text).substr(end, number - end), limit);
+        else
+            out.append(text, end, number - end);
+        i = number;
+    }
+    return out;
+}
+
 // The fields of the section's Format line that the rewriting needs, found once per Format line
 // rather than once per line under it.
 struct Format {
     std::vector<std::wstring> names;
-    size_t face = npos, start = npos, end = npos, text = npos;
+    size_t face = npos, size = npos, outline = npos, start = npos, end = npos, text = npos;
 
     explicit Format(std::vector<std::wstring> formatNames) : names(std::move(formatNames)) {
         face = IndexOf(names, L"fontname");
+        size = IndexOf(names, L"fontsize");
+        outline = IndexOf(names, L"outline");
         start = IndexOf(names, L"start");
         end = IndexOf(names, L"end");
         text = IndexOf(names, L"text");
@@ -235,7 +305,7 @@ std::string MakeAss(const std::vector<Cue>& cues, const SubtitleStyle& style) {
                   "ScaledBorderAndShadow: yes\n\n[V4+ Styles]\n",
                   style.width, style.height);
     std::string ass = info;
-    ass += kStyleFormat + StyleLine(style, style.width, style.height) +
+    ass += StyleFormat() + StyleLine(style, style.width, style.height) +
            "\n[Events]\nFormat: " + ToUtf8(kEventNames) + "\n";
     char blur[32];
     std::snprintf(blur, sizeof blur, "{\\blur%g}", style.blur);
@@ -262,11 +332,11 @@ std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
     const std::wstring face = style.font.empty() ? L"Arial" : style.font;
     AssSection section = AssSection::None;
     std::string stylesHeader = "[V4+ Styles]";
-    // Without a Format line a style's face is its second field, as in both versions.
-    Format styleFormat({}), eventFormat(FormatNames(kEventNames));
-    styleFormat.face = 1;
+    Format styleFormat(FormatNames(kStyleNames)), eventFormat(FormatNames(kEventNames));
     bool haveStyleFormat = false, haveDefault = false;
     int playX = 0, playY = 0;
+    // The height libass takes when the script gives none, or only its width.
+    auto height = [&] { return playY > 0 ? playY : playX > 0 ? playX * 3 / 4 : 288; };
     std::string out;
     // Where each dialogue line is in out, and its times.
     std::vector<std::pair<size_t, size_t>> dialogues;
@@ -281,14 +351,18 @@ std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
             const bool styles = next == AssSection::Styles || next == AssSection::SsaStyles;
             if (styles)
                 stylesHeader = next == AssSection::Styles ? "[V4+ Styles]" : "[V4 Styles]";
+            // Without a Format line the fields are the version's own.
+            if (styles && !haveStyleFormat)
+                styleFormat =
+                    Format(FormatNames(next == AssSection::Styles ? kStyleNames : kSsaStyleNames));
             // Dialogue in a style the script lacks is drawn in its "Default" style, and with
             // none of the script's own in the renderer's, whose face has no Hangul.
             if (next == AssSection::Events && !haveDefault) {
-                const int height = playY > 0 ? playY : playX > 0 ? playX * 3 / 4 : 288;
                 const int width = playX > 0 ? playX : playY > 0 ? playY * 4 / 3 : 384;
                 SubtitleStyle ours = style;
                 ours.font = face;
-                out += stylesHeader + "\n" + kStyleFormat + StyleLine(ours, width, height) + "\n";
+                out +=
+                    stylesHeader + "\n" + StyleFormat() + StyleLine(ours, width, height()) + "\n";
                 haveDefault = true;
             }
             section = next;
@@ -315,6 +389,11 @@ std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
                     continue;
                 if (styleFormat.face < fields.size())
                     fields[styleFormat.face] = face;
+                if (styleFormat.size < fields.size())
+                    fields[styleFormat.size] = AtMost(fields[styleFormat.size], MaxSize(height()));
+                if (styleFormat.outline < fields.size())
+                    fields[styleFormat.outline] =
+                        AtMost(fields[styleFormat.outline], MaxBorder(height()));
                 haveDefault = haveDefault || Lower(Trim(fields[0])) == L"default";
                 add(L"Style:" + Joined(fields));
             }
@@ -332,7 +411,9 @@ std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
                                          end = AssTime(fields[f.end]);
                 if (!start || !end)
                     continue;
-                fields[f.text] = Drawable(WithFace(fields[f.text], face), style.characters);
+                fields[f.text] = Drawable(WithinLimits(WithFace(fields[f.text], face),
+                                                       MaxSize(height()), MaxBorder(height())),
+                                          style.characters);
                 Cut(fields[f.text]);
                 const size_t at = out.size();
                 add(L"Dialogue:" + Joined(fields));

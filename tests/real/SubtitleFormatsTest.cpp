@@ -218,6 +218,20 @@ TEST(Ass, StylesAndPositionsStayButEveryFaceIsTheKoreanOne) {
     EXPECT_NE(faceless.find("Style: Plain,20\n"), std::string::npos) << faceless;
 
     EXPECT_EQ(RestyleAss(L"[Script Info]\n[Events]\nDialogue: nothing to show\n", style), "");
+
+    // Sizes and outlines that take libass minutes a picture are bounded by the script's height,
+    // in the styles (with a Format line or without) and in override tags.
+    const std::string huge = RestyleAss(
+        L"[Script Info]\nPlayResY: 288\n[V4+ Styles]\nStyle: Big,Arial,9928,&H0,&H0,&H0,&H0,0,0,0,"
+        L"0,100,100,0,0,1,9999,0,2,10,10,10,1\n[V4 Styles]\nFormat: Name, Fontsize, Outline\n"
+        L"Style: Old,-99999,3\n[Events]\nDialogue: 0,0:00:01.00,0:00:02.00,Big,,0,0,0,,"
+        L"{\\fs9999\\bord9999.5\\t(\\fs+99999\\xbord-9999)\\fscx9999}x\\fs99999\n",
+        style);
+    for (const char* bounded :
+         {"Style: Big,Test Gothic,576,&H0,&H0,&H0,&H0,0,0,0,0,100,100,0,0,1,288,0,2,",
+          "Style: Old,-576,3\n",
+          "{\\fs576\\bord288\\t(\\fs+576\\xbord-288)\\fscx9999}x\\fs99999\n"})
+        EXPECT_NE(huge.find(bounded), std::string::npos) << bounded << "\nin\n" << huge;
 }
 
 TEST(SubtitleFiles, EveryFormatIsReadInEveryEncodingKoreanComesIn) {

@@ -93,18 +93,40 @@ constexpr size_t kMaxFile = 1500000;
 // One to four mutations of the bytes; what they were, for the report.
 std::string Mutate(std::string& bytes, std::mt19937& random, const std::vector<Seed>& seeds) {
     using namespace std::literals;
-    static const std::string_view kRuns[] = {
-        "&"sv,        "<"sv,     ">"sv,   "{"sv,          "}"sv,        "\\"sv,
-        "["sv,        ","sv,     ":"sv,   "\n"sv,         "\r"sv,       "\0"sv,
-        "\xFF"sv,     "-->"sv,   "0"sv,   " "sv,          "<sync "sv,   "<p class="sv,
-        "[Events]"sv, "{\\fn"sv, "&#x"sv, "Dialogue: "sv, "\r\n\r\n"sv, "00:00:01,000 --> "sv};
+    // What markup starts and never ends, and the rest: line ends, section names, timings.
+    static const std::string_view kMarkup[] = {"&"sv,   "<"sv,      "{\\"sv,   "&#x"sv,
+                                               "<p "sv, "<sync "sv, "{\\fn"sv, "<c."sv};
+    static const std::string_view kOthers[] = {">"sv,
+                                               "{"sv,
+                                               "}"sv,
+                                               "["sv,
+                                               ","sv,
+                                               ":"sv,
+                                               "\n"sv,
+                                               "\r"sv,
+                                               "\0"sv,
+                                               "\xFF"sv,
+                                               "-->"sv,
+                                               "0"sv,
+                                               " "sv,
+                                               "[Events]"sv,
+                                               "Dialogue: "sv,
+                                               "\r\n\r\n"sv,
+                                               "00:00:01,000 --> "sv};
     auto pick = [&](size_t n) {
         return n == 0 ? 0 : std::uniform_int_distribution<size_t>(0, n - 1)(random);
     };
     std::string what;
     for (size_t count = 1 + pick(4); count > 0; --count) {
-        const size_t at = pick(bytes.size() + 1);
-        switch (pick(9)) {
+        // Half the time at the end of a line, where a cue's text is as often as not: what
+        // is put there meets the markup readers, not only the search for timing lines.
+        size_t at = pick(bytes.size() + 1);
+        if (pick(2) == 0)
+            at = std::min(bytes.find('\n', at), bytes.size());
+        // Runs of one character or word, the likeliest way to a reader that is not linear,
+        // come five times as often as the others, repeats twice.
+        static const int kKinds[] = {0, 1, 2, 3, 3, 4, 4, 4, 4, 4, 5, 6, 7, 8};
+        switch (kKinds[pick(std::size(kKinds))]) {
         case 0:
             for (size_t k = 1 + pick(20); k > 0 && !bytes.empty(); --k)
                 bytes[pick(bytes.size())] = static_cast<char>(pick(256));
@@ -132,7 +154,8 @@ std::string Mutate(std::string& bytes, std::mt19937& random, const std::vector<S
             break;
         }
         case 4: {
-            const std::string_view unit = kRuns[pick(std::size(kRuns))];
+            const std::string_view unit = pick(2) == 0 ? kMarkup[pick(std::size(kMarkup))]
+                                                       : kOthers[pick(std::size(kOthers))];
             std::string run;
             for (size_t times = 1 + pick(300000); times > 0 && run.size() < kMaxFile; --times)
                 run += unit;
