@@ -2,16 +2,13 @@
 // with the Korean face in every style.
 #include "Subtitles.h"
 
+#include "ScriptBounds.h"
 #include "common/Text.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cwctype>
-#include <functional>
-#include <iterator>
 #include <optional>
-#include <queue>
 #include <utility>
 
 using namespace subtitle_text;
@@ -42,16 +39,6 @@ constexpr const wchar_t* kEventNames =
 
 std::string StyleFormat() {
     return "Format: " + ToUtf8(kStyleNames) + "\n";
-}
-
-// Past these libass takes seconds, then minutes a picture (a face of 9,928 on a script 288
-// high, an outline of 9,999), and no one reads what it draws: a glyph at most twice as high as
-// the script, an outline at most as wide as the script is high.
-double MaxSize(int height) {
-    return 2.0 * height;
-}
-double MaxBorder(int height) {
-    return height;
 }
 
 // Our look on a script of the given size: white text on a black outline, bottom centre.
@@ -111,89 +98,6 @@ std::optional<int> AssTime(const std::wstring& field) {
     return at == time.size() ? ms : std::nullopt;
 }
 
-// A dialogue's text is cut as a cue's is, but later: a drawing takes more characters than words.
-constexpr size_t kMaxDialogueLength = 8000;
-
-// A dialogue's text cut at that length, and never inside an override block.
-void Cut(std::wstring& text) {
-    if (text.size() <= kMaxDialogueLength)
-        return;
-    text.resize(kMaxDialogueLength);
-    const size_t open = text.find_last_of(L'{');
-    if (open != npos && text.find(L'}', open) == npos)
-        text.resize(open);
-}
-
-// Text with every character the font does not draw, outside override blocks, as a box (a '?'
-// when the font has no box either): libass draws a box for it anyway, but only after searching
-// the system's faces for it again for every picture, which a few hundred such characters make
-// seconds a picture.
-std::wstring Drawable(const std::wstring& text, const CharacterRanges& characters) {
-    if (characters.empty())
-        return text;
-    auto draws = [&](char32_t c) {
-        const auto after = std::upper_bound(characters.begin(), characters.end(),
-                                            std::pair<char32_t, char32_t>(c, U'\U0010FFFF'));
-        return c < 0x80 || (after != characters.begin() && std::prev(after)->second >= c);
-    };
-    const wchar_t box = draws(0x25A1) ? L'\u25A1' : L'?';
-    std::wstring out;
-    bool inBlock = false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        inBlock = c == L'{' || (inBlock && c != L'}');
-        if (c < 0x80 || inBlock) {
-            out += c;
-            continue;
-        }
-        const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
-                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-        const char32_t code = pair ? 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00) : c;
-        if (draws(code))
-            out.append(text, i, pair ? 2 : 1);
-        else
-            out += box;
-        i += pair ? 1 : 0;
-    }
-    return out;
-}
-
-// An event as the renderer meets it: its times and the length of its text.
-struct Shown {
-    int start, end;
-    size_t length;
-};
-
-// For every picture the renderer lays out all the text on screen and weighs each event against
-// the others: thousands of events or characters at once take seconds a picture, and no one
-// reads them. Which events are left out: those that come when atOnce are showing already, or
-// would make their text longer than charsAtOnce.
-std::vector<bool> Crowded(const std::vector<Shown>& events, size_t atOnce, size_t charsAtOnce) {
-    std::vector<size_t> order(events.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b) { return events[a].start < events[b].start; });
-    std::vector<bool> crowded(events.size());
-    // The events showing, the first to end on top, and the length of their text.
-    std::priority_queue<std::pair<int, size_t>, std::vector<std::pair<int, size_t>>, std::greater<>>
-        showing;
-    size_t chars = 0;
-    for (const size_t i : order) {
-        while (!showing.empty() && showing.top().first <= events[i].start) {
-            chars -= showing.top().second;
-            showing.pop();
-        }
-        if (showing.size() >= atOnce || chars + events[i].length > charsAtOnce) {
-            crowded[i] = true;
-            continue;
-        }
-        showing.push({events[i].end, events[i].length});
-        chars += events[i].length;
-    }
-    return crowded;
-}
-
 // "\fnName" inside override blocks names face instead; a bare "\fn" (back to the style's
 // face) stays.
 std::wstring WithFace(const std::wstring& text, const std::wstring& face) {
@@ -213,53 +117,6 @@ std::wstring WithFace(const std::wstring& text, const std::wstring& face) {
             continue;
         }
         out += text[i];
-    }
-    return out;
-}
-
-// A number no larger than limit either way, as written when it is not.
-std::wstring AtMost(std::wstring_view number, double limit) {
-    const double value = _wtof(std::wstring(number).c_str());
-    if (std::fabs(value) <= limit)
-        return std::wstring(number);
-    wchar_t text[32];
-    swprintf(text, 32, L"%s%g", !number.empty() && number[0] == L'+' ? L"+" : L"",
-             value < 0 ? -limit : limit);
-    return text;
-}
-
-// Override tags of a size or an outline ("\fs", "\bord", "\xbord", "\ybord", also inside
-// "\t(...)") within those limits.
-std::wstring WithinLimits(const std::wstring& text, double size, double border) {
-    std::wstring out;
-    bool inBlock = false;
-    for (size_t i = 0; i < text.size();) {
-        const wchar_t c = text[i];
-        inBlock = c == L'{' || (inBlock && c != L'}');
-        if (!inBlock || c != L'\\') {
-            out += c;
-            ++i;
-            continue;
-        }
-        size_t end = i + 1;
-        while (end < text.size() && ((text[end] >= L'a' && text[end] <= L'z') ||
-                                     (text[end] >= L'A' && text[end] <= L'Z')))
-            ++end;
-        const std::wstring_view name(text.data() + i + 1, end - i - 1);
-        const double limit = name == L"fs"                                             ? size
-                             : name == L"bord" || name == L"xbord" || name == L"ybord" ? border
-                                                                                       : -1;
-        size_t number = end;
-        if (number < text.size() && (text[number] == L'+' || text[number] == L'-'))
-            ++number;
-        while (number < text.size() && (std::iswdigit(text[number]) || text[number] == L'.'))
-            ++number;
-        out.append(text, i, end - i);
-        if (limit >= 0)
-            out += AtMost(std::wstring_view(text).substr(end, number - end), limit);
-        else
-            out.append(text, end, number - end);
-        i = number;
     }
     return out;
 }
