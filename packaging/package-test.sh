@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The installer and the archive as a person would use them, in a fresh wine prefix of their
-# own: silent install, the program starts, shortcut and uninstall entry exist, silent
-# uninstall removes it all; the archive unpacked under a path with blanks and Korean starts
-# and converts a real movie through its window.
+# own: silent install, the program starts, shortcut and uninstall entry exist; while it runs
+# the installer and the uninstaller refuse and change nothing; closed, the installer replaces
+# every file; an uninstall that cannot remove a file keeps its entry; silent uninstall removes
+# it all; the archive unpacked under a path with blanks and Korean starts (and setup refuses
+# while it runs) and converts a real movie through its window.
 #   package-test.sh SETUP.exe ARCHIVE.zip      (DISPLAY must name a running X server)
 set -euo pipefail
 setup=$1 archive=$2
@@ -61,8 +63,64 @@ wait_for 60 window_shown || fail "the installed program showed no main window"
 sendto_entry() { find "$WINEPREFIX/drive_c/users" -type f -path '*/SendTo/Quelvox.lnk' | grep -q .; }
 wait_for 30 sendto_entry || fail "no Send To entry"
 sendto=$(find "$WINEPREFIX/drive_c/users" -type f -path '*/SendTo/Quelvox.lnk' | head -1)
-stop_program "$pid"
 echo "installed program started and added its Send To entry"
+
+# The uninstaller run in place (_?=), so that its exit code is its own: started plainly, it
+# runs a copy of itself from the temporary folder and ends at once with 0. _?= takes the rest
+# of the command line unquoted, and wine would quote a path with a blank: the short name.
+short_folder=$(winepath -s 'C:\Program Files\Quelvox' | tr -d '\r')
+uninstall_in_place() { wine "$short_folder\\Uninstall.exe" /S "_?=$short_folder"; }
+# The installed files with their sizes and change times, and the uninstall entry.
+snapshot() {
+    (cd "$installed" 2>/dev/null && find . -type f -printf '%p %s %C@\n' | sort)
+    wine reg query "$key" 2>/dev/null | tr -d '\r' | sort
+}
+# An uninstall entry exactly when the uninstaller it names is there.
+consistent() {
+    if wine reg query "$key" /v UninstallString >/dev/null 2>&1; then
+        [ -f "$installed/Uninstall.exe" ]
+    else
+        [ ! -e "$installed/Uninstall.exe" ]
+    fi
+}
+exit_code() { local code=0; "$@" >/dev/null 2>&1 || code=$?; echo "$code"; }
+
+# While Quelvox runs, setup and uninstall end with an error and change nothing.
+before=$(snapshot)
+[ "$(exit_code wine "$setup" /S)" -ne 0 ] || fail "the installer ran over a running Quelvox"
+[ "$(snapshot)" = "$before" ] || fail "the installer changed a running Quelvox's folder or entry"
+[ "$(exit_code uninstall_in_place)" -ne 0 ] || fail "the uninstaller ran over a running Quelvox"
+[ "$(snapshot)" = "$before" ] || fail "the uninstaller changed a running Quelvox's folder or entry"
+consistent || fail "uninstall entry and uninstaller disagree while Quelvox runs"
+echo "while Quelvox runs: setup and uninstall refused and changed nothing"
+stop_program "$pid"
+
+# Closed, setup replaces every file: an install is all of one version.
+[ "$(exit_code wine "$setup" /S)" -eq 0 ] || fail "the installer failed over a closed Quelvox"
+while read -r line; do
+    ! grep -qxF "$line" <<<"$before" || fail "the installer left ${line%% *} as it was"
+done < <(cd "$installed" && find . -type f -printf '%p %s %C@\n')
+consistent || fail "uninstall entry and uninstaller disagree after installing again"
+echo "installed again over a closed Quelvox: every file replaced"
+
+# A file another program holds open without letting it be deleted (a scanner, an editor; here
+# a copy of ffmpeg reading a licence text a byte a second): the uninstaller says so and keeps
+# its entry, so it can be run again.
+cp "$installed/bin/ffmpeg.exe" "$work/holder.exe"
+wine "$work/holder.exe" -nostdin -loglevel error -re -f rawvideo -pix_fmt gray -s 1x1 -r 1 \
+    -i 'C:\Program Files\Quelvox\copying_KOR.txt' -f null - >/dev/null 2>&1 &
+holder=$!
+# Open in a wine process or the wine server (processes come and go while this looks).
+held() { { ls -l /proc/[0-9]*/fd 2>/dev/null || true; } | grep 'Quelvox/copying_KOR.txt' >/dev/null; }
+wait_for 30 held || fail "the holder did not open the file"
+code=$(exit_code uninstall_in_place)
+kill "$holder" 2>/dev/null || true
+wait "$holder" 2>/dev/null || true
+[ "$code" -ne 0 ] || fail "the uninstaller did not say it left a file"
+[ -f "$installed/copying_KOR.txt" ] || fail "the test could not keep a file from the uninstaller"
+wine reg query "$key" /v UninstallString >/dev/null 2>&1 || fail "the uninstaller dropped its entry while files stayed"
+consistent || fail "uninstall entry and uninstaller disagree after a partial uninstall"
+echo "partial uninstall: said so and kept its entry"
 
 wine "C:\\Program Files\\Quelvox\\Uninstall.exe" /S
 wait_for 60 test ! -e "$installed/Quelvox.exe" || fail "uninstaller left the program"
@@ -87,6 +145,10 @@ version=$(sed -n 's/^project(Quelvox VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLis
 wine reg add 'HKCU\Software\Tavrenix\Quelvox\Ver' /v Val /t REG_SZ /d "$version " /f >/dev/null 2>&1
 pid=$(start_program "$place/Quelvox/Quelvox.exe")
 wait_for 60 window_shown || fail "the unpacked program showed no main window"
+# No installed file is in use now: only the program's mutex says that Quelvox runs.
+[ "$(exit_code wine "$setup" /S)" -ne 0 ] || fail "the installer ran while a copy of Quelvox runs"
+[ ! -e "$installed" ] || fail "the installer installed while a copy of Quelvox runs"
+echo "while an unpacked copy runs: setup refused"
 sleep 2
 window=$(xdotool search --onlyvisible --name '^Quelvox [0-9]' | head -1)
 read -r x y w h < <(xdotool getwindowgeometry --shell "$window" |

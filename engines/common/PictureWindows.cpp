@@ -133,6 +133,12 @@ LRESULT PictureWindows::Handle(HWND window, UINT message, WPARAM wParam, LPARAM 
         if ((wParam == VK_LEFT || wParam == VK_RIGHT) && m_events.seek)
             m_events.seek(wParam == VK_LEFT ? -1 : 1);
         return 0;
+    case WM_MOUSEWHEEL:
+        // Windows sends the wheel to the window under the pointer, this one: Quelvox, whose
+        // window this lies in (or, for the copy, is owned by), seeks with it as over its list.
+        // Posted: a send would hold this thread until Quelvox's has answered.
+        PostMessageW(GetAncestor(window, GA_ROOTOWNER), message, wParam, lParam);
+        return 0;
     case WM_MOUSEACTIVATE:
         // The picture must never take activation from Quelvox.
         return MA_NOACTIVATE;

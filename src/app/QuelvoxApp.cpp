@@ -91,6 +91,9 @@ bool LaunchNewInstance() {
                                           0, nullptr, nullptr, &si, &pi))
         return false;
     const CHandle thread(pi.hThread), process(pi.hProcess);
+    // This process took the user's click on the language menu and may still take the
+    // foreground; the successor may not until it is allowed to, and would open behind.
+    Seam().AllowSetForegroundWindow(pi.dwProcessId);
     return true;
 }
 
@@ -101,6 +104,16 @@ void ReleaseRestartMutex() {
 void KeepRestartMutexToTheEnd() {
     // The system lets go of it when the process has ended.
     s_hRestartMutex.Detach();
+}
+
+void HoldRunningMutex() {
+    // Windows cannot replace or delete the files of a running program: an installer that
+    // went on would leave a mix of two versions. Global\ is seen by an installer started in
+    // another session; either name may be another copy's already, which serves as well.
+    for (const wchar_t* space : {L"Local\\", L"Global\\"}) {
+        // Never closed: the system lets go of it when the process ends, however it ends.
+        ::CreateMutexW(nullptr, FALSE, (std::wstring(space) + CQuelvoxApp::kRunningMutex).c_str());
+    }
 }
 
 void CQuelvoxApp::RestartIn(LCID lcid) {
@@ -183,6 +196,7 @@ bool CQuelvoxApp::CheckVersion() {
 }
 
 BOOL CQuelvoxApp::InitInstance() {
+    HoldRunningMutex();
     StartUp();
     std::unique_ptr<StartDialog> splash = RunSplash();
 
@@ -194,7 +208,10 @@ BOOL CQuelvoxApp::InitInstance() {
     if (dialog->m_bFirstRun)
         AddOwnSendToEntry();
     dialog->m_startFiles = StartFiles(::GetCommandLineW());
-    dialog->m_queueStore.Open(CQueueStore::DefaultFolder());
+    if (const std::wstring state = StateFolder(); !state.empty()) {
+        dialog->m_queueStore.Open(state);
+        dialog->m_conversion.SetLogFolder(state + L"\\Logs");
+    }
     dialog->DoModal();
     // The window is gone: what its end asked for.
     delete dialog;

@@ -18,6 +18,8 @@ public:
     static constexpr const wchar_t* kVersionText = QV_VERSION_WIDE L" "; // with its trailing blank
     static constexpr const wchar_t* kRestartMutex = L"YOUR_RESTART-MUTEX_NAME";
     static constexpr const wchar_t* kRestartArgument = L"--Restart";
+    // Held while the program runs: the installer and the uninstaller wait until it is gone.
+    static constexpr const wchar_t* kRunningMutex = QV_RUNNING_MUTEX_WIDE;
 
     CQuelvoxApp();
     ~CQuelvoxApp() override;
@@ -69,5 +71,8 @@ void ReleaseRestartMutex();
 // Keeps the restart mutex, if any, until the process ends: closing its last handle earlier
 // would delete it before a slow successor opens it, and the successor would not wait.
 void KeepRestartMutexToTheEnd();
+// Takes the running mutex, in this session's namespace and the machine's, until the process
+// ends.
+void HoldRunningMutex();
 // Puts a "Quelvox" shortcut to the program into the folder (the user's Send To); COM must be up.
 bool AddSendToEntry(const std::wstring& folder, const std::wstring& program);

@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "Shutdown.h"
+#include "framework/Handle.h"
 #include "framework/InputLock.h"
 #include "framework/Paths.h"
 #include "framework/Seam.h"
@@ -9,6 +10,7 @@
 #include "resources/resource.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace convert {
 
@@ -19,19 +21,32 @@ constexpr DWORD kEncoderEndMs = 5000;
 constexpr UINT kStepMs = 50;
 } // namespace
 
-void CConversion::Log(UINT id) {
-    m_host.Log(LoadResString(id));
+void CConversion::Write(const std::wstring& text) {
+    m_host.Log(text);
+    m_runLog.Write(text);
 }
 
-void CConversion::CannotRun(const wchar_t* engine) {
+void CConversion::Log(UINT id) {
+    Write(LoadResString(id));
+}
+
+void CConversion::LogReason(const std::wstring& reason) {
+    if (reason.empty())
+        return;
+    std::wstring line = L"    " + reason;
+    if (line.back() != L'\n')
+        line += L'\n';
+    Write(line);
+}
+
+void CConversion::CannotRun(const wchar_t* engine, DWORD error) {
     // The box says what to do, unless another is open; the log says which file would not run
     // and why (a download the system blocks, an antivirus, a missing file).
-    const DWORD error = ::GetLastError();
     if (!BoxOpenOver(m_hOwner))
         m_host.Ask(LoadResString(IDS_REINSTALL), MB_OK);
     const std::wstring path = GetModuleDirectory() + L"bin\\" + engine;
-    m_host.Log(FormatString(LoadResString(IDS_LOG_CANNOT_RUN).c_str(), path.c_str(),
-                            SystemErrorText(error).c_str()));
+    m_strSkipReason = FormatString(LoadResString(IDS_LOG_CANNOT_RUN).c_str(), path.c_str(),
+                                   SystemErrorText(error).c_str());
 }
 
 void CConversion::SetStep(FileStep step) {
@@ -51,17 +66,30 @@ bool CConversion::ConvertFile(const std::wstring& path) {
     m_host.FileStarted();
     m_strOutputFolder = FolderOf(path);
     m_path = path;
+    m_strSkipReason.clear();
+    m_bIdentifyTimedOut = false;
+    m_startBegan = ::GetTickCount64();
+    return StartIdentify();
+}
 
+bool CConversion::StartIdentify() {
     m_mediaInfo.Close();
     m_mediaInfo.Reset(m_hOwner);
-    if (!m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), path).c_str())) {
-        CannotRun(L"mplayer.exe");
-        return false;
+    const std::wstring command = CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), m_path);
+    if (m_mediaInfo.Open(command.c_str())) {
+        // The player prints its facts and ends; one that never ends is cut short.
+        m_deadline = ::GetTickCount64() + CRedirMediaInfo::kIdentifyBoundMs;
+        SetStep(FileStep::Identifying);
+        return true;
     }
-    // The player prints its facts and ends; one that never ends is cut short.
-    m_deadline = ::GetTickCount64() + CRedirMediaInfo::kIdentifyBoundMs;
-    SetStep(FileStep::Identifying);
-    return true;
+    const DWORD error = ::GetLastError();
+    if (CRedirector::StartMayPass(error, command.c_str()) &&
+        ::GetTickCount64() - m_startBegan < CRedirector::kStartRetryMs) {
+        SetStep(FileStep::StartingIdentify);
+        return true;
+    }
+    CannotRun(L"mplayer.exe", error);
+    return false;
 }
 
 void CConversion::FileIdentified() {
@@ -82,26 +110,47 @@ void CConversion::FileIdentified() {
     settings.fps = m_mediaInfo.m_dFps;
     settings.subtitle = ChooseSubtitle(m_path, m_mediaInfo.m_subtitleTracks);
     if (!CanConvert(settings.width, m_mediaInfo.m_nDuration, settings.fps)) {
+        m_strSkipReason = UnsupportedReason(m_mediaInfo, m_bIdentifyTimedOut);
         FileSkipped();
         return;
     }
+    m_strCommand = EncoderCommand(settings, m_path);
+    m_strOutput = OutputPathFor(m_path, settings.format);
+    // A removal of this movie's partial file from an earlier, stopped run must not reach the
+    // one this run writes.
+    if (const auto removal = m_removals.find(m_strOutput); removal != m_removals.end()) {
+        *removal->second = true;
+        m_removals.erase(removal);
+    }
+    m_startBegan = ::GetTickCount64();
+    if (!StartEncoder())
+        FileSkipped();
+}
 
+bool CConversion::StartEncoder() {
     m_encoder.Close();
     m_encoder.Arm(m_hOwner);
     m_bEncoderEnded = false;
-    if (!m_encoder.Open(EncoderCommand(settings, m_path).c_str())) {
-        CannotRun(L"mencoder.exe");
-        FileSkipped();
-        return;
+    if (!m_encoder.Open(m_strCommand.c_str())) {
+        const DWORD error = ::GetLastError();
+        if (CRedirector::StartMayPass(error, m_strCommand.c_str()) &&
+            ::GetTickCount64() - m_startBegan < CRedirector::kStartRetryMs) {
+            SetStep(FileStep::StartingEncoder);
+            return true;
+        }
+        CannotRun(L"mencoder.exe", error);
+        return false;
     }
     m_host.ShowProgress(0);
     SetBusy(false);
     SetStep(FileStep::Encoding);
     m_host.QueueProgressChanged();
+    return true;
 }
 
 void CConversion::FileSkipped() {
     Log(IDS_LOG_UNSUPPORTED);
+    LogReason(std::exchange(m_strSkipReason, {}));
     SetBusy(false);
     m_doneSeconds += m_currentSeconds;
     ++m_nCurrentItem;
@@ -112,12 +161,19 @@ void CConversion::FileSkipped() {
 void CConversion::FileEncoded(std::optional<DWORD> exitCode) {
     // Only an encoder that ended by itself with 0 and never said it failed made the movie: one
     // that was ended from outside, crashed or gave up without a word leaves a broken file.
+    const EncoderReport report = m_encoder.Report();
     if (m_encoder.m_bSucceeded && exitCode == 0u) {
         m_encoder.m_nPercent = 100;
         Log(IDS_LOG_OK);
+        if (!report.keptAs.empty())
+            LogReason(FormatString(LoadResString(IDS_LOG_KEPT_AS).c_str(), report.keptAs.c_str()));
     } else {
         Log(IDS_LOG_FAILED);
+        LogReason(FailureReason(report, exitCode));
+        // The file keeps what the encoder said; the window only why.
+        m_runLog.Write(L"\n" + report.output + L"\n");
     }
+    m_strOutput.clear();
     m_host.Untick(m_nCurrentItem);
     ++m_nConverted;
     m_doneSeconds += m_currentSeconds;
@@ -130,7 +186,7 @@ void CConversion::NextFile() {
         if (!m_host.IsTicked(m_nCurrentItem))
             continue;
         const std::wstring path = m_host.ItemPath(m_nCurrentItem);
-        m_host.Log(FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(), NameOf(path).c_str()));
+        Write(FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(), NameOf(path).c_str()));
         ++m_nFileNumber;
         m_currentSeconds = 0;
         SetBusy(true);
@@ -152,7 +208,7 @@ void CConversion::EndRun() {
     Seam().KeepSystemAwake(false);
     const std::wstring converted =
         FormatString(LoadResString(IDS_LOG_CONVERTED).c_str(), m_nConverted);
-    m_host.Log(converted);
+    Write(converted);
     m_state = RunState::Finished;
     m_host.ReleaseList();
     m_host.ShowExitButton();
@@ -188,13 +244,22 @@ void CConversion::StepOnce() {
     case FileStep::Between:
         NextFile();
         break;
+    case FileStep::StartingIdentify:
+        if (!StartIdentify())
+            FileSkipped();
+        break;
     case FileStep::Identifying:
         if (m_mediaInfo.Finished()) {
             FileIdentified();
         } else if (Passed()) {
             m_mediaInfo.TerminateChild(0);
+            m_bIdentifyTimedOut = true;
             FileIdentified(); // with what it printed so far
         }
+        break;
+    case FileStep::StartingEncoder:
+        if (!StartEncoder())
+            FileSkipped();
         break;
     case FileStep::Encoding:
         if (m_bEncoderEnded) {
@@ -206,7 +271,7 @@ void CConversion::StepOnce() {
         if (m_encoder.WaitForChild(0)) {
             FileEncoded(m_encoder.ExitCode());
         } else if (Passed()) {
-            m_encoder.TerminateChild(1);
+            EndEncoder(1);
             FileEncoded(std::nullopt);
         }
         break;
@@ -229,6 +294,7 @@ void CConversion::OnConvert(bool onRunPage) {
     }
 
     m_host.ShowRunStarted();
+    m_runLog.Begin();
     m_nCurrentItem = 0;
     m_nConverted = 0;
     m_nTicked = 0;
@@ -272,6 +338,13 @@ void CConversion::OnEncoderDone(WPARAM run) {
         return;
     m_bEncoderEnded = true;
     Step(); // while the user is asked, the end waits for the answer
+}
+
+void CConversion::OnIdentified(WPARAM run) {
+    // A late message of a file already dealt with must not take up the next one early: the
+    // window answers between two files.
+    if (run == m_mediaInfo.OwnerRun() && m_step == FileStep::Identifying)
+        Step();
 }
 
 bool CConversion::ConfirmStop() {
@@ -325,7 +398,7 @@ void CConversion::StopConversion() {
     Seam().KeepSystemAwake(false);
     m_host.ReleaseList();
     // Also when its output has already ended: the encoder may still be finishing.
-    m_encoder.TerminateChild();
+    EndEncoder(0);
 }
 
 void CConversion::EndChildren() {
@@ -333,7 +406,36 @@ void CConversion::EndChildren() {
     if (Converting())
         Seam().KeepSystemAwake(false);
     m_mediaInfo.TerminateChild(0);
-    m_encoder.TerminateChild();
+    EndEncoder(0);
+}
+
+void CConversion::EndEncoder(UINT exitCode) {
+    m_encoder.TerminateChild(exitCode);
+    RemovePartialOutput();
+}
+
+void CConversion::RemovePartialOutput() {
+    if (m_strOutput.empty())
+        return;
+    HANDLE process = nullptr;
+    if (m_encoder.m_hChildProcess &&
+        !::DuplicateHandle(::GetCurrentProcess(), m_encoder.m_hChildProcess, ::GetCurrentProcess(),
+                           &process, SYNCHRONIZE, FALSE, 0))
+        process = nullptr;
+    auto calledOff = std::make_shared<std::atomic<bool>>(false);
+    m_removals[m_strOutput] = calledOff;
+    m_worker.Post([process = std::make_shared<CHandle>(process), partial = m_strOutput + L".part",
+                   calledOff] {
+        // The encoder's ffmpeg holds the file until the encoder's end ends it too.
+        if (*process)
+            ::WaitForSingleObject(*process, kEncoderEndMs);
+        for (ULONGLONG giveUp = ::GetTickCount64() + kEncoderEndMs;
+             !*calledOff && !::DeleteFileW(LongPathForm(partial).c_str()) &&
+             ::GetLastError() != ERROR_FILE_NOT_FOUND && ::GetLastError() != ERROR_PATH_NOT_FOUND &&
+             ::GetTickCount64() < giveUp;)
+            ::Sleep(100);
+    });
+    m_strOutput.clear();
 }
 
 } // namespace convert

@@ -17,11 +17,16 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "RunLog.h"
+#include "framework/Worker.h"
 #include "redirect/DemoRedirector.h"
 #include "redirect/RedirMediaInfo.h"
 
 #include <windows.h>
 
+#include <atomic>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -37,11 +42,20 @@ enum class RunState {
 // Where the current file is, while a run is on.
 enum class FileStep {
     None,
-    Between,     // the next ticked file is taken up at the next step
-    Identifying, // the player identifies it (host busy)
-    Encoding,    // the encoder runs; its end is awaited
-    Ending,      // its output has ended; its process is awaited to tell how it ended
+    Between,          // the next ticked file is taken up at the next step
+    StartingIdentify, // the player's start failed for a moment and is tried again (host busy)
+    Identifying,      // the player identifies it (host busy)
+    StartingEncoder,  // the encoder's start failed for a moment and is tried again (host busy)
+    Encoding,         // the encoder runs; its end is awaited
+    Ending,           // its output has ended; its process is awaited to tell how it ended
 };
+
+// The indented line after "Failed." that says why, in the program's words where it knows the
+// cause; exitCode: how the encoder's process ended by itself (none: it did not end).
+std::wstring FailureReason(const EncoderReport& report, std::optional<DWORD> exitCode);
+// The same after "Unsupported file." for what identification told of the file; timedOut: the
+// player was ended for taking too long.
+std::wstring UnsupportedReason(const CRedirMediaInfo& info, bool timedOut);
 
 // What a run needs of the window it runs in.
 class RunHost {
@@ -96,6 +110,11 @@ public:
 
     // The monitors' messages and the step timer go to this window.
     void SetOwner(HWND owner) { m_hOwner = owner; }
+    // Where each run's log is kept as a file (empty: nowhere).
+    void SetLogFolder(const std::wstring& folder) { m_runLog.SetFolder(folder); }
+    // Waits until the file work handed off (the run's log, partial files removed) is done;
+    // true when it is.
+    bool WaitForFileWork(DWORD ms) { return m_worker.WaitIdle(ms); }
 
     // Starts identifying the file; false when it is skipped (the player cannot be started).
     bool ConvertFile(const std::wstring& path);
@@ -109,6 +128,8 @@ public:
     void Step();
     // The encoder monitor's message, for the run it names.
     void OnEncoderDone(WPARAM run);
+    // The identifying player's output has ended, for the run it names.
+    void OnIdentified(WPARAM run);
     // Ends the children without a question: the window is gone.
     void EndChildren();
 
@@ -133,9 +154,23 @@ public:
 private:
     // Asks whether to stop the run (question 102); true on Yes.
     bool ConfirmStop();
+    // To the window's log and the run's file.
+    void Write(const std::wstring& text);
     void Log(UINT id);
-    // An engine could not be started (the last error says why): the box and the log say so.
-    void CannotRun(const wchar_t* engine);
+    // The line after a file's result that says why.
+    void LogReason(const std::wstring& reason);
+    // An engine could not be started (error says why): the box says so; the log will, after
+    // the file's result.
+    void CannotRun(const wchar_t* engine, DWORD error);
+    // Starts the player on the current file, or the encoder; false when the file is skipped.
+    // A start that may pass in a moment is tried again by the next steps for a while.
+    bool StartIdentify();
+    bool StartEncoder();
+    // Ends the encoder, and removes its partial file once it and its helpers have gone.
+    void EndEncoder(UINT exitCode);
+    // The encoder's partial file, removed by the worker once the process has ended; a later
+    // conversion of the same file calls it off.
+    void RemovePartialOutput();
     void StepOnce();
     // Takes up the next ticked file from m_nCurrentItem; at the end of the list, ends the run.
     void NextFile();
@@ -152,8 +187,19 @@ private:
 
     RunHost& m_host;
     HWND m_hOwner = nullptr;
-    // The file being identified.
+    CWorker m_worker;
+    CRunLog m_runLog{m_worker};
+    // The file being identified, its encoder's command line and output.
     std::wstring m_path;
+    std::wstring m_strCommand;
+    std::wstring m_strOutput;
+    // When the first try to start the current engine was made.
+    ULONGLONG m_startBegan = 0;
+    // Why the current file is skipped, if the log is to say.
+    std::wstring m_strSkipReason;
+    bool m_bIdentifyTimedOut = false;
+    // Removals of partial files under way, by output: called off when it is converted again.
+    std::map<std::wstring, std::shared_ptr<std::atomic<bool>>> m_removals;
     FileStep m_step = FileStep::None;
     ULONGLONG m_deadline = 0;
     // The current encoder's end message has come.

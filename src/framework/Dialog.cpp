@@ -1,10 +1,12 @@
 #include "Dialog.h"
 
 #include "App.h"
+#include "Dpi.h"
 #include "InputLock.h"
 #include "Seam.h"
 #include "String.h"
 
+#include <algorithm>
 #include <optional>
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
@@ -21,6 +23,9 @@ bool CDialog::CreateFromTemplate(HWND parent) {
     auto* dialogTemplate = loaded ? static_cast<DLGTEMPLATE*>(::LockResource(loaded)) : nullptr;
     if (!dialogTemplate)
         return false;
+    if (!m_layout.Read(dialogTemplate))
+        m_layout = {};
+    m_font.DeleteObject(); // an earlier window's
     return ::CreateDialogIndirectParamW(module, dialogTemplate, parent, StartDialogProc,
                                         reinterpret_cast<LPARAM>(this)) != nullptr;
 }
@@ -34,7 +39,92 @@ INT_PTR CALLBACK CDialog::StartDialogProc(HWND hWnd, UINT msg, WPARAM, LPARAM lP
     auto super = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hWnd, GWLP_WNDPROC));
     dialog->Route(hWnd, super);
     ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameworkWndProc));
+    dialog->TakeLayout();
     return dialog->OnInitDialog();
+}
+
+void CDialog::TakeLayout() {
+    m_nDpi = DpiOf(m_hWnd);
+    m_controls.clear();
+    m_placedByCode.clear();
+    auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+    // The dialog manager made one control of each item, in the template's order, which is
+    // their order among the dialog's children until the code changes it.
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        m_controls.push_back(child);
+    bool paired = m_controls.size() == m_layout.items.size();
+    for (size_t i = 0; paired && i < m_controls.size(); ++i)
+        paired = static_cast<WORD>(::GetDlgCtrlID(m_controls[i])) ==
+                 static_cast<WORD>(m_layout.items[i].id);
+    if (!paired || !font || !::GetObjectW(font, sizeof m_layout.made, &m_layout.made)) {
+        m_layout = {};
+        m_controls.clear();
+    }
+    if (!(GetStyle() & WS_CHILD))
+        TurnOffDialogRescaling(m_hWnd);
+}
+
+UINT CDialog::TemplateDpi() const {
+    if (m_nDpi == kBaseDpi || !m_layout.Valid())
+        return m_nDpi;
+    auto cell = [this](UINT dpi) {
+        const LOGFONTW face = m_layout.FontAt(dpi);
+        CFont font;
+        font.Attach(::CreateFontIndirectW(&face));
+        return DialogBaseUnits(font).cy;
+    };
+    const int now = cell(m_nDpi), base = cell(kBaseDpi);
+    return base > 0 && now > 0 ? static_cast<UINT>(::MulDiv(now, kBaseDpi, base)) : m_nDpi;
+}
+
+void CDialog::LayOutAt(UINT dpi) {
+    m_nDpi = dpi;
+    if (m_layout.Valid()) {
+        const LOGFONTW face = m_layout.FontAt(dpi);
+        CFont font;
+        font.Attach(::CreateFontIndirectW(&face));
+        const auto old = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+        const SIZE units = DialogBaseUnits(font);
+        for (size_t i = 0; i < m_controls.size(); ++i) {
+            const HWND control = m_controls[i];
+            if (!::IsWindow(control))
+                continue;
+            // The controls that had the template's font get it at the new DPI; those the code
+            // gave one of its own get theirs from ApplyDpi.
+            if (reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0)) == old)
+                ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(HFONT{font}), FALSE);
+            if (std::find(m_placedByCode.begin(), m_placedByCode.end(), control) !=
+                m_placedByCode.end())
+                continue;
+            // Where the dialog manager puts it at creation: in the dialog's client area, which a
+            // control the code moved into another window of the dialog keeps too.
+            // An item of no size (an icon) takes its picture's size: it is only moved.
+            const DialogLayout::Item& item = m_layout.items[i];
+            RECT place = DialogUnitsToPixels(item, units);
+            ::MapWindowPoints(m_hWnd, ::GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+            ::SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
+                           place.bottom - place.top,
+                           SWP_NOZORDER | SWP_NOACTIVATE |
+                               (item.cx == 0 && item.cy == 0 ? SWP_NOSIZE : 0));
+        }
+        m_font.Attach(font.Detach());
+    }
+    for (CDialog* inner : InnerDialogs())
+        inner->LayOutAt(dpi);
+}
+
+void CDialog::ApplyDpiToAll() {
+    for (CDialog* inner : InnerDialogs())
+        inner->ApplyDpiToAll();
+    ApplyDpi();
+}
+
+std::vector<CDialog*> CDialog::InnerDialogs() const {
+    std::vector<CDialog*> inner;
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (auto* dialog = dynamic_cast<CDialog*>(FromHandlePermanent(child)))
+            inner.push_back(dialog);
+    return inner;
 }
 
 INT_PTR CDialog::DoModal() {
@@ -135,6 +225,31 @@ BOOL CDialog::PreTranslateMessage(MSG* msg) {
 }
 
 bool CDialog::ProcessWindowMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    // A move to a monitor of another DPI: the whole of it is the program's (see Dpi.h).
+    const bool topLevel = !(GetStyle() & WS_CHILD);
+    if (msg == WM_GETDPISCALEDSIZE && topLevel && m_layout.Valid()) {
+        const LOGFONTW face = m_layout.FontAt(static_cast<UINT>(wParam));
+        CFont font;
+        font.Attach(::CreateFontIndirectW(&face));
+        const RECT client =
+            DialogUnitsToPixels({0, 0, 0, m_layout.cx, m_layout.cy}, DialogBaseUnits(font));
+        *reinterpret_cast<SIZE*>(lParam) = WindowSizeAt({client.right, client.bottom}, GetStyle(),
+                                                        GetExStyle(), static_cast<UINT>(wParam));
+        result = TRUE;
+        return true;
+    }
+    if (msg == WM_DPICHANGED && topLevel) {
+        LayOutAt(HIWORD(wParam));
+        MoveToSuggested(m_hWnd, lParam);
+        ApplyDpiToAll();
+        RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        result = 0;
+        return true;
+    }
+    if (msg == WM_GETFONT && m_font) {
+        result = reinterpret_cast<LRESULT>(HFONT{m_font});
+        return true;
+    }
     if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED &&
         (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         // A page inside another dialog leaves Enter and Escape to the dialog it sits in.

@@ -3,7 +3,11 @@
 // exchange between controls and members (UpdateData, DoDataExchange).
 #pragma once
 
+#include "DialogLayout.h"
+#include "Gdi.h"
 #include "Wnd.h"
+
+#include <vector>
 
 class CDialog;
 
@@ -37,12 +41,24 @@ public:
     // What EndDialog was given (-1 before).
     INT_PTR Result() const { return m_nResult; }
     bool UpdateData(bool saveAndValidate = true);
+    // The DPI the dialog is laid out at: its window's when it was made, then that of each move
+    // to a monitor of another DPI (see Dpi.h for who scales what).
+    UINT Dpi() const { return m_nDpi; }
+    // The DPI at which what the code sizes in pixels inside the template (fonts, pictures,
+    // icons) keeps to the template's rectangles: dialog units grow with the template font's
+    // cell, which does not grow quite in step with the DPI.
+    UINT TemplateDpi() const;
+    // The code places this control itself: a DPI change leaves it where it is.
+    void PlacedByCode(HWND control) { m_placedByCode.push_back(control); }
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
 
     // Overridables
     virtual BOOL OnInitDialog();
+    // Sizes what the code draws in pixels (fonts, pictures, icons, places) at Dpi(); the
+    // framework calls it after a DPI change, once it has laid out the template again.
+    virtual void ApplyDpi() {}
     virtual void OnOK();
     virtual void OnCancel();
     virtual void DoDataExchange(CDataExchange*) {}
@@ -58,6 +74,20 @@ protected:
 private:
     bool CreateFromTemplate(HWND parent);
     static INT_PTR CALLBACK StartDialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Pairs the template's items with the controls the dialog manager made of them.
+    void TakeLayout();
+    // Lays out the template's controls, and the dialogs inside this one, at the DPI.
+    void LayOutAt(UINT dpi);
+    // ApplyDpi of the dialogs inside this one, then of this one.
+    void ApplyDpiToAll();
+    // The dialogs made by the framework that lie directly inside this one (the pages).
+    std::vector<CDialog*> InnerDialogs() const;
+
+    DialogLayout m_layout;
+    std::vector<HWND> m_controls; // the template's items' windows, in its order
+    std::vector<HWND> m_placedByCode;
+    UINT m_nDpi = 96;
+    CFont m_font; // the template's font at m_nDpi, once a DPI change made it
 
     bool m_bModal = false;
     bool m_bRunning = false;

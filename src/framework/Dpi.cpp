@@ -1,7 +1,5 @@
 #include "Dpi.h"
 
-#include <cstdlib>
-
 namespace {
 
 // Windows 10 1607 and later; looked up, so that older systems still run the program.
@@ -38,37 +36,33 @@ LOGFONTW MenuFontAt(UINT dpi) {
     return metrics.lfMenuFont;
 }
 
-UINT TemplateDpi(HWND dialog, UINT dpi) {
-    auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
-    LOGFONTW logical{};
-    if (dpi == kBaseDpi || !font || !::GetObjectW(font, sizeof logical, &logical))
-        return dpi;
-    // The cell height of the template's font at the DPI, and as it would be at 96. The dialog's
-    // font is made for the DPI the window is at.
-    const UINT fontDpi = DpiOf(dialog);
-    auto cell = [](const LOGFONTW& face) {
-        HFONT made = ::CreateFontIndirectW(&face);
-        HDC screen = ::GetDC(nullptr);
-        HGDIOBJ old = ::SelectObject(screen, made);
-        TEXTMETRICW metrics{};
-        ::GetTextMetricsW(screen, &metrics);
-        ::SelectObject(screen, old);
-        ::ReleaseDC(nullptr, screen);
-        ::DeleteObject(made);
-        return metrics.tmHeight;
-    };
-    // Templates give their fonts in points: the height at 96 DPI comes from those, as the
-    // dialog manager makes it, not from the height at another DPI scaled back.
-    const int points = ::MulDiv(std::abs(logical.lfHeight), 72, static_cast<int>(fontDpi));
-    logical.lfHeight = -::MulDiv(points, static_cast<int>(dpi), 72);
-    const int now = cell(logical);
-    logical.lfHeight = -::MulDiv(points, static_cast<int>(kBaseDpi), 72);
-    const int base = cell(logical);
-    return base > 0 && now > 0 ? static_cast<UINT>(::MulDiv(now, kBaseDpi, base)) : dpi;
-}
-
 void MoveToSuggested(HWND window, LPARAM suggestedRect) {
     const auto* r = reinterpret_cast<const RECT*>(suggestedRect);
     ::SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int SystemMetricAt(int index, UINT dpi) {
+    static const auto forDpi = User32<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    return forDpi ? forDpi(index, dpi)
+                  : ::MulDiv(::GetSystemMetrics(index), static_cast<int>(dpi),
+                             static_cast<int>(ScreenDpi()));
+}
+
+SIZE WindowSizeAt(SIZE client, DWORD style, DWORD exStyle, UINT dpi) {
+    static const auto forDpi =
+        User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    RECT rect{0, 0, client.cx, client.cy};
+    if (!forDpi || !forDpi(&rect, style, FALSE, exStyle, dpi))
+        ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+void TurnOffDialogRescaling(HWND dialog) {
+    // Windows 10 1703 and later; older systems and wine rescale nothing of their own.
+    static const auto behaviour =
+        User32<BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS, DIALOG_DPI_CHANGE_BEHAVIORS)>(
+            "SetDialogDpiChangeBehavior");
+    if (behaviour)
+        behaviour(dialog, DDC_DISABLE_ALL, DDC_DISABLE_ALL);
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 std::wstring GetModuleDirectory() {
     wchar_t path[MAX_PATH] = L"";
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -34,4 +36,13 @@ std::wstring LongPathForm(const std::wstring& path) {
     if (path.size() > 2 && path.rfind(L"\\\\", 0) == 0)
         return L"\\\\?\\UNC\\" + path.substr(2);
     return path;
+}
+
+std::wstring StateFolder() {
+    wchar_t* local = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local)))
+        folder = std::wstring(local) + L"\\Tavrenix\\Quelvox";
+    ::CoTaskMemFree(local);
+    return folder;
 }

@@ -78,6 +78,10 @@ void CSystemSeam::SetTaskbarProgress(HWND window, TaskbarState state, ULONGLONG 
     list->SetProgressState(window, state == TaskbarState::Paused ? TBPF_PAUSED : TBPF_NORMAL);
 }
 
+BOOL CSystemSeam::AllowSetForegroundWindow(DWORD processId) {
+    return ::AllowSetForegroundWindow(processId);
+}
+
 namespace {
 CSystemSeam g_systemSeam;
 CSystemSeam* g_seam = &g_systemSeam;

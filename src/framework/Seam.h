@@ -34,6 +34,9 @@ public:
     enum class TaskbarState { None, Normal, Paused };
     virtual void SetTaskbarProgress(HWND window, TaskbarState state, ULONGLONG done,
                                     ULONGLONG total);
+    // Lets another process bring its window to the front: only a process that may take the
+    // foreground can, and a successor it started has no such right of its own.
+    virtual BOOL AllowSetForegroundWindow(DWORD processId);
 };
 
 // The seam in force: the system's, unless a test put its own in place.

@@ -198,3 +198,20 @@ LRESULT CALLBACK CWnd::FrameworkWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPAR
     }
     return result;
 }
+
+void SendToOwnDescendants(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    struct Message {
+        UINT msg;
+        WPARAM wParam;
+        LPARAM lParam;
+    } message{msg, wParam, lParam};
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) {
+            const auto* m = reinterpret_cast<const Message*>(param);
+            if (::GetWindowThreadProcessId(child, nullptr) == ::GetCurrentThreadId())
+                ::SendMessageW(child, m->msg, m->wParam, m->lParam);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&message));
+}

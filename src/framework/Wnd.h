@@ -11,6 +11,10 @@ class CMenu;
 
 #include <string>
 
+// Sends the message to every window inside this one that belongs to this thread (a window of
+// another thread or process, such as the player's, is none of ours to wait on).
+void SendToOwnDescendants(HWND window, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0);
+
 class CWnd {
 public:
     CWnd() = default;

@@ -5,7 +5,21 @@
 
 #include "Redirector.h"
 
+#include <mutex>
 #include <string>
+
+// What the encoder said of how its run ended, complete once its output has ended.
+struct EncoderReport {
+    // The last line with a failure text, trimmed ("Sorry, the disk is full.").
+    std::wstring failureLine;
+    // The cause it names for Quelvox's own words ("ID_FAILURE=CUT 12.3" gives "CUT 12.3").
+    std::wstring failureKey;
+    // The name the new movie was kept under, an earlier one being held ("ID_KEPT_AS=").
+    std::wstring keptAs;
+    // What it printed, as a console shows it: each status line only as it stood last, and of
+    // a long run the end.
+    std::wstring output;
+};
 
 class CDemoRedirector : public CRedirector {
 public:
@@ -25,11 +39,25 @@ public:
     // done and no failure seen. Call only while no run is open.
     void Arm(HWND owner);
 
+    // Read once the run's end message has come.
+    EncoderReport Report() const;
+
     std::atomic<int> m_nPercent{0};
     // True until an error text is seen.
     std::atomic<bool> m_bSucceeded{false};
 
 private:
+    void TakeLines(const wchar_t* text);
+    void TakeLine(const std::wstring& line);
+
     // The end of the output so far, on the reader thread.
     std::wstring m_strTail;
+    // The line being received, and the report so far; the reader writes them, the owner reads
+    // the report.
+    std::wstring m_strLine;
+    // The last status line, kept until a line follows it.
+    std::wstring m_strStatus;
+    bool m_bCarriageReturn = false;
+    mutable std::mutex m_reportLock;
+    EncoderReport m_report;
 };

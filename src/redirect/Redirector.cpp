@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <cwchar>
 #include <initializer_list>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace {
+
+// Windows 10's attribute, which the headers of our Windows 7 target do not name.
+constexpr DWORD_PTR kJobListAttribute = 0x2000D;
 
 constexpr DWORD kChunkBytes = 255;
 constexpr DWORD kBlockBytes = 64 * 1024;
@@ -106,6 +111,11 @@ BOOL CRedirector::Open(const wchar_t* commandLine) {
 }
 
 bool CRedirector::LaunchChild(wchar_t* commandLine, HANDLE out, HANDLE in, HANDLE err) {
+    HANDLE job = EnginesJob();
+    if (!job) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
+    }
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -113,33 +123,97 @@ bool CRedirector::LaunchChild(wchar_t* commandLine, HANDLE out, HANDLE in, HANDL
     si.hStdOutput = out;
     si.hStdInput = in;
     si.hStdError = err;
+    // Put in the job as it is made, where the system can (Windows 10 on): a Quelvox ended between
+    // a start and an assignment would leave a child no job holds. Elsewhere it is created
+    // suspended and assigned before it runs.
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<char> storage(size);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+    STARTUPINFOEXW extended{};
+    extended.StartupInfo = si;
+    extended.StartupInfo.cb = sizeof extended;
+    const bool listed = size > 0 && InitializeProcThreadAttributeList(attributes, 1, 0, &size) &&
+                        UpdateProcThreadAttribute(attributes, 0, kJobListAttribute, &job,
+                                                  sizeof job, nullptr, nullptr);
+    extended.lpAttributeList = listed ? attributes : nullptr;
     PROCESS_INFORMATION pi{};
-    // A start may fail for a moment and not for good: memory or system resources short, or a
-    // scanner holding the program file. Those are tried again at once (no wait: this runs on
-    // the window's thread); a missing or refused program is reported straight away.
-    for (int attempt = 1;; ++attempt) {
-        if (CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE,
-                           CREATE_NEW_CONSOLE | m_dwPriorityClass, nullptr, nullptr, &si, &pi))
-            break;
+    BOOL created = CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE,
+                                  CREATE_NEW_CONSOLE | CREATE_SUSPENDED | m_dwPriorityClass |
+                                      (listed ? EXTENDED_STARTUPINFO_PRESENT : 0),
+                                  nullptr, nullptr, listed ? &extended.StartupInfo : &si, &pi);
+    // A system that knows the list but not this attribute refuses the start: without it.
+    if (!created && listed)
+        created = CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE,
+                                 CREATE_NEW_CONSOLE | CREATE_SUSPENDED | m_dwPriorityClass, nullptr,
+                                 nullptr, &si, &pi);
+    if (listed)
+        DeleteProcThreadAttributeList(attributes);
+    if (!created)
+        return false;
+    CHandle thread(pi.hThread), process(pi.hProcess);
+    BOOL inJob = FALSE;
+    if (!(IsProcessInJob(process, job, &inJob) && inJob) &&
+        !AssignProcessToJobObject(job, process)) {
         const DWORD error = GetLastError();
-        const bool passing = error == ERROR_INTERNAL_ERROR || error == ERROR_NOT_ENOUGH_MEMORY ||
-                             error == ERROR_OUTOFMEMORY || error == ERROR_NO_SYSTEM_RESOURCES ||
-                             error == ERROR_COMMITMENT_LIMIT || error == ERROR_SHARING_VIOLATION ||
-                             error == ERROR_LOCK_VIOLATION;
-        if (!passing || attempt == kLaunchAttempts)
-            return false;
+        TerminateProcess(process, 1);
+        SetLastError(error);
+        return false;
     }
-    CHandle thread(pi.hThread);
     // Wine takes the class only this way.
     if (m_dwPriorityClass)
-        SetPriorityClass(pi.hProcess, m_dwPriorityClass);
+        SetPriorityClass(process, m_dwPriorityClass);
+    ResumeThread(thread);
     std::lock_guard guard(m_lock);
-    m_hProcess.Attach(pi.hProcess);
-    if (!DuplicateLocal(pi.hProcess, m_hChildProcess.Receive(), FALSE))
+    m_hProcess.Attach(process.Detach());
+    if (!DuplicateLocal(m_hProcess, m_hChildProcess.Receive(), FALSE))
         m_hChildProcess.Detach(); // nothing was written there
     m_dwProcessId = pi.dwProcessId;
     m_dwThreadId = pi.dwThreadId;
     return true;
+}
+
+HANDLE CRedirector::EnginesJob() {
+    // Its only handle is ours, and the system closes it when this process ends, however that
+    // happens (a crash, Task Manager, logging off): every engine and what it started end too.
+    // The engines' own jobs nest inside it.
+    static const CHandle job = [] {
+        CHandle created(CreateJobObjectW(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (created && !SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits,
+                                                sizeof limits))
+            created.Close();
+        return created;
+    }();
+    return job;
+}
+
+bool CRedirector::StartMayPass(DWORD error, const wchar_t* commandLine) {
+    switch (error) {
+    // Short of memory or resources, or wine's own hiccup.
+    case ERROR_INTERNAL_ERROR:
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+    case ERROR_NO_SYSTEM_RESOURCES:
+    case ERROR_COMMITMENT_LIMIT:
+    // A scanner or an indexer holds the program's file.
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_ACCESS_DENIED:
+        return true;
+    case ERROR_FILE_NOT_FOUND: {
+        // Wine says so of a program file another process holds: it is there all the same.
+        std::wstring_view line = commandLine;
+        const bool quoted = !line.empty() && line[0] == L'"';
+        line.remove_prefix(quoted ? 1 : 0);
+        const std::wstring program(line.substr(0, line.find(quoted ? L'"' : L' ')));
+        const DWORD attributes = GetFileAttributesW(program.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    default:
+        return false;
+    }
 }
 
 void CRedirector::Close() {

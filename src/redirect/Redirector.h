@@ -30,17 +30,24 @@ public:
     // How long after the child's end its pipe may stay open before the run counts as ended
     // all the same (a process the child started holds it).
     static constexpr DWORD kExitGraceMs = 1000;
-    // Starts of a child tried before a passing failure is reported.
-    static constexpr int kLaunchAttempts = 3;
+    // How long an owner tries a start again when it fails in a way that may pass.
+    static constexpr DWORD kStartRetryMs = 2000;
 
     CRedirector();
     virtual ~CRedirector();
     CRedirector(const CRedirector&) = delete;
     CRedirector& operator=(const CRedirector&) = delete;
 
-    // Starts the command line (its first token is the program). Ends any previous run first,
-    // without ending that run's child. On failure the system error code is the last error.
+    // Starts the command line (its first token is the program) in the job of every engine.
+    // Ends any previous run first, without ending that run's child. On failure the system
+    // error code is the last error.
     BOOL Open(const wchar_t* commandLine);
+    // A start failed in a way that may pass in a moment (resources short, a scanner holding
+    // the program's file): worth trying again for kStartRetryMs.
+    static bool StartMayPass(DWORD error, const wchar_t* commandLine);
+    // The job every child of ours runs in, which ends them all when this process ends; null
+    // when the system gives none (no child is started then).
+    static HANDLE EnginesJob();
 
     // Stops the reader thread (when called from another thread) and releases the run's
     // handles. Does not end the child.

@@ -50,6 +50,24 @@
 #define IDS_NAME_WEB_PAGE 136
 #define IDS_NAME_SEEK_BACK 137
 #define IDS_NAME_SEEK_FORWARD 138
+// Why a file was not converted: the indented line after its result in the log.
+#define IDS_REASON_CUT 150
+#define IDS_REASON_DISK_FULL 151
+#define IDS_REASON_STALLED 152
+#define IDS_REASON_HELD 153
+#define IDS_REASON_BUSY 154
+#define IDS_REASON_UNREADABLE 155
+#define IDS_REASON_ENDED 156
+#define IDS_REASON_NO_END 157
+#define IDS_REASON_NOT_READ 158
+#define IDS_REASON_SLOW 159
+#define IDS_REASON_NO_PICTURE 160
+#define IDS_REASON_NO_LENGTH 161
+#define IDS_REASON_NO_RATE 162
+#define IDS_LOG_KEPT_AS 163
+#define IDS_ASK_RESTORE_QUEUE_MISSING 164
+#define IDS_QUEUE_SET_ASIDE 165
+#define IDS_QUEUE_DISK_FULL 166
 
 // Icons
 #define IDR_MAINFRAME 128
@@ -110,6 +128,7 @@
 #define IDC_SEEK_BACK 1067
 #define IDC_FORMAT 1068
 #define IDC_FORMAT_LABEL 1069
+#define IDC_ABOUT_ICON 1070
 
 // Controls of the pages
 #define IDC_SELECT_FOLDER 1001

@@ -4,14 +4,15 @@
 
 #include "resources/resource.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
 
 constexpr COLORREF kCutAway = RGB(255, 0, 255);
-constexpr int kLastTick = 30;
-constexpr BYTE kHighestAlpha = 240;
-constexpr BYTE kAlphaStep = 10;
+constexpr int kFirstAlpha = 10;
+constexpr int kLastAlpha = 250;
+constexpr UINT kTickMs = 50;
 
 // The bitmap's pixel bytes, rows top to bottom, blue-green-red first in each pixel; empty for
 // a depth the region does not handle.
@@ -94,8 +95,8 @@ HRGN CRegionCreator::RegionFromBitmapByPixels(HBITMAP bitmap) const {
     return region;
 }
 
-int StartDialog::s_nSplashTicks = 0;
-BYTE StartDialog::s_nSplashAlpha = 10;
+ULONGLONG (*StartDialog::s_clock)() = ::GetTickCount64;
+std::optional<ULONGLONG> StartDialog::s_shownAt;
 
 StartDialog::StartDialog() : CDialog(IDD_SPLASH) {}
 
@@ -111,7 +112,9 @@ BOOL StartDialog::OnInitDialog() {
     CenterWindow();
     // The window owns the region from here on.
     ::SetWindowRgn(m_hWnd, CRegionCreator().RegionFromBitmap(m_bmSplash), TRUE);
-    SetTimer(kFadeTimer, 50);
+    if (!s_shownAt)
+        s_shownAt = s_clock();
+    SetTimer(kFadeTimer, kTickMs);
     return TRUE;
 }
 
@@ -126,14 +129,14 @@ LRESULT StartDialog::OnPaint(WPARAM, LPARAM) {
 }
 
 LRESULT StartDialog::OnTimer(WPARAM, LPARAM) {
-    if (++s_nSplashTicks > kLastTick) {
+    const ULONGLONG shown = s_clock() - *s_shownAt;
+    if (shown >= kShownMs) {
         KillTimer(kFadeTimer);
         OnOK();
     } else {
-        if (s_nSplashAlpha > kHighestAlpha)
-            s_nSplashAlpha = kHighestAlpha;
-        s_nSplashAlpha = static_cast<BYTE>(s_nSplashAlpha + kAlphaStep);
-        ::SetLayeredWindowAttributes(m_hWnd, kCutAway, s_nSplashAlpha, LWA_COLORKEY | LWA_ALPHA);
+        const auto alpha = static_cast<BYTE>(std::min<ULONGLONG>(
+            kLastAlpha, kFirstAlpha + (kLastAlpha - kFirstAlpha) * shown / kFadeMs));
+        ::SetLayeredWindowAttributes(m_hWnd, kCutAway, alpha, LWA_COLORKEY | LWA_ALPHA);
     }
     return Default();
 }

@@ -6,6 +6,7 @@
 #include "framework/Gdi.h"
 
 #include <memory>
+#include <optional>
 
 class CRegionCreator {
 public:
@@ -30,10 +31,15 @@ public:
 
     CBitmap m_bmSplash;
 
-    // The fade's progress, shared by every splash of the process and never reset: a second
-    // splash closes at its first tick.
-    static int s_nSplashTicks;
-    static BYTE s_nSplashAlpha;
+    // How long the splash stays and how long its fade in takes, by the clock: timers tick at
+    // the system's granularity (about 15.6 ms on Windows), so a count of ticks is no duration.
+    static constexpr ULONGLONG kShownMs = 1500;
+    static constexpr ULONGLONG kFadeMs = 1200;
+    // The clock the splash reads (a test puts its own in place).
+    static ULONGLONG (*s_clock)();
+    // When the process's first splash appeared, shared by every splash of the process and
+    // never reset: a later splash closes at its first tick.
+    static std::optional<ULONGLONG> s_shownAt;
 
 private:
     bool m_bTimeUp = false;

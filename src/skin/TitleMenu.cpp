@@ -20,11 +20,9 @@ COLOR16 Channel(BYTE value) {
 
 } // namespace
 
-CTitleMenu::CTitleMenu()
-    : m_crEnd(::GetSysColor(COLOR_GRADIENTACTIVECAPTION)),
-      m_crStart(::GetSysColor(COLOR_ACTIVECAPTION)),
-      m_crCaptionText(::GetSysColor(COLOR_CAPTIONTEXT)) {
-    m_fontCaption.Attach(MakeBoldMenuFont(DpiOf(nullptr)));
+CTitleMenu::CTitleMenu() : m_nDpi(DpiOf(nullptr)) {
+    ReadColours();
+    m_fontCaption.Attach(MakeBoldMenuFont(m_nDpi));
     m_hGradientLib = ::LoadLibraryW(L"msimg32.dll");
     if (m_hGradientLib)
         m_pfnGradient = reinterpret_cast<decltype(&::GradientFill)>(
@@ -33,7 +31,18 @@ CTitleMenu::CTitleMenu()
 }
 
 void CTitleMenu::SetDpi(UINT dpi) {
+    m_nDpi = dpi;
     m_fontCaption.Attach(MakeBoldMenuFont(dpi));
+    // Windows keeps an owner-drawn item's measure until the item changes: the title is set
+    // again, so that it is measured anew at this DPI.
+    if (m_hMenu && (::GetMenuState(m_hMenu, 0, MF_BYPOSITION) & MF_OWNERDRAW))
+        ::ModifyMenuW(m_hMenu, 0, MF_BYPOSITION | MF_OWNERDRAW | MF_DISABLED, 0, nullptr);
+}
+
+void CTitleMenu::ReadColours() {
+    m_crEnd = ::GetSysColor(COLOR_GRADIENTACTIVECAPTION);
+    m_crStart = ::GetSysColor(COLOR_ACTIVECAPTION);
+    m_crCaptionText = ::GetSysColor(COLOR_CAPTIONTEXT);
 }
 
 CTitleMenu::~CTitleMenu() {
@@ -58,7 +67,8 @@ void CTitleMenu::MeasureItem(MEASUREITEMSTRUCT* item) {
         size.cy = metrics.tmHeight;
     if (old)
         ::SelectObject(screen, old);
-    item->itemWidth = static_cast<UINT>(size.cx + ::GetSystemMetrics(SM_CXMENUCHECK) + 10);
+    // The check mark's room at the menu's DPI: the primary monitor's may be another.
+    item->itemWidth = static_cast<UINT>(size.cx + SystemMetricAt(SM_CXMENUCHECK, m_nDpi) + 10);
     item->itemHeight = static_cast<UINT>(size.cy + 2);
 }
 
@@ -84,7 +94,7 @@ void CTitleMenu::DrawItem(DRAWITEMSTRUCT* item) {
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);
     const COLORREF oldText = ::SetTextColor(dc, m_crCaptionText);
     HGDIOBJ oldFont = m_fontCaption ? ::SelectObject(dc, m_fontCaption) : nullptr;
-    rc.left += ::GetSystemMetrics(SM_CXMENUCHECK) + 8;
+    rc.left += SystemMetricAt(SM_CXMENUCHECK, m_nDpi) + 8;
     ::DrawTextW(dc, m_sCaption.c_str(), -1, &rc, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
     if (oldFont)
         ::SelectObject(dc, oldFont);

@@ -12,8 +12,11 @@ public:
     CTitleMenu();
     ~CTitleMenu() override;
 
-    // The title's font at the DPI of the window that shows the menu.
+    // The title's font and sizes at the DPI of the window that shows the menu.
     void SetDpi(UINT dpi);
+    // Takes the caption's colours as the system has them now: called as the menu opens, as
+    // they change with the theme and a high-contrast scheme.
+    void ReadColours();
     // Keeps the text and inserts the owner-drawn, disabled title item at the top.
     void InsertCaption(const std::wstring& caption);
     void MeasureItem(MEASUREITEMSTRUCT* item) override;
@@ -29,4 +32,5 @@ public:
     bool m_bEdged = false;
     UINT m_nEdgeKind = BDR_SUNKENINNER;
     bool m_bGradientReady = false;
+    UINT m_nDpi;
 };

@@ -43,7 +43,7 @@ std::wstring CAboutDlg::ReadLicence(const std::wstring& path) {
 
 BOOL CAboutDlg::OnInitDialog() {
     CBDialog::OnInitDialog();
-    ApplyDpi(DpiOf(m_hWnd));
+    ApplyDpi();
     m_btnClose.SetWindowText(LoadResString(IDS_NAME_CLOSE).c_str());
     m_tips.Create(m_hWnd);
     m_tips.AddButtons(m_hWnd);
@@ -72,8 +72,8 @@ BOOL CAboutDlg::OnInitDialog() {
     return TRUE;
 }
 
-void CAboutDlg::ApplyDpi(UINT windowDpi) {
-    const UINT dpi = TemplateDpi(m_hWnd, windowDpi);
+void CAboutDlg::ApplyDpi() {
+    const UINT dpi = TemplateDpi();
     MakeUiFont(m_font, 15, L"Arial", dpi);
     for (int button : {IDOK, IDC_CHECK_UPDATE})
         ::SendMessageW(GetDlgItem(button), WM_SETFONT,
@@ -81,14 +81,13 @@ void CAboutDlg::ApplyDpi(UINT windowDpi) {
     m_btnClose.LoadBitmaps(IDB_CLOSE, IDB_CLOSE, IDB_CLOSE_HOVER, 0, dpi);
     m_btnClose.SizeToContent();
     ShowPicture(GetDlgItem(IDC_TITLE_PICTURE), m_bmStrip, IDB_ABOUT_STRIP, dpi);
-}
-
-LRESULT CAboutDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
-    // The system scales the template's own controls and font first.
-    Default();
-    MoveToSuggested(m_hWnd, lParam);
-    ApplyDpi(HIWORD(wParam));
-    return 0;
+    // The system's icon size at the window's DPI; the control takes the icon's size.
+    const int size = SystemMetricAt(SM_CXICON, Dpi());
+    if (auto icon = static_cast<HICON>(::LoadImageW(
+            AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, 0))) {
+        ::SendMessageW(GetDlgItem(IDC_ABOUT_ICON), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+        m_icon.Attach(icon);
+    }
 }
 
 void CAboutDlg::OnCheckUpdate() {

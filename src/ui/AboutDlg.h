@@ -4,6 +4,7 @@
 #include "resources/resource.h"
 #include "framework/Controls.h"
 #include "framework/Gdi.h"
+#include "framework/Handle.h"
 #include "skin/BDialog.h"
 #include "skin/MyBitmapButton.h"
 
@@ -29,6 +30,7 @@ public:
     CMyBitmapButton m_btnClose;
     CFont m_font; // of the buttons; the box's window is gone before the object
     CBitmap m_bmStrip;
+    CIcon m_icon; // the program's, at the window's DPI
     CToolTips m_tips;
 
 private:
@@ -38,11 +40,9 @@ private:
     void OnCloseButton() { OnOK(); }
     LRESULT OnPaint(WPARAM, LPARAM);
     // The font and the pictures at the window's DPI.
-    void ApplyDpi(UINT windowDpi);
-    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    void ApplyDpi() override;
 
     BEGIN_MSG_MAP(CAboutDlg, CBDialog)
-        ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
         ON_COMMAND(IDC_CHECK_UPDATE, OnCheckUpdate)
         ON_COMMAND(IDOK, OnCloseButton)
         ON_COMMAND(IDC_ABOUT_CLOSE, OnCloseButton)

@@ -5,6 +5,7 @@
 #include "MovieFiles.h"
 #include "framework/App.h"
 #include "framework/FileDialog.h"
+#include "framework/Paths.h"
 #include "framework/String.h"
 #include "resources/resource.h"
 
@@ -122,13 +123,60 @@ LRESULT CQuelvoxDlg::OnDropFiles(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CQuelvoxDlg::OnQueueStartFiles(WPARAM, LPARAM) {
-    std::vector<CQueueStore::Item> items;
-    const CQueueStore::Left left = m_queueStore.Previous(items);
-    if (left == CQueueStore::Left::Unexpected && !items.empty() &&
-        Ask(FormatString(LoadResString(IDS_ASK_RESTORE_QUEUE).c_str(),
-                         static_cast<int>(items.size())),
-            MB_YESNO | MB_ICONQUESTION) != IDYES)
-        items.clear();
+    if (!m_queueStore.IsOpen()) {
+        m_bPreviousListTaken = true;
+        QueueMovies(std::exchange(m_startFiles, {}), false);
+        return 0;
+    }
+    // The list and its files are looked at off this thread: they may lie on a share that is
+    // gone. What an encoder ended outright left beside them is removed there too.
+    m_restoredQueue = std::make_shared<RestoredQueue>();
+    m_fileWorker.Post([store = &m_queueStore, restored = m_restoredQueue, window = m_hWnd] {
+        restored->previous = store->Read();
+        std::vector<CQueueStore::Item>& items = restored->previous.items;
+        // Its encoders were ended with it: what they were writing is no movie.
+        if (restored->previous.left == CQueueStore::Left::Unexpected)
+            for (const CQueueStore::Item& item : items)
+                for (convert::OutputFormat format :
+                     {convert::OutputFormat::Avi, convert::OutputFormat::Mp4})
+                    ::DeleteFileW(
+                        LongPathForm(convert::OutputPathFor(item.path, format) + L".part").c_str());
+        const size_t listed = items.size();
+        std::erase_if(items, [](const CQueueStore::Item& item) {
+            const DWORD attributes = ::GetFileAttributesW(LongPathForm(item.path).c_str());
+            return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        });
+        restored->missing = static_cast<int>(listed - items.size());
+        ::PostMessageW(window, kQueueReadMessage, 0, 0);
+    });
+    return 0;
+}
+
+LRESULT CQuelvoxDlg::OnQueueRead(WPARAM, LPARAM) {
+    const std::shared_ptr<RestoredQueue> restored = std::exchange(m_restoredQueue, {});
+    if (!restored)
+        return 0;
+    std::vector<CQueueStore::Item>& items = restored->previous.items;
+    switch (restored->previous.left) {
+    case CQueueStore::Left::SetAside:
+        Ask(FormatString(LoadResString(IDS_QUEUE_SET_ASIDE).c_str(),
+                         restored->previous.setAsideAs.c_str()),
+            MB_OK | MB_ICONEXCLAMATION);
+        break;
+    case CQueueStore::Left::Unexpected:
+        if (items.empty())
+            break;
+        if (Ask(restored->missing > 0
+                    ? FormatString(LoadResString(IDS_ASK_RESTORE_QUEUE_MISSING).c_str(),
+                                   static_cast<int>(items.size()), restored->missing)
+                    : FormatString(LoadResString(IDS_ASK_RESTORE_QUEUE).c_str(),
+                                   static_cast<int>(items.size())),
+                MB_YESNO | MB_ICONQUESTION) != IDYES)
+            items.clear();
+        break;
+    default:
+        break;
+    }
     int next = m_listFiles.GetItemCount();
     m_listFiles.SendMessage(WM_SETREDRAW, FALSE);
     for (const CQueueStore::Item& item : items) {
@@ -136,9 +184,26 @@ LRESULT CQuelvoxDlg::OnQueueStartFiles(WPARAM, LPARAM) {
         m_listFiles.SetCheck(next++, item.ticked);
     }
     m_listFiles.SendMessage(WM_SETREDRAW, TRUE);
+    m_bPreviousListTaken = true;
     // What was left is taken over: from here on this run's list is kept.
-    m_queueStore.Save(QueueItems());
+    KeepQueue();
     QueueMovies(std::exchange(m_startFiles, {}), false);
+    return 0;
+}
+
+void CQuelvoxDlg::KeepQueue(bool restart) {
+    if (!m_queueStore.IsOpen())
+        return;
+    m_fileWorker.Post([store = &m_queueStore, items = QueueItems(), restart, window = m_hWnd] {
+        if (store->Save(items, restart) == CQueueStore::Saved::DiskFull)
+            ::PostMessageW(window, kQueueDiskFullMessage, 0, 0);
+    });
+}
+
+LRESULT CQuelvoxDlg::OnQueueDiskFull(WPARAM, LPARAM) {
+    // The list is kept again with the next change; the user hears of the disk once.
+    if (!std::exchange(m_bDiskFullSaid, true))
+        Ask(LoadResString(IDS_QUEUE_DISK_FULL), MB_OK | MB_ICONEXCLAMATION);
     return 0;
 }
 

@@ -25,7 +25,7 @@ void CQuelvoxDlg::HandleLanguageCommand(WPARAM command) {
             m_pLanguages->RestartIn(static_cast<LCID>(command & ~kLanguageCommandBit));
             // The list comes back in the new language as it is now.
             m_bRestarting = true;
-            m_queueStore.Save(QueueItems(), true);
+            KeepQueue(true);
             EndDialog(IDCANCEL);
             return;
         }
@@ -39,5 +39,6 @@ void CQuelvoxDlg::ShowLanguageMenu() {
     const RECT button = m_btnLanguage.GetWindowRect();
     if (!::PtInRect(&button, at))
         at = {button.left, button.bottom};
+    m_menuLang.ReadColours();
     ::TrackPopupMenu(m_menuLang, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, m_hWnd, nullptr);
 }

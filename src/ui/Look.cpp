@@ -2,6 +2,7 @@
 
 #include "framework/App.h"
 #include "framework/Dpi.h"
+#include "framework/Handle.h"
 #include "framework/Seam.h"
 #include "framework/String.h"
 
@@ -23,6 +24,22 @@ void ShowPicture(HWND control, CBitmap& picture, UINT id, UINT dpi, int minHeigh
     if (info.bmHeight < minHeight)
         next.Attach(
             ScaledPicture(next, ::MulDiv(info.bmWidth, minHeight, info.bmHeight), minHeight));
+    // The control takes the picture's size: a strip wider than the window is cut at its edge,
+    // so that the control too lies inside the window.
+    RECT room{};
+    ::GetClientRect(::GetParent(control), &room);
+    ::MapWindowPoints(::GetParent(control), control, reinterpret_cast<POINT*>(&room), 2);
+    if (next.GetBitmap(&info) && room.right > 0 && info.bmWidth > room.right) {
+        CBitmap cut;
+        {
+            const CClientDC screen(nullptr);
+            cut.Attach(::CreateCompatibleBitmap(screen, room.right, info.bmHeight));
+            CMemoryDC from(screen), to(screen);
+            if (from.Select(next) && to.Select(cut))
+                ::BitBlt(to, 0, 0, room.right, info.bmHeight, from, 0, 0, SRCCOPY);
+        }
+        next.Attach(cut.Detach());
+    }
     if (fill != CLR_INVALID && next.GetBitmap(&info)) {
         CMemoryDC memory(nullptr);
         memory.Select(next);

@@ -54,7 +54,7 @@ void OpenSelectionFolder(CQuelvoxDlg& main) {
 
 BOOL STEP1::OnInitDialog() {
     CDialog::OnInitDialog();
-    ApplyDpi(DpiOf(m_hWnd));
+    ApplyDpi();
 
     // AVI unless MP4 was chosen before.
     m_cmbFormat.AddString(LoadResString(IDS_FORMAT_AVI).c_str());
@@ -65,8 +65,8 @@ BOOL STEP1::OnInitDialog() {
     return TRUE;
 }
 
-void STEP1::ApplyDpi(UINT windowDpi) {
-    const UINT dpi = TemplateDpi(m_hWnd, windowDpi);
+void STEP1::ApplyDpi() {
+    const UINT dpi = TemplateDpi();
     MakeUiFont(m_fontButtons, 16, L"Arial", dpi);
     MakeUiFont(m_fontSteps, 15, L"Verdana", dpi);
     MakeUiFont(m_fontWarnings, 14, L"Verdana", dpi);
@@ -136,14 +136,14 @@ void STEP1::OnFormatChanged() {
 
 BOOL STEP3::OnInitDialog() {
     CDialog::OnInitDialog();
-    ApplyDpi(DpiOf(m_hWnd));
+    ApplyDpi();
     // The log holds a whole session, however many files it names.
     m_editLog.SetLimitText(0);
     return TRUE;
 }
 
-void STEP3::ApplyDpi(UINT windowDpi) {
-    const UINT dpi = TemplateDpi(m_hWnd, windowDpi);
+void STEP3::ApplyDpi() {
+    const UINT dpi = TemplateDpi();
     MakeUiFont(m_fontButtons, 16, L"Arial", dpi);
     GiveFont(*this, {IDC_OPEN_FOLDER}, m_fontButtons);
     m_btnOpenFolder.AssignOwnedIcon(IconAt(IDI_OPEN_FOLDER, 32, dpi));

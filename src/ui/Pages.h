@@ -19,7 +19,7 @@ public:
     explicit STEP1(CQuelvoxDlg& main) : CDialog(IDD_STEP1), m_main(main) {}
     BOOL OnInitDialog() override;
     // Fonts and icons at the DPI.
-    void ApplyDpi(UINT windowDpi);
+    void ApplyDpi() override;
     void DoDataExchange(CDataExchange* pDX) override;
     HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
 
@@ -71,7 +71,7 @@ class STEP3 : public CDialog {
 public:
     explicit STEP3(CQuelvoxDlg& main) : CDialog(IDD_STEP3), m_main(main) {}
     BOOL OnInitDialog() override;
-    void ApplyDpi(UINT windowDpi);
+    void ApplyDpi() override;
     void DoDataExchange(CDataExchange* pDX) override;
     HBRUSH OnCtlColor(HDC dc, HWND child, UINT ctlColor) override;
 

@@ -101,7 +101,9 @@ BOOL CQuelvoxDlg::OnInitDialog() {
 
     m_stcTitle.SetWindowText(m_strTitle.c_str());
 
-    ApplyDpi(DpiOf(m_hWnd));
+    // The preview places the pane in the frame itself, to the picture's shape.
+    PlacedByCode(m_stcPane);
+    ApplyDpi();
     // The picture buttons' names, which screen readers speak, in the language in use; tips show
     // every button's.
     const struct {
@@ -142,9 +144,9 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     return TRUE;
 }
 
-void CQuelvoxDlg::ApplyDpi(UINT windowDpi) {
+void CQuelvoxDlg::ApplyDpi() {
     // The title bar, its pictures and the pages are laid out in the template's units.
-    const UINT dpi = TemplateDpi(m_hWnd, windowDpi);
+    const UINT dpi = TemplateDpi();
     struct {
         CMyBitmapButton& button;
         UINT image, hover;
@@ -166,17 +168,7 @@ void CQuelvoxDlg::ApplyDpi(UINT windowDpi) {
         button->SetWindowPos(nullptr, right, place.top, 0, 0,
                              SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    // As high as the title bar's texts and buttons, which the template places in dialog units;
-    // under a high-contrast theme in the system's caption colour.
-    RECT title = m_stcTitle.GetWindowRect();
-    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&title), 2);
-    ShowPicture(GetDlgItem(IDC_TITLE_PICTURE), m_bmTitleBar, IDB_TITLE_BAR, dpi, title.bottom,
-                SkinColour(CLR_INVALID, COLOR_ACTIVECAPTION));
-    m_stcTitle.SetForeColor(SkinColour(RGB(255, 255, 255), COLOR_CAPTIONTEXT));
-    // The label lies on the title bar picture; its background is the picture's colour.
-    m_stcTitle.SetFillColor(SkinColour(kTitleBarColor, COLOR_ACTIVECAPTION));
-    m_stcWait.SetForeColor(SkinColour(RGB(255, 0, 0), COLOR_HIGHLIGHTTEXT));
-    m_stcWait.SetFillColor(SkinColour(RGB(0, 50, 0), COLOR_HIGHLIGHT));
+    ApplyColours(dpi);
 
     MakeUiFont(m_fontBold, 15, L"Arial", dpi);
     for (CWnd* control : {static_cast<CWnd*>(&m_stcWait), static_cast<CWnd*>(&m_stcTitle),
@@ -197,29 +189,56 @@ void CQuelvoxDlg::ApplyDpi(UINT windowDpi) {
     m_btnSeekFwd.AssignOwnedIcon(ownIcon(IDI_SEEK_FORWARD));
     m_btnSeekBack.AssignOwnedIcon(ownIcon(IDI_SEEK_BACK));
     ListView_SetColumnWidth(m_listFiles, 0, Scaled(320, dpi));
-    m_menuLang.SetDpi(windowDpi);
+    m_menuLang.SetDpi(Dpi());
 
     // The pages fill the step group wherever it stands now.
     RECT dialog = GetWindowRect(), group = m_grpStep.GetWindowRect();
     m_rcPage = {group.left - dialog.left, group.top - dialog.top, group.right - group.left,
                 group.bottom - group.top};
     if (m_step1.m_hWnd)
-        m_step1.ApplyDpi(windowDpi);
-    if (m_step3.m_hWnd)
-        m_step3.ApplyDpi(windowDpi);
-    if (m_step1.m_hWnd)
         ShowPage(m_nCurPage == 2 ? static_cast<CDialog&>(m_step3) : m_step1, m_nCurPage);
-}
-
-LRESULT CQuelvoxDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
-    // The system scales the template's own controls and font first; what the code sized is
-    // redone.
-    Default();
-    MoveToSuggested(m_hWnd, lParam);
-    ApplyDpi(HIWORD(wParam));
+    // The picture fills the frame again at its size now.
     if (m_preview.m_bPreviewing)
         m_preview.PlacePaneAgain();
-    return 0;
+}
+
+void CQuelvoxDlg::ApplyColours(UINT dpi) {
+    // As high as the title bar's texts and buttons, which the template places in dialog units;
+    // under a high-contrast theme in the system's caption colour.
+    RECT title = m_stcTitle.GetWindowRect();
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&title), 2);
+    ShowPicture(GetDlgItem(IDC_TITLE_PICTURE), m_bmTitleBar, IDB_TITLE_BAR, dpi, title.bottom,
+                SkinColour(CLR_INVALID, COLOR_ACTIVECAPTION));
+    m_stcTitle.SetForeColor(SkinColour(RGB(255, 255, 255), COLOR_CAPTIONTEXT));
+    // The label lies on the title bar picture; its background is the picture's colour.
+    m_stcTitle.SetFillColor(SkinColour(kTitleBarColor, COLOR_ACTIVECAPTION));
+    m_stcWait.SetForeColor(SkinColour(RGB(255, 0, 0), COLOR_HIGHLIGHTTEXT));
+    m_stcWait.SetFillColor(SkinColour(RGB(0, 50, 0), COLOR_HIGHLIGHT));
+}
+
+LRESULT CQuelvoxDlg::OnSettingChange(WPARAM wParam, LPARAM) {
+    if (wParam == SPI_SETHIGHCONTRAST || wParam == SPI_SETNONCLIENTMETRICS) {
+        ApplyDpi();
+        RepaintAroundThePicture();
+    }
+    return Default();
+}
+
+LRESULT CQuelvoxDlg::OnSysColorChange(WPARAM, LPARAM) {
+    SendToOwnDescendants(m_hWnd, WM_SYSCOLORCHANGE);
+    if (Seam().HighContrast()) {
+        ApplyColours(TemplateDpi());
+        RepaintAroundThePicture();
+    }
+    return Default();
+}
+
+void CQuelvoxDlg::RepaintAroundThePicture() {
+    RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        ::RedrawWindow(child, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE |
+                           (child == m_stcFrame.m_hWnd ? RDW_NOCHILDREN : RDW_ALLCHILDREN));
 }
 
 void CQuelvoxDlg::ShowPage(CDialog& page, int pageNumber) {
@@ -259,8 +278,11 @@ BOOL CQuelvoxDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
 BOOL CQuelvoxDlg::PreTranslateMessage(MSG* msg) {
     if (msg->message == WM_MOUSEWHEEL) {
         // Touchpads and smooth wheels send small steps: one seek per notch's worth, the way
-        // the wheel turned (away from the user: back).
-        m_nWheelDelta += static_cast<short>(HIWORD(msg->wParam));
+        // the wheel turned (away from the user: back). A turn the other way starts afresh.
+        const int delta = static_cast<short>(HIWORD(msg->wParam));
+        if ((delta < 0) != (m_nWheelDelta < 0))
+            m_nWheelDelta = 0;
+        m_nWheelDelta += delta;
         for (; m_nWheelDelta >= WHEEL_DELTA; m_nWheelDelta -= WHEEL_DELTA)
             SeekPlayer(VK_LEFT);
         for (; m_nWheelDelta <= -WHEEL_DELTA; m_nWheelDelta += WHEEL_DELTA)
@@ -335,7 +357,7 @@ LRESULT CQuelvoxDlg::OnTimer(WPARAM wParam, LPARAM) {
     case kQueueSaveTimer:
         KillTimer(kQueueSaveTimer);
         m_bQueueDirty = false;
-        m_queueStore.Save(QueueItems());
+        KeepQueue();
         break;
     default:
         break;
@@ -348,9 +370,10 @@ LRESULT CQuelvoxDlg::OnDestroy(WPARAM, LPARAM) {
     // No child outlives the window.
     m_preview.EndPlayer();
     m_conversion.EndChildren();
-    // A normal end starts empty next time; a language restart has kept the list.
-    if (!m_bRestarting)
-        m_queueStore.Discard();
+    // A normal end starts empty next time; a language restart has kept the list. After the
+    // writes handed off before, which the worker finishes as the window's object goes.
+    if (!m_bRestarting && m_queueStore.IsOpen())
+        m_fileWorker.Post([store = &m_queueStore] { store->Discard(); });
     return result;
 }
 

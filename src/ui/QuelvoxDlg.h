@@ -17,6 +17,7 @@
 #include "framework/Dpi.h"
 #include "framework/Dialog.h"
 #include "framework/FileVersionInfo.h"
+#include "framework/Worker.h"
 #include "framework/Gdi.h"
 #include "preview/Preview.h"
 #include "skin/MyBitmapButton.h"
@@ -43,6 +44,10 @@ public:
     static constexpr UINT kMoviesFoundMessage = WM_APP + 11;
     // The window is up: the splash may go.
     static constexpr UINT kWindowUpMessage = WM_APP + 12;
+    // The kept list has been read (and its files looked for) by the file worker.
+    static constexpr UINT kQueueReadMessage = WM_APP + 13;
+    // The kept list could not be written: the disk is full.
+    static constexpr UINT kQueueDiskFullMessage = WM_APP + 14;
     // The web page of the product (no scheme: the shell's default action opens it).
     static constexpr const wchar_t* kProductPage = L"www.tavrenix.example/quelvox";
 
@@ -70,6 +75,8 @@ public:
     void QueueMovies(std::vector<std::wstring> paths, bool sayIfNone);
     // A look for movies is under way or waiting.
     bool Searching() const { return !m_searches.empty(); }
+    // What the last run left has been taken up (brought back, offered or set aside).
+    bool PreviousListTaken() const { return m_bPreviousListTaken; }
 
     // Conversion (the run is m_conversion's)
     void OnConvert() { m_conversion.OnConvert(m_nCurPage == 2); }
@@ -138,8 +145,12 @@ public:
     std::vector<std::wstring> m_startFiles;
     // Still on screen until this window is up.
     std::unique_ptr<StartDialog> m_splash;
-    // Where the list is kept while the program runs (not open: nowhere).
+    // Where the list is kept while the program runs (not open: nowhere). Only the file worker
+    // reads and writes it.
     CQueueStore m_queueStore;
+    // Runs the window's file calls that may block on a user's path (a dropped network share)
+    // off its thread, in order.
+    CWorker m_fileWorker;
     convert::CConversion m_conversion{*this};
     preview::CPreview m_preview{*this};
     CStatic m_stcFrame;
@@ -161,6 +172,19 @@ private:
     bool m_bRestarting = false;
     std::vector<CQueueStore::Item> QueueItems() const;
     void QueueChanged();
+    // Hands the list as it is now to the file worker to keep; restart: for the next start.
+    void KeepQueue(bool restart = false);
+    // What the file worker read of the previous run's list, for kQueueReadMessage.
+    struct RestoredQueue {
+        CQueueStore::Previous previous;
+        int missing = 0; // files of the list that no longer exist, left out
+    };
+    std::shared_ptr<RestoredQueue> m_restoredQueue;
+    bool m_bPreviousListTaken = false;
+    // The full disk has been reported: once is enough.
+    bool m_bDiskFullSaid = false;
+    LRESULT OnQueueRead(WPARAM, LPARAM);
+    LRESULT OnQueueDiskFull(WPARAM, LPARAM);
     LRESULT OnListChanged(NMHDR* header);
     // The looks for movies asked for, the first one under way.
     struct Search {
@@ -205,16 +229,21 @@ private:
 
     void SetConvertButton(UINT iconId, UINT captionId);
     // Draws everything the code sizes in pixels at the window's DPI: fonts, pictures, icons,
-    // the list's column, the pages' place. On creation and when the window moves to a monitor
-    // of another DPI.
-    void ApplyDpi(UINT windowDpi);
-    LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
-    // A high-contrast theme went on or off, or the system's colours changed.
-    LRESULT OnColoursChanged(WPARAM, LPARAM) {
-        ApplyDpi(DpiOf(m_hWnd));
-        RedrawWindow(RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-        return Default();
-    }
+    // the title bar, the list's column, the pages' place, the preview pane. On creation and
+    // when the window moves to a monitor of another DPI.
+    void ApplyDpi() override;
+    // Windows sends WM_SETTINGCHANGE often, for many reasons: only a high-contrast theme going
+    // on or off and new non-client metrics (the menu's font) change what ApplyDpi made.
+    LRESULT OnSettingChange(WPARAM wParam, LPARAM);
+    // The system's colours changed: the common controls are told, as only a top-level window
+    // hears it, and what takes the system's colours under a high-contrast theme is redone.
+    LRESULT OnSysColorChange(WPARAM, LPARAM);
+    // Puts the skin's colours, or under a high-contrast theme the system's, on the title bar and
+    // the wait label.
+    void ApplyColours(UINT dpi);
+    // Repaints the window and its controls, but not the player's picture in the preview pane,
+    // which draws itself.
+    void RepaintAroundThePicture();
     // What ApplyDpi made, for as long as the controls show it.
     CBitmap m_bmTitleBar;
     CIcon m_icons[3]; // Convert, Stop, Exit
@@ -237,8 +266,8 @@ private:
         return 0;
     }
     // An identification has ended: the run's or the preview's, whichever waits for it.
-    LRESULT OnIdentified(WPARAM, LPARAM) {
-        m_conversion.Step();
+    LRESULT OnIdentified(WPARAM run, LPARAM) {
+        m_conversion.OnIdentified(run);
         m_preview.Step();
         return 0;
     }
@@ -277,9 +306,8 @@ private:
 
     BEGIN_MSG_MAP(CQuelvoxDlg, CDialog)
         ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
-        ON_MESSAGE(WM_DPICHANGED, OnDpiChanged)
-        ON_MESSAGE(WM_SYSCOLORCHANGE, OnColoursChanged)
-        ON_MESSAGE(WM_SETTINGCHANGE, OnColoursChanged)
+        ON_MESSAGE(WM_SYSCOLORCHANGE, OnSysColorChange)
+        ON_MESSAGE(WM_SETTINGCHANGE, OnSettingChange)
         ON_MESSAGE(WM_CLOSE, OnCloseMessage)
         ON_MESSAGE(WM_PAINT, OnPaint)
         ON_MESSAGE(WM_QUERYDRAGICON, OnQueryDragIcon)
@@ -292,6 +320,8 @@ private:
         ON_MESSAGE(kQueueStartFilesMessage, OnQueueStartFiles)
         ON_MESSAGE(kMoviesFoundMessage, OnMoviesFound)
         ON_MESSAGE(kWindowUpMessage, OnWindowUp)
+        ON_MESSAGE(kQueueReadMessage, OnQueueRead)
+        ON_MESSAGE(kQueueDiskFullMessage, OnQueueDiskFull)
         ON_NOTIFY(IDC_FILE_LIST, NM_CLICK, OnNothing)
         ON_NOTIFY(IDC_FILE_LIST, LVN_ITEMCHANGED, OnListChanged)
         ON_NOTIFY(IDC_FILE_LIST, LVN_INSERTITEM, OnListChanged)

@@ -146,13 +146,19 @@ TEST_F(LanguageMenuTest, PickingAnotherStoresItAndRestarts) {
     EXPECT_FALSE(IsWindowVisible(*m_dialog));
     EXPECT_EQ(m_dialog->Result(), IDCANCEL);
     // The list is kept for the new language's window, which takes it back unasked.
-    std::vector<CQueueStore::Item> kept;
-    EXPECT_EQ(m_dialog->m_queueStore.Previous(kept), CQueueStore::Left::Restart);
-    EXPECT_EQ(kept, (std::vector<CQueueStore::Item>{{L"C:\\movies\\a.avi", true}}));
+    ASSERT_TRUE(m_dialog->m_fileWorker.WaitIdle(30000));
+    const CQueueStore::Previous kept = m_dialog->m_queueStore.Read();
+    EXPECT_EQ(kept.left, CQueueStore::Left::Restart);
+    EXPECT_EQ(kept.items, (std::vector<CQueueStore::Item>{{L"C:\\movies\\a.avi", true}}));
     // The successor starts once the window has gone.
     TheApp().FinishRestart();
     SetEnvironmentVariableW(L"QV_TEST_SUCCESSOR_FILE", nullptr);
     EXPECT_TRUE(m_seam.boxes.empty());
+    // It may take the foreground, which this instance has and it has not.
+    const std::vector<DWORD> children = ChildProcesses(GetCurrentProcessId());
+    ASSERT_EQ(m_seam.foregroundAllowed.size(), 1u);
+    EXPECT_NE(std::find(children.begin(), children.end(), m_seam.foregroundAllowed[0]),
+              children.end());
     // It waits while this instance holds the hand-over.
     PumpFor(500);
     EXPECT_TRUE(ReadFileBytes(successor).empty());

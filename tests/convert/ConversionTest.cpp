@@ -68,6 +68,12 @@ TEST_F(ConversionTest, LogsEachFileAndUnticksTheConvertedOnes) {
     Add(L"a.avi", kQuick);
     Add(L"b.avi", kNoLength);
     Add(L"c.avi", kFails);
+    // Each run's log is kept as a file too, the last 30 of them.
+    const std::wstring logs = m_dir.Path() + L"\\Logs";
+    CreateDirectoryW(logs.c_str(), nullptr);
+    for (int day = 1; day <= 31; ++day)
+        m_dir.Write(FormatString(L"Logs\\Run 2025-01-%02d 10-00-00.log", day), "old");
+    m_dialog->m_conversion.SetLogFolder(logs);
 
     // While a file is identified the dialog is disabled under the "Please Wait..." label; the
     // dialog's thread is busy then, so another one looks.
@@ -85,7 +91,9 @@ TEST_F(ConversionTest, LogsEachFileAndUnticksTheConvertedOnes) {
     watcher.join();
 
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n" + Converting(L"b.avi") +
-                         L"Unsupported file.\n" + Converting(L"c.avi") + L"Failed.\n" +
+                         L"Unsupported file.\n    Its length is not known.\n" +
+                         Converting(L"c.avi") +
+                         L"Failed.\n    Sorry, this file cannot be converted.\n" +
                          L"\n2 file(s) converted.\n");
     EXPECT_FALSE(Checked(0));
     EXPECT_TRUE(Checked(1));
@@ -108,14 +116,47 @@ TEST_F(ConversionTest, LogsEachFileAndUnticksTheConvertedOnes) {
               INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(m_dialog->m_conversion.m_strOutputFolder, m_dir.Path());
 
+    // The file: UTF-8 with a byte-order mark and CR LF, the same lines, and after the failed
+    // file what its encoder said.
+    ASSERT_TRUE(m_dialog->m_conversion.WaitForFileWork(30000));
+    EXPECT_TRUE(ReadFileBytes(logs + L"\\Run 2025-01-01 10-00-00.log").empty());
+    EXPECT_TRUE(ReadFileBytes(logs + L"\\Run 2025-01-02 10-00-00.log").empty());
+    EXPECT_EQ(ReadFileBytes(logs + L"\\Run 2025-01-03 10-00-00.log"), "old");
+    WIN32_FIND_DATAW found;
+    const HANDLE find = FindFirstFileW((logs + L"\\Run 20*.log").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    std::wstring newest;
+    int files = 0;
+    do {
+        ++files;
+        newest = std::max(newest, std::wstring(found.cFileName));
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    EXPECT_EQ(files, 30);
+    const std::string kept = ReadFileBytes(logs + L"\\" + newest);
+    const std::string lines =
+        "\r\na.avi file converting...OK.\r\n\r\nb.avi file converting...Unsupported "
+        "file.\r\n    Its length is not known.\r\n\r\nc.avi file converting...Failed.\r\n    "
+        "Sorry, this file cannot be converted.\r\n";
+    EXPECT_EQ(kept.rfind("\xEF\xBB\xBF" + lines, 0), 0u) << kept;
+    // The encoder's last status line, as a console shows it, and its failure.
+    EXPECT_NE(kept.find("\r\nPos:  20.0s    500f (50%)"), std::string::npos) << kept;
+    EXPECT_EQ(kept.find("( 0%)"), std::string::npos) << kept;
+    EXPECT_NE(kept.find(" [1000:128]\r\nSorry, this file cannot be converted.\r\n"),
+              std::string::npos)
+        << kept;
+    EXPECT_EQ(kept.substr(kept.size() - 26), "\r\n\r\n2 file(s) converted.\r\n") << kept;
+
     // "Exit" closes the program.
     Click(IDC_CONVERT);
     EXPECT_TRUE(
         PumpDialogUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000));
 }
 
-// Only an encoder that ends by itself with 0 and says nothing of a failure made a movie; the
-// computer stays awake for the run, and the encoder runs below normal priority.
+// Only an encoder that ends by itself with 0 and says nothing of a failure made a movie, and
+// the line after each failure says why: the encoder's own last failure line, or the program's
+// words for a cause it knows. The computer stays awake for the run, and the encoder runs below
+// normal priority.
 TEST_F(ConversionTest, EveryEndOfAnEncoderIsReportedTruly) {
     const struct {
         const wchar_t* name;
@@ -124,10 +165,23 @@ TEST_F(ConversionTest, EveryEndOfAnEncoderIsReportedTruly) {
     } ends[] = {
         {L"good.avi", "progress 0 100 25 20\noutput\n", L"OK.\n"},
         {L"sorry.avi", "progress 0 50 25 20\nout Sorry, this file cannot be converted.\n",
-         L"Failed.\n"},
-        {L"silent error.avi", "progress 0 100 25 20\noutput\nexit 3\n", L"Failed.\n"},
-        {L"crash.avi", "progress 0 50 25 20\ncrash\n", L"Failed.\n"},
-        {L"killed.avi", "progress 0 30 5 100\nhang\n", L"Failed.\n"},
+         L"Failed.\n    Sorry, this file cannot be converted.\n"},
+        {L"unreadable.avi", "out Cannot open demuxer.\nexit 1\n",
+         L"Failed.\n    The encoder cannot read this movie.\n"},
+        {L"cut.avi", "progress 0 60 20 20\nout ID_FAILURE=CUT 751.3\nout Sorry, cut short.\n",
+         L"Failed.\n    The movie file ends early, at 12:31: it was not copied or downloaded "
+         L"whole.\n"},
+        {L"full.avi", "progress 0 10 5 20\nout ID_FAILURE=DISK_FULL\nout Sorry, full.\nexit 1\n",
+         L"Failed.\n    The disk is full.\n"},
+        {L"held.avi", "progress 0 100 25 20\noutput\nout ID_KEPT_AS=QV_held.avi (2).avi\n",
+         L"OK.\n    The old movie is open in another program: the new one is QV_held.avi "
+         L"(2).avi.\n"},
+        {L"silent error.avi", "progress 0 100 25 20\noutput\nexit 3\n",
+         L"Failed.\n    The encoder ended unexpectedly (code 0x00000003).\n"},
+        {L"crash.avi", "progress 0 50 25 20\ncrash\n",
+         L"Failed.\n    The encoder ended unexpectedly (code 0xC0000005).\n"},
+        {L"killed.avi", "progress 0 30 5 100\nhang\n",
+         L"Failed.\n    The encoder ended unexpectedly (code 0x00000001).\n"},
     };
     std::wstring expected;
     for (const auto& end : ends) {
@@ -136,14 +190,14 @@ TEST_F(ConversionTest, EveryEndOfAnEncoderIsReportedTruly) {
     }
     Click(IDC_CONVERT);
     // Ended from outside, as Task Manager or an antivirus does.
-    ASSERT_TRUE(EncodingItem(4));
+    ASSERT_TRUE(EncodingItem(8));
     EXPECT_TRUE(m_seam.awake);
     const CHandle encoder(
         OpenProcess(PROCESS_ALL_ACCESS, FALSE, m_dialog->m_conversion.m_encoder.m_dwProcessId));
     EXPECT_EQ(GetPriorityClass(encoder), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
     TerminateProcess(encoder, 1);
     ASSERT_TRUE(RunToEnd());
-    EXPECT_EQ(Log(), expected + L"\n5 file(s) converted.\n");
+    EXPECT_EQ(Log(), expected + L"\n9 file(s) converted.\n");
     EXPECT_FALSE(m_seam.awake);
 }
 
@@ -173,7 +227,9 @@ TEST_F(ConversionTest, NothingTickedCountsNoneAndNeverShutsDown) {
 
 TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
     Add(L"a.avi", kQuick);
-    Add(L"b.avi", kSlow);
+    // Its partial file is there from the start; an earlier run's movie stands beside it.
+    Add(L"b.avi", Movie("output\nprogress 0 100 5 150\noutput\n"));
+    const std::wstring earlier = m_dir.Write(L"QV_b.avi.avi", "earlier");
     Add(L"c.avi", kQuick);
     Click(IDC_CONVERT);
     ASSERT_TRUE(EncodingItem(1));
@@ -204,6 +260,10 @@ TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
     Click(IDC_CONVERT);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 5000));
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
+    // Nothing unfinished is left beside the movie, and nothing finished is touched.
+    EXPECT_TRUE(m_dialog->m_conversion.WaitForFileWork(30000));
+    EXPECT_EQ(GetFileAttributesW((earlier + L".part").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadFileBytes(earlier), "earlier");
     // The stopped encoder's completion is not taken for a result.
     ASSERT_TRUE(
         PumpDialogUntil([&] { return !m_dialog->m_conversion.m_encoder.IsRunOpen(); }, 10000));
@@ -366,8 +426,25 @@ TEST_F(ConversionTest, NamesAsUsersHaveThemConvert) {
               INVALID_FILE_ATTRIBUTES);
 }
 
-// Without the engines in bin/ (a copy of this test program in a folder of its own), each file
-// gets the reinstall message and counts as unsupported.
+// Runs the test of that name in a copy of this program in a folder of its own (with a copy of
+// the scripted engines in its bin/, or none), where it finds flag set; its exit code.
+DWORD RunInOwnFolder(const ScratchDir& dir, const wchar_t* test, const wchar_t* flag,
+                     bool engines) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring copy = dir.Path() + L"\\own_folder.exe";
+    if (!CopyFileW(self, copy.c_str(), FALSE))
+        return ~0u;
+    if (engines) {
+        CreateDirectoryW((dir.Path() + L"\\bin").c_str(), nullptr);
+        for (const wchar_t* engine : {L"mplayer", L"mencoder"})
+            CopyFileW(EnginePath(engine).c_str(),
+                      (dir.Path() + L"\\bin\\" + engine + L".exe").c_str(), FALSE);
+    }
+    return RunFlagged(copy, std::wstring(L"--gtest_filter=ConversionTest.") + test, flag, 60000);
+}
+
+// Without the engines in bin/, each file gets the reinstall message and counts as unsupported.
 constexpr const wchar_t* kNoEnginesFlag = L"QV_TEST_NO_ENGINES";
 
 TEST_F(ConversionTest, MissingEnginesAreReportedAndSkipped) {
@@ -379,22 +456,40 @@ TEST_F(ConversionTest, MissingEnginesAreReportedAndSkipped) {
         // Which file could not run, and the system's reason.
         const std::wstring player = GetModuleDirectory() + L"bin\\mplayer.exe";
         const std::wstring log = Log();
-        EXPECT_EQ(log.rfind(Converting(L"a.avi") + player + L" could not be run: ", 0), 0u) << log;
-        EXPECT_NE(log.find(L": " + SystemErrorText(ERROR_FILE_NOT_FOUND) +
-                           L"\nUnsupported file.\n\n0 file(s) converted.\n"),
-                  std::wstring::npos)
-            << log;
+        EXPECT_EQ(log, Converting(L"a.avi") + L"Unsupported file.\n    " + player +
+                           L" could not be run: " + SystemErrorText(ERROR_FILE_NOT_FOUND) +
+                           L"\n\n0 file(s) converted.\n");
         ASSERT_EQ(m_seam.boxes.size(), 2u);
         EXPECT_EQ(m_seam.boxes[0].text, L"After reinstalling the program, please try again!");
         return;
     }
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring copy = m_dir.Path() + L"\\no_engines.exe";
-    ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
-    const DWORD code =
-        RunFlagged(copy, L"--gtest_filter=ConversionTest.MissingEngines*", kNoEnginesFlag, 60000);
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(RunInOwnFolder(m_dir, L"MissingEngines*", kNoEnginesFlag, false), 0u);
+}
+
+// Right after installing, an antivirus scans the engines: a start that fails while it holds the
+// player's file is tried again, and the file converts once it lets go.
+constexpr const wchar_t* kHeldEngineFlag = L"QV_TEST_HELD_ENGINE";
+
+TEST_F(ConversionTest, AnEngineHeldByAScannerIsWaitedFor) {
+    wchar_t flag[4];
+    if (GetEnvironmentVariableW(kHeldEngineFlag, flag, 4)) {
+        const HANDLE scanner = CreateFileW(EnginePath(L"mplayer").c_str(), GENERIC_READ, 0, nullptr,
+                                           OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(scanner, INVALID_HANDLE_VALUE);
+        Add(L"a.avi", kQuick);
+        Click(IDC_CONVERT);
+        ASSERT_TRUE(PumpDialogUntil(
+            [&] {
+                return m_dialog->m_conversion.CurrentStep() == convert::FileStep::StartingIdentify;
+            },
+            10000));
+        CloseHandle(scanner);
+        ASSERT_TRUE(RunToEnd());
+        EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n\n1 file(s) converted.\n");
+        EXPECT_TRUE(m_seam.boxes.size() == 1u);
+        return;
+    }
+    EXPECT_EQ(RunInOwnFolder(m_dir, L"AnEngineHeld*", kHeldEngineFlag, true), 0u);
 }
 
 } // namespace
@@ -457,8 +552,8 @@ TEST_F(ConversionTest, WhatArrivesDuringEachStepWaitsForIt) {
         60000));
     EXPECT_TRUE(seen.count(convert::FileStep::Identifying));
     EXPECT_TRUE(seen.count(convert::FileStep::Encoding));
-    EXPECT_EQ(Log(), Converting(L"a.avi") + L"Unsupported file.\n" + Converting(L"b.avi") +
-                         L"OK.\n\n1 file(s) converted.\n");
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"Unsupported file.\n    Its length is not known.\n" +
+                         Converting(L"b.avi") + L"OK.\n\n1 file(s) converted.\n");
     EXPECT_EQ(m_seam.boxes.size(), 1u);
     EXPECT_TRUE(IsWindowEnabled(*m_dialog));
 }
@@ -503,8 +598,8 @@ TEST_F(ConversionTest, StopIsAnsweredBetweenUnreadableFiles) {
     Click(IDC_CONVERT);
     ASSERT_TRUE(RunToEnd());
     RemoveWindowSubclass(m_dialog->m_step3.m_editLog, pressStop, 1);
-    EXPECT_EQ(Log(),
-              Converting(L"a.avi") + L"Unsupported file.\n\nConversion has been canceled.\n");
+    EXPECT_EQ(Log(), Converting(L"a.avi") + L"Unsupported file.\n    Its length is not known.\n" +
+                         L"\nConversion has been canceled.\n");
     EXPECT_TRUE(IsWindowEnabled(*m_dialog));
 }
 

@@ -1,5 +1,6 @@
 // The scenario language of the scripted engines, and the engines' command-line handling.
 #include "support/TestSupport.h"
+#include "framework/Paths.h"
 #include "redirect/Redirector.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +38,16 @@ std::wstring Quote(const std::wstring& s) {
 const std::wstring kEnd = CRedirector::kEndMarker;
 
 } // namespace
+
+// The player's window lies in Quelvox's pane, which is aware of each monitor's DPI: so are the
+// engines, the scripted ones here and the real ones of the program folder, or Windows would
+// stretch their picture and size it in pixels of 96 DPI.
+TEST(ScriptedEngines, AndTheRealOnesDeclareThemselvesAwareOfEachMonitorsDpi) {
+    const std::wstring real = GetModuleDirectory() + L"..\\dist\\bin\\";
+    for (const std::wstring& engine : {EnginePath(L"mplayer"), EnginePath(L"mencoder"),
+                                       real + L"mplayer.exe", real + L"mencoder.exe"})
+        EXPECT_NE(ManifestOf(engine).find(">PerMonitorV2<"), std::string::npos) << engine;
+}
 
 TEST(ScriptedEngines, PlayerPicksTheSectionByItsCommandLine) {
     ScratchDir dir;

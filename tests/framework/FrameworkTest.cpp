@@ -4,6 +4,7 @@
 #include "framework/App.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/Dpi.h"
 #include "framework/Handle.h"
 #include "framework/String.h"
 #include "support/FakeSeam.h"
@@ -205,6 +206,55 @@ TEST(DataExchange, RadioGroupAndCheckBoxBothWays) {
     ASSERT_EQ(seam.boxes.size(), 1u);
     EXPECT_EQ(seam.boxes[0].text, L"Please enter an integer between 0 and 2.");
     DestroyWindow(dialog);
+}
+
+// A DPI change lays the template out again as the dialog manager lays it out at creation: at
+// the DPI it was made at nothing moves by a pixel and the size it asks for is its own; at
+// another the buttons take the template's font at the new size and the edit keeps the code's.
+// (The fit test compares every window moved to 120, 144 and 192 DPI with one made there.)
+TEST(DpiChange, TheTemplateIsLaidOutAgainAsTheDialogManagerLaysItOut) {
+    ProbeDialog dialog;
+    ASSERT_TRUE(dialog.Create(IDD_PROBE, nullptr));
+    const HFONT own = CreateFontW(-20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, L"Arial");
+    dialog.log.SetFont(own);
+    const int ids[] = {IDC_PROBE_LOG, IDC_PROBE_CHECK, IDC_PROBE_FIRST, IDC_PROBE_THIRD};
+    auto places = [&] {
+        std::vector<RECT> rects;
+        for (int id : ids) {
+            RECT r;
+            GetWindowRect(dialog.GetDlgItem(id), &r);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+            rects.push_back(r);
+        }
+        return rects;
+    };
+    const std::vector<RECT> made = places();
+    const RECT window = dialog.GetWindowRect();
+    auto change = [&](UINT dpi) {
+        SIZE size{};
+        EXPECT_TRUE(dialog.SendMessage(WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&size)));
+        RECT suggested{window.left, window.top, window.left + size.cx, window.top + size.cy};
+        dialog.SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                           reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_EQ(dialog.Dpi(), dpi);
+        return size;
+    };
+    const SIZE same = change(96);
+    EXPECT_EQ(same.cx, window.right - window.left);
+    EXPECT_EQ(same.cy, window.bottom - window.top);
+    const std::vector<RECT> again = places();
+    for (size_t i = 0; i < made.size(); ++i)
+        EXPECT_TRUE(EqualRect(&again[i], &made[i])) << ids[i];
+
+    change(192);
+    LOGFONTW font{};
+    GetObjectW(
+        reinterpret_cast<HFONT>(SendMessageW(dialog.GetDlgItem(IDC_PROBE_CHECK), WM_GETFONT, 0, 0)),
+        sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, -MulDiv(8, 192, 72));
+    EXPECT_EQ(reinterpret_cast<HFONT>(dialog.log.SendMessage(WM_GETFONT)), own);
+    DestroyWindow(dialog);
+    DeleteObject(own);
 }
 
 TEST(Strings, LoadedFromTheResourceModuleAndFormattedTheWindowsWay) {

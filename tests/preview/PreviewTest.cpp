@@ -114,6 +114,19 @@ TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
     m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_FORWARD, BN_CLICKED), 0);
     EXPECT_TRUE(
         PumpDialogUntil([&] { return m_dialog->m_preview.m_player.m_nPosition >= 10; }, 30000));
+    // On Windows the wheel over the picture goes to the player's window, which hands it on:
+    // a notch away from the user seeks back.
+    const int before = m_dialog->m_preview.m_player.m_nPosition;
+    PostMessageW(m_dialog->FindPlayerWindow(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    EXPECT_TRUE(PumpDialogUntil(
+        [&] { return m_dialog->m_preview.m_player.m_nPosition <= before - 5; }, 30000));
+    // On a monitor of another DPI the frame grows, and the picture fills it again.
+    MoveToMonitorOf(*m_dialog, 144);
+    const RECT larger = m_dialog->m_stcFrame.GetWindowRect();
+    ASSERT_GT(larger.right - larger.left, width * 4 / 3);
+    EXPECT_TRUE(PumpDialogUntil(
+        [&] { return PaneRect().right - PaneRect().left == larger.right - larger.left; }, 30000));
+    EXPECT_EQ(PaneRect().bottom - PaneRect().top, (larger.right - larger.left) / 2);
 
     const DWORD player = Player();
     m_dialog->TogglePreview();

@@ -48,13 +48,15 @@ std::wstring CopyTo(const std::wstring& source, const ScratchDir& dir, const std
 // A movie that plays the clip `times` over: ffmpeg's concatenation script, which it recognises
 // by its first line. This ffmpeg finds the script's relative names in the working directory,
 // which the engines and their ffmpeg inherit: keep a Here of the folder while it plays.
-std::wstring Looped(const std::wstring& clip, int seconds, int times, const ScratchDir& dir,
+std::wstring Looped(const std::wstring& clip, int seconds, int times, const std::wstring& folder,
                     const std::wstring& name) {
-    CopyTo(clip, dir, L"clip.avi");
+    CopyFileW(clip.c_str(), (folder + L"\\clip.avi").c_str(), FALSE);
     std::string script = "ffconcat version 1.0\n";
     for (int i = 0; i < times; ++i)
         script += "file 'clip.avi'\nduration " + std::to_string(seconds) + "\n";
-    return dir.Write(name, script);
+    const std::wstring path = folder + L"\\" + name;
+    WriteFileBytes(path, script);
+    return path;
 }
 
 // The working directory of this process while the object lives.
@@ -210,7 +212,8 @@ TEST_F(RealProgramTest, ConvertsToXvidAndMp3At720PixelsAndNtscRate) {
     Click(IDC_CONVERT);
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(Log(), Converting(L"wide clip.avi") + L"OK.\n" + Converting(L"corrupt.avi") +
-                         L"Unsupported file.\n\n1 file(s) converted.\n");
+                         L"Unsupported file.\n    The player cannot read this file.\n\n1 file(s) "
+                         L"converted.\n");
 
     const AviFacts avi = ReadAvi(m_dir.Path() + L"\\QV_wide clip.avi.avi");
     ASSERT_TRUE(avi.riff);
@@ -335,12 +338,12 @@ TEST_F(RealProgramTest, BurnsEveryKindOfKoreanSubtitleIntoThePicture) {
         EXPECT_LT(differing(late, frame(name, 2.8), 0, 352), 200) << name;
 }
 
-// The encoder's ffmpeg runs at the encoder's priority. Stopping ends both, and leaves the movie of
-// an earlier run as it was, and the stopped one's partial file beside it.
+// The encoder's ffmpeg runs at the encoder's priority. Stopping ends both, leaves the movie of an
+// earlier run as it was, and removes the stopped one's partial file.
 TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpegAndKeepsTheEarlierMovie) {
     // No machine converts the clip a thousand times over before the test stops it.
     const Here here(m_dir.Path());
-    Add(Looped(TheClips().hd, 6, 1000, m_dir, L"a.avi"));
+    Add(Looped(TheClips().hd, 6, 1000, m_dir.Path(), L"a.avi"));
     const std::string earlier = ReadWholeFile(TheClips().sd, 1 << 26);
     const std::wstring output = m_dir.Write(L"QV_a.avi.avi", earlier);
     Click(IDC_CONVERT);
@@ -373,7 +376,103 @@ TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpegAndKeepsTheEarlierMovie) {
         EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 5000));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"\nConversion has been canceled.\n");
     EXPECT_TRUE(ReadWholeFile(output, 1 << 26) == earlier);
-    EXPECT_NE(GetFileAttributesW((output + L".part").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(m_dialog->m_conversion.WaitForFileWork(30000));
+    EXPECT_EQ(GetFileAttributesW((output + L".part").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The running processes of a program, by its file name.
+std::vector<DWORD> ProcessesNamed(const wchar_t* name) {
+    std::vector<DWORD> found;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, name) == 0)
+            found.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return found;
+}
+
+// Quelvox ended outright in the middle of a conversion (a crash, Task Manager, logging off):
+// its encoder and the encoder's ffmpeg end with it, and the next start brings the list back,
+// removes the unfinished file and converts it again with one encoder only. The Quelvox that is
+// ended is a second run of this test program, which converts until it is ended.
+constexpr const wchar_t* kEndedFlag = L"QV_TEST_ENDED_OUTRIGHT";
+constexpr const wchar_t* kEndedMutex = L"Local\\QuelvoxTest.EndedOutright";
+
+TEST_F(RealProgramTest, AQuelvoxEndedOutrightLeavesNoEngineAndItsListComesBack) {
+    wchar_t folder[MAX_PATH] = L"";
+    if (GetEnvironmentVariableW(kEndedFlag, folder, MAX_PATH)) {
+        const Here here(folder);
+        ASSERT_TRUE(m_dialog->m_queueStore.Open(folder, kEndedMutex));
+        const std::wstring movie = Add(Looped(TheClips().hd, 6, 1000, folder, L"a.avi"));
+        ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_queueStore.Read().items.size() == 1; },
+                                    30000));
+        Click(IDC_CONVERT);
+        const std::wstring partial = std::wstring(folder) + L"\\QV_a.avi.avi.part";
+        ASSERT_TRUE(PumpDialogUntil(
+            [&] {
+                return GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                       !FFmpegChildren(m_dialog->m_conversion.m_encoder.m_dwProcessId).empty();
+            },
+            60000));
+        WriteFileBytes(std::wstring(folder) + L"\\writing", "");
+        PumpDialogFor(600000); // ended long before
+        return;
+    }
+    const Here here(m_dir.Path());
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring line =
+        L"\"" + std::wstring(self) + L"\" --gtest_filter=RealProgramTest.AQuelvoxEndedOutright*";
+    SetEnvironmentVariableW(kEndedFlag, m_dir.Path().c_str());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION quelvox{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &si, &quelvox));
+    SetEnvironmentVariableW(kEndedFlag, nullptr);
+    const CHandle process(quelvox.hProcess), thread(quelvox.hThread);
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return GetFileAttributesW((m_dir.Path() + L"\\writing").c_str()) !=
+                       INVALID_FILE_ATTRIBUTES ||
+                   WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        },
+        120000));
+    std::vector<DWORD> engines = ChildProcesses(quelvox.dwProcessId);
+    for (DWORD engine : std::vector<DWORD>(engines))
+        for (DWORD ffmpeg : FFmpegChildren(engine))
+            engines.push_back(ffmpeg);
+    ASSERT_GE(engines.size(), 2u);
+    TerminateProcess(process, 1);
+    for (DWORD engine : engines)
+        EXPECT_TRUE(PumpUntil([&] { return !ProcessIsRunning(engine); }, 30000)) << engine;
+
+    // The next start: the list comes back, without the unfinished file.
+    const std::wstring partial = m_dir.Path() + L"\\QV_a.avi.avi.part";
+    EXPECT_NE(GetFileAttributesW(partial.c_str()), INVALID_FILE_ATTRIBUTES);
+    m_dialog.reset();
+    m_seam.answers = {IDYES};
+    m_dialog = std::make_unique<CQuelvoxDlg>(&TheApp());
+    TheApp().m_pMainWnd = m_dialog.get();
+    ASSERT_TRUE(m_dialog->m_queueStore.Open(m_dir.Path(), kEndedMutex));
+    ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->PreviousListTaken(); }, 30000));
+    ASSERT_EQ(m_seam.boxes.size(), 1u);
+    ASSERT_EQ(m_dialog->m_listFiles.GetItemCount(), 1);
+    EXPECT_EQ(GetFileAttributesW(partial.c_str()), INVALID_FILE_ATTRIBUTES);
+    // Converted again by one encoder.
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(PumpDialogUntil(
+        [&] {
+            return GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                   !FFmpegChildren(m_dialog->m_conversion.m_encoder.m_dwProcessId).empty();
+        },
+        60000));
+    EXPECT_EQ(ProcessesNamed(L"mencoder.exe").size(), 1u);
+    m_dialog->StopConversion();
 }
 
 class RealPreviewTest : public RealProgramTest {
@@ -428,7 +527,7 @@ ScreenColours ColoursOnScreen(const RECT& r) {
 TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     // Long enough that it cannot end while the test seeks, however slow the machine.
     const Here here(m_dir.Path());
-    Add(Looped(TheClips().longer, 15, 8, m_dir, L"long clip.avi"));
+    Add(Looped(TheClips().longer, 15, 8, m_dir.Path(), L"long clip.avi"));
     Select(0);
     ASSERT_TRUE(TogglePreviewAndWait(*m_dialog));
     ASSERT_TRUE(m_dialog->m_preview.m_bPreviewing);
@@ -486,7 +585,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
 // clock ends where the seeks' sum puts it.
 TEST_F(RealPreviewTest, ABurstOfSeeksEndsAtItsSumWhileThePlayerKeepsAnswering) {
     const Here here(m_dir.Path());
-    Add(Looped(TheClips().longer, 15, 8, m_dir, L"burst.avi"));
+    Add(Looped(TheClips().longer, 15, 8, m_dir.Path(), L"burst.avi"));
     Select(0);
     ASSERT_TRUE(TogglePreviewAndWait(*m_dialog));
     ASSERT_TRUE(PumpDialogUntil([&] { return Position() >= 1; }, 60000));

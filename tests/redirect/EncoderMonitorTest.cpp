@@ -101,3 +101,29 @@ TEST_F(EncoderMonitorTest, WholeRunOfTheScriptedEncoder) {
     PumpUntil([&] { return m_monitor.m_dwReaderThreadId == 0; }, 5000);
     EXPECT_EQ(Posted(), 1);
 }
+
+// What the encoder said of its end, read alike however the pipe cuts its output: the last
+// failure line, the keys of the causes the program words itself, and the output as a console
+// shows it (each status line written over by the next; the last before a line stays).
+TEST_F(EncoderMonitorTest, TheReportIsTheSameHoweverTheOutputIsCut) {
+    const std::wstring output = L"MEncoder\r\nPos: 1 ( 1%)\rPos: 2 ( 2%)\rSorry, first\r\n"
+                                L"ID_KEPT_AS=QV_a (2).avi\r\nID_FAILURE=CUT 5.1\r\n"
+                                L"  Sorry, the source breaks off.  \r\nPos: 3 ( 3%)\r";
+    for (size_t at = 0; at <= output.size(); ++at) {
+        m_monitor.Arm(m_owner);
+        m_monitor.WriteStdOut(output.substr(0, at).c_str());
+        m_monitor.WriteStdOut(output.substr(at).c_str());
+        m_monitor.WriteStdOut(CRedirector::kEndMarker);
+        const EncoderReport report = m_monitor.Report();
+        EXPECT_EQ(report.failureLine, L"Sorry, the source breaks off.") << at;
+        EXPECT_EQ(report.failureKey, L"CUT 5.1") << at;
+        EXPECT_EQ(report.keptAs, L"QV_a (2).avi") << at;
+        EXPECT_EQ(report.output, L"MEncoder\nPos: 2 ( 2%)\nSorry, first\nID_KEPT_AS=QV_a (2).avi\n"
+                                 L"ID_FAILURE=CUT 5.1\n  Sorry, the source breaks off.  \n"
+                                 L"Pos: 3 ( 3%)\n")
+            << at;
+    }
+    // A new run starts with an empty report.
+    m_monitor.Arm(m_owner);
+    EXPECT_TRUE(m_monitor.Report().output.empty());
+}

@@ -2,9 +2,13 @@
 // every outcome, thousands of dropped files and many previews, with the process's handle,
 // GDI, USER, memory and thread figures, which must not grow with the work.
 //
-//   soak.exe [--files N] [--load N] [--load-convert N] [--previews N]
+//   soak.exe [--files N] [--load N] [--load-convert N] [--previews N] [--ended N]
+//
+// --ended runs the built program with the real engines and ends it outright N times in the
+// middle of a queue (EndedSoak.cpp).
 //
 // Prints a table; exits with 1 when a file's result or a figure is not as it must be.
+#include "EndedSoak.h"
 #include "app/QuelvoxApp.h"
 #include "support/FakeSeam.h"
 #include "support/TestSupport.h"
@@ -39,15 +43,20 @@ const std::string kIdentify = "[identify]\nout ID_VIDEO_WIDTH=640\nout ID_VIDEO_
 std::vector<Outcome> Outcomes(bool withHang) {
     std::vector<Outcome> all = {
         {"converted", kIdentify + "[encode]\nprogress 0 100 25 20\noutput\n", L"OK.\n", true},
-        {"unsupported", "[identify]\nout ID_VIDEO_WIDTH=640\n", L"Unsupported file.\n", false},
+        {"unsupported", "[identify]\nout ID_VIDEO_WIDTH=640\n",
+         L"Unsupported file.\n    Its length is not known.\n", false},
         {"sorry", kIdentify + "[encode]\nprogress 0 40 20 20\nout Sorry, cannot convert.\n",
-         L"Failed.\n", true},
-        {"demuxer", kIdentify + "[encode]\nout Cannot open demuxer.\nexit 1\n", L"Failed.\n", true},
-        {"encoder crash", kIdentify + "[encode]\nprogress 0 30 10 20\ncrash\n", L"Failed.\n", true},
+         L"Failed.\n    Sorry, cannot convert.\n", true},
+        {"demuxer", kIdentify + "[encode]\nout Cannot open demuxer.\nexit 1\n",
+         L"Failed.\n    The encoder cannot read this movie.\n", true},
+        {"encoder crash", kIdentify + "[encode]\nprogress 0 30 10 20\ncrash\n",
+         L"Failed.\n    The encoder ended unexpectedly (code 0xC0000005).\n", true},
         {"50 MB flood", kIdentify + "[encode]\nflood 50\noutput\n", L"OK.\n", true},
-        {"exit 3", kIdentify + "[encode]\nprogress 0 50 25 20\nexit 3\n", L"Failed.\n", true},
+        {"exit 3", kIdentify + "[encode]\nprogress 0 50 25 20\nexit 3\n",
+         L"Failed.\n    The encoder ended unexpectedly (code 0x00000003).\n", true},
         // Ended from outside (Task Manager, an antivirus) at a random moment of its run.
-        {kKilled, kIdentify + "[encode]\nprogress 0 60 5 50\nhang\n", L"Failed.\n", true},
+        {kKilled, kIdentify + "[encode]\nprogress 0 60 5 50\nhang\n",
+         L"Failed.\n    The encoder ended unexpectedly (code 0x00000001).\n", true},
         {"silent", kIdentify + "[encode]\n", L"OK.\n", true},
         {"held pipe", kIdentify + "[encode]\nhold 1500\noutput\n", L"OK.\n", true},
     };
@@ -358,18 +367,35 @@ private:
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Seen as it comes, and not lost should a child keep the pipe.
+    setvbuf(stdout, nullptr, _IONBF, 0);
     INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF};
     InitCommonControlsEx(&controls);
     const int files = Arg(argc, argv, L"--files", 200);
     const int load = Arg(argc, argv, L"--load", 10000);
     const int loadConvert = Arg(argc, argv, L"--load-convert", 50);
     const int previews = Arg(argc, argv, L"--previews", 100);
+    const int ended = Arg(argc, argv, L"--ended", 10);
     {
         Soak soak;
         soak.Queue(files);
         soak.Load(load, loadConvert);
         soak.Previews(previews);
         soak.Print();
+    }
+    if (ended > 0) {
+        const EndedFigures f = RunEnded(ended, GetTickCount());
+        std::printf("\nended outright: %d times at random moments of a real-engine queue (%d of "
+                    "them while a movie was written), in %.0f s\n  engines that outlived it: %d; "
+                    "lists back: %d of %d; unfinished movies left: %d; then converted to the end: "
+                    "%d of 4 movies\n",
+                    f.ends, f.whileWriting, f.seconds, f.enginesLeft, f.listsBack, ended,
+                    f.partsLeft, f.converted);
+        Check(f.ends == ended && f.finished, "the real program's runs did not all take place");
+        Check(f.enginesLeft == 0, "engines outlived the program");
+        Check(f.listsBack == ended, "a list did not come back");
+        Check(f.partsLeft == 0, "unfinished movies were left");
+        Check(f.converted == 4, "not every movie was converted in the end");
     }
     Check(ChildrenAlive() == 0, "engine processes left behind");
     std::printf("\nRESULT: %s\n", g_ok ? "PASS" : "FAIL");

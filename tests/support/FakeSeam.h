@@ -74,6 +74,10 @@ public:
         ++aborts;
         return TRUE;
     }
+    BOOL AllowSetForegroundWindow(DWORD processId) override {
+        foregroundAllowed.push_back(processId);
+        return TRUE;
+    }
 
     std::deque<int> answers;
     std::wstring selection;
@@ -90,7 +94,8 @@ public:
     std::vector<Taskbar> taskbar;
     std::vector<std::wstring> shutdowns;
     int aborts = 0;
-    bool awake = false; // as last asked
+    std::vector<DWORD> foregroundAllowed; // the processes given the right to the foreground
+    bool awake = false;                   // as last asked
     bool highContrast = false;
     bool shutdownAllowed = true;
     // Runs inside the message box, as the box's own loop would: what arrives meanwhile.

@@ -12,6 +12,20 @@ std::wstring EnginePath(const std::wstring& name) {
     return GetModuleDirectory() + L"bin\\" + name + L".exe";
 }
 
+std::string ManifestOf(const std::wstring& program) {
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HRSRC found = module ? FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST) : nullptr;
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    std::string manifest;
+    if (loaded)
+        manifest.assign(static_cast<const char*>(LockResource(loaded)),
+                        SizeofResource(module, found));
+    if (module)
+        FreeLibrary(module);
+    return manifest;
+}
+
 ScratchDir::ScratchDir() {
     static std::atomic<int> counter{0};
     wchar_t temp[MAX_PATH];

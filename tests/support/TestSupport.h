@@ -15,6 +15,8 @@
 
 // Path of a scripted engine ("mplayer" or "mencoder") in the tests' program folder.
 std::wstring EnginePath(const std::wstring& name);
+// The manifest a program carries (empty: none).
+std::string ManifestOf(const std::wstring& program);
 
 // A folder of its own for one test, removed with everything in it at destruction.
 class ScratchDir {

@@ -6,6 +6,7 @@
 
 #include <shlobj.h>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -314,13 +315,17 @@ TEST_F(FileListTest, PagesColourAndFontTheirControls) {
 namespace {
 
 // The list as the last run left it: a language restart brings it back, an unexpected end
-// offers it, a normal end leaves nothing; a write cut short never costs the last copy.
+// offers it (without the files that have gone since, and says how many) and removes what its
+// killed encoders left unfinished, a normal end leaves nothing; a write cut short never costs
+// the last copy.
 TEST_F(FileListTest, TheListOutlivesARestartAndAnUnexpectedEndButNotANormalOne) {
     ScratchDir folder;
     const std::wstring mutex =
         L"Local\\QuelvoxTest.Queue." + std::to_wstring(GetCurrentProcessId());
-    const std::vector<CQueueStore::Item> list = {{L"C:\\a.avi", true},
-                                                 {L"C:\\\uC601\uD654.mkv", false}};
+    const std::wstring a = folder.Write(L"a.avi", "x"), b = folder.Write(L"\uC601\uD654.mkv", "x");
+    const std::vector<CQueueStore::Item> list = {
+        {a, true}, {folder.Path() + L"\\gone.avi", true}, {b, false}};
+    const std::vector<CQueueStore::Item> there = {list[0], list[2]};
     const struct {
         bool restart;
         int answer; // to the question, when there is one
@@ -328,9 +333,13 @@ TEST_F(FileListTest, TheListOutlivesARestartAndAnUnexpectedEndButNotANormalOne) 
     } ends[] = {{true, 0, true}, {false, IDYES, true}, {false, IDNO, false}};
     for (const auto& end : ends) {
         m_dialog.reset(); // its end is a normal one: it leaves nothing
-        CQueueStore store;
-        ASSERT_TRUE(store.Open(folder.Path(), mutex.c_str()));
-        ASSERT_TRUE(store.Save(list, end.restart));
+        const std::wstring earlier = folder.Write(L"QV_a.avi.avi", "earlier"),
+                           partial = folder.Write(L"QV_a.avi.avi.part", "unfinished");
+        {
+            CQueueStore store;
+            ASSERT_TRUE(store.Open(folder.Path(), mutex.c_str()));
+            ASSERT_EQ(store.Save(list, end.restart), CQueueStore::Saved::Kept);
+        }
         // A later write cut short: its leftover is not the list.
         CloseHandle(CreateFileW((folder.Path() + L"\\Queue.txt.new").c_str(), GENERIC_WRITE, 0,
                                 nullptr, CREATE_ALWAYS, 0, nullptr));
@@ -341,35 +350,108 @@ TEST_F(FileListTest, TheListOutlivesARestartAndAnUnexpectedEndButNotANormalOne) 
         TheApp().m_pMainWnd = m_dialog.get();
         ASSERT_TRUE(m_dialog->m_queueStore.Open(folder.Path(), mutex.c_str()));
         ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
-        PumpDialogPending();
-        EXPECT_EQ(m_seam.boxes.size(), end.restart ? 0u : 1u);
+        ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->PreviousListTaken(); }, 30000));
+        if (end.restart) {
+            EXPECT_TRUE(m_seam.boxes.empty());
+        } else {
+            ASSERT_EQ(m_seam.boxes.size(), 1u);
+            EXPECT_EQ(m_seam.boxes[0].text,
+                      L"Quelvox did not end properly last time. Do you want the 2 file(s) of its "
+                      L"list back? (1 file(s) of it no longer exist and are left out.)");
+            EXPECT_EQ(GetFileAttributesW(partial.c_str()), INVALID_FILE_ATTRIBUTES);
+        }
+        EXPECT_EQ(ReadFileBytes(earlier), "earlier");
         std::vector<CQueueStore::Item> shown;
         for (int i = 0; i < m_dialog->m_listFiles.GetItemCount(); ++i)
             shown.push_back(
                 {m_dialog->m_listFiles.GetItemText(i, 0), m_dialog->m_listFiles.GetCheck(i)});
-        EXPECT_EQ(shown, end.back ? list : std::vector<CQueueStore::Item>{});
+        EXPECT_EQ(shown, end.back ? there : std::vector<CQueueStore::Item>{});
 
         // Kept as it changes, as a run of its own now.
         m_dialog->m_listFiles.SetCheck(0, !shown.empty() && !shown[0].ticked);
-        m_dialog->AppendFile(m_dialog->m_listFiles.GetItemCount(), L"C:\\new.avi");
-        std::vector<CQueueStore::Item> kept;
+        m_dialog->AppendFile(m_dialog->m_listFiles.GetItemCount(), a);
         ASSERT_TRUE(PumpDialogUntil(
             [&] {
-                return m_dialog->m_queueStore.Previous(kept) == CQueueStore::Left::Unexpected &&
-                       !kept.empty() && kept.back().path == L"C:\\new.avi";
+                const CQueueStore::Previous kept = m_dialog->m_queueStore.Read();
+                return kept.left == CQueueStore::Left::Unexpected &&
+                       kept.items.size() == shown.size() + 1;
             },
             10000));
-        EXPECT_EQ(kept.size(), shown.size() + 1);
     }
     // A normal end: the next start is empty and asks nothing.
     m_dialog.reset();
     CQueueStore store;
     ASSERT_TRUE(store.Open(folder.Path(), mutex.c_str()));
-    std::vector<CQueueStore::Item> left;
-    EXPECT_EQ(store.Previous(left), CQueueStore::Left::Nothing);
+    EXPECT_EQ(store.Read().left, CQueueStore::Left::Nothing);
+}
+
+// The kept list is bounded: a file larger than a list can be (a broken disk, a bad sync) is set
+// aside, not read into memory, and the window says so. Each instance keeps a list of its own.
+TEST_F(FileListTest, AKeptListTooLargeToBeOneIsSetAsideAndEachInstanceKeepsItsOwn) {
+    ScratchDir folder;
+    const std::wstring mutex =
+        L"Local\\QuelvoxTest.Bounded." + std::to_wstring(GetCurrentProcessId());
+    std::string lines = "Quelvox queue\nrunning\n";
+    for (size_t i = 0; i <= CQueueStore::kMaxItems; ++i)
+        lines += "1\tC:\\x.avi\n";
+    const struct {
+        const char* what;
+        std::function<void(const std::wstring& file)> make;
+    } broken[] = {
+        {"more items than a list holds",
+         [&](const std::wstring& file) {
+             folder.Write(file.substr(folder.Path().size() + 1), lines);
+         }},
+        {"a hundred megabytes",
+         [](const std::wstring& file) {
+             const CHandle handle(
+                 CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+             LARGE_INTEGER size{};
+             size.QuadPart = 100ll << 20;
+             SetFilePointerEx(handle, size, nullptr, FILE_BEGIN);
+             SetEndOfFile(handle);
+         }},
+    };
+    for (const auto& c : broken) {
+        CQueueStore store;
+        ASSERT_TRUE(store.Open(folder.Path(), mutex.c_str()));
+        EXPECT_EQ(store.File(), folder.Path() + L"\\Queue.txt");
+        c.make(store.File());
+        const CQueueStore::Previous previous = store.Read();
+        EXPECT_EQ(previous.left, CQueueStore::Left::SetAside) << c.what;
+        EXPECT_TRUE(previous.items.empty()) << c.what;
+        EXPECT_EQ(GetFileAttributesW(store.File().c_str()), INVALID_FILE_ATTRIBUTES) << c.what;
+        EXPECT_NE(previous.setAsideAs.find(L"Queue (set aside "), std::wstring::npos) << c.what;
+        EXPECT_NE(GetFileAttributesW(previous.setAsideAs.c_str()), INVALID_FILE_ATTRIBUTES)
+            << c.what;
+    }
+    // In the window: a message that names where it went, and an empty list.
+    {
+        CQueueStore store;
+        ASSERT_TRUE(store.Open(folder.Path(), mutex.c_str()));
+        broken[0].make(store.File());
+    }
+    m_dialog.reset();
+    m_seam.boxes.clear();
     m_dialog = std::make_unique<CQuelvoxDlg>(&TheApp());
     TheApp().m_pMainWnd = m_dialog.get();
+    ASSERT_TRUE(m_dialog->m_queueStore.Open(folder.Path(), mutex.c_str()));
     ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->PreviousListTaken(); }, 30000));
+    ASSERT_EQ(m_seam.boxes.size(), 1u);
+    EXPECT_NE(m_seam.boxes[0].text.find(L"too large"), std::wstring::npos);
+    EXPECT_NE(m_seam.boxes[0].text.find(folder.Path() + L"\\Queue (set aside "),
+              std::wstring::npos);
+    EXPECT_EQ(m_dialog->m_listFiles.GetItemCount(), 0);
+
+    // A second instance keeps its list beside the first one's, and the first's is its own.
+    CQueueStore second;
+    ASSERT_TRUE(second.Open(folder.Path(), mutex.c_str()));
+    EXPECT_EQ(second.File(), folder.Path() + L"\\Queue 2.txt");
+    ASSERT_EQ(second.Save({{L"C:\\second.avi", true}}), CQueueStore::Saved::Kept);
+    EXPECT_TRUE(m_dialog->m_fileWorker.WaitIdle(30000));
+    EXPECT_TRUE(m_dialog->m_queueStore.Read().items.empty());
+    EXPECT_EQ(second.Read().items.size(), 1u);
 }
 
 } // namespace

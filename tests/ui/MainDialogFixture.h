@@ -5,6 +5,7 @@
 #include "support/FakeSeam.h"
 #include "support/TestSupport.h"
 #include "ui/QuelvoxDlg.h"
+#include "framework/Dpi.h"
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,20 @@
 inline bool TogglePreviewAndWait(CQuelvoxDlg& dialog, DWORD timeoutMs = 60000) {
     dialog.TogglePreview();
     return PumpDialogUntil([&] { return !dialog.m_preview.Busy(); }, timeoutMs);
+}
+
+// Moves a window to a monitor of the DPI as Windows does: it asks the window its size there,
+// then tells it the DPI with the rectangle it suggests, where it is at that size.
+inline void MoveToMonitorOf(HWND window, UINT dpi) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    SIZE size{
+        MulDiv(rect.right - rect.left, static_cast<int>(dpi), static_cast<int>(DpiOf(window))),
+        MulDiv(rect.bottom - rect.top, static_cast<int>(dpi), static_cast<int>(DpiOf(window)))};
+    SendMessageW(window, WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&size));
+    rect.right = rect.left + size.cx;
+    rect.bottom = rect.top + size.cy;
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rect));
 }
 
 class MainDialogTest : public testing::Test {

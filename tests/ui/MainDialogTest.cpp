@@ -11,6 +11,7 @@
 #include <atomic>
 #include <vector>
 #include <memory>
+#include <map>
 #include <mutex>
 
 namespace {
@@ -185,16 +186,18 @@ TEST_F(MainDialogTest, ClockShowsPositionAndLengthOrThePercentage) {
 TEST_F(MainDialogTest, WheelSeeksOncePerNotchTurnedAndThenReachesThePlayersWindow) {
     FakePlayerWindow player(m_dialog->m_stcPane);
     HWND list = m_dialog->m_listFiles;
-    // A notch each way, then a touchpad's small steps: a seek per 120 crossed, the way turned.
-    for (short delta : {120, -120, 40, 40, 40, -30, -30, -30, -30, -30, 240})
+    // A notch each way, then a touchpad's small steps: a seek per 120 crossed, the way turned;
+    // what is left of a turn does not hold back a turn the other way.
+    for (short delta : {120, -120, 40, 40, 40, -30, -30, -30, -30, -30, 240, 90, -120})
         PostMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), 0);
     // Meant for a control of a page: the page's dialog handling takes it first.
     PostMessageW(m_dialog->m_step1.GetDlgItem(IDC_ADD_FILES), WM_MOUSEWHEEL,
                  MAKEWPARAM(0, static_cast<WORD>(120)), 0);
     // The player's window has a thread of its own.
-    PumpDialogUntil([&] { return player.Keys().size() >= 5; }, 10000);
+    PumpDialogUntil([&] { return player.Keys().size() >= 7; }, 10000);
     PumpDialogPending();
-    EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_LEFT, VK_RIGHT, VK_LEFT, VK_RIGHT, VK_LEFT}));
+    EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_LEFT, VK_RIGHT, VK_LEFT, VK_RIGHT, VK_LEFT,
+                                                  VK_LEFT, VK_RIGHT}));
     EXPECT_EQ(m_dialog->m_preview.m_hPlayerWnd, player.Handle());
 }
 
@@ -484,6 +487,66 @@ TEST_F(MainDialogTest, HighContrastTakesTheSystemsColours) {
     EXPECT_EQ(m_dialog->m_stcTitle.m_crFore, GetSysColor(COLOR_CAPTIONTEXT));
     EXPECT_EQ(m_dialog->m_stcTitle.m_crFill, GetSysColor(COLOR_ACTIVECAPTION));
     EXPECT_EQ(m_dialog->m_stcWait.m_crFill, GetSysColor(COLOR_HIGHLIGHT));
+}
+
+// Windows sends WM_SETTINGCHANGE often, for anything: only a high-contrast theme and new
+// non-client metrics rebuild the pictures, and a change of the system's colours only under a
+// high-contrast theme; each change of the system's colours reaches the common controls.
+TEST_F(MainDialogTest, OnlyWhatChangesThePicturesRebuildsThemAndTheControlsHearOfColours) {
+    static std::map<HWND, int> s_told;
+    s_told.clear();
+    const SUBCLASSPROC count = [](HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR) -> LRESULT {
+        if (msg == WM_SYSCOLORCHANGE)
+            ++s_told[window];
+        return DefSubclassProc(window, msg, wParam, lParam);
+    };
+    const HWND controls[] = {m_dialog->m_listFiles, m_dialog->m_slider,
+                             m_dialog->m_step3.m_progress};
+    for (HWND control : controls)
+        SetWindowSubclass(control, count, 1, 0);
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        const wchar_t* area;
+        bool highContrast, rebuilt;
+    } changes[] = {
+        {WM_SETTINGCHANGE, SPI_SETWORKAREA, nullptr, false, false},
+        {WM_SETTINGCHANGE, 0, L"ImmersiveColorSet", false, false},
+        {WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, nullptr, false, false},
+        {WM_SYSCOLORCHANGE, 0, nullptr, false, false},
+        {WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, nullptr, false, true},
+        {WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, nullptr, true, true},
+        {WM_SYSCOLORCHANGE, 0, nullptr, true, true},
+    };
+    for (const auto& change : changes) {
+        m_seam.highContrast = change.highContrast;
+        auto picture = [&] {
+            return SendMessageW(Item(IDC_TITLE_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0);
+        };
+        const LRESULT before = picture();
+        m_dialog->SendMessage(change.message, change.wParam, reinterpret_cast<LPARAM>(change.area));
+        EXPECT_EQ(picture() != before, change.rebuilt) << change.message << " " << change.wParam;
+    }
+    for (HWND control : controls) {
+        EXPECT_EQ(s_told[control], 2) << GetDlgCtrlID(control);
+        RemoveWindowSubclass(control, count, 1);
+    }
+}
+
+// The title menu takes the caption's colours as it opens, not those the program started with.
+TEST_F(MainDialogTest, TheTitleMenuReadsItsColoursAsItOpens) {
+    CTitleMenu& menu = m_dialog->m_menuLang;
+    menu.m_crStart = menu.m_crEnd = menu.m_crCaptionText = RGB(1, 2, 3);
+    // The menu runs a loop of its own: a timer of this thread ends it once it is open.
+    SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        EndMenu();
+    });
+    m_dialog->SendMessage(WM_COMMAND, IDC_LANGUAGE);
+    EXPECT_EQ(menu.m_crStart, GetSysColor(COLOR_ACTIVECAPTION));
+    EXPECT_EQ(menu.m_crEnd, GetSysColor(COLOR_GRADIENTACTIVECAPTION));
+    EXPECT_EQ(menu.m_crCaptionText, GetSysColor(COLOR_CAPTIONTEXT));
 }
 
 } // namespace

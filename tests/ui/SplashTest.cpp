@@ -137,9 +137,12 @@ TEST(RegionFromBitmap, RunsGiveThePixelByPixelRegion) {
     DeleteObject(splash);
 }
 
-TEST(Splash, FadesInHoldsAndClosesAtTick31) {
-    StartDialog::s_nSplashTicks = 0;
-    StartDialog::s_nSplashAlpha = 10;
+// Timers tick at the system's granularity: the fade and the splash's time follow the clock,
+// however late or early the ticks come.
+TEST(Splash, FadesInByTheClockAndGoesAfterOneAndAHalfSeconds) {
+    static ULONGLONG s_now = 1000;
+    StartDialog::s_clock = [] { return s_now; };
+    StartDialog::s_shownAt.reset();
     StartDialog splash;
     ASSERT_TRUE(splash.Create(IDD_SPLASH, nullptr));
     splash.KillTimer(StartDialog::kFadeTimer);
@@ -152,37 +155,38 @@ TEST(Splash, FadesInHoldsAndClosesAtTick31) {
     EXPECT_EQ(window.right - window.left, 251);
     EXPECT_EQ(window.bottom - window.top, 147);
 
-    std::vector<int> seen;
-    for (int tick = 1; tick <= 30; ++tick) {
-        splash.SendMessage(WM_TIMER, 99); // any timer counts
+    // Milliseconds since it appeared, and the alpha it shows then (0: its time is up).
+    const struct {
+        ULONGLONG at;
+        int alpha;
+    } steps[] = {{50, 20}, {62, 22}, {600, 130}, {1200, 250}, {1250, 250}, {1499, 250}, {1500, 0}};
+    for (const auto& step : steps) {
+        s_now = 1000 + step.at;
+        splash.SendMessage(WM_TIMER, StartDialog::kFadeTimer);
         GetLayeredWindowAttributes(splash, &key, &alpha, &flags);
-        seen.push_back(alpha);
+        EXPECT_EQ(splash.TimeUp(), step.alpha == 0) << step.at;
+        if (step.alpha) {
+            EXPECT_EQ(alpha, step.alpha) << step.at;
+        }
     }
-    EXPECT_EQ(seen[0], 20);
-    EXPECT_EQ(seen[1], 30);
-    EXPECT_EQ(seen[22], 240);
-    EXPECT_EQ(seen[23], 250);
-    EXPECT_EQ(seen[29], 250);
     EXPECT_EQ(key, kMagenta);
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY | LWA_ALPHA));
-    EXPECT_FALSE(splash.TimeUp());
-    splash.SendMessage(WM_TIMER, StartDialog::kFadeTimer);
-    EXPECT_TRUE(splash.TimeUp());
     // It stays until the next window is up.
     EXPECT_TRUE(splash.IsWindowVisible());
 
-    // The fade is the process's: a second splash closes at its first tick.
+    // The time is the process's: a second splash goes at its first tick.
     StartDialog second;
     ASSERT_TRUE(second.Create(IDD_SPLASH, nullptr));
     second.SendMessage(WM_TIMER, StartDialog::kFadeTimer);
     EXPECT_TRUE(second.TimeUp());
+    StartDialog::s_clock = GetTickCount64;
 }
 
 // Destroying the program's only window would hand the foreground to another program: the
 // splash stays until the main window is up.
 TEST(Splash, GoesOnlyOnceTheMainWindowIsUp) {
     FakeSeam seam;
-    StartDialog::s_nSplashTicks = 30; // its time is up at the first tick
+    StartDialog::s_shownAt = GetTickCount64() - StartDialog::kShownMs; // up at the first tick
     std::unique_ptr<StartDialog> splash = RunSplash();
     ASSERT_TRUE(splash && splash->IsWindowVisible());
     CQuelvoxDlg dialog(&TheApp());

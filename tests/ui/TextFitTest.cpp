@@ -8,7 +8,10 @@
 #include "ui/AboutDlg.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <map>
 #include <set>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -148,61 +151,38 @@ void CollectOverflows(HWND window, std::vector<std::wstring>& cut) {
         reinterpret_cast<LPARAM>(&cut));
 }
 
-class TextFitTest : public MainDialogTest, public testing::WithParamInterface<const wchar_t*> {
-protected:
-    void SetUp() override {
-        m_library = LoadLibraryW((GetModuleDirectory() + L"LANG_" + GetParam() + L".DLL").c_str());
-        ASSERT_NE(m_library, nullptr);
-        AfxSetResourceHandle(m_library);
-        MainDialogTest::SetUp();
-    }
-    void TearDown() override {
-        MainDialogTest::TearDown();
-        AfxSetResourceHandle(GetModuleHandleW(nullptr));
-        FreeLibrary(m_library);
-    }
-    // A caption the program puts on a control while it runs.
-    void Expect(HWND control, UINT id, std::vector<std::wstring>& cut) const {
-        std::wstring overflow = Overflow(control, LoadResString(id));
-        if (!overflow.empty())
-            cut.push_back(overflow);
-    }
-
-    HMODULE m_library = nullptr;
-};
-
-TEST_P(TextFitTest, EveryCaptionFitsItsControl) {
-    Tick(); // the clock's own text
-    std::vector<std::wstring> cut;
-    CollectOverflows(*m_dialog, cut);
-    Expect(m_dialog->m_step1.GetDlgItem(IDC_PREVIEW), IDS_STOP_PREVIEW, cut);
-    for (UINT id : {IDS_STOP, IDS_EXIT})
-        Expect(Item(IDC_CONVERT), id, cut);
-    Expect(Item(IDC_STEP_GROUP), IDS_STEP2, cut);
-
-    CAboutDlg about(m_dialog.get());
-    ASSERT_TRUE(about.Create(IDD_ABOUTBOX, m_dialog.get()));
-    CollectOverflows(about, cut);
-    DestroyWindow(about);
-    EXPECT_EQ(cut, std::vector<std::wstring>{});
-}
-
-// Every button has a name a screen reader speaks, in the language in use, and a tip that says
-// the same: picture buttons too.
-TEST_P(TextFitTest, EveryButtonHasANameAndATipOfIt) {
-    CAboutDlg about(m_dialog.get());
-    ASSERT_TRUE(about.Create(IDD_ABOUTBOX, m_dialog.get()));
-    std::vector<std::wstring> unnamed;
-    for (const auto& [window, tips] :
-         {std::pair{m_dialog->m_hWnd, &m_dialog->m_tips}, std::pair{about.m_hWnd, &about.m_tips}})
-        for (HWND button : Buttons(window)) {
-            const std::wstring name = Caption(button);
-            if (name.empty() || name.size() == 1 || tips->TextOf(button) != name)
-                unnamed.push_back(std::to_wstring(GetDlgCtrlID(button)) + L" \"" + name +
-                                  L"\" tip \"" + tips->TextOf(button) + L"\"");
-        }
-    DestroyWindow(about);
-    EXPECT_EQ(unnamed, std::vector<std::wstring>{});
+// The visible controls of the window's dialogs (the window and its pages) that do not lie
+// wholly inside their dialog's client area and the window's, each with its rectangle in the
+// window's client coordinates.
+void CollectStrays(HWND window, std::vector<std::wstring>& strays) {
+    struct Search {
+        HWND window;
+        std::vector<std::wstring>* strays;
+    } search{window, &strays};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) {
+            const auto& [top, found] = *reinterpret_cast<Search*>(param);
+            const HWND parent = GetParent(child);
+            if (!IsWindowVisible(child) || ClassName(parent) != L"#32770")
+                return TRUE;
+            RECT rect, inParent, inWindow, both;
+            GetWindowRect(child, &rect);
+            MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&rect), 2);
+            GetClientRect(parent, &inParent);
+            MapWindowPoints(parent, top, reinterpret_cast<POINT*>(&inParent), 2);
+            GetClientRect(top, &inWindow);
+            IntersectRect(&both, &inParent, &inWindow);
+            RECT within;
+            IntersectRect(&within, &rect, &both);
+            if (!EqualRect(&within, &rect))
+                found->push_back(FormatString(L"%d:%d (%d,%d)-(%d,%d) outside (%d,%d)-(%d,%d)",
+                                              GetDlgCtrlID(parent), GetDlgCtrlID(child), rect.left,
+                                              rect.top, rect.right, rect.bottom, both.left,
+                                              both.top, both.right, both.bottom));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
 }
 
 // The pairs of visible controls whose rectangles overlap, by their ids, of the window and of
@@ -249,53 +229,205 @@ std::set<std::wstring> Overlaps(HWND window) {
     return pairs;
 }
 
-// At 120, 144 and 192 DPI (displays at 125, 150 and 200 %), each in a process of its own to
-// which the system gives that DPI: no two controls overlap that did not at 96, and every
-// caption still fits.
-TEST_P(TextFitTest, At150PercentAndAroundNothingOverlapsAndEveryCaptionFits) {
-    auto overlaps = [&] {
-        std::set<std::wstring> all;
-        for (int page : {0, 2}) {
-            m_dialog->ShowPage(
-                page == 0 ? static_cast<CDialog&>(m_dialog->m_step1) : m_dialog->m_step3, page);
-            const std::set<std::wstring> shown = Overlaps(*m_dialog);
-            all.insert(shown.begin(), shown.end());
+// Every window as a check sees it: what is cut or out of place (captions that do not fit,
+// controls outside their page or window), the pairs of controls that overlap, and where each
+// visible control lies in its window's client area, with the windows' sizes and the title
+// menu's. The main window is looked at with each of its pages shown.
+struct Survey {
+    std::vector<std::wstring> faults;
+    std::set<std::wstring> overlaps;
+    std::map<std::wstring, RECT> places;
+
+    // Overlaps and places, a line each; faults stay with the process that found them.
+    std::string Text() const {
+        std::string text;
+        for (const std::wstring& pair : overlaps)
+            text += "O " + std::string(pair.begin(), pair.end()) + "\n";
+        for (const auto& [key, r] : places)
+            text += "P " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                    std::to_string(r.right) + " " + std::to_string(r.bottom) + " " +
+                    std::string(key.begin(), key.end()) + "\n";
+        return text;
+    }
+    static Survey Parse(const std::string& text) {
+        Survey survey;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("O ", 0) == 0)
+                survey.overlaps.insert(std::wstring(line.begin() + 2, line.end()));
+            RECT r{};
+            int used = 0;
+            if (sscanf(line.c_str(), "P %ld %ld %ld %ld %n", &r.left, &r.top, &r.right, &r.bottom,
+                       &used) == 4)
+                survey.places[std::wstring(line.begin() + used, line.end())] = r;
         }
-        CAboutDlg about(m_dialog.get());
-        about.Create(IDD_ABOUTBOX, m_dialog.get());
-        for (const std::wstring& pair : Overlaps(about))
-            all.insert(L"about " + pair);
-        DestroyWindow(about);
-        return all;
-    };
+        return survey;
+    }
+};
+
+// Where each visible control lies in the window's client area, by its id and its page's.
+void CollectPlaces(HWND window, const std::wstring& prefix, std::map<std::wstring, RECT>& places) {
+    struct Search {
+        HWND window;
+        const std::wstring& prefix;
+        std::map<std::wstring, RECT>& places;
+    } search{window, prefix, places};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM param) {
+            auto& [top, prefix, found] = *reinterpret_cast<Search*>(param);
+            if (!IsWindowVisible(child))
+                return TRUE;
+            RECT rect;
+            GetWindowRect(child, &rect);
+            MapWindowPoints(nullptr, top, reinterpret_cast<POINT*>(&rect), 2);
+            const std::wstring key = prefix + (GetParent(child) == top ? L"" : L"page ") +
+                                     std::to_wstring(GetDlgCtrlID(child));
+            std::wstring unique = key;
+            for (int n = 2; found.count(unique); ++n)
+                unique = key + L"#" + std::to_wstring(n);
+            found[unique] = rect;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+}
+
+Survey Look(CQuelvoxDlg& dialog, CAboutDlg& about) {
+    Survey survey;
+    for (int page : {0, 2}) {
+        dialog.ShowPage(page == 0 ? static_cast<CDialog&>(dialog.m_step1) : dialog.m_step3, page);
+        CollectStrays(dialog, survey.faults);
+        const std::set<std::wstring> shown = Overlaps(dialog);
+        survey.overlaps.insert(shown.begin(), shown.end());
+        CollectPlaces(dialog, page == 0 ? L"" : L"run ", survey.places);
+    }
+    dialog.ShowPage(dialog.m_step1, 0);
+    CollectOverflows(dialog, survey.faults);
+    std::vector<std::wstring> inAbout;
+    CollectOverflows(about, inAbout);
+    CollectStrays(about, inAbout);
+    for (const std::wstring& fault : inAbout)
+        survey.faults.push_back(L"about " + fault);
+    for (const std::wstring& pair : Overlaps(about))
+        survey.overlaps.insert(L"about " + pair);
+    CollectPlaces(about, L"about ", survey.places);
+    for (const auto& [name, window] : {std::pair{L"window", dialog.m_hWnd}, {L"about", about}}) {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        survey.places[name] = {0, 0, rect.right - rect.left, rect.bottom - rect.top};
+    }
+    MEASUREITEMSTRUCT title{};
+    dialog.m_menuLang.MeasureItem(&title);
+    survey.places[L"title menu"] = {0, 0, static_cast<LONG>(title.itemWidth),
+                                    static_cast<LONG>(title.itemHeight)};
+    return survey;
+}
+
+// The about box over the main window, shown (so that its controls count as visible), for as
+// long as the object lives.
+struct AboutBox {
+    explicit AboutBox(CQuelvoxDlg& main) : box(&main) {
+        box.Create(IDD_ABOUTBOX, &main);
+        box.ShowWindow(SW_SHOWNA);
+    }
+    ~AboutBox() { DestroyWindow(box); }
+    operator CAboutDlg&() { return box; }
+    operator HWND() const { return box; }
+    CAboutDlg box;
+};
+
+class TextFitTest : public MainDialogTest, public testing::WithParamInterface<const wchar_t*> {
+protected:
+    void SetUp() override {
+        m_library = LoadLibraryW((GetModuleDirectory() + L"LANG_" + GetParam() + L".DLL").c_str());
+        ASSERT_NE(m_library, nullptr);
+        AfxSetResourceHandle(m_library);
+        MainDialogTest::SetUp();
+    }
+    void TearDown() override {
+        MainDialogTest::TearDown();
+        AfxSetResourceHandle(GetModuleHandleW(nullptr));
+        FreeLibrary(m_library);
+    }
+    // A caption the program puts on a control while it runs.
+    void Expect(HWND control, UINT id, std::vector<std::wstring>& cut) const {
+        std::wstring overflow = Overflow(control, LoadResString(id));
+        if (!overflow.empty())
+            cut.push_back(overflow);
+    }
+
+    HMODULE m_library = nullptr;
+};
+
+TEST_P(TextFitTest, EveryCaptionFitsAndEveryControlLiesInsideItsPage) {
+    Tick(); // the clock's own text
+    AboutBox about(*m_dialog);
+    std::vector<std::wstring> cut = Look(*m_dialog, about).faults;
+    Expect(m_dialog->m_step1.GetDlgItem(IDC_PREVIEW), IDS_STOP_PREVIEW, cut);
+    for (UINT id : {IDS_STOP, IDS_EXIT})
+        Expect(Item(IDC_CONVERT), id, cut);
+    Expect(Item(IDC_STEP_GROUP), IDS_STEP2, cut);
+    EXPECT_EQ(cut, std::vector<std::wstring>{});
+}
+
+// Every button has a name a screen reader speaks, in the language in use, and a tip that says
+// the same: picture buttons too.
+TEST_P(TextFitTest, EveryButtonHasANameAndATipOfIt) {
+    CAboutDlg about(m_dialog.get());
+    ASSERT_TRUE(about.Create(IDD_ABOUTBOX, m_dialog.get()));
+    std::vector<std::wstring> unnamed;
+    for (const auto& [window, tips] :
+         {std::pair{m_dialog->m_hWnd, &m_dialog->m_tips}, std::pair{about.m_hWnd, &about.m_tips}})
+        for (HWND button : Buttons(window)) {
+            const std::wstring name = Caption(button);
+            if (name.empty() || name.size() == 1 || tips->TextOf(button) != name)
+                unnamed.push_back(std::to_wstring(GetDlgCtrlID(button)) + L" \"" + name +
+                                  L"\" tip \"" + tips->TextOf(button) + L"\"");
+        }
+    DestroyWindow(about);
+    EXPECT_EQ(unnamed, std::vector<std::wstring>{});
+}
+
+// At 120, 144 and 192 DPI (displays at 125, 150 and 200 %), each in a process of its own to
+// which the system gives that DPI: no two controls overlap that did not at 96, every caption
+// still fits and every control lies inside its page and window. Then the window of this
+// process, at 96, is moved to a monitor of each of those DPIs in turn (96, 144, 120, 192),
+// as Windows tells it with WM_DPICHANGED, which wine never sends: everything lies where it
+// lies in a window made at that DPI, and nothing is cut.
+TEST_P(TextFitTest, At150PercentAndAroundAndMovedThereEverythingFits) {
+    AboutBox about(*m_dialog);
     constexpr const wchar_t* kOut = L"QV_TEST_DPI_OUT";
     wchar_t out[MAX_PATH];
     if (GetEnvironmentVariableW(kOut, out, MAX_PATH)) {
         wchar_t dpi[8] = L"";
         GetEnvironmentVariableW(L"QV_TEST_DPI", dpi, 8);
         ASSERT_EQ(DpiOf(*m_dialog), static_cast<UINT>(_wtoi(dpi)));
-        std::string written;
-        for (const std::wstring& pair : overlaps())
-            written += std::string(pair.begin(), pair.end()) + "\n";
+        const Survey native = Look(*m_dialog, about);
+        EXPECT_EQ(native.faults, std::vector<std::wstring>{});
+        const std::string written = native.Text();
         HANDLE file = CreateFileW(out, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD done = 0;
         WriteFile(file, written.data(), static_cast<DWORD>(written.size()), &done, nullptr);
         CloseHandle(file);
-        std::vector<std::wstring> cut;
-        CollectOverflows(*m_dialog, cut);
-        EXPECT_EQ(cut, std::vector<std::wstring>{});
         return;
     }
-    const std::set<std::wstring> at96 = overlaps();
+    const Survey at96 = Look(*m_dialog, about);
+    auto grown = [&](const Survey& survey) {
+        std::set<std::wstring> more;
+        for (const std::wstring& pair : survey.overlaps)
+            if (!at96.overlaps.count(pair))
+                more.insert(pair);
+        return more;
+    };
     ScratchDir dir;
-    const std::wstring file = dir.Path() + L"\\overlaps.txt";
+    const std::wstring file = dir.Path() + L"\\survey.txt";
     HKEY desktop = nullptr;
     RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, &desktop);
     auto logPixels = [&](DWORD dpi) {
         RegSetValueExW(desktop, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
                        sizeof dpi);
     };
-    for (DWORD dpi : {120u, 144u, 192u}) {
+    for (DWORD dpi : {144u, 120u, 192u}) {
         DeleteFileW(file.c_str());
         SetEnvironmentVariableW(kOut, file.c_str());
         SetEnvironmentVariableW(L"QV_TEST_DPI", std::to_wstring(dpi).c_str());
@@ -306,15 +438,31 @@ TEST_P(TextFitTest, At150PercentAndAroundNothingOverlapsAndEveryCaptionFits) {
                                       L"QV_TEST_DPI_CHILD", 120000);
         logPixels(96);
         SetEnvironmentVariableW(kOut, nullptr);
-        EXPECT_EQ(code, 0u) << "a caption is cut at " << dpi << " DPI, or it was not at " << dpi;
-        std::set<std::wstring> grown;
-        const std::string lines = ReadFileBytes(file);
-        for (size_t at = 0, end; (end = lines.find('\n', at)) != std::string::npos; at = end + 1) {
-            const std::wstring pair(lines.begin() + at, lines.begin() + end);
-            if (!at96.count(pair))
-                grown.insert(pair);
+        EXPECT_EQ(code, 0u) << "a caption or a control is cut at " << dpi
+                            << " DPI, or it was not at " << dpi;
+        const Survey native = Survey::Parse(ReadFileBytes(file));
+        ASSERT_FALSE(native.places.empty()) << dpi;
+        EXPECT_EQ(grown(native), std::set<std::wstring>{}) << dpi;
+
+        MoveToMonitorOf(*m_dialog, dpi);
+        MoveToMonitorOf(about, dpi);
+        const Survey moved = Look(*m_dialog, about);
+        EXPECT_EQ(moved.faults, std::vector<std::wstring>{}) << "moved to " << dpi;
+        EXPECT_EQ(grown(moved), std::set<std::wstring>{}) << "moved to " << dpi;
+        std::vector<std::wstring> misplaced;
+        for (const auto& [key, there] : native.places) {
+            const auto here = moved.places.find(key);
+            const RECT r = here == moved.places.end() ? RECT{} : here->second;
+            if (std::abs(r.left - there.left) > 1 || std::abs(r.top - there.top) > 1 ||
+                std::abs(r.right - there.right) > 1 || std::abs(r.bottom - there.bottom) > 1)
+                misplaced.push_back(FormatString(L"%s (%d,%d)-(%d,%d), made there (%d,%d)-(%d,%d)",
+                                                 key.c_str(), r.left, r.top, r.right, r.bottom,
+                                                 there.left, there.top, there.right, there.bottom));
         }
-        EXPECT_EQ(grown, std::set<std::wstring>{}) << dpi;
+        for (const auto& [key, here] : moved.places)
+            if (!native.places.count(key))
+                misplaced.push_back(key + L" shown only when moved");
+        EXPECT_EQ(misplaced, std::vector<std::wstring>{}) << "moved to " << dpi;
     }
     RegCloseKey(desktop);
 }
