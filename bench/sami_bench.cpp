@@ -1,5 +1,6 @@
-// How fast a large SAMI file becomes cues: a generated file of the size of a whole season's
-// Korean subtitles, decoded and parsed as the engines do before ffmpeg starts.
+// How fast subtitle files become a script: a generated SAMI file of the size of a whole season's
+// Korean subtitles, decoded and parsed as the engines do before ffmpeg starts, against files of
+// about the same size made of what once cost the square of their size.
 #include "Subtitles.h"
 #include "common/Text.h"
 
@@ -26,10 +27,55 @@ std::string MakeSami(int cues) {
     return ToUtf8(text + L"</BODY></SAMI>\r\n");
 }
 
+// A style sheet and syncs of a class each, then a cue of '&', '<' and '{' without their ends.
+std::string MakeHostileSami(size_t bytes) {
+    std::string rules, syncs;
+    for (int i = 0; rules.size() + syncs.size() < bytes / 2; ++i) {
+        rules += ".C" + std::to_string(i) + " { Name: Class" + std::to_string(i) + "; }\r\n";
+        syncs += "<SYNC Start=" + std::to_string(i * 10) + "><P Class=C" + std::to_string(i) +
+                 ">x<p\r\n";
+    }
+    std::string cue = "<SYNC Start=99999999><P>";
+    while (cue.size() < bytes / 2)
+        cue += "&&&&<<<<{{{{&#x";
+    return "<SAMI><HEAD><STYLE><!--\r\n" + rules + "--></STYLE></HEAD><BODY>\r\n" + syncs + cue;
+}
+
+// SubRip of one cue of unended tags, and ASS whose Format line has a field per byte.
+std::string MakeHostileSubRip(size_t bytes) {
+    std::string text = "1\r\n00:00:01,000 --> 00:00:02,000\r\n";
+    while (text.size() < bytes)
+        text += "<{\\&<font color=";
+    return text;
+}
+
+std::string MakeHostileAss(size_t bytes) {
+    std::string format = "[Script Info]\r\n[Events]junk\r\nFormat: Start, End, Style";
+    while (format.size() < bytes / 2)
+        format += ", X";
+    std::string text = format + ", Text\r\n";
+    while (text.size() < bytes)
+        text += "Dialogue: 0:00:01.00,0:00:02.00,Default,{\\fn{\\fn&\r\n";
+    return text;
+}
+
 double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return double(to.QuadPart - from.QuadPart) / frequency.QuadPart;
+}
+
+// The best of five decodings and parses into a script, in MB/s.
+double Rate(const std::string& bytes) {
+    double best = 1e9;
+    for (int run = 0; run < 5; ++run) {
+        LARGE_INTEGER t0, t1;
+        QueryPerformanceCounter(&t0);
+        ScriptFor(DecodeText(bytes, 949), SubtitleStyle{});
+        QueryPerformanceCounter(&t1);
+        best = std::min(best, Seconds(t0, t1));
+    }
+    return bytes.size() / 1e6 / best;
 }
 
 } // namespace
@@ -48,5 +94,24 @@ int wmain() {
     const double megabytes = bytes.size() / 1e6;
     std::printf("SAMI: %.1f MB, %zu cues: parsed in %.3f s, %.1f MB/s (best of 5)\n", megabytes,
                 cues, best, megabytes / best);
+    // Each against the plain file made into a script the same way: a rate that falls with the
+    // size is a parse that is not linear.
+    const double plain = Rate(bytes);
+    std::printf("  into a script: %.1f MB/s\n", plain);
+    const struct {
+        const char* what;
+        std::string (*make)(size_t);
+    } hostile[] = {
+        {"SAMI of a class for each sync, unended <p and a cue of & < { &#x", MakeHostileSami},
+        {"SubRip of one cue of unended <, {\\ and &", MakeHostileSubRip},
+        {"ASS whose Format line has a field for every 3 bytes", MakeHostileAss},
+    };
+    for (const auto& h : hostile)
+        for (size_t size : {bytes.size() / 4, bytes.size()}) {
+            const std::string file = h.make(size);
+            const double rate = Rate(file);
+            std::printf("  %s, %.1f MB: %.1f MB/s (x%.2f of the plain file's)\n", h.what,
+                        file.size() / 1e6, rate, rate / plain);
+        }
     return 0;
 }

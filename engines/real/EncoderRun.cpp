@@ -173,19 +173,20 @@ void Summary(const Options& options, const MediaFacts& facts) {
 }
 
 // Subtitles in the spirit of mencoder's subfont options, burnt in at the output's size: the
-// file of -sub, or text track -sid N of the movie. The filter, empty when nothing is burnt.
+// first of the files and tracks to try that has a cue. The filter, empty when nothing is burnt.
 std::wstring PrepareSubtitles(const Options& options, const SubtitleChoice& choice,
                               const MediaFacts& facts, SubtitleJob& subtitles) {
-    if (choice.file.empty() && choice.track < 0)
+    const auto sources = SubtitleCandidates(choice, options.files[0], facts.subtitles);
+    if (sources.empty())
         return {};
     SubtitleStyle style;
     OutputSize(options, facts, style.width, style.height);
     style.textScale = _wtof(options.Value(L"-subfont-text-scale", L"3.5").c_str());
     style.blur = _wtof(options.Value(L"-subfont-blur", L"2").c_str());
     style.outline = _wtof(options.Value(L"-subfont-outline", L"2").c_str());
-    if (!subtitles.Prepare(choice, options.files[0], facts, style))
+    if (!subtitles.Prepare(sources, choice, options.files[0], facts, style))
         return {};
-    Print(choice.Note());
+    Print(subtitles.Burnt().Note());
     return subtitles.Filter();
 }
 
@@ -194,11 +195,13 @@ std::wstring PrepareSubtitles(const Options& options, const SubtitleChoice& choi
 int Convert(const Options& options, const std::wstring& output, const std::wstring& partial) {
     const std::wstring& source = options.files[0];
     // The job needs the source's facts beforehand only for a rate the command line does not
-    // settle or for subtitles (their size, and a track's place among the movie's); otherwise it
-    // reads them from the job's own description of its input, which spares a start of ffmpeg.
+    // settle or for subtitles (their size, and the movie's tracks to fall through to);
+    // otherwise it reads them from the job's own description of its input, which spares a
+    // start of ffmpeg. So a movie with no subtitle file and no -sid is not searched for tracks
+    // then: the program passes -sid when it has found one.
     const SubtitleChoice choice = ChosenSubtitles(options);
     const bool probe = !options.Has(L"-ofps") || choice.track >= 0 ||
-                       (!choice.file.empty() && FileExists(choice.file));
+                       !SubtitleCandidates(choice, source, {}).empty();
     MediaFacts facts;
     if (probe && !Usable(facts = Probe(source)))
         return 1;

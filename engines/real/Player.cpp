@@ -363,25 +363,26 @@ void Preview::Paint(HDC dc, int w, int h) {
                   &info, DIB_RGB_COLORS, SRCCOPY);
 }
 
-// The file of -sub, else text track -sid N, else the SAMI file beside the movie, as the player
-// finds it by name.
+// The first of the subtitle files and tracks to try that has a cue. The files are read at once;
+// the tracks are copied out while the picture already plays.
 void Preview::PrepareSubtitles() {
     m_choice = ChosenSubtitles(m_options);
-    if (m_choice.file.empty() && m_choice.track < 0)
-        m_choice.file = m_path.substr(0, m_path.find_last_of(L'.')) + L".smi";
+    std::vector<SubtitleSource> files, tracks;
+    for (SubtitleSource& source : SubtitleCandidates(m_choice, m_path, m_facts.subtitles))
+        (source.file.empty() ? tracks : files).push_back(std::move(source));
     SubtitleStyle style;
     style.width = m_width;
     style.height = m_height;
-    if (m_choice.track >= 0) {
-        m_trackCopy = std::thread([this, style] {
-            if (m_track.Prepare(m_choice, m_path, m_facts, style, &m_stopTrack)) {
+    if (m_subtitles.Prepare(files, m_choice, m_path, m_facts, style)) {
+        m_filter = m_subtitles.Filter();
+        Print(m_subtitles.Burnt().Note());
+    } else if (!tracks.empty()) {
+        m_trackCopy = std::thread([this, style, tracks] {
+            if (m_track.Prepare(tracks, m_choice, m_path, m_facts, style, &m_stopTrack)) {
                 m_trackCopied = true;
                 m_restarter->Request();
             }
         });
-    } else if (m_subtitles.Prepare(m_choice, m_path, m_facts, style)) {
-        m_filter = m_subtitles.Filter();
-        Print(m_choice.Note());
     }
 }
 
@@ -389,7 +390,7 @@ void Preview::PrepareSubtitles() {
 void Preview::TakeTrack() {
     m_subtitles = std::move(m_track);
     m_filter = m_subtitles.Filter();
-    Print(m_choice.Note());
+    Print(m_subtitles.Burnt().Note());
 }
 
 void Preview::StopTrack() {

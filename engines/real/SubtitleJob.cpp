@@ -12,95 +12,12 @@
 
 namespace {
 
-unsigned Be16(const unsigned char* p) {
-    return p[0] << 8 | p[1];
-}
-unsigned Be32(const unsigned char* p) {
-    return unsigned(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
-}
-
-// A subtitle or font file; the limit leaves room for the largest font collections.
+// A subtitle file; the limit leaves room for the largest we have seen many times over.
 std::string ReadBytes(const std::wstring& path) {
     return ReadWholeFile(PathForFFmpeg(path), 64u << 20);
 }
 
 } // namespace
-
-std::wstring FontFamily(const std::wstring& path) {
-    const std::string bytes = ReadBytes(path);
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    const size_t size = bytes.size();
-    if (size < 12)
-        return {};
-    size_t face = 0;
-    if (bytes.compare(0, 4, "ttcf") == 0) {
-        if (size < 16)
-            return {};
-        face = Be32(data + 12);
-    }
-    if (face + 12 > size)
-        return {};
-    const unsigned tables = Be16(data + face + 4);
-    for (unsigned t = 0; t < tables; ++t) {
-        const size_t entry = face + 12 + t * 16;
-        if (entry + 16 > size)
-            return {};
-        if (bytes.compare(entry, 4, "name") != 0)
-            continue;
-        const size_t table = Be32(data + entry + 8);
-        if (table + 6 > size)
-            return {};
-        const unsigned count = Be16(data + table + 2), strings = table + Be16(data + table + 4);
-        std::wstring best;
-        int bestRank = 0;
-        for (unsigned i = 0; i < count; ++i) {
-            const size_t record = table + 6 + i * 12;
-            if (record + 12 > size)
-                break;
-            const unsigned platform = Be16(data + record), language = Be16(data + record + 4),
-                           nameId = Be16(data + record + 6), length = Be16(data + record + 8),
-                           offset = Be16(data + record + 10);
-            if (nameId != 1 || strings + offset + length > size)
-                continue;
-            std::wstring name;
-            if (platform == 3 || platform == 0) {
-                for (unsigned k = 0; k + 1 < length; k += 2)
-                    name += static_cast<wchar_t>(Be16(data + strings + offset + k));
-            } else if (platform == 1) {
-                for (unsigned k = 0; k < length; ++k)
-                    name += static_cast<wchar_t>(data[strings + offset + k]);
-            }
-            // The English name of the Windows table is the one font matchers know first.
-            const int rank = platform == 3 && language == 0x409 ? 3 : platform == 3 ? 2 : 1;
-            if (!name.empty() && rank > bestRank) {
-                best = name;
-                bestRank = rank;
-            }
-        }
-        return best;
-    }
-    return {};
-}
-
-std::wstring ChooseFont(const std::wstring& requested) {
-    if (!requested.empty() && FileExists(requested) && !FontFamily(requested).empty())
-        return requested;
-    wchar_t windows[MAX_PATH] = L"";
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    const std::wstring fonts = std::wstring(windows) + L"\\Fonts\\";
-    // Faces with Hangul first, wherever they are: the subtitles are Korean more often than not.
-    // Under wine the Linux fonts are reachable through the root drive.
-    const std::wstring nanum = L"Z:\\usr\\share\\fonts\\truetype\\nanum\\";
-    for (const std::wstring& path :
-         {fonts + L"malgun.ttf", fonts + L"gulim.ttc", fonts + L"batang.ttc",
-          fonts + L"NanumGothic.ttf", nanum + L"NanumGothic.ttf", nanum + L"NanumBarunGothic.ttf",
-          fonts + L"arial.ttf", fonts + L"tahoma.ttf",
-          std::wstring(L"Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf")}) {
-        if (FileExists(path))
-            return path;
-    }
-    return {};
-}
 
 namespace {
 constexpr const wchar_t* kFolderPrefix = L"qv-subs-";
@@ -173,30 +90,14 @@ bool RunCopy(const std::wstring& line, const std::wstring& folder,
 
 } // namespace
 
-std::string SubtitleChoice::Note() const {
-    return file.empty() ? "SUB: Burning subtitle track " + std::to_string(track) + "\r\n"
-                        : "SUB: Added subtitle file (1): " + UserText(file) + "\r\n";
-}
-
-SubtitleChoice ChosenSubtitles(const Options& options) {
-    SubtitleChoice choice;
-    choice.file = options.Value(L"-sub");
-    const std::wstring sid = options.Value(L"-sid");
-    if (choice.file.empty() && !sid.empty() && sid.size() < 6 &&
-        std::all_of(sid.begin(), sid.end(), [](wchar_t c) { return std::iswdigit(c); }))
-        choice.track = _wtoi(sid.c_str());
-    choice.codePage = options.Value(L"-subcp", L"cp949");
-    choice.font = options.Value(L"-font");
-    return choice;
-}
-
 SubtitleJob::SubtitleJob(SubtitleJob&& other) noexcept
-    : m_folder(std::exchange(other.m_folder, {})) {}
+    : m_folder(std::exchange(other.m_folder, {})), m_burnt(std::exchange(other.m_burnt, {})) {}
 
 SubtitleJob& SubtitleJob::operator=(SubtitleJob&& other) noexcept {
     if (this != &other) {
         Remove();
         m_folder = std::exchange(other.m_folder, {});
+        m_burnt = std::exchange(other.m_burnt, {});
     }
     return *this;
 }
@@ -232,23 +133,41 @@ bool SubtitleJob::MakeFolder() {
     return false;
 }
 
-bool SubtitleJob::Prepare(const SubtitleChoice& choice, const std::wstring& movie,
-                          const MediaFacts& facts, SubtitleStyle style,
+bool SubtitleJob::Prepare(const std::vector<SubtitleSource>& sources, const SubtitleChoice& choice,
+                          const std::wstring& movie, const MediaFacts& facts, SubtitleStyle style,
                           const std::atomic<bool>* cancel) {
-    std::string bytes;
-    if (!choice.file.empty()) {
-        if (!FileExists(choice.file))
-            return false;
-        bytes = ReadBytes(choice.file);
-    } else if (!CopyTrack(movie, facts, choice.track, cancel, bytes)) {
-        Remove();
-        return false;
+    std::wstring font;
+    bool fontChosen = false;
+    for (const SubtitleSource& source : sources) {
+        if (cancel && *cancel)
+            break;
+        std::string bytes;
+        if (!source.file.empty())
+            bytes = ReadBytes(source.file);
+        else if (!CopyTrack(movie, facts, source.track, cancel, bytes))
+            continue;
+        if (bytes.empty())
+            continue;
+        // The font is read once, and only for a file with something in it.
+        if (!fontChosen) {
+            font = SubtitleFontFile(choice.font);
+            if (!font.empty()) {
+                FontFace face = ReadFontFace(font);
+                style.font = std::move(face.family);
+                style.characters = std::move(face.characters);
+            }
+            fontChosen = true;
+        }
+        const std::string script = ScriptFor(DecodeText(bytes, CodePageOf(choice.codePage)), style);
+        if (script.empty())
+            continue;
+        if (!WriteScript(script, font))
+            break;
+        m_burnt = source;
+        return true;
     }
-    if (!WriteScript(DecodeText(bytes, CodePageOf(choice.codePage)), choice.font, style)) {
-        Remove();
-        return false;
-    }
-    return true;
+    Remove();
+    return false;
 }
 
 bool SubtitleJob::CopyTrack(const std::wstring& movie, const MediaFacts& facts, int n,
@@ -269,13 +188,8 @@ bool SubtitleJob::CopyTrack(const std::wstring& movie, const MediaFacts& facts, 
     return true;
 }
 
-bool SubtitleJob::WriteScript(const std::wstring& text, const std::wstring& fontFile,
-                              SubtitleStyle style) {
-    const std::wstring font = ChooseFont(fontFile);
-    if (!font.empty())
-        style.font = FontFamily(font);
-    const std::string script = ScriptFor(text, style);
-    if (script.empty() || !MakeFolder())
+bool SubtitleJob::WriteScript(const std::string& script, const std::wstring& font) {
+    if (!MakeFolder())
         return false;
     if (!font.empty()) {
         // A link where the system allows one: a copy is megabytes each time.

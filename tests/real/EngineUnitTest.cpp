@@ -465,9 +465,20 @@ TEST(Fonts, TheFamilyIsReadFromTheFileAndAMissingFontFallsBack) {
               L"Test Batang");
     EXPECT_EQ(FontFamily(dir.Write(L"cut.ttf", FontWithFamily(L"Cut", false).substr(0, 30))), L"");
     EXPECT_EQ(FontFamily(L"C:\\no\\such.ttf"), L"");
-    const std::wstring chosen = ChooseFont(L"C:\\no\\such\\gulim.ttc");
+    const std::wstring chosen = SubtitleFontFile(L"C:\\no\\such\\gulim.ttc");
     ASSERT_FALSE(chosen.empty());
     EXPECT_FALSE(FontFamily(chosen).empty());
+    // Its character map: Latin and Hangul, but no Gurmukhi.
+    const CharacterRanges ranges = ReadFontFace(chosen).characters;
+    auto draws = [&](char32_t c) {
+        return std::any_of(ranges.begin(), ranges.end(),
+                           [&](const auto& r) { return r.first <= c && c <= r.second; });
+    };
+    for (char32_t c : {U'A', U'z', U'\uD55C', U'\uAE00'})
+        EXPECT_TRUE(draws(c)) << unsigned(c);
+    EXPECT_FALSE(draws(U'\u0A00'));
+    EXPECT_TRUE(std::is_sorted(ranges.begin(), ranges.end()));
+    EXPECT_TRUE(ReadFontFace(dir.Path() + L"\\one.ttf").characters.empty());
 }
 
 TEST(CommandLines, ArgumentsSurviveQuoting) {
@@ -646,7 +657,7 @@ TEST(Sami, AFileAnotherProgramIsWritingIsStillRead) {
                                 nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     SubtitleJob job;
-    EXPECT_TRUE(job.Prepare(SubtitleChoice{.file = path}, L"", MediaFacts{}, SubtitleStyle{}));
+    EXPECT_TRUE(job.Prepare({SubtitleSource{path}}, {}, L"", MediaFacts{}, SubtitleStyle{}));
     CloseHandle(writer);
 }
 
@@ -659,7 +670,7 @@ TEST(Sami, FoldersOfEnginesThatAreGoneAreRemoved) {
     CreateDirectoryW((stale + L"\\fonts").c_str(), nullptr);
     ScratchDir dir;
     SubtitleJob job;
-    ASSERT_TRUE(job.Prepare(SubtitleChoice{.file = dir.Write(L"a.smi", "<SYNC Start=0><P>a")}, L"",
+    ASSERT_TRUE(job.Prepare({SubtitleSource{dir.Write(L"a.smi", "<SYNC Start=0><P>a")}}, {}, L"",
                             MediaFacts{}, SubtitleStyle{}));
     EXPECT_EQ(GetFileAttributesW(stale.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW(job.Folder().c_str()), INVALID_FILE_ATTRIBUTES);
@@ -669,7 +680,7 @@ TEST(Sami, AFolderLeftByAnEngineThatHadOurIdIsPassedOver) {
     ScratchDir dir;
     const std::wstring sami = dir.Write(L"a.smi", "<SYNC Start=0><P>a");
     SubtitleJob first;
-    ASSERT_TRUE(first.Prepare(SubtitleChoice{.file = sami}, L"", MediaFacts{}, SubtitleStyle{}));
+    ASSERT_TRUE(first.Prepare({SubtitleSource{sami}}, {}, L"", MediaFacts{}, SubtitleStyle{}));
     // The next two names are taken, as process ids come round again.
     const std::wstring name = first.Folder();
     const size_t dash = name.find_last_of(L'-');
@@ -677,7 +688,7 @@ TEST(Sami, AFolderLeftByAnEngineThatHadOurIdIsPassedOver) {
     for (int taken : {number + 1, number + 2})
         CreateDirectoryW((name.substr(0, dash + 1) + std::to_wstring(taken)).c_str(), nullptr);
     SubtitleJob next;
-    EXPECT_TRUE(next.Prepare(SubtitleChoice{.file = sami}, L"", MediaFacts{}, SubtitleStyle{}));
+    EXPECT_TRUE(next.Prepare({SubtitleSource{sami}}, {}, L"", MediaFacts{}, SubtitleStyle{}));
     EXPECT_EQ(next.Folder(), name.substr(0, dash + 1) + std::to_wstring(number + 3));
     for (int taken : {number + 1, number + 2})
         RemoveDirectoryW((name.substr(0, dash + 1) + std::to_wstring(taken)).c_str());
@@ -793,23 +804,26 @@ TEST(Identify, SubtitleTracksAreListedAsMPlayerListsThemWithTheirKindAndDefault)
     EXPECT_EQ(SubtitleTrackLines(ParseProbe(kProbe).subtitles), "");
 }
 
-TEST(SubtitleOptions, SubWinsOverSidAndASidMustBeANumber) {
+TEST(SubtitleOptions, TheFileTheTrackAndTheFilesFoundByNameAreRead) {
     const struct {
         std::vector<std::wstring> words;
         const wchar_t* file;
         int track;
+        bool filesByName;
     } cases[] = {
-        {{L"a.avi", L"-sub", L"D:\\a b.srt"}, L"D:\\a b.srt", -1},
-        {{L"a.mkv", L"-sid", L"2"}, L"", 2},
-        {{L"a.mkv", L"-sid", L"-1"}, L"", -1},
-        {{L"a.mkv", L"-sid", L"two"}, L"", -1},
-        {{L"a.mkv", L"-sid", L"1", L"-sub", L"a.ass"}, L"a.ass", -1},
-        {{L"a.mkv"}, L"", -1},
+        {{L"a.avi", L"-sub", L"D:\\a b.srt"}, L"D:\\a b.srt", -1, true},
+        {{L"a.mkv", L"-sid", L"2"}, L"", 2, true},
+        {{L"a.mkv", L"-sid", L"-1"}, L"", -1, true},
+        {{L"a.mkv", L"-sid", L"two"}, L"", -1, true},
+        {{L"a.mkv", L"-sid", L"1", L"-sub", L"a.ass"}, L"a.ass", 1, true},
+        {{L"a.mkv", L"-noautosub"}, L"", -1, false},
+        {{L"a.mkv"}, L"", -1, true},
     };
     for (const auto& c : cases) {
         const SubtitleChoice choice = ChosenSubtitles(Parse(c.words));
         EXPECT_EQ(choice.file, c.file) << c.words.back();
         EXPECT_EQ(choice.track, c.track) << c.words.back();
+        EXPECT_EQ(choice.filesByName, c.filesByName) << c.words.back();
     }
     const SubtitleChoice read =
         ChosenSubtitles(Parse({L"a.mkv", L"-subcp", L"utf-8", L"-font", L"C:\\f.ttc"}));
@@ -839,13 +853,42 @@ TEST(SubtitleOptions, ATrackIsCopiedInAFormatOfItsOwnKind) {
     }
 }
 
-TEST(SubtitleOptions, APictureTrackOrOneThatIsNotThereBurnsNothing) {
-    const MediaFacts facts = ParseProbe(kTracksProbe);
+// The movie's tracks: 0 English SubRip, 1 Korean ASS marked default, 2 and 3 pictures.
+TEST(SubtitleOptions, FilesComeFirstThenTheTrackAskedForThenTheDefaultAndKoreanOnes) {
+    ScratchDir dir;
+    const std::wstring movie = dir.Path() + L"\\Movie.mkv";
+    // Named as the movie, but not in its case.
+    dir.Write(L"movie.SMI", "");
+    dir.Write(L"MOVIE.srt", "");
+    const std::wstring other = dir.Write(L"other.ass", "");
+    const std::vector<SubtitleTrack> tracks = ParseProbe(kTracksProbe).subtitles;
+    auto described = [&](const std::vector<std::wstring>& words) {
+        std::wstring list;
+        for (const SubtitleSource& s :
+             SubtitleCandidates(ChosenSubtitles(Parse(words)), movie, tracks))
+            list += (list.empty() ? L"" : L" ") +
+                    (s.file.empty() ? std::to_wstring(s.track)
+                                    : s.file.substr(s.file.find_last_of(L'\\') + 1));
+        return list;
+    };
+    const std::pair<std::vector<std::wstring>, const wchar_t*> cases[] = {
+        {{movie}, L"Movie.smi Movie.srt 1"},
+        {{movie, L"-sub", other}, L"other.ass Movie.smi Movie.srt 1"},
+        {{movie, L"-sub", dir.Path() + L"\\MOVIE.SMI"}, L"MOVIE.SMI Movie.srt 1"},
+        {{movie, L"-sid", L"0"}, L"Movie.smi Movie.srt 0 1"},
+        // A picture track, or one the movie has not, is no source.
+        {{movie, L"-sid", L"2"}, L"Movie.smi Movie.srt 1"},
+        {{movie, L"-sid", L"99"}, L"Movie.smi Movie.srt 1"},
+        {{movie, L"-noautosub", L"-sub", dir.Path() + L"\\none.srt"}, L"1"},
+    };
+    for (const auto& [words, expected] : cases)
+        EXPECT_EQ(described(words), expected) << words.back();
+    // A track that cannot be copied burns nothing.
     for (int track : {2, 3, 4, 99}) {
-        SubtitleChoice choice;
-        choice.track = track;
         SubtitleJob job;
-        EXPECT_FALSE(job.Prepare(choice, L"C:\\no\\movie.mkv", facts, SubtitleStyle{})) << track;
+        EXPECT_FALSE(job.Prepare({SubtitleSource{L"", track}}, {}, L"C:\\no\\movie.mkv",
+                                 ParseProbe(kTracksProbe), SubtitleStyle{}))
+            << track;
         EXPECT_FALSE(job.Ready()) << track;
     }
 }

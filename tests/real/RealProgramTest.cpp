@@ -286,7 +286,7 @@ TEST_F(RealProgramTest, ConvertsToH264AndAacMp4sUprightAtTheirSizesAndRates) {
 
 // Each kind of subtitle the program finds for a movie is burnt in at its cue's time and gone
 // after it: SAMI in cp949 under a Korean name, SubRip in cp949, WebVTT, ASS in its own style,
-// and the default Korean track inside an MKV.
+// the default Korean track inside an MKV, and the SubRip beside an empty SAMI file.
 TEST_F(RealProgramTest, BurnsEveryKindOfKoreanSubtitleIntoThePicture) {
     const std::wstring korean = L"\uD55C\uAE00 \uC601\uD654";
     const std::wstring sd = TheClips().sd;
@@ -301,9 +301,12 @@ TEST_F(RealProgramTest, BurnsEveryKindOfKoreanSubtitleIntoThePicture) {
     Add(CopyTo(sd, m_dir, L"ass.avi"));
     m_dir.Write(L"ass.ass", KoreanAss());
     Add(WithTracks(m_dir, sd, L"track.mkv"));
+    Add(CopyTo(sd, m_dir, L"empty smi.avi"));
+    m_dir.Write(L"empty smi.smi", "");
+    m_dir.Write(L"empty smi.srt", InCodePage(kKoreanSubRip, 949));
     Click(IDC_CONVERT);
     ASSERT_TRUE(RunToEnd(240000));
-    EXPECT_NE(Log().find(L"\n6 file(s) converted.\n"), std::wstring::npos) << Log();
+    EXPECT_NE(Log().find(L"\n7 file(s) converted.\n"), std::wstring::npos) << Log();
     EXPECT_EQ(Log().find(L"Failed."), std::wstring::npos) << Log();
 
     auto frame = [&](const std::wstring& source, double seconds) {
@@ -321,7 +324,7 @@ TEST_F(RealProgramTest, BurnsEveryKindOfKoreanSubtitleIntoThePicture) {
     const auto plain = frame(L"plain.avi", 1.0), sami = frame(korean + L".avi", 1.0);
     EXPECT_GT(differing(plain, sami, 352 * 2 / 3, 352), 1000);
     EXPECT_LT(differing(plain, sami, 0, 352 / 2), 200);
-    for (const wchar_t* name : {L"srt.avi", L"vtt.avi", L"track.mkv"})
+    for (const wchar_t* name : {L"srt.avi", L"vtt.avi", L"track.mkv", L"empty smi.avi"})
         EXPECT_LT(differing(sami, frame(name, 1.0), 0, 352), 200) << name;
     // ASS keeps its own style: at the top.
     const auto top = frame(L"ass.avi", 1.0);
@@ -331,7 +334,7 @@ TEST_F(RealProgramTest, BurnsEveryKindOfKoreanSubtitleIntoThePicture) {
     const auto late = frame(L"plain.avi", 2.8);
     for (const std::wstring& name :
          {korean + L".avi", std::wstring(L"srt.avi"), std::wstring(L"vtt.avi"),
-          std::wstring(L"ass.avi"), std::wstring(L"track.mkv")})
+          std::wstring(L"ass.avi"), std::wstring(L"track.mkv"), std::wstring(L"empty smi.avi")})
         EXPECT_LT(differing(late, frame(name, 2.8), 0, 352), 200) << name;
 }
 
@@ -679,8 +682,9 @@ TEST(RealEngines, LongPathsIdentifyAndConvert) {
         RemoveDirectoryW((L"\\\\?\\" + at).c_str());
 }
 
-// Identification lists the tracks inside a movie; a track it has not is no failure.
-TEST(RealEngines, ThePreviewBurnsTheFileOrTrackItIsGivenElseTheSamiBesideTheMovie) {
+// The preview burns the first of the file it is given, the files named like the movie and the
+// tracks inside it that has a cue; a track is copied out while the picture plays.
+TEST(RealEngines, ThePreviewBurnsTheFirstFileOrTrackThatHasACue) {
     ScratchDir dir;
     // Long enough that no machine plays it to its end before the copy of its track is done.
     const std::wstring picture = dir.Path() + L"\\picture.mkv";
@@ -690,14 +694,18 @@ TEST(RealEngines, ThePreviewBurnsTheFileOrTrackItIsGivenElseTheSamiBesideTheMovi
                picture + L"\"");
     const std::wstring movie = WithTracks(dir, picture, L"movie.mkv");
     dir.Write(L"movie.smi", KoreanSami(SamiEncoding::Utf8));
-    const std::wstring srt = dir.Write(L"other.srt", InCodePage(kKoreanSubRip, 949));
+    const std::wstring srt = dir.Write(L"other.srt", InCodePage(kKoreanSubRip, 949)),
+                       empty = dir.Write(L"empty.srt", "");
     const struct {
         std::wstring options;
         std::string shown;
     } cases[] = {
-        {L"-sid 1 ", "SUB: Burning subtitle track 1"},
+        {L"-noautosub -sid 0 ", "SUB: Burning subtitle track 0"},
         {L"-sub \"" + srt + L"\" ", "SUB: Added subtitle file (1): " + ToAnsi(srt)},
-        {L"", "SUB: Added subtitle file (1): " + ToAnsi(dir.Path() + L"\\movie.smi")},
+        {L"-sub \"" + empty + L"\" ",
+         "SUB: Added subtitle file (1): " + ToAnsi(dir.Path() + L"\\movie.smi")},
+        // The track marked default, when no file has a cue.
+        {L"-noautosub -sub \"" + empty + L"\" ", "SUB: Burning subtitle track 1"},
     };
     for (const auto& c : cases) {
         const std::string output = RunUntil(

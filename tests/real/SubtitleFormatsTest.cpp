@@ -1,7 +1,10 @@
 // The subtitle formats the engines burn: SAMI, SubRip, WebVTT and ASS/SSA, read in any of the
 // encodings Korean files come in, with their styling as override tags of the script.
+#include "SubtitleJob.h"
 #include "Subtitles.h"
+#include "common/File.h"
 #include "common/Text.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +29,15 @@ struct ParseCase {
 
 constexpr const wchar_t* kKorean = L"\uD55C\uAE00"; // the word "Hangul" in Hangul
 const std::string kKoreanUtf8 = "\xED\x95\x9C\xEA\xB8\x80";
+
+std::string Utf16(const std::wstring& text, bool big, bool mark = true) {
+    std::string bytes = !mark ? "" : big ? "\xFE\xFF" : "\xFF\xFE";
+    for (wchar_t c : text) {
+        bytes += static_cast<char>(big ? c >> 8 : c & 0xFF);
+        bytes += static_cast<char>(big ? c & 0xFF : c >> 8);
+    }
+    return bytes;
+}
 
 } // namespace
 
@@ -164,7 +176,8 @@ TEST(Ass, StylesAndPositionsStayButEveryFaceIsTheKoreanOne) {
         L"Dialogue: 0,0:00:xx.00,0:00:03.00,Sign,,0,0,0,,bad start\r\n"
         L"Dialogue: 0,0:00:03.00,0:00:04.00\r\n"
         L"Dialogue: 0,0:00:03.00,0:00:04.00,Missing,,0,0,0,,{\\fn}style's face\r\n"
-        L"Comment: 0,0:00:01.00,0:00:02.00,Sign,,0,0,0,,a comment\r\ngarbage line\r\n",
+        L"Comment: 0,0:00:01.00,0:00:02.00,Sign,,0,0,0,,a comment\r\ngarbage line\r\n"
+        L"[Fonts]\r\nfontname: embedded_0.ttf\r\nM=5-%3\r\n",
         style);
     for (const std::string& kept :
          {std::string("PlayResX: 1280\nPlayResY: 720\n"),
@@ -177,7 +190,8 @@ TEST(Ass, StylesAndPositionsStayButEveryFaceIsTheKoreanOne) {
           std::string("Style: Default,Test Gothic,59,&H00FFFFFF,&H00FFFFFF,&H00000000,&H00000000,"
                       "0,0,0,0,100,100,0,0,1,2,0,2,64,64,36,1\n\n[Events]\n")})
         EXPECT_NE(script.find(kept), std::string::npos) << kept << "\nin\n" << script;
-    for (const char* dropped : {"Broken", "bad start", "a comment", "garbage", "Comic", "Arial"})
+    for (const char* dropped :
+         {"Broken", "bad start", "a comment", "garbage", "Comic", "Arial", "[Fonts]", "embedded"})
         EXPECT_EQ(script.find(dropped), std::string::npos) << dropped << "\nin\n" << script;
 
     // SSA keeps its own format and its own Default.
@@ -204,6 +218,20 @@ TEST(Ass, StylesAndPositionsStayButEveryFaceIsTheKoreanOne) {
     EXPECT_NE(faceless.find("Style: Plain,20\n"), std::string::npos) << faceless;
 
     EXPECT_EQ(RestyleAss(L"[Script Info]\n[Events]\nDialogue: nothing to show\n", style), "");
+
+    // Sizes and outlines that take libass minutes a picture are bounded by the script's height,
+    // in the styles (with a Format line or without) and in override tags.
+    const std::string huge = RestyleAss(
+        L"[Script Info]\nPlayResY: 288\n[V4+ Styles]\nStyle: Big,Arial,9928,&H0,&H0,&H0,&H0,0,0,0,"
+        L"0,100,100,0,0,1,9999,0,2,10,10,10,1\n[V4 Styles]\nFormat: Name, Fontsize, Outline\n"
+        L"Style: Old,-99999,3\n[Events]\nDialogue: 0,0:00:01.00,0:00:02.00,Big,,0,0,0,,"
+        L"{\\fs9999\\bord9999.5\\t(\\fs+99999\\xbord-9999)\\fscx9999}x\\fs99999\n",
+        style);
+    for (const char* bounded :
+         {"Style: Big,Test Gothic,576,&H0,&H0,&H0,&H0,0,0,0,0,100,100,0,0,1,288,0,2,",
+          "Style: Old,-576,3\n",
+          "{\\fs576\\bord288\\t(\\fs+576\\xbord-288)\\fscx9999}x\\fs99999\n"})
+        EXPECT_NE(huge.find(bounded), std::string::npos) << bounded << "\nin\n" << huge;
 }
 
 TEST(SubtitleFiles, EveryFormatIsReadInEveryEncodingKoreanComesIn) {
@@ -220,21 +248,13 @@ TEST(SubtitleFiles, EveryFormatIsReadInEveryEncodingKoreanComesIn) {
                 L"0,," +
                     k + L"\r\n"},
     };
-    auto utf16 = [](const std::wstring& text, bool big) {
-        std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
-        for (wchar_t c : text) {
-            bytes += static_cast<char>(big ? c >> 8 : c & 0xFF);
-            bytes += static_cast<char>(big ? c & 0xFF : c >> 8);
-        }
-        return bytes;
-    };
     for (const auto& f : formats) {
         const std::pair<const char*, std::string> encodings[] = {
             {"cp949", Narrow(f.text, 949)},
             {"UTF-8", ToUtf8(f.text)},
             {"UTF-8 with its mark", "\xEF\xBB\xBF" + ToUtf8(f.text)},
-            {"UTF-16LE", utf16(f.text, false)},
-            {"UTF-16BE", utf16(f.text, true)},
+            {"UTF-16LE", Utf16(f.text, false)},
+            {"UTF-16BE", Utf16(f.text, true)},
         };
         for (const auto& [encoding, bytes] : encodings) {
             const std::string script = ScriptFor(DecodeText(bytes, CodePageOf(L"cp949")), {});
@@ -257,4 +277,167 @@ TEST(SubtitleFiles, TheCodePageIsNeverOneThatLosesHangul) {
     };
     for (const auto& [name, page] : cases)
         EXPECT_EQ(CodePageOf(name), page) << name;
+}
+
+// Every subtitle file beside a movie that once came out wrong, as a user brings it: which file
+// is burnt, and the lines its script holds.
+TEST(SubtitleFiles, TheFirstFileWithACueIsBurntWhateverItsEncodingOrContent) {
+    const std::wstring k = kKorean;
+    auto subRip = [](const std::wstring& start, const std::wstring& text) {
+        return L"1\r\n00:00:" + start + L",000 --> 00:00:" + start + L",900\r\n" + text +
+               L"\r\n\r\n";
+    };
+    auto burnt = [](const char* start, const std::string& text) {
+        return std::string("0:00:") + start + ".00,0:00:" + start +
+               ".90,Default,,0,0,0,,{\\blur2}" + text + "\n";
+    };
+    const std::string srt = Narrow(subRip(L"01", k), 949), cue = burnt("01", kKoreanUtf8);
+    const std::wstring sami = L"<SAMI><BODY><SYNC Start=1000><P Class=KRCC>" + k +
+                              L"\r\n<SYNC Start=1900><P>&nbsp;</BODY></SAMI>\r\n";
+    const std::string ass = "[Script Info] ; written by hand\r\n[Events]junk\r\nDialogue: 0,"
+                            "0:00:01.00,0:00:01.90,Default,,0,0,0,," +
+                            kKoreanUtf8 + "\r\n";
+    const std::string amps(300000, '&'), opens(300000, '<');
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::wstring, std::string>> files; // beside movie.avi
+        const wchar_t* burnt;
+        std::vector<std::string> lines;
+        bool smiHeld = false; // by another program, without sharing
+    };
+    const Case cases[] = {
+        {"an empty .smi beside a good .srt",
+         {{L"movie.smi", ""}, {L"movie.srt", srt}},
+         L"movie.srt",
+         {cue}},
+        {"a .smi without a cue beside a good .srt",
+         {{L"movie.smi", "<SAMI><BODY>\r\n</BODY></SAMI>"}, {L"movie.srt", srt}},
+         L"movie.srt",
+         {cue}},
+        {"a .smi that cannot be read beside a good .srt",
+         {{L"movie.smi", Narrow(sami, 949)}, {L"movie.srt", srt}},
+         L"movie.srt",
+         {cue},
+         true},
+        {"UTF-16LE without a byte-order mark",
+         {{L"movie.srt", Utf16(subRip(L"01", k), false, false)}},
+         L"movie.srt",
+         {cue}},
+        {"UTF-16BE without a byte-order mark",
+         {{L"movie.smi", Utf16(sami, true, false)}},
+         L"movie.smi",
+         {cue}},
+        {"mostly cp949 with a UTF-8 line",
+         {{L"movie.srt", Narrow(subRip(L"01", k) + subRip(L"02", k), 949) +
+                             ToUtf8(subRip(L"03", k)) + Narrow(subRip(L"04", k), 949)}},
+         L"movie.srt",
+         {cue, burnt("03", kKoreanUtf8), burnt("04", kKoreanUtf8)}},
+        {"mostly UTF-8 with a cp949 line",
+         {{L"movie.srt", ToUtf8(subRip(L"01", k) + subRip(L"02", k)) +
+                             Narrow(subRip(L"03", k), 949) + ToUtf8(subRip(L"04", k))}},
+         L"movie.srt",
+         {cue, burnt("03", kKoreanUtf8), burnt("04", kKoreanUtf8)}},
+        // Cut where no screen shows more; read in one pass, not one per '&' or '<'.
+        {"a cue of 300 KB of &",
+         {{L"movie.srt", "1\r\n00:00:01,000 --> 00:00:01,900\r\n" + amps}},
+         L"movie.srt",
+         {"{\\blur2}" + amps.substr(0, kMaxCueLength - 100)}},
+        {"a cue of 300 KB of <",
+         {{L"movie.srt", "1\r\n00:00:01,000 --> 00:00:01,900\r\nx" + opens}},
+         L"movie.srt",
+         {"{\\blur2}x" + opens.substr(0, kMaxCueLength - 100)}},
+        {"an ASS header followed by junk",
+         {{L"movie.ass", ass}},
+         L"movie.ass",
+         {"[Script Info]\n",
+          "[Events]\nDialogue: 0,0:00:01.00,0:00:01.90,Default,,0,0,0,," + kKoreanUtf8 + "\n"}},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        for (const auto& [name, bytes] : c.files)
+            dir.Write(name, bytes);
+        HANDLE held = c.smiHeld ? CreateFileW((dir.Path() + L"\\movie.smi").c_str(), GENERIC_READ,
+                                              0, nullptr, OPEN_EXISTING, 0, nullptr)
+                                : INVALID_HANDLE_VALUE;
+        const std::wstring movie = dir.Path() + L"\\movie.avi";
+        SubtitleJob job;
+        ASSERT_TRUE(job.Prepare(SubtitleCandidates({}, movie, {}), {}, movie, {}, {})) << c.what;
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        EXPECT_EQ(job.Burnt().file, dir.Path() + L"\\" + c.burnt) << c.what;
+        const std::string script = ReadWholeFile(job.Folder() + L"\\subs.ass", 1 << 20);
+        for (size_t at = 0, end; (end = script.find('\n', at)) != std::string::npos; at = end + 1)
+            EXPECT_LT(end - at, kMaxCueLength + 100) << c.what;
+        for (const std::string& line : c.lines)
+            EXPECT_NE(script.find(line), std::string::npos) << c.what << ": " << line << "\nin\n"
+                                                            << script.substr(0, 2000);
+    }
+}
+
+// However a file is made, no picture is given more text than a screen holds: the renderer lays
+// out all of it, for every picture.
+TEST(SubtitleFiles, NoPictureIsGivenMoreTextThanAScreenHolds) {
+    // count copies of text, each '@' the minute of its copy: the first, or minute after minute.
+    auto times = [](const std::wstring& text, int count, bool atOnce) {
+        std::wstring file;
+        for (int i = 0; i < count; ++i) {
+            const std::wstring minute = std::to_wstring(atOnce ? 0 : i / 50) + L":" +
+                                        std::to_wstring(atOnce ? 10 : 10 + i % 50);
+            for (wchar_t c : text)
+                file += c == L'@' ? minute : std::wstring(1, c);
+        }
+        return file;
+    };
+    const std::wstring cue = L"0@:01,000 --> 0@:02,000\nsame\n\n";
+    const std::wstring thousand = L"0@:01,000 --> 0@:02,000\n" + std::wstring(1000, L'x') + L"\n\n";
+    const std::wstring dialogue = L"Dialogue: 0,@:01.00,@:02.00,Default,,0,0,0,,same\n";
+    const struct {
+        const char* what;
+        std::wstring file;
+        size_t dialogues;
+    } cases[] = {
+        {"20 cues at once", times(cue, 20, true), 16},
+        {"20 cues one after another", times(cue, 20, false), 20},
+        {"10 cues of 1,000 characters at once", times(thousand, 10, true), 2},
+        {"300 ASS dialogues at once", L"[Events]\n" + times(dialogue, 300, true), 256},
+        {"300 ASS dialogues one after another", L"[Events]\n" + times(dialogue, 300, false), 300},
+    };
+    for (const auto& c : cases) {
+        const std::string script = ScriptFor(c.file, {});
+        size_t count = 0;
+        for (size_t at = script.find("\nDialogue:"); at != std::string::npos;
+             at = script.find("\nDialogue:", at + 1))
+            ++count;
+        EXPECT_EQ(count, c.dialogues) << c.what;
+    }
+    // A dialogue is cut, but never inside an override block.
+    const std::string cut =
+        ScriptFor(L"[Events]\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,," +
+                      std::wstring(7993, L'x') + L"{\\i1}{\\b1}yy",
+                  {});
+    EXPECT_NE(cut.find(std::string(7993, 'x') + "{\\i1}\n"), std::string::npos);
+}
+
+// A character the font does not draw becomes a box the font has, before libass searches every
+// face of the system for it for every picture; override blocks keep theirs.
+TEST(SubtitleFiles, WhatTheFontCannotDrawIsABox) {
+    SubtitleStyle style;
+    const std::wstring text = L"\uD55C{\\b1\u0A00}\u0A00 x\U0001F600";
+    const struct {
+        CharacterRanges characters;
+        std::string shown;
+    } cases[] = {
+        {{{0x20, 0x7E}, {0x25A1, 0x25A1}, {0xAC00, 0xD7A3}},
+         "\xED\x95\x9C{\\b1\xE0\xA8\x80}\xE2\x96\xA1 x\xE2\x96\xA1\n"},
+        {{{0xAC00, 0xD7A3}}, "\xED\x95\x9C{\\b1\xE0\xA8\x80}? x?\n"},
+        {{}, "\xED\x95\x9C{\\b1\xE0\xA8\x80}\xE0\xA8\x80 x\xF0\x9F\x98\x80\n"},
+    };
+    for (const auto& c : cases) {
+        style.characters = c.characters;
+        const std::string ours = MakeAss({{0, 1000, text}}, style);
+        EXPECT_NE(ours.find("{\\blur2}" + c.shown), std::string::npos) << ours;
+        const std::string script = RestyleAss(
+            L"[Events]\nDialogue: 0,0:00:00.00,0:00:01.00,Default,,0,0,0,," + text, style);
+        EXPECT_NE(script.find(",,0,0,0,," + c.shown), std::string::npos) << script;
+    }
 }
