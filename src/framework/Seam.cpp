@@ -102,3 +102,8 @@ CSystemSeam* SetSeam(CSystemSeam* seam) {
     g_seam = seam ? seam : &g_systemSeam;
     return previous;
 }
+
+void CSystemSeam::HandlerFailed(const wchar_t* what) {
+    ::OutputDebugStringW(
+        (std::wstring(L"Quelvox: a message handler failed: ") + what + L"\n").c_str());
+}

@@ -42,6 +42,9 @@ public:
     // The attributes of a file or folder the user named, however long its path; a share that
     // dropped can keep this waiting for tens of seconds, so the window never calls it itself.
     virtual DWORD FileAttributes(const std::wstring& path);
+    // A message handler threw: what it said is reported (to a debugger) and the window goes
+    // on, as an exception must not cross the system's code that called the handler.
+    virtual void HandlerFailed(const wchar_t* what);
 };
 
 // The seam in force: the system's, unless a test put its own in place.

@@ -1,7 +1,9 @@
 #include "Wnd.h"
 
 #include "Menu.h"
+#include "Seam.h"
 
+#include <exception>
 #include <utility>
 
 namespace {
@@ -177,7 +179,17 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT CWnd::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
     Message saved = m_current;
     m_current = {msg, wParam, lParam};
-    LRESULT result = WindowProc(msg, wParam, lParam);
+    LRESULT result = 0;
+    // Nothing may unwind through user32: the message counts as handled and the window goes on.
+    try {
+        result = WindowProc(msg, wParam, lParam);
+    } catch (const std::exception& e) {
+        wchar_t what[256] = L"";
+        ::MultiByteToWideChar(CP_ACP, 0, e.what(), -1, what, 255);
+        Seam().HandlerFailed(what);
+    } catch (...) {
+        Seam().HandlerFailed(L"an unknown exception");
+    }
     m_current = saved;
     return result;
 }

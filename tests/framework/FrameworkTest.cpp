@@ -12,12 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr UINT kBoth = WM_APP + 20, kBaseOnly = WM_APP + 21, kNeither = WM_APP + 22;
+constexpr UINT kBoth = WM_APP + 20, kBaseOnly = WM_APP + 21, kNeither = WM_APP + 22,
+               kThrows = WM_APP + 23;
 
 class BaseWindow : public CWnd {
 public:
@@ -32,7 +34,9 @@ protected:
         calls.push_back("base only");
         return 2;
     }
+    LRESULT OnThrows(WPARAM, LPARAM) { throw std::runtime_error("no memory for the list"); }
     BEGIN_MSG_MAP(BaseWindow, CWnd)
+        ON_MESSAGE(kThrows, OnThrows)
         ON_MESSAGE(kBoth, OnBoth)
         ON_MESSAGE(kBaseOnly, OnBaseOnly)
     END_MSG_MAP()
@@ -110,6 +114,18 @@ TEST(MessageMap, CommandTakesClicksMenusAndAcceleratorsButNoSelectionChange) {
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(kCommandId, BN_DOUBLECLICKED), control);
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(kCommandId + 1, BN_CLICKED), control);
     EXPECT_EQ(wnd.commands, 3);
+    wnd.UnsubclassWindow();
+    DestroyWindow(window);
+}
+
+TEST(MessageMap, AHandlerThatThrowsIsReportedAndTheWindowGoesOn) {
+    FakeSeam seam;
+    HWND window = MakePlainWindow();
+    DerivedWindow wnd;
+    ASSERT_TRUE(wnd.SubclassWindow(window));
+    EXPECT_EQ(SendMessageW(window, kThrows, 0, 0), 0);
+    EXPECT_EQ(seam.handlerFailures, std::vector<std::wstring>{L"no memory for the list"});
+    EXPECT_EQ(SendMessageW(window, kBoth, 0, 0), 110);
     wnd.UnsubclassWindow();
     DestroyWindow(window);
 }

@@ -84,6 +84,7 @@ public:
             fileCheck(path);
         return CSystemSeam::FileAttributes(path);
     }
+    void HandlerFailed(const wchar_t* what) override { handlerFailures.push_back(what); }
 
     std::deque<int> answers;
     std::wstring selection;
@@ -91,6 +92,7 @@ public:
     std::vector<OPENFILENAMEW> fileDialogs; // pointers inside are gone after the call
     std::vector<std::wstring> filterTexts;
     std::vector<Box> boxes;
+    std::vector<std::wstring> handlerFailures;
     std::vector<Shell> shell;
     std::vector<std::wstring> selected; // OpenFolderAndSelect
     struct Taskbar {
