@@ -4,6 +4,7 @@
 //   BEGIN_MSG_MAP(CMyDlg, CDialog)
 //       ON_MESSAGE(WM_TIMER, OnTimer)           // LRESULT OnTimer(WPARAM, LPARAM)
 //       ON_COMMAND(IDC_GO, OnGo)                // void OnGo()
+//       ON_COMMAND_RANGE(ID_A, ID_Z, OnAtoZ)    // void OnAtoZ(UINT id)
 //       ON_CONTROL(IDC_KIND, CBN_SELCHANGE, OnKind) // void OnKind()
 //       ON_NOTIFY(IDC_LIST, NM_DBLCLK, OnDbl)   // LRESULT OnDbl(NMHDR*)
 //   END_MSG_MAP()
@@ -34,6 +35,14 @@ protected:                                                                      
     if (uMsg == WM_COMMAND && LOWORD(wParam) == (id) &&                                            \
         (HIWORD(wParam) == 0 || (HIWORD(wParam) == 1 && lParam == 0))) {                           \
         func();                                                                                    \
+        return true;                                                                               \
+    }
+
+// The same for every id from first to last.
+#define ON_COMMAND_RANGE(first, last, func)                                                        \
+    if (uMsg == WM_COMMAND && UINT{LOWORD(wParam)} - (first) <= UINT{(last) - (first)} &&          \
+        (HIWORD(wParam) == 0 || (HIWORD(wParam) == 1 && lParam == 0))) {                           \
+        func(LOWORD(wParam));                                                                      \
         return true;                                                                               \
     }
 

@@ -17,7 +17,7 @@ void CQuelvoxDlg::BuildLanguageMenu() {
     }
 }
 
-void CQuelvoxDlg::HandleLanguageCommand(WPARAM command) {
+void CQuelvoxDlg::HandleLanguageCommand(UINT command) {
     if (!m_pLanguages)
         return;
     for (LCID lcid : m_pLanguages->Installed()) {

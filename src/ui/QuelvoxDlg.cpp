@@ -270,11 +270,6 @@ void CQuelvoxDlg::EndWait() {
         m_stcWait.ShowWindow(SW_HIDE);
 }
 
-BOOL CQuelvoxDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
-    HandleLanguageCommand(wParam);
-    return CDialog::OnCommand(wParam, lParam);
-}
-
 BOOL CQuelvoxDlg::PreTranslateMessage(MSG* msg) {
     if (msg->message == WM_MOUSEWHEEL) {
         // Touchpads and smooth wheels send small steps: one seek per notch's worth, the way

@@ -57,7 +57,6 @@ public:
     explicit CQuelvoxDlg(Languages* languages = nullptr, CWnd* parent = nullptr);
     ~CQuelvoxDlg() override;
 
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL PreTranslateMessage(MSG* msg) override;
     BOOL OnInitDialog() override;
@@ -110,7 +109,7 @@ public:
     // The language menu (src/ui/LanguageMenu.cpp).
     void BuildLanguageMenu();
     // Acts on a command of the language menu (a restart in the chosen language).
-    void HandleLanguageCommand(WPARAM command);
+    void HandleLanguageCommand(UINT command);
     // Opens the menu at the mouse pointer.
     void ShowLanguageMenu();
 
@@ -316,6 +315,7 @@ private:
 
     BEGIN_MSG_MAP(CQuelvoxDlg, CDialog)
         ON_MESSAGE(WM_SYSCOMMAND, OnSysCommand)
+        ON_COMMAND_RANGE(kLanguageCommandBit, 0xFFFF, HandleLanguageCommand)
         ON_MESSAGE(WM_SYSCOLORCHANGE, OnSysColorChange)
         ON_MESSAGE(WM_SETTINGCHANGE, OnSettingChange)
         ON_MESSAGE(WM_CLOSE, OnCloseMessage)

@@ -111,6 +111,15 @@ int PartialFiles(const std::wstring& folder) {
     return count;
 }
 
+// Why a round could not go on, for the one who reads the run.
+void Describe(int round, const wchar_t* what, const Windows& w) {
+    wchar_t text[512] = L"";
+    if (w.box)
+        GetDlgItemTextW(w.box, 0xFFFF, text, 512); // a message box's text
+    std::printf("  round %d: %ls; main window %s, %d listed; box: %ls\n", round, what,
+                w.main ? "shown" : "missing", w.main ? ListCount(w.main) : 0, text);
+}
+
 // A start as a user makes it, with its files or none; its process.
 class Program {
 public:
@@ -173,13 +182,17 @@ EndedFigures RunEnded(int rounds, unsigned seed) {
         Program quelvox(round == 0 ? files : L"");
         // After the first, each start offers the list the ended one left.
         if (round > 0) {
-            if (!quelvox.WaitFor([](const Windows& w) { return w.box != nullptr; }))
+            if (!quelvox.WaitFor([](const Windows& w) { return w.box != nullptr; })) {
+                Describe(round, L"no question", WindowsOf(quelvox.Id()));
                 break;
+            }
             PostMessageW(WindowsOf(quelvox.Id()).box, WM_COMMAND, IDYES, 0);
         }
         if (!quelvox.WaitFor(
-                [](const Windows& w) { return w.main && !w.box && ListCount(w.main) == kClips; }))
+                [](const Windows& w) { return w.main && !w.box && ListCount(w.main) == kClips; })) {
+            Describe(round, L"not the whole list", WindowsOf(quelvox.Id()));
             break;
+        }
         figures.listsBack += round > 0;
         figures.partsLeft += PartialFiles(dir.Path());
         const HWND main = WindowsOf(quelvox.Id()).main;
