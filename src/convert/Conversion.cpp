@@ -53,8 +53,9 @@ void CConversion::SetStep(FileStep step) {
     m_step = step;
     if (step == FileStep::None)
         ::KillTimer(m_hOwner, kStepTimer);
-    else
-        ::SetTimer(m_hOwner, kStepTimer, kStepMs, nullptr);
+    else // the next file as soon as the window has answered what is queued before it
+        ::SetTimer(m_hOwner, kStepTimer, step == FileStep::Between ? USER_TIMER_MINIMUM : kStepMs,
+                   nullptr);
 }
 
 void CConversion::SetBusy(bool busy) {
@@ -62,29 +63,55 @@ void CConversion::SetBusy(bool busy) {
         m_host.SetBusy(m_bBusy = busy);
 }
 
+bool Identification::Start(HWND owner, const std::wstring& movie) {
+    info.Close();
+    info.Reset(owner);
+    path = movie;
+    ahead = timedOut = false;
+    // The player prints its facts and ends; one that never ends is cut short.
+    deadline = ::GetTickCount64() + CRedirMediaInfo::kIdentifyBoundMs;
+    return info.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), movie).c_str());
+}
+
+void Identification::CutShortIfLate() {
+    if (!timedOut && !info.Finished() && ::GetTickCount64() >= deadline) {
+        info.TerminateChild(0);
+        timedOut = true;
+    }
+}
+
 bool CConversion::ConvertFile(const std::wstring& path) {
     m_host.FileStarted();
     m_strOutputFolder = FolderOf(path);
     m_path = path;
     m_strSkipReason.clear();
-    m_bIdentifyTimedOut = false;
     m_startBegan = ::GetTickCount64();
+    if (!m_ahead->path.empty() && m_ahead->path == path) {
+        // Identified while the file before it encoded: looked at again, as it may have
+        // changed since. The window waits only for a player still running.
+        std::swap(m_identify, m_ahead);
+        m_ahead->path.clear();
+        m_identify->ahead = true;
+        m_identify->lookAtTurn.Start(path, m_hOwner);
+        SetBusy(!m_identify->info.Finished() && !m_identify->timedOut);
+        SetStep(FileStep::Identifying);
+        return true;
+    }
+    // Another file's facts, or none: the list changed meanwhile.
+    DropAhead();
+    SetBusy(true);
     // Beside the movie while the player identifies it.
-    m_subtitleLookup.Start(path);
+    m_identify->look.Start(path, m_hOwner);
     return StartIdentify();
 }
 
 bool CConversion::StartIdentify() {
-    m_mediaInfo.Close();
-    m_mediaInfo.Reset(m_hOwner);
-    const std::wstring command = CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), m_path);
-    if (m_mediaInfo.Open(command.c_str())) {
-        // The player prints its facts and ends; one that never ends is cut short.
-        m_deadline = ::GetTickCount64() + CRedirMediaInfo::kIdentifyBoundMs;
+    if (m_identify->Start(m_hOwner, m_path)) {
         SetStep(FileStep::Identifying);
         return true;
     }
     const DWORD error = ::GetLastError();
+    const std::wstring command = CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), m_path);
     if (CRedirector::StartMayPass(error, command.c_str()) &&
         ::GetTickCount64() - m_startBegan < CRedirector::kStartRetryMs) {
         SetStep(FileStep::StartingIdentify);
@@ -94,9 +121,30 @@ bool CConversion::StartIdentify() {
     return false;
 }
 
+void CConversion::IdentifyAhead() {
+    for (int item = m_nCurrentItem + 1; item < m_host.ItemCount(); ++item) {
+        if (!m_host.IsTicked(item))
+            continue;
+        const std::wstring path = m_host.ItemPath(item);
+        m_ahead->look.Start(path, m_hOwner);
+        // One that cannot start now is identified at its turn, which says why.
+        if (m_ahead->Start(m_hOwner, path))
+            m_ahead->path = path;
+        return;
+    }
+}
+
+void CConversion::DropAhead() {
+    if (m_ahead->path.empty())
+        return;
+    m_ahead->info.TerminateChild(0);
+    m_ahead->path.clear();
+}
+
 void CConversion::FileIdentified() {
-    m_mediaInfo.ParseMediaInfo();
-    m_currentSeconds = std::max(0, m_mediaInfo.m_nDuration);
+    CRedirMediaInfo& info = m_identify->info;
+    info.ParseMediaInfo();
+    m_currentSeconds = std::max(0, info.m_nDuration);
     if (m_currentSeconds > 0) {
         m_knownSeconds += m_currentSeconds;
         ++m_nKnown;
@@ -108,11 +156,11 @@ void CConversion::FileIdentified() {
     settings.quality = m_host.Quality();
     settings.format = m_host.Format();
     settings.programFolder = GetModuleDirectory();
-    settings.width = m_mediaInfo.m_nWidth;
-    settings.fps = m_mediaInfo.m_dFps;
-    settings.subtitle = ChooseSubtitleAmong(m_subtitleLookup.File(), m_mediaInfo.m_subtitleTracks);
-    if (!CanConvert(settings.width, m_mediaInfo.m_nDuration, settings.fps)) {
-        m_strSkipReason = UnsupportedReason(m_mediaInfo, m_bIdentifyTimedOut);
+    settings.width = info.m_nWidth;
+    settings.fps = info.m_dFps;
+    settings.subtitle = ChooseSubtitleAmong(m_identify->SubtitleFile(), info.m_subtitleTracks);
+    if (!CanConvert(settings.width, info.m_nDuration, settings.fps)) {
+        m_strSkipReason = UnsupportedReason(info, m_identify->timedOut);
         FileSkipped();
         return;
     }
@@ -147,6 +195,7 @@ bool CConversion::StartEncoder() {
     SetBusy(false);
     SetStep(FileStep::Encoding);
     m_host.QueueProgressChanged();
+    IdentifyAhead();
     return true;
 }
 
@@ -191,7 +240,6 @@ void CConversion::NextFile() {
         Write(FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(), NameOf(path).c_str()));
         ++m_nFileNumber;
         m_currentSeconds = 0;
-        SetBusy(true);
         if (!ConvertFile(path))
             FileSkipped();
         return;
@@ -207,6 +255,7 @@ void CConversion::NextFile() {
 
 void CConversion::EndRun() {
     SetStep(FileStep::None);
+    DropAhead(); // of a file unticked or removed meanwhile
     Seam().KeepSystemAwake(false);
     const std::wstring converted =
         FormatString(LoadResString(IDS_LOG_CONVERTED).c_str(), m_nConverted);
@@ -251,19 +300,28 @@ void CConversion::StepOnce() {
             FileSkipped();
         break;
     case FileStep::Identifying:
-        if (!m_bIdentifyTimedOut && !m_mediaInfo.Finished() && Passed()) {
-            m_mediaInfo.TerminateChild(0);
-            m_bIdentifyTimedOut = true; // what it printed so far is all there is
-        }
+        m_identify->CutShortIfLate();
         // And the look beside the movie, which a share that dropped may keep for a while.
-        if ((m_bIdentifyTimedOut || m_mediaInfo.Finished()) && m_subtitleLookup.Done())
-            FileIdentified();
+        if (!m_identify->Done())
+            break;
+        if (m_identify->ChangedSince()) {
+            // Changed, replaced or gone since it was identified ahead: as if it had not been.
+            SetBusy(true);
+            m_identify->look.Start(m_path, m_hOwner);
+            m_startBegan = ::GetTickCount64();
+            if (!StartIdentify())
+                FileSkipped();
+            break;
+        }
+        FileIdentified();
         break;
     case FileStep::StartingEncoder:
         if (!StartEncoder())
             FileSkipped();
         break;
     case FileStep::Encoding:
+        if (!m_ahead->path.empty())
+            m_ahead->CutShortIfLate();
         if (m_bEncoderEnded) {
             m_deadline = ::GetTickCount64() + kEncoderEndMs;
             SetStep(FileStep::Ending);
@@ -345,7 +403,12 @@ void CConversion::OnEncoderDone(WPARAM run) {
 void CConversion::OnIdentified(WPARAM run) {
     // A late message of a file already dealt with must not take up the next one early: the
     // window answers between two files.
-    if (run == m_mediaInfo.OwnerRun() && m_step == FileStep::Identifying)
+    if (run == m_identify->info.OwnerRun() && m_step == FileStep::Identifying)
+        Step();
+}
+
+void CConversion::OnLooked() {
+    if (m_step == FileStep::Identifying)
         Step();
 }
 
@@ -394,7 +457,8 @@ void CConversion::StopConversion() {
     if (Converting())
         m_state = RunState::Idle;
     if (m_step == FileStep::Identifying)
-        m_mediaInfo.TerminateChild(0);
+        m_identify->info.TerminateChild(0);
+    DropAhead();
     SetStep(FileStep::None);
     SetBusy(false);
     Seam().KeepSystemAwake(false);
@@ -407,7 +471,8 @@ void CConversion::EndChildren() {
     ::KillTimer(m_hOwner, kStepTimer);
     if (Converting())
         Seam().KeepSystemAwake(false);
-    m_mediaInfo.TerminateChild(0);
+    m_identify->info.TerminateChild(0);
+    m_ahead->info.TerminateChild(0);
     EndEncoder(0);
 }
 

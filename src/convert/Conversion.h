@@ -1,12 +1,13 @@
 // CConversion: the conversion run. The ticked files of the queue, one after another, each
 // identified by the player and then re-encoded while the window stays responsive. It shows
-// itself only through its host, the window it runs in.
+// itself only through its host, the window it runs in. While a file encodes, the next ticked
+// one is identified ahead; at its turn those facts count only for the same file unchanged.
 //
 // Nothing here waits. Each file goes through steps (FileStep) that Step moves on when the
 // step timer ticks or a monitor's message arrives: it looks at the children and the clock,
 // goes as far as it can and returns. What may arrive meanwhile, and what it does:
-//  - the step timer and the monitors' messages: they move the step on; an old run's message
-//    is ignored (each names its run);
+//  - the step timer, the monitors' messages and the end of a look beside a movie: they move
+//    the step on; an old run's message is ignored (each names its run);
 //  - the buttons and the close button: while a file is identified the host is busy (disabled),
 //    so only code or the system reaches them; otherwise, and between two files, they are
 //    answered. Stop, "< Prev" and closing ask first (state Asking): the run goes on behind
@@ -44,7 +45,7 @@ enum class FileStep {
     None,
     Between,          // the next ticked file is taken up at the next step
     StartingIdentify, // the player's start failed for a moment and is tried again (host busy)
-    Identifying,      // the player identifies it (host busy)
+    Identifying,      // the player identifies it (host busy while the player runs)
     StartingEncoder,  // the encoder's start failed for a moment and is tried again (host busy)
     Encoding,         // the encoder runs; its end is awaited
     Ending,           // its output has ended; its process is awaited to tell how it ended
@@ -92,6 +93,30 @@ protected:
     ~RunHost() = default;
 };
 
+// One file's identification: the player's facts and the look beside the movie.
+struct Identification {
+    CRedirMediaInfo info;
+    CSubtitleLookup look;
+    // Made ahead of the file's turn: the look is made again at its turn, and the facts count
+    // only when the movie is as it was.
+    bool ahead = false;
+    CSubtitleLookup lookAtTurn;
+    std::wstring path;
+    ULONGLONG deadline = 0;
+    // The player was ended for taking too long; what it printed is all there is.
+    bool timedOut = false;
+
+    // Starts the player (the look is started apart); false when it cannot be started.
+    bool Start(HWND owner, const std::wstring& movie);
+    // Ends a player that has run past its bound.
+    void CutShortIfLate();
+    bool Done() const {
+        return (timedOut || info.Finished()) && look.Done() && (!ahead || lookAtTurn.Done());
+    }
+    bool ChangedSince() const { return ahead && look.Stamp() != lookAtTurn.Stamp(); }
+    std::wstring SubtitleFile() const { return ahead ? lookAtTurn.File() : look.File(); }
+};
+
 // How far a run has come through its queue.
 struct QueueProgress {
     int percent = 0;         // of the whole queue's work
@@ -128,8 +153,10 @@ public:
     void Step();
     // The encoder monitor's message, for the run it names.
     void OnEncoderDone(WPARAM run);
-    // The identifying player's output has ended, for the run it names.
+    // The identifying player's output has ended, for the run it names; a look beside a movie
+    // is done.
     void OnIdentified(WPARAM run);
+    void OnLooked();
     // Ends the children without a question: the window is gone.
     void EndChildren();
 
@@ -145,7 +172,10 @@ public:
 
     RunState m_state = RunState::Idle;
     CDemoRedirector m_encoder;
-    CRedirMediaInfo m_mediaInfo;
+    // The current file's identification, and the next ticked file's, made while the current
+    // one encodes (path empty: none).
+    std::unique_ptr<Identification> m_identify = std::make_unique<Identification>();
+    std::unique_ptr<Identification> m_ahead = std::make_unique<Identification>();
     // The folder of the file last prepared; where "Open folder" goes.
     std::wstring m_strOutputFolder;
     int m_nCurrentItem = 0;
@@ -172,6 +202,10 @@ private:
     // conversion of the same file calls it off.
     void RemovePartialOutput();
     void StepOnce();
+    // Starts identifying the next ticked file after the current one, if any.
+    void IdentifyAhead();
+    // Ends the identification ahead; its result is dropped.
+    void DropAhead();
     // Takes up the next ticked file from m_nCurrentItem; at the end of the list, ends the run.
     void NextFile();
     // The identification is over: the encoder is started or the file skipped.
@@ -189,17 +223,14 @@ private:
     HWND m_hOwner = nullptr;
     CWorker m_worker;
     CRunLog m_runLog{m_worker};
-    // The file being identified, its encoder's command line and output.
+    // The current file, its encoder's command line and output.
     std::wstring m_path;
     std::wstring m_strCommand;
     std::wstring m_strOutput;
     // When the first try to start the current engine was made.
     ULONGLONG m_startBegan = 0;
-    // The subtitle file beside the current file, looked for off the window's thread.
-    CSubtitleLookup m_subtitleLookup;
     // Why the current file is skipped, if the log is to say.
     std::wstring m_strSkipReason;
-    bool m_bIdentifyTimedOut = false;
     // Removals of partial files under way, by output: called off when it is converted again.
     std::map<std::wstring, std::shared_ptr<std::atomic<bool>>> m_removals;
     FileStep m_step = FileStep::None;

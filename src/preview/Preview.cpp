@@ -46,7 +46,7 @@ void CPreview::StartPreview(const std::wstring& path) {
     m_mediaInfo.Close();
     m_mediaInfo.Reset(m_hOwner);
     m_mediaInfo.m_dwReaderThreadId = 0;
-    m_subtitleLookup.Start(path);
+    m_subtitleLookup.Start(path, m_hOwner);
     // A player that cannot identify is tried all the same: the step then waits only for the
     // look beside the movie.
     m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), path).c_str());

@@ -38,6 +38,7 @@ void CDemoRedirector::Arm(HWND owner) {
     m_strLine.clear();
     m_strStatus.clear();
     m_bCarriageReturn = false;
+    m_bProgressTold = false;
     {
         std::lock_guard guard(m_reportLock);
         m_report = {};
@@ -119,6 +120,9 @@ void CDemoRedirector::WriteStdOut(const wchar_t* text) {
     if (open == std::wstring::npos)
         return;
     size_t percent = s.find(L'%', open);
-    if (percent != std::wstring::npos && percent - open >= 1 && percent - open <= 3)
+    if (percent != std::wstring::npos && percent - open >= 1 && percent - open <= 3) {
         m_nPercent = ReadInt(std::wstring_view(s).substr(open + 1, percent - open - 1));
+        if (!std::exchange(m_bProgressTold, true))
+            NotifyOwner(kProgressMessage);
+    }
 }

@@ -1,6 +1,7 @@
 // CDemoRedirector: watches one run of the encoder. Keeps the percentage done, notices the two
 // texts that mean the file cannot be converted, and posts kDoneMessage to its owner when the
-// encoder's output ends, marked with the run's number (see CRedirector::ArmOwner).
+// encoder's output ends, and kProgressMessage when its first share done is read, both marked
+// with the run's number (see CRedirector::ArmOwner).
 #pragma once
 
 #include "Redirector.h"
@@ -24,6 +25,8 @@ struct EncoderReport {
 class CDemoRedirector : public CRedirector {
 public:
     static constexpr UINT kDoneMessage = WM_APP + 3;
+    // The window shows the first share done as it comes; the later ones with its clock.
+    static constexpr UINT kProgressMessage = WM_APP + 7;
     // The two texts with which the encoder gives up on a file.
     static constexpr const wchar_t* kDemuxerFailure = L"Cannot open demuxer.";
     static constexpr const wchar_t* kConvertFailure = L"Sorry,";
@@ -58,6 +61,8 @@ private:
     // The last status line, kept until a line follows it.
     std::wstring m_strStatus;
     bool m_bCarriageReturn = false;
+    // The first share done of the run has been told.
+    bool m_bProgressTold = false;
     mutable std::mutex m_reportLock;
     EncoderReport m_report;
 };

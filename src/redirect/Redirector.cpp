@@ -41,8 +41,11 @@ void CRedirector::WriteStdOut(const wchar_t*) {}
 void CRedirector::WriteStdError(const wchar_t*) {}
 
 void CRedirector::ArmOwner(HWND owner) {
+    // Numbered across every monitor of the process: two monitors that post the same message to
+    // one window (the run's identification and the one ahead of it) are told apart by it.
+    static std::atomic<WPARAM> s_lastRun{0};
     m_hOwner = nullptr;
-    ++m_nOwnerRun;
+    m_nOwnerRun = ++s_lastRun;
     m_hOwner = owner;
 }
 
@@ -345,6 +348,17 @@ int CRedirector::Drain(DWORD& bytesRead) {
     }
     DWORD error = GetLastError();
     if (error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA) {
+        // The end is told once the child has ended too, so that its owner can read how it ended
+        // at once rather than look again later; one that goes on without its output is not
+        // waited for long.
+        HANDLE waits[2];
+        {
+            std::lock_guard guard(m_lock);
+            waits[0] = m_hProcess;
+            waits[1] = m_hStopEvent;
+        }
+        if (waits[0] && waits[1])
+            WaitForMultipleObjects(2, waits, FALSE, kExitGraceMs);
         WriteStdOut(kEndMarker);
         return 0;
     }

@@ -1,5 +1,6 @@
 #include "Subtitle.h"
 
+#include "framework/Paths.h"
 #include "framework/Seam.h"
 
 #include <algorithm>
@@ -62,10 +63,23 @@ Subtitle ChooseSubtitle(const std::wstring& movie, const std::vector<SubtitleTra
     return ChooseSubtitleAmong(SubtitleFileBeside(movie, exists), tracks);
 }
 
-void CSubtitleLookup::Start(const std::wstring& movie) {
+FileStamp StampOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(LongPathForm(path).c_str(), GetFileExInfoStandard, &data))
+        return {};
+    const auto join = [](DWORD high, DWORD low) { return ULONGLONG{high} << 32 | low; };
+    return {true, join(data.nFileSizeHigh, data.nFileSizeLow),
+            join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime),
+            join(data.ftCreationTime.dwHighDateTime, data.ftCreationTime.dwLowDateTime)};
+}
+
+void CSubtitleLookup::Start(const std::wstring& movie, HWND owner) {
     m_state = std::make_shared<State>();
-    m_worker.Post([state = m_state, movie] {
+    m_worker.Post([state = m_state, movie, owner] {
+        state->stamp = StampOf(movie);
         state->file = SubtitleFileBeside(movie);
         state->done = true;
+        if (owner)
+            ::PostMessageW(owner, kDoneMessage, 0, 0);
     });
 }

@@ -41,20 +41,36 @@ Subtitle ChooseSubtitleAmong(const std::wstring& fileBeside,
 Subtitle ChooseSubtitle(const std::wstring& movie, const std::vector<SubtitleTrack>& tracks,
                         const std::function<bool(const std::wstring&)>& exists = {});
 
-// The look for a subtitle file beside a movie, made on a thread of its own while the window
-// goes on answering: on a share that dropped it takes as long as the system takes to say so.
+// What tells one version of a file from another: a movie changed or replaced differs in one of
+// these; one that is gone has none.
+struct FileStamp {
+    bool found = false;
+    ULONGLONG size = 0, written = 0, created = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::wstring& path);
+
+// The look for a subtitle file beside a movie, and at the movie itself, made on a thread of its
+// own while the window goes on answering: on a share that dropped it takes as long as the
+// system takes to say so.
 class CSubtitleLookup {
 public:
+    // Posted to the owner given to Start once the look is done.
+    static constexpr UINT kDoneMessage = WM_APP + 8;
+
     // Starts looking beside the movie; what an earlier look finds is dropped.
-    void Start(const std::wstring& movie);
+    void Start(const std::wstring& movie, HWND owner = nullptr);
     bool Done() const { return m_state && m_state->done; }
     // The file found, once Done; empty when there is none.
     std::wstring File() const { return Done() ? m_state->file : std::wstring(); }
+    // The movie as the look found it, once Done.
+    FileStamp Stamp() const { return Done() ? m_state->stamp : FileStamp(); }
 
 private:
     struct State {
         std::atomic<bool> done{false};
         std::wstring file;
+        FileStamp stamp;
     };
     std::shared_ptr<State> m_state;
     CWorker m_worker;

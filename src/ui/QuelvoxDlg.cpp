@@ -389,20 +389,23 @@ void CQuelvoxDlg::TogglePreview() {
 
 void CQuelvoxDlg::OnClockTick() {
     m_nShownPos = m_preview.Position();
-    const bool converting = m_conversion.Converting();
-    if (!converting)
-        m_slider.SetPos(m_nShownPos);
-    const auto pos = static_cast<unsigned>(m_nShownPos), length = static_cast<unsigned>(m_nLength);
-    std::wstring text =
-        FormatString(L"%02u:%02u:%02u/%02u:%02u:%02u", pos / 3600 % 60, pos / 60 % 60, pos % 60,
-                     length / 3600 % 60, length / 60 % 60, length % 60);
-    if (converting) {
-        const int percent = m_conversion.Percent();
-        m_step3.m_progress.SetPos(percent);
-        text = FormatString(L"%3d%%", percent);
-        ShowQueueProgress();
+    if (m_conversion.Converting()) {
+        ShowRunProgress();
+        return;
     }
-    m_stcTime.SetWindowText(text.c_str());
+    m_slider.SetPos(m_nShownPos);
+    const auto pos = static_cast<unsigned>(m_nShownPos), length = static_cast<unsigned>(m_nLength);
+    m_stcTime.SetWindowText(FormatString(L"%02u:%02u:%02u/%02u:%02u:%02u", pos / 3600 % 60,
+                                         pos / 60 % 60, pos % 60, length / 3600 % 60,
+                                         length / 60 % 60, length % 60)
+                                .c_str());
+}
+
+void CQuelvoxDlg::ShowRunProgress() {
+    const int percent = m_conversion.Percent();
+    m_step3.m_progress.SetPos(percent);
+    m_stcTime.SetWindowText(FormatString(L"%3d%%", percent).c_str());
+    ShowQueueProgress();
 }
 
 void CQuelvoxDlg::ShowQueueProgress() {

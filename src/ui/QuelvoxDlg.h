@@ -92,6 +92,9 @@ public:
     void TogglePreview();
     void StopPreview() { m_preview.StopPreview(); }
     void OnClockTick();
+    // The encoder's share done in the progress bar and the position display, and the queue's
+    // in the caption.
+    void ShowRunProgress();
     void SeekPlayer(UINT key) { m_preview.SeekPlayer(key); }
     HWND FindPlayerWindow() const { return m_preview.FindPlayerWindow(); }
 
@@ -274,10 +277,22 @@ private:
         m_preview.OnPlayerEnded(run);
         return 0;
     }
-    // An identification has ended: the run's or the preview's, whichever waits for it.
+    // An identification or a look beside a movie has ended: the run's or the preview's,
+    // whichever waits for it.
     LRESULT OnIdentified(WPARAM run, LPARAM) {
         m_conversion.OnIdentified(run);
         m_preview.Step();
+        return 0;
+    }
+    LRESULT OnLooked(WPARAM, LPARAM) {
+        m_conversion.OnLooked();
+        m_preview.Step();
+        return 0;
+    }
+    // The encoder's first share done, shown as it comes rather than with the next tick.
+    LRESULT OnEncoderProgress(WPARAM run, LPARAM) {
+        if (run == m_conversion.m_encoder.OwnerRun() && m_conversion.Converting())
+            ShowRunProgress();
         return 0;
     }
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
@@ -355,5 +370,7 @@ private:
         ON_MESSAGE(CRedirMPlayer::kVideoOpenedMessage, OnPlayerVideoOpened)
         ON_MESSAGE(CRedirMPlayer::kEndedMessage, OnPlayerEnded)
         ON_MESSAGE(CRedirMediaInfo::kEndedMessage, OnIdentified)
+        ON_MESSAGE(CSubtitleLookup::kDoneMessage, OnLooked)
+        ON_MESSAGE(CDemoRedirector::kProgressMessage, OnEncoderProgress)
     END_MSG_MAP()
 };

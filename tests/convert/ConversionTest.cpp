@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <set>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -370,7 +371,7 @@ TEST_F(ConversionTest, HangingIdentificationIsCutShort) {
     ASSERT_TRUE(RunToEnd(30000));
     // One second and twenty-one half seconds, then the facts collected so far.
     EXPECT_GE(GetTickCount64() - start, 11400u);
-    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_conversion.m_mediaInfo.m_dwProcessId));
+    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_conversion.m_identify->info.m_dwProcessId));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n\n1 file(s) converted.\n");
 }
 
@@ -637,6 +638,143 @@ TEST_F(ConversionTest, StopIsAnsweredBetweenUnreadableFiles) {
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"Unsupported file.\n    Its length is not known.\n" +
                          L"\nConversion has been canceled.\n");
     EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+}
+
+} // namespace
+
+namespace {
+
+// While a file encodes, the next ticked one is identified; at its turn those facts count only
+// for the same file, unchanged. Each row changes the queue or the file once the identification
+// ahead is over, then lets the first encoder end.
+struct Meanwhile {
+    const char* what;
+    void (*act)(CQuelvoxDlg& dialog, const ScratchDir& dir, const std::wstring& b);
+    const wchar_t* result;  // the log after the first file's lines
+    int identifiedB;        // how often b was identified
+    bool waitAfterTheFirst; // "Please Wait..." between the first encoder and the next
+};
+
+const Meanwhile kMeanwhile[] = {
+    {"nothing", [](CQuelvoxDlg&, const ScratchDir&, const std::wstring&) {},
+     L"\nb.avi file converting...OK.\n\nc.avi file converting...OK.\n\n3 file(s) converted.\n", 1,
+     false},
+    {"changed",
+     [](CQuelvoxDlg&, const ScratchDir& dir, const std::wstring&) {
+         dir.Write(L"b.avi", kNoLength);
+     },
+     L"\nb.avi file converting...Unsupported file.\n    Its length is not known.\n"
+     L"\nc.avi file converting...OK.\n\n2 file(s) converted.\n",
+     2, true},
+    {"gone", [](CQuelvoxDlg&, const ScratchDir&, const std::wstring& b) { DeleteFileW(b.c_str()); },
+     L"\nb.avi file converting...Unsupported file.\n    The player cannot read this file.\n"
+     L"\nc.avi file converting...OK.\n\n2 file(s) converted.\n",
+     2, true},
+    {"unticked",
+     [](CQuelvoxDlg& dialog, const ScratchDir&, const std::wstring&) {
+         dialog.m_listFiles.SetCheck(1, false);
+     },
+     L"\nc.avi file converting...OK.\n\n2 file(s) converted.\n", 1, true},
+    {"removed",
+     [](CQuelvoxDlg& dialog, const ScratchDir&, const std::wstring&) {
+         dialog.m_listFiles.DeleteItem(1);
+     },
+     L"\nc.avi file converting...OK.\n\n2 file(s) converted.\n", 1, true},
+};
+
+class IdentifiedAhead : public ConversionTest, public testing::WithParamInterface<Meanwhile> {
+protected:
+    void SetUp() override {
+        ConversionTest::SetUp();
+        m_engineLog = m_dir.Path() + L"\\engines.log";
+        SetEnvironmentVariableW(L"QV_DOUBLE_LOG", m_engineLog.c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"QV_DOUBLE_LOG", nullptr);
+        ConversionTest::TearDown();
+    }
+    // The first file's encoder works until the test ends it.
+    void StartWithAHeldFirstFile(const std::string& b) {
+        Add(L"a.avi", Movie("progress 30 30\nhang\n"));
+        m_b = Add(L"b.avi", b);
+        Add(L"c.avi", kQuick);
+        Click(IDC_CONVERT);
+        ASSERT_TRUE(EncodingItem(0));
+    }
+    bool AheadIs(const std::wstring& path, bool finished) const {
+        const convert::Identification& ahead = *m_dialog->m_conversion.m_ahead;
+        return ahead.path == path && ahead.info.Finished() == finished &&
+               ProcessIsRunning(ahead.info.m_dwProcessId) != finished;
+    }
+    // How often the player identified the file of that name.
+    int Identifications(const std::string& name) const {
+        std::istringstream lines(ReadFileBytes(m_engineLog));
+        int count = 0;
+        for (std::string line; std::getline(lines, line);)
+            count += line.find("-identify") != std::string::npos &&
+                     line.find("\\" + name + "\"") != std::string::npos;
+        return count;
+    }
+    void EndTheFirstEncoder() {
+        const CHandle encoder(
+            OpenProcess(PROCESS_TERMINATE, FALSE, m_dialog->m_conversion.m_encoder.m_dwProcessId));
+        TerminateProcess(encoder, 1);
+    }
+
+    std::wstring m_engineLog, m_b;
+};
+
+TEST_P(IdentifiedAhead, CountsOnlyForTheSameFileUnchanged) {
+    const Meanwhile& row = GetParam();
+    StartWithAHeldFirstFile(kQuick);
+    ASSERT_TRUE(PumpDialogUntil([&] { return AheadIs(m_b, true); }, 15000));
+    row.act(*m_dialog, m_dir, m_b);
+    // The dialog's thread pumps in this one; another looks for the wait label until the next
+    // encoder starts.
+    std::atomic<bool> stop{false}, sawWait{false};
+    std::thread watcher([&, label = Item(IDC_WAIT_LABEL)] {
+        for (; !stop; Sleep(5))
+            sawWait = sawWait || IsWindowVisible(label);
+    });
+    const WPARAM first = m_dialog->m_conversion.m_encoder.OwnerRun();
+    EndTheFirstEncoder();
+    PumpDialogUntil([&] { return m_dialog->m_conversion.m_encoder.OwnerRun() != first; }, 15000);
+    stop = true;
+    watcher.join();
+    ASSERT_TRUE(RunToEnd());
+    EXPECT_EQ(Log(), L"\na.avi file converting...Failed.\n"
+                     L"    The encoder ended unexpectedly (code 0x00000001).\n" +
+                         std::wstring(row.result));
+    EXPECT_EQ(Identifications("b.avi"), row.identifiedB);
+    EXPECT_EQ(sawWait, row.waitAfterTheFirst);
+}
+
+INSTANTIATE_TEST_SUITE_P(Meanwhile, IdentifiedAhead, testing::ValuesIn(kMeanwhile),
+                         [](const auto& info) { return std::string(info.param.what); });
+
+// Stop while the next file's player identifies it ends that player too, and nothing of it is
+// taken up afterwards.
+TEST_F(IdentifiedAhead, StopEndsAnIdentificationAhead) {
+    StartWithAHeldFirstFile(kIdentifyGood + std::string("hang\n"));
+    ASSERT_TRUE(PumpDialogUntil([&] { return AheadIs(m_b, false); }, 15000));
+    const DWORD player = m_dialog->m_conversion.m_ahead->info.m_dwProcessId;
+    m_seam.answers = {IDYES};
+    Click(IDC_CONVERT);
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 5000));
+    EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(player); }, 5000));
+    PumpDialogPending();
+    EXPECT_EQ(Log(), L"\na.avi file converting...\nConversion has been canceled.\n");
+    EXPECT_TRUE(IsWindowEnabled(*m_dialog));
+}
+
+// The encoder's first share done reaches the window as it comes, not with the clock's next tick.
+TEST_F(ConversionTest, TheFirstShareDoneIsShownAsItComes) {
+    KillTimer(*m_dialog, CQuelvoxDlg::kClockTimer);
+    Add(L"a.avi", Movie("progress 40 40\nhang\n"));
+    Click(IDC_CONVERT);
+    EXPECT_TRUE(PumpDialogUntil([&] { return Text(Item(IDC_TIME)) == L" 40%"; }, 15000));
+    EXPECT_EQ(m_dialog->m_step3.m_progress.GetPos(), 40);
+    m_dialog->m_conversion.EndChildren();
 }
 
 } // namespace
