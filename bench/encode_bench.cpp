@@ -5,6 +5,7 @@
 //                                     the level each part settles at (the source's level steps
 //                                     at STEP seconds)
 // It reads the AVI itself and decodes with the ffmpeg.exe beside the engines (dist/bin).
+#include "Description.h"
 #include "Process.h"
 #include "RealSupport.h"
 

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <regex>
 
 namespace {
 
@@ -408,8 +407,6 @@ int RunEncoder(int argc, wchar_t** argv) {
     bool described = probe;
     double position = 0;
     long long frames = 0, bytes = 0;
-    const std::regex progress(
-        R"(frame=\s*(\d+).*?size=\s*(\d+)kB\s+time=(\d+):(\d+):(\d+(\.\d+)?))");
     bool open = true, stalled = false;
     while (open) {
         const size_t before = pending.size();
@@ -431,12 +428,11 @@ int RunEncoder(int argc, wchar_t** argv) {
         while ((end = pending.find_first_of("\r\n", from)) != std::string::npos) {
             const std::string text = pending.substr(from, end - from);
             from = end + 1;
-            std::smatch m;
-            if (std::regex_search(text, m, progress)) {
-                frames = std::stoll(m[1]);
-                bytes = std::stoll(m[2]) * 1024;
-                position = std::stoi(m[3]) * 3600.0 + std::stoi(m[4]) * 60.0 +
-                           std::atof(m[5].str().c_str());
+            Progress progress;
+            if (ParseProgress(text, progress)) {
+                frames = progress.frames;
+                bytes = progress.bytes;
+                position = progress.seconds;
             } else if (!text.empty()) {
                 tail = text;
             }

@@ -1,6 +1,7 @@
 // The encoder: MPlayer's mencoder command line turned into one ffmpeg job.
 #pragma once
 
+#include "Description.h"
 #include "Options.h"
 #include "Process.h"
 

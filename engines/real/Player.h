@@ -1,6 +1,7 @@
 // The player: identification of a file, and its preview inside the window named by -wid.
 #pragma once
 
+#include "Description.h"
 #include "Process.h"
 
 #include <string>

@@ -3,6 +3,7 @@
 // Hangul inside filter options).
 #pragma once
 
+#include "Description.h"
 #include "Options.h"
 #include "Process.h"
 #include "Subtitles.h"

@@ -340,6 +340,122 @@ TEST(Probe, ReadsTheFactsFFmpegPrints) {
     EXPECT_FALSE(ParseProbe("x.avi: Invalid data found when processing input\n").readable);
 }
 
+// What files put into the description (tags of any length, brackets and colons in them, numbers
+// no integer holds, lines of nothing but markers) is read in one pass and costs no fact around
+// it. An 8,000-character tag once overflowed the stack: nothing was identified.
+TEST(Probe, HostileDescriptionsKeepTheFactsAroundThem) {
+    const std::string head = "Input #0, matroska,webm, from 'movie.mkv':\n"
+                             "  Duration: 00:00:03.00, start: 0.000000, bitrate: 1479 kb/s\n"
+                             "    Stream #0:0: Video: mpeg4, yuv420p, 640x352, 25 fps, 25 tbr\n";
+    const std::string tag(8000, 'k');
+    struct Case {
+        const char* what;
+        std::string text;
+        int width, height;
+        double length;
+        std::vector<std::string> languages; // of the subtitle tracks, in order
+        std::string firstTitle = {};
+    };
+    const std::vector<Case> cases = {
+        {"a language tag of 8,000 characters",
+         head + "    Stream #0:1(" + tag + "): Subtitle: subrip (default)\n",
+         640,
+         352,
+         3,
+         {tag}},
+        {"a title of 8,000 characters",
+         head + "    Stream #0:1(kor): Subtitle: ass\n    Metadata:\n      title           : " +
+             tag + "\n",
+         640,
+         352,
+         3,
+         {"kor"},
+         tag},
+        {"brackets and colons inside the language",
+         head + "    Stream #0:1[0x20](a:b)c(): Subtitle: subrip\n",
+         640,
+         352,
+         3,
+         {"a:b)c("}},
+        {"brackets that never close",
+         "Input #0, avi, from 'x.avi':\n  Duration: 00:01:00.00, bitrate: 9 kb/s\n"
+         "    Stream #0:0: Video: h264 " +
+             std::string(100000, '(') + ", 1280x720\n    Stream #0:1: Subtitle: ass\n",
+         0,
+         0,
+         60,
+         {""}},
+        {"numbers no integer holds",
+         "Input #0, avi, from 'x.avi':\n  Duration: 99999999999999999999999:00:01.00\n"
+         "    Stream #0:0: Video: mpeg4, yuv420p, 720x99999999999, 99999999999999999999 kb/s, "
+         "99999999999999999999999999999999999999999999999999 fps\n",
+         720,
+         99999,
+         999999999999999 * 3600.0 + 1,
+         {}},
+        {"a megabyte of stream markers on one line",
+         head + std::string(50000, ' ') +
+             [] {
+                 std::string markers;
+                 for (int i = 0; i < 100000; ++i)
+                     markers += "Stream #0:";
+                 return markers;
+             }() +
+             "\n    Stream #0:1(eng): Subtitle: webvtt\n",
+         640,
+         352,
+         3,
+         {"eng"}},
+        {"a title line that ends the description", head + "      title:", 640, 352, 3, {}},
+    };
+    for (const Case& c : cases) {
+        const MediaFacts facts = ParseProbe(c.text);
+        EXPECT_TRUE(facts.readable) << c.what;
+        EXPECT_EQ(facts.width, c.width) << c.what;
+        EXPECT_EQ(facts.height, c.height) << c.what;
+        EXPECT_DOUBLE_EQ(facts.length, c.length) << c.what;
+        ASSERT_EQ(facts.subtitles.size(), c.languages.size()) << c.what;
+        for (size_t i = 0; i < c.languages.size(); ++i)
+            EXPECT_EQ(facts.subtitles[i].language, c.languages[i]) << c.what;
+        if (!facts.subtitles.empty()) {
+            EXPECT_EQ(facts.subtitles[0].title, c.firstTitle) << c.what;
+        }
+        // Every tag stays on its own line of the identification.
+        const std::string lines = IdentifyLines(L"movie.mkv", facts);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'),
+                  std::count(lines.begin(), lines.end(), '='))
+            << c.what;
+    }
+}
+
+TEST(Probe, ProgressLinesGiveFramesSizeAndTime) {
+    const struct {
+        std::string line;
+        bool read;
+        long long frames, bytes;
+        double seconds;
+    } cases[] = {
+        {"frame=  120 fps= 60 q=4.0 size=     256kB time=00:00:04.00 bitrate= 524.3kbits/s "
+         "speed=2.01x",
+         true, 120, 256 * 1024, 4},
+        {"frame=90000 fps=30 q=-1.0 Lsize=  123456kB time=01:02:03.50 bitrate=1000.0kbits/s", true,
+         90000, 123456LL * 1024, 3723.5},
+        {"frame=    0 fps=0.0 q=0.0 size=       0kB time=-577014:32:22.77 bitrate=  -0.0kbits/s",
+         false, 0, 0, 0},
+        {"size=N/A time=00:00:01.00", false, 0, 0, 0},
+        {"frame=1 " + std::string(100000, 's') + "size=1kB time=00:00:00.04", true, 1, 1024, 0.04},
+        {"frame=1 size=99999999999999999999999kB time=00:00:00.04", true, 1,
+         999999999999999LL * 1024, 0.04},
+    };
+    for (const auto& c : cases) {
+        Progress progress;
+        EXPECT_EQ(ParseProgress(c.line, progress), c.read) << c.line.substr(0, 80);
+        EXPECT_EQ(progress.frames, c.frames) << c.line.substr(0, 80);
+        EXPECT_EQ(progress.bytes, c.bytes) << c.line.substr(0, 80);
+        EXPECT_DOUBLE_EQ(progress.seconds, c.seconds) << c.line.substr(0, 80);
+    }
+}
+
 TEST(Probe, RoundedRatesBecomeTheNtscRates) {
     std::string rational;
     EXPECT_NEAR(ExactRate(23.98, &rational), 23.976, 0.0005);

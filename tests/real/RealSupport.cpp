@@ -1,5 +1,6 @@
 #include "RealSupport.h"
 
+#include "Description.h"
 #include "Process.h"
 #include "common/File.h"
 #include "framework/Paths.h"
