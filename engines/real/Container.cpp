@@ -13,7 +13,8 @@ unsigned long long Bytes(const std::string& b, size_t at, int count, bool bigEnd
     return value;
 }
 
-// RIFF: "RIFF" size "AVI " ..., then for large files "RIFF" size "AVIX" ... chunks.
+// RIFF: "RIFF" size "AVI " ..., then for large files "RIFF" size "AVIX" ... chunks. What follows
+// the last of them (an ID3 tag, padding) is no part of the movie.
 bool RiffCut(const ReadAt& read, unsigned long long fileSize) {
     for (unsigned long long at = 0; at + 8 <= fileSize;) {
         const std::string header = read(at, 8);
@@ -27,7 +28,9 @@ bool RiffCut(const ReadAt& read, unsigned long long fileSize) {
     return false;
 }
 
-// MP4/MOV: top-level boxes of a 32-bit size, or 1 and a 64-bit size, or 0 for "to the end".
+// MP4/MOV: top-level boxes of a 32-bit size, or 1 and a 64-bit size, or 0 for "to the end". Only
+// a box the movie needs counts when it runs past the end; after the last box there may be
+// bytes that are no box at all, such as the ID3 tag some download tools append.
 bool BoxesCut(const ReadAt& read, unsigned long long fileSize) {
     for (unsigned long long at = 0; at + 8 <= fileSize;) {
         const std::string header = read(at, 16);
@@ -38,8 +41,10 @@ bool BoxesCut(const ReadAt& read, unsigned long long fileSize) {
             size = Bytes(header, 8, 8, true);
         if (size < 8)
             return false; // to the end of the file, or not boxes after all
-        if (at + size > fileSize)
-            return true;
+        if (at + size > fileSize) {
+            const std::string type = header.substr(4, 4);
+            return type == "moov" || type == "mdat" || type == "moof";
+        }
         at += size;
     }
     return false;

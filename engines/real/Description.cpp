@@ -416,37 +416,3 @@ MediaFacts Probe(const std::wstring& path) {
     ffmpeg.Wait(5000);
     return ParseProbe(text);
 }
-
-bool ParseProgress(string_view line, Progress& progress) {
-    const size_t frame = line.find("frame=");
-    if (frame == string_view::npos)
-        return false;
-    long long frames = 0, kilobytes = 0, hours = 0, minutes = 0;
-    if (Digits(TrimLeft(line.substr(frame + 6)), frames) == 0)
-        return false;
-    for (size_t size = line.find("size=", frame); size != string_view::npos;
-         size = line.find("size=", size + 1)) {
-        string_view rest = TrimLeft(line.substr(size + 5));
-        size_t n = Digits(rest, kilobytes);
-        if (n == 0 || !StartsWith(rest.substr(n), "kB"))
-            continue;
-        rest = rest.substr(n + 2);
-        const string_view time = TrimLeft(rest);
-        if (time.size() == rest.size() || !StartsWith(time, "time="))
-            continue;
-        rest = time.substr(5);
-        double seconds = 0;
-        if ((n = Digits(rest, hours)) == 0 || !StartsWith(rest.substr(n), ":"))
-            continue;
-        rest = rest.substr(n + 1);
-        if ((n = Digits(rest, minutes)) == 0 || !StartsWith(rest.substr(n), ":") ||
-            rest.size() <= n + 1 || !IsDigit(rest[n + 1]))
-            continue;
-        Decimal(rest.substr(n + 1), seconds);
-        progress.frames = frames;
-        progress.bytes = kilobytes * 1024;
-        progress.seconds = hours * 3600.0 + minutes * 60.0 + seconds;
-        return true;
-    }
-    return false;
-}

@@ -1,10 +1,9 @@
-// Reading ffmpeg's description of its input (what "ffmpeg -i FILE" prints) and of its progress.
+// Reading ffmpeg's description of its input (what "ffmpeg -i FILE" prints).
 #pragma once
 
 #include "Tracks.h"
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 // What ffmpeg tells of a file.
@@ -32,10 +31,3 @@ MediaFacts ParseProbe(const std::string& text);
 MediaFacts Probe(const std::wstring& path);
 // 23.98 -> 24000/1001 and the like: ffmpeg prints rates rounded to two decimals.
 double ExactRate(double printed, std::string* rational = nullptr);
-
-// One of ffmpeg's progress lines ("frame=  120 fps= 60 ... size=     256kB time=00:00:04.00 ...").
-struct Progress {
-    long long frames = 0, bytes = 0;
-    double seconds = 0;
-};
-bool ParseProgress(std::string_view line, Progress& progress);

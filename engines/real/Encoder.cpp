@@ -1,9 +1,6 @@
 #include "Encoder.h"
 
-#include "Container.h"
-#include "SubtitleJob.h"
-#include "common/AwakeClock.h"
-#include "common/Print.h"
+#include "Output.h"
 #include "common/Text.h"
 
 #include <windows.h>
@@ -13,31 +10,6 @@
 #include <cstdio>
 
 namespace {
-
-// A failed job's output that holds nothing is no movie.
-void RemoveIfEmpty(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
-        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && data.nFileSizeHigh == 0 &&
-        data.nFileSizeLow == 0)
-        DeleteFileW(path.c_str());
-}
-
-// What ffmpeg says of its input before it converts: enough to know the source.
-constexpr size_t kHeadLimit = 64 * 1024;
-
-// A source mencoder would convert; otherwise says why not.
-bool Usable(const MediaFacts& facts) {
-    if (!facts.readable) {
-        Print("Cannot open demuxer.\r\n\r\nExiting...\r\n");
-        return false;
-    }
-    if (!facts.video) {
-        Print("Video stream is mandatory!\r\nSorry, this file has no picture to convert.\r\n");
-        return false;
-    }
-    return true;
-}
 
 // A rate as ffmpeg takes it: the usual NTSC rates exactly.
 std::wstring Rate(const std::wstring& text) {
@@ -238,10 +210,6 @@ void OutputSize(const Options& options, const MediaFacts& source, int& width, in
     }
 }
 
-std::wstring PartialOutput(const std::wstring& output) {
-    return output + L".part";
-}
-
 std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& source,
                                      const std::wstring& subtitleFilter) {
     std::vector<std::wstring> args = {L"-hide_banner",
@@ -326,174 +294,4 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
     args.insert(args.end(),
                 {L"-f", muxer, PartialOutput(PathForFFmpeg(options.Value(L"-o", L"test.avi")))});
     return args;
-}
-
-std::string EncoderStatus(double position, double length, long long frames, double fps,
-                          double elapsed, long long bytes) {
-    int percent = length > 0 ? static_cast<int>(position * 100 / length) : 0;
-    percent = std::clamp(percent, 0, 99);
-    const double speed = elapsed > 0 ? frames / elapsed : 0;
-    const double left = percent > 0 ? elapsed * (100 - percent) / percent / 60 : 0;
-    char line[200];
-    std::snprintf(line, sizeof line,
-                  "Pos:%6.1fs %6lldf (%2d%%) %5.2ffps Trem:%4dmin %4lldmb  A-V:0.000 [0:0]\r",
-                  position, frames, percent, speed, static_cast<int>(left), bytes >> 20);
-    (void)fps;
-    return line;
-}
-
-int RunEncoder(int argc, wchar_t** argv) {
-    Options options = ParseOptions(argc, argv);
-    Print("MEncoder for Quelvox (ffmpeg inside)\r\n");
-    if (options.files.empty()) {
-        Print("No file given\r\n\r\nExiting... (error parsing command line)\r\n");
-        return 1;
-    }
-    const std::wstring source = options.files[0];
-    if (!FileExists(FFmpegPath())) {
-        Print("Sorry, ffmpeg.exe is missing beside mencoder.exe.\r\n");
-        return 1;
-    }
-    if (!FileExists(source)) {
-        Print("File not found: '" + UserText(source) + "'\r\nFailed to open " + UserText(source) +
-              ".\r\nCannot open file or stream.\r\nCannot open demuxer.\r\n\r\nExiting...\r\n");
-        return 1;
-    }
-    // The job needs the source's facts beforehand only for a rate the command line does not
-    // settle or for subtitles (their size, and a track's place among the movie's); otherwise it
-    // reads them from the job's own description of its input, which spares a start of ffmpeg.
-    const SubtitleChoice choice = ChosenSubtitles(options);
-    const bool probe = !options.Has(L"-ofps") || choice.track >= 0 ||
-                       (!choice.file.empty() && FileExists(choice.file));
-    MediaFacts facts;
-    if (probe && !Usable(facts = Probe(source)))
-        return 1;
-
-    // Subtitles in the spirit of mencoder's subfont options, burnt in at the output's size: the
-    // file of -sub, or text track -sid N of the movie.
-    SubtitleJob subtitles;
-    std::wstring filter;
-    if (!choice.file.empty() || choice.track >= 0) {
-        SubtitleStyle style;
-        OutputSize(options, facts, style.width, style.height);
-        style.textScale = _wtof(options.Value(L"-subfont-text-scale", L"3.5").c_str());
-        style.blur = _wtof(options.Value(L"-subfont-blur", L"2").c_str());
-        style.outline = _wtof(options.Value(L"-subfont-outline", L"2").c_str());
-        if (subtitles.Prepare(choice, source, facts, style)) {
-            filter = subtitles.Filter();
-            Print(choice.Note());
-        }
-    }
-
-    Child ffmpeg;
-    const std::wstring line =
-        QuoteArg(FFmpegPath()) + L" " + JoinArgs(EncoderJob(options, facts, filter));
-    // Shown as mencoder shows its configuration; the benchmark runs the same job directly.
-    Print("ffmpeg job: " + UserText(line) + "\r\n");
-    if (!ffmpeg.Start(line, subtitles.Folder(), Child::kPipe, Child::kPipe)) {
-        Print("Sorry, the encoder could not be started.\r\n");
-        return 1;
-    }
-
-    // The job writes beside the output; only a conversion that ends well replaces it, so a
-    // failed, stopped or killed one never destroys a complete movie of an earlier run.
-    const std::wstring output = PathForFFmpeg(options.Value(L"-o", L"test.avi")),
-                       partial = PartialOutput(output);
-    const DWORD stallMs = StallLimitMs();
-    StallWatch stall(stallMs);
-    const ULONGLONG start = AwakeMilliseconds();
-    ULONGLONG lastStatus = 0;
-    std::string pending, tail, head;
-    bool described = probe;
-    double position = 0;
-    long long frames = 0, bytes = 0;
-    bool open = true, stalled = false;
-    while (open) {
-        const size_t before = pending.size();
-        open = ffmpeg.ReadAvailable(pending);
-        const ULONGLONG now = AwakeMilliseconds();
-        if (pending.size() != before)
-            stall.Moved();
-        // ffmpeg describes its input once, before it maps the streams: read when complete,
-        // not again with every progress line, which would take the encoder's time.
-        if (!described) {
-            head += pending.substr(before, kHeadLimit - head.size());
-            described = head.find("Stream mapping:") != std::string::npos ||
-                        head.size() >= kHeadLimit || !open;
-            if (described)
-                facts = ParseProbe(head);
-        }
-        // ffmpeg ends its progress lines with a carriage return, the others with a line feed.
-        size_t from = 0, end;
-        while ((end = pending.find_first_of("\r\n", from)) != std::string::npos) {
-            const std::string text = pending.substr(from, end - from);
-            from = end + 1;
-            Progress progress;
-            if (ParseProgress(text, progress)) {
-                frames = progress.frames;
-                bytes = progress.bytes;
-                position = progress.seconds;
-            } else if (!text.empty()) {
-                tail = text;
-            }
-        }
-        pending.erase(0, from);
-        // A few status lines a second, as mencoder prints them.
-        if (now - lastStatus >= 200) {
-            Print(EncoderStatus(position, facts.length, frames, facts.fps, (now - start) / 1000.0,
-                                bytes));
-            lastStatus = now;
-        }
-        if (open && stall.Stalled()) {
-            stalled = true;
-            ffmpeg.Terminate();
-            break;
-        }
-        if (open)
-            Sleep(50);
-    }
-    const int code = stalled ? -1 : ffmpeg.Wait(10000);
-    if (!probe && !stalled && code != 0 && !Usable(facts)) {
-        RemoveIfEmpty(partial);
-        return 1;
-    }
-    if (stalled || code != 0) {
-        RemoveIfEmpty(partial);
-        if (stalled)
-            tail = "ffmpeg printed nothing for " + std::to_string(stallMs / 1000) + " s";
-        Print("\r\n" + tail + "\r\nSorry, this file could not be converted.\r\n");
-        return 1;
-    }
-    Print(EncoderStatus(position, facts.length, frames, facts.fps,
-                        (AwakeMilliseconds() - start) / 1000.0, bytes));
-    // Whether all of the source was converted is told by the source itself: a header may
-    // promise more than its streams hold (a transport stream's times jump, an AVI counts its
-    // frames wrong), but a file that stops before its container does was cut off.
-    if (CutShort(PathForFFmpeg(source))) {
-        char text[160];
-        std::snprintf(text, sizeof text,
-                      "\r\nThe source breaks off at %.1f s: its file is cut short.\r\nSorry, "
-                      "this file could not be converted whole.\r\n",
-                      position);
-        Print(text);
-        return 1;
-    }
-    if (!MoveFileExW(partial.c_str(), output.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        // Another program holds the earlier movie open, say: it stays, and so does ours.
-        Print("\r\nThe new movie could not replace " + UserText(output) + " (error " +
-              std::to_string(GetLastError()) +
-              ").\r\nSorry, this file could not be converted.\r\n");
-        return 1;
-    }
-    std::vector<std::wstring> unused;
-    const std::wstring ovc = options.Value(L"-ovc", L"xvid"), audio = AudioOptions(options, unused);
-    const std::string video = ovc == L"x264"   ? "H.264"
-                              : ovc == L"copy" ? "as the source's"
-                                               : "XviD";
-    const bool sound = facts.audio && !options.Has(L"-nosound");
-    Print("\r\nVideo stream: " + video + ", " +
-          (sound ? "audio stream: " + (audio.empty() ? "as the source's" : ToUtf8(audio))
-                 : "no audio stream") +
-          "\r\n");
-    return 0;
 }

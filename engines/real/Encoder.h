@@ -26,14 +26,9 @@ void X264Options(const std::map<std::wstring, std::wstring>& x264, double fps,
 std::wstring AudioOptions(const Options& options, std::vector<std::wstring>& args);
 // ffmpeg's muxer for "-of" and "-lavfopts format=".
 std::wstring Muxer(const Options& options);
-// The file a conversion writes until it has ended well.
-std::wstring PartialOutput(const std::wstring& output);
 // The ffmpeg filters that do what mencoder's "-af volnorm" does; empty without volnorm.
 std::wstring VolnormFilter(const std::wstring& af);
 // The output picture size for these options.
 void OutputSize(const Options& options, const MediaFacts& source, int& width, int& height);
-// The status line for a position in a file of the given length.
-std::string EncoderStatus(double position, double length, long long frames, double fps,
-                          double elapsed, long long bytes);
-
+// The encoder's whole run (EncoderRun.cpp): the exit code of mencoder.exe.
 int RunEncoder(int argc, wchar_t** argv);

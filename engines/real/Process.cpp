@@ -1,5 +1,6 @@
 #include "Process.h"
 
+#include "common/AwakeClock.h"
 #include "common/ProgramPath.h"
 
 #include <algorithm>
@@ -113,6 +114,25 @@ void PrepareForChildren() {
     (void)prepared;
 }
 
+// How long a start is tried again while the program's file is held.
+constexpr DWORD kStartRetryMs = 2000;
+
+// A start failed because another program holds the program's file for a moment (an antivirus
+// scanning a file just installed). Windows says so; wine says the file is not there.
+bool HeldAtStart(DWORD error, const std::wstring& commandLine) {
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+        error == ERROR_ACCESS_DENIED)
+        return true;
+    if (error != ERROR_FILE_NOT_FOUND)
+        return false;
+    const bool quoted = !commandLine.empty() && commandLine[0] == L'"';
+    const size_t end = commandLine.find(quoted ? L'"' : L' ', quoted ? 1 : 0);
+    const std::wstring program = commandLine.substr(
+        quoted ? 1 : 0, end == std::wstring::npos ? end : end - (quoted ? 1 : 0));
+    const DWORD attributes = GetFileAttributesW(program.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Starts the process with only the given handles inherited, where the system allows a list.
 BOOL CreateWithHandles(std::wstring& line, DWORD flags, const std::wstring& folder,
                        STARTUPINFOW& si, std::vector<HANDLE> handles, PROCESS_INFORMATION& pi) {
@@ -172,8 +192,13 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
     const DWORD priority = GetPriorityClass(GetCurrentProcess());
     // No console of its own: ffmpeg needs only the handles it is given, and a console costs a
     // console host process at every start (a tenth of a second under wine).
-    const BOOL started = CreateWithHandles(
-        line, (job ? 0 : CREATE_SUSPENDED) | DETACHED_PROCESS | priority, folder, si, handles, pi);
+    const DWORD flags = (job ? 0 : CREATE_SUSPENDED) | DETACHED_PROCESS | priority;
+    // A start that fails while a scanner holds ffmpeg.exe is tried again for a moment.
+    const StallWatch giveUp(kStartRetryMs);
+    BOOL started = FALSE;
+    while (!(started = CreateWithHandles(line, flags, folder, si, handles, pi)) &&
+           HeldAtStart(GetLastError(), commandLine) && !giveUp.Stalled())
+        Sleep(100);
     if (write)
         CloseHandle(write);
     if (null != INVALID_HANDLE_VALUE)

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -27,14 +28,23 @@ struct EngineRun {
     std::string output;
 };
 
+// Something done to the encoder's run from outside once its output shows a text.
+struct Meddle {
+    const char* at = nullptr;
+    std::function<void(HANDLE encoder)> act = [](HANDLE encoder) { TerminateProcess(encoder, 1); };
+    // How long the encoder waits for an earlier movie another program holds.
+    const wchar_t* holdSeconds = L"1";
+};
+
 // Runs the fake folder's encoder on a source of the given name as Quelvox does, with the
 // system's default error mode (not the tests' own, which would hide crash dialogs), and reads
-// its output to the end, or ends the encoder from outside once its output shows killAt. The
-// guard only stops a hang.
+// its output to the end; by default meddle ends the encoder from outside once its output shows
+// meddle.at. The guard only stops a hang.
 EngineRun Encode(const ScratchDir& dir, const std::wstring& name, const wchar_t* mode,
-                 const std::string& content = "not really a movie", const char* killAt = nullptr) {
+                 const std::string& content = "not really a movie", Meddle meddle = {}) {
     SetEnvironmentVariableW(L"QV_FAKE_FFMPEG", mode);
     SetEnvironmentVariableW(L"QV_STALL_SECONDS", L"2");
+    SetEnvironmentVariableW(L"QV_HOLD_SECONDS", meddle.holdSeconds);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE read = nullptr, write = nullptr;
     CreatePipe(&read, &write, &inherit, 1 << 16);
@@ -55,7 +65,8 @@ EngineRun Encode(const ScratchDir& dir, const std::wstring& name, const wchar_t*
         CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
                        CREATE_NO_WINDOW | CREATE_DEFAULT_ERROR_MODE, nullptr, nullptr, &si, &pi);
     CloseHandle(write);
-    for (const wchar_t* variable : {L"QV_FAKE_FFMPEG", L"QV_STALL_SECONDS", L"QV_FAKE_HANDLE"})
+    for (const wchar_t* variable :
+         {L"QV_FAKE_FFMPEG", L"QV_STALL_SECONDS", L"QV_HOLD_SECONDS", L"QV_FAKE_HANDLE"})
         SetEnvironmentVariableW(variable, nullptr);
     if (!started) {
         CloseHandle(read);
@@ -71,9 +82,9 @@ EngineRun Encode(const ScratchDir& dir, const std::wstring& name, const wchar_t*
             run.output.append(buffer, got);
         else
             Sleep(20);
-        if (killAt && run.output.find(killAt) != std::string::npos) {
-            TerminateProcess(pi.hProcess, 1);
-            break;
+        if (meddle.at && run.output.find(meddle.at) != std::string::npos) {
+            meddle.act(pi.hProcess);
+            meddle.at = nullptr;
         }
     }
     if (WaitForSingleObject(pi.hProcess, 5000) == WAIT_OBJECT_0)
@@ -111,7 +122,7 @@ TEST(EngineFailures, ANameThatReadsLikeAFailureIsNeverPrintedAsOne) {
     EXPECT_FALSE(Has(demuxer, "Cannot open demuxer.")) << demuxer.output;
 }
 
-TEST(EngineFailures, ACutSourceFailsAndKeepsWhatWasConvertedAnOverstatedOneDoesNot) {
+TEST(EngineFailures, ACutSourceFailsAndSaysWhereAnOverstatedOneDoesNot) {
     ScratchDir dir;
     // The fake describes 20 s and converts 5.1 s of either: a download that broke off (its RIFF
     // promises a megabyte) and a whole file whose header counts its frames wrong.
@@ -119,12 +130,13 @@ TEST(EngineFailures, ACutSourceFailsAndKeepsWhatWasConvertedAnOverstatedOneDoesN
     const EngineRun cut = Encode(dir, L"cut.avi", L"short",
                                  riff.substr(0, 4) + std::string("\0\0\x10\0", 4) + riff.substr(8));
     EXPECT_EQ(cut.exitCode, 1u);
-    EXPECT_TRUE(Has(cut, "Sorry,")) << cut.output;
+    EXPECT_TRUE(Has(cut, "ID_FAILURE=CUT 5.1\r\nSorry, the source breaks off at 5.1 s"))
+        << cut.output;
     // The last status line tells where the conversion really got to.
     EXPECT_TRUE(Has(cut, "Pos:   5.1s")) << cut.output;
     EXPECT_FALSE(Has(cut, "Pos:  20.0s")) << cut.output;
     EXPECT_EQ(SizeOf(dir.Path() + L"\\QV_cut.avi.avi"), -1);
-    EXPECT_GT(SizeOf(dir.Path() + L"\\QV_cut.avi.avi.part"), 0);
+    EXPECT_EQ(SizeOf(dir.Path() + L"\\QV_cut.avi.avi.part"), -1);
 
     const EngineRun whole = Encode(dir, L"whole.avi", L"short", riff);
     EXPECT_EQ(whole.exitCode, 0u) << whole.output;
@@ -140,9 +152,9 @@ TEST(EngineFailures, ASilentSourceIsNotSaidToHaveSound) {
 }
 
 // A conversion that does not finish leaves the movie of an earlier run as it was: only one that
-// ends well replaces it. Its own partial file stays, recognisably unfinished, unless it holds
-// nothing.
-TEST(EngineFailures, StalledCrashedFailedOrKilledRunsKeepTheEarlierMovie) {
+// ends well replaces it. It leaves no partial file either, but when it is ended from outside
+// (Quelvox removes that one), and its last line says why.
+TEST(EngineFailures, StalledCrashedFailedOrKilledRunsKeepTheEarlierMovieAndSayWhy) {
     ScratchDir dir;
     const std::wstring output = dir.Path() + L"\\QV_movie.avi.avi", partial = output + L".part";
     ASSERT_EQ(Encode(dir, L"movie.avi", L"ok").exitCode, 0u);
@@ -152,16 +164,25 @@ TEST(EngineFailures, StalledCrashedFailedOrKilledRunsKeepTheEarlierMovie) {
     struct Case {
         const wchar_t* mode;
         const char* killAt; // ended from outside once this is printed
+        const char* said;   // the last lines
         const char* left;   // the partial file's content, if any
     };
-    for (const Case& c :
-         {Case{L"stall", nullptr, "RIFF stall"}, Case{L"crash", nullptr, "RIFF crash"},
-          Case{L"fail", nullptr, nullptr}, Case{L"stall", "Pos:   1.0s", "RIFF stall"}}) {
+    for (const Case& c : {
+             Case{L"stall", nullptr, "ID_FAILURE=STALL 2\r\nSorry, ffmpeg printed nothing for 2 s.",
+                  nullptr},
+             // Windows ends a crashed ffmpeg with its exception code; wine hands it to its
+             // debugger, where it stalls.
+             Case{L"crash", nullptr, "Sorry, ffmpeg ", nullptr},
+             Case{L"fail", nullptr, "Sorry, ffmpeg failed: Conversion failed!", nullptr},
+             Case{L"full", nullptr, "ID_FAILURE=DISK_FULL\r\nSorry, the disk is full.", nullptr},
+             Case{L"stall", "Pos:   1.0s", nullptr, "RIFF stall"},
+         }) {
         const std::string what = ToUtf8(c.mode) + (c.killAt ? ", killed" : "");
-        const EngineRun run = Encode(dir, L"movie.avi", c.mode, "not really a movie", c.killAt);
-        if (!c.killAt) {
+        const EngineRun run =
+            Encode(dir, L"movie.avi", c.mode, "not really a movie", Meddle{.at = c.killAt});
+        if (c.said) {
             EXPECT_EQ(run.exitCode, 1u) << what << run.output;
-            EXPECT_TRUE(Has(run, "Sorry,")) << what << run.output;
+            EXPECT_TRUE(Has(run, c.said)) << what << run.output;
         }
         EXPECT_EQ(ReadWholeFile(output, 1 << 20), complete) << what;
         if (c.left)
@@ -169,10 +190,51 @@ TEST(EngineFailures, StalledCrashedFailedOrKilledRunsKeepTheEarlierMovie) {
         else
             EXPECT_EQ(SizeOf(partial), -1) << what;
     }
+    // The next conversion of the file removes what a killed one left, whatever its end.
+    EXPECT_EQ(Encode(dir, L"movie.avi", L"fail").exitCode, 1u);
+    EXPECT_EQ(SizeOf(partial), -1);
     // A probe that never ends leaves the file unreadable.
     const EngineRun probe = Encode(dir, L"probe.avi", L"probe-stall");
     EXPECT_EQ(probe.exitCode, 1u);
     EXPECT_TRUE(Has(probe, "Cannot open demuxer.")) << probe.output;
+}
+
+// A player, a scanner or OneDrive may hold the earlier movie open: the new one waits for it,
+// and is kept beside it when it stays held. A second encoder on the same output refuses.
+TEST(EngineFailures, AHeldMovieIsWaitedForThenKeptBesideAndASecondEncoderRefuses) {
+    ScratchDir dir;
+    const std::wstring output = dir.Path() + L"\\QV_movie.avi.avi";
+    ASSERT_EQ(Encode(dir, L"movie.avi", L"ok").exitCode, 0u);
+    auto hold = [&] {
+        return CreateFileW(output.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    HANDLE held = hold();
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const EngineRun waited =
+        Encode(dir, L"movie.avi", L"short", "not really a movie",
+               Meddle{"held by another program", [&](HANDLE) { CloseHandle(held); }, L"120"});
+    EXPECT_EQ(waited.exitCode, 0u) << waited.output;
+    EXPECT_EQ(ReadWholeFile(output, 1 << 20), "RIFF short");
+    EXPECT_FALSE(Has(waited, "ID_KEPT_AS")) << waited.output;
+
+    held = hold();
+    const EngineRun kept = Encode(dir, L"movie.avi", L"ok");
+    CloseHandle(held);
+    EXPECT_EQ(kept.exitCode, 0u) << kept.output;
+    EXPECT_TRUE(Has(kept, "ID_KEPT_AS=QV_movie.avi (2).avi")) << kept.output;
+    EXPECT_EQ(ReadWholeFile(output, 1 << 20), "RIFF short");
+    EXPECT_EQ(ReadWholeFile(dir.Path() + L"\\QV_movie.avi (2).avi", 1 << 20), "RIFF ok");
+    EXPECT_EQ(SizeOf(output + L".part"), -1);
+
+    // Another encoder writes the output: nothing of it is touched.
+    const EngineRun second =
+        Encode(dir, L"movie.avi", L"stall", "not really a movie",
+               Meddle{"Pos:   1.0s", [&](HANDLE) {
+                          const EngineRun busy = Encode(dir, L"movie.avi", L"ok");
+                          EXPECT_TRUE(Has(busy, "ID_FAILURE=BUSY")) << busy.output;
+                          EXPECT_EQ(ReadWholeFile(output + L".part", 100), "RIFF stall");
+                      }});
+    EXPECT_EQ(second.exitCode, 1u);
 }
 
 TEST(EngineFailures, FFmpegGetsNoneOfTheEnginesOwnHandles) {

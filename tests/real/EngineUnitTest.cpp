@@ -3,6 +3,8 @@
 // with the scripted engines.
 #include "Container.h"
 #include "Encoder.h"
+#include "Output.h"
+#include "Progress.h"
 #include "Player.h"
 #include "Restarter.h"
 #include "SubtitleJob.h"
@@ -316,12 +318,38 @@ TEST(EncoderOptions, VolnormReachesItsTargetFromTheSilenceLevel) {
     EXPECT_EQ(VolnormFilter(L"volume=2"), L"");
 }
 
-TEST(EncoderStatus, ShowsTheShareInTwoCharactersBetweenBrackets) {
-    EXPECT_NE(EncoderStatus(0.7, 10, 17, 25, 1, 0).find("( 7%)"), std::string::npos);
-    EXPECT_NE(EncoderStatus(4.2, 10, 105, 25, 1, 0).find("(42%)"), std::string::npos);
-    // Never 100 while running: three digits would not be read.
-    EXPECT_NE(EncoderStatus(10, 10, 250, 25, 1, 0).find("(99%)"), std::string::npos);
-    EXPECT_EQ(EncoderStatus(1, 10, 25, 25, 1, 0).back(), '\r');
+TEST(EncoderStatus, FFmpegsProgressBecomesMencodersShareInTwoCharacters) {
+    struct Case {
+        const char* line;
+        bool read;
+        double seconds;
+        const char* share; // in the status line of a 10-second movie
+    };
+    const Case cases[] = {
+        {"frame=   17 fps=0.0 q=2.0 size=      12kB time=00:00:00.70 bitrate= 1.0kbits/s", true,
+         0.7, "( 7%)"},
+        {"frame=  105 fps= 25 q=3.0 Lsize=    4096kB time=00:00:04.20 speed=1.0x", true, 4.2,
+         "(42%)"},
+        // Never 100 while running: three digits would not be read.
+        {"frame=  250 fps= 25 q=3.0 size=  4096kB time=01:00:10.00 bitrate=N/A", true, 3610,
+         "(99%)"},
+        {"frame=    0 fps=0.0 q=0.0 size=       0kB time=N/A bitrate=N/A", false, 0, "( 0%)"},
+        // A name echoed elsewhere is no progress.
+        {"Input #0, avi, from 'frame=1 size=2kB time=00:00:09.00.avi':", false, 0, "( 0%)"},
+        {"frame=", false, 0, "( 0%)"},
+    };
+    for (const Case& c : cases) {
+        JobProgress progress;
+        EXPECT_EQ(ReadProgress(c.line, progress), c.read) << c.line;
+        EXPECT_DOUBLE_EQ(progress.seconds, c.seconds) << c.line;
+        const std::string status = EncoderStatus(progress, 10, 1);
+        EXPECT_NE(status.find(c.share), std::string::npos) << c.line << " -> " << status;
+        EXPECT_EQ(status.back(), '\r');
+    }
+    JobProgress progress;
+    ASSERT_TRUE(ReadProgress(cases[1].line, progress));
+    EXPECT_EQ(progress.frames, 105);
+    EXPECT_EQ(progress.bytes, 4096 * 1024);
 }
 
 TEST(Probe, ReadsTheFactsFFmpegPrints) {
@@ -425,34 +453,6 @@ TEST(Probe, HostileDescriptionsKeepTheFactsAroundThem) {
         EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'),
                   std::count(lines.begin(), lines.end(), '='))
             << c.what;
-    }
-}
-
-TEST(Probe, ProgressLinesGiveFramesSizeAndTime) {
-    const struct {
-        std::string line;
-        bool read;
-        long long frames, bytes;
-        double seconds;
-    } cases[] = {
-        {"frame=  120 fps= 60 q=4.0 size=     256kB time=00:00:04.00 bitrate= 524.3kbits/s "
-         "speed=2.01x",
-         true, 120, 256 * 1024, 4},
-        {"frame=90000 fps=30 q=-1.0 Lsize=  123456kB time=01:02:03.50 bitrate=1000.0kbits/s", true,
-         90000, 123456LL * 1024, 3723.5},
-        {"frame=    0 fps=0.0 q=0.0 size=       0kB time=-577014:32:22.77 bitrate=  -0.0kbits/s",
-         false, 0, 0, 0},
-        {"size=N/A time=00:00:01.00", false, 0, 0, 0},
-        {"frame=1 " + std::string(100000, 's') + "size=1kB time=00:00:00.04", true, 1, 1024, 0.04},
-        {"frame=1 size=99999999999999999999999kB time=00:00:00.04", true, 1,
-         999999999999999LL * 1024, 0.04},
-    };
-    for (const auto& c : cases) {
-        Progress progress;
-        EXPECT_EQ(ParseProgress(c.line, progress), c.read) << c.line.substr(0, 80);
-        EXPECT_EQ(progress.frames, c.frames) << c.line.substr(0, 80);
-        EXPECT_EQ(progress.bytes, c.bytes) << c.line.substr(0, 80);
-        EXPECT_DOUBLE_EQ(progress.seconds, c.seconds) << c.line.substr(0, 80);
     }
 }
 
@@ -811,6 +811,18 @@ TEST(Containers, AFileThatStopsBeforeItsContainerIsCutShort) {
              {"MP4 whose media box runs past the end", mp4, mp4.size(), true},
              {"MP4 whole", Be(16) + "ftypisom" + Be(0) + Be(108) + "mdat" + std::string(100, 'x'),
               124, false},
+             // Some download tools append an ID3v1 tag: 128 bytes that are no box.
+             {"MP4 with a tag after its last box",
+              Be(16) + "ftypisom" + Be(0) + Be(108) + "mdat" + std::string(100, 'x') + "TAG" +
+                  std::string(125, ' '),
+              252, false},
+             {"AVI with a tag after its last RIFF", riff + "TAG" + std::string(125, ' '), 1136,
+              false},
+             {"Matroska with a tag after its segment",
+              std::string("\x1A\x45\xDF\xA3\x84", 5) + "abcd" +
+                  std::string("\x18\x53\x80\x67\x90", 5) + std::string(16, 'x') + "TAG" +
+                  std::string(125, ' '),
+              158, false},
              {"Matroska segment past the end", mkv, mkv.size(), true},
              {"Matroska segment of unknown size",
               std::string("\x1A\x45\xDF\xA3\x84", 5) + "abcd" +

@@ -6,6 +6,7 @@
 //   stall        prints one progress line and then nothing, for ever
 //   crash        prints one progress line and dies of an access violation
 //   fail         leaves an empty output and gives up
+//   full         writes a little and gives up as on a full disk
 // Its output file holds "RIFF " and the mode.
 //   leak         as ok, and first writes "LEAKED" into the handle QV_FAKE_HANDLE names, should
 //                it have been handed that handle
@@ -80,6 +81,12 @@ int wmain(int argc, wchar_t** argv) {
 
     if (mode == L"fail") {
         Err("Conversion failed!\n");
+        return 1;
+    }
+    if (mode == L"full") {
+        Progress(25, 1.0);
+        Err("av_interleaved_write_frame(): No space left on device\n"
+            "Error writing trailer of movie.avi.part: No space left on device\n");
         return 1;
     }
     Progress(25, 1.0);
