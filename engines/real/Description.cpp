@@ -150,6 +150,8 @@ struct Stream {
     bool titled = false;
     double rotate = 0, displayRotation = 0; // "rotate : 90", "displaymatrix: rotation of -90"
     bool rotated = false, displayRotated = false;
+    double maxLuminance = 0, maxCll = 0; // of the side data, in cd/m²
+    int doviProfile = -1, doviCompatibility = -1;
 };
 
 constexpr string_view kKinds[] = {
@@ -185,6 +187,44 @@ bool ReadStreamLine(string_view line, Stream& stream) {
     return true;
 }
 
+// The number after the first "name" of text, when there is one.
+void ReadAfter(string_view text, string_view name, double& value) {
+    const size_t at = text.find(name);
+    double read = 0;
+    if (at != string_view::npos && Decimal(text.substr(at + name.size()), read) > 0)
+        value = read;
+}
+
+// "yuv420p10le(tv, bt2020nc/bt2020/arib-std-b67, progressive)", "yuv420p(tv, bt709)": the
+// format, and the range and colours when said. One name stands for all three when they agree.
+void ReadPixelFormat(string_view field, MediaFacts& facts) {
+    const size_t open = field.find('(');
+    facts.pixelFormat = std::string(field.substr(0, open));
+    if (open == string_view::npos || !EndsWith(field, ")"))
+        return;
+    string_view details = field.substr(open + 1, field.size() - open - 2);
+    constexpr string_view kOneName[] = {"bt709", "bt470bg", "smpte170m", "smpte240m"};
+    while (!details.empty()) {
+        const size_t comma = details.find(", ");
+        const string_view item = details.substr(0, comma);
+        details.remove_prefix(comma == string_view::npos ? details.size() : comma + 2);
+        const size_t slash = item.find('/'), second = item.find('/', slash + 1);
+        auto named = [](string_view name) {
+            return name == "unknown" || name == "reserved" ? std::string() : std::string(name);
+        };
+        if (item == "tv" || item == "pc") {
+            facts.colourRange = std::string(item);
+        } else if (slash != string_view::npos && second != string_view::npos) {
+            facts.colourMatrix = named(item.substr(0, slash));
+            facts.colourPrimaries = named(item.substr(slash + 1, second - slash - 1));
+            facts.colourTransfer = named(item.substr(second + 1));
+        } else if (std::find(std::begin(kOneName), std::end(kOneName), item) !=
+                   std::end(kOneName)) {
+            facts.colourMatrix = facts.colourPrimaries = facts.colourTransfer = std::string(item);
+        }
+    }
+}
+
 // A line of the metadata or side data under a stream.
 void ReadStreamDetail(string_view line, Stream& stream) {
     const string_view text = TrimLeft(line);
@@ -209,6 +249,16 @@ void ReadStreamDetail(string_view line, Stream& stream) {
                 stream.rotated = true;
             }
         }
+    } else if (StartsWith(text, "Mastering Display Metadata")) {
+        ReadAfter(text, "max_luminance=", stream.maxLuminance);
+    } else if (StartsWith(text, "Content Light Level Metadata")) {
+        ReadAfter(text, "MaxCLL=", stream.maxCll);
+    } else if (StartsWith(text, "DOVI configuration record")) {
+        double profile = -1, compatibility = -1;
+        ReadAfter(text, "profile: ", profile);
+        ReadAfter(text, "compatibility id: ", compatibility);
+        stream.doviProfile = static_cast<int>(std::min(profile, 99.0));
+        stream.doviCompatibility = static_cast<int>(std::min(compatibility, 99.0));
     } else if (!stream.displayRotated) {
         constexpr string_view kDisplay = "displaymatrix: rotation of ";
         const size_t at = text.find(kDisplay);
@@ -262,6 +312,12 @@ void ReadVideo(const Stream& stream, MediaFacts& facts) {
     facts.video = true;
     facts.videoCodec = std::string(fields[0].substr(0, fields[0].find(' ')));
     facts.videoFourcc = Fourcc(fields[0]);
+    if (fields.size() > 1 && !fields[1].empty() &&
+        std::islower(static_cast<unsigned char>(fields[1][0])))
+        ReadPixelFormat(fields[1], facts);
+    facts.peakNits = stream.maxCll > 0 ? stream.maxCll : stream.maxLuminance;
+    facts.dolbyVisionProfile = stream.doviProfile;
+    facts.dolbyVisionCompatibility = stream.doviCompatibility;
     for (string_view f : fields) {
         long long width = 0, height = 0, value = 0;
         const size_t w = Digits(f, width);
@@ -298,19 +354,32 @@ void ReadVideo(const Stream& stream, MediaFacts& facts) {
     }
 }
 
+// A sound track; the facts of the first are the file's.
 void ReadAudio(const Stream& stream, MediaFacts& facts) {
     const std::vector<string_view> fields = Fields(stream.rest);
-    facts.audio = true;
-    facts.audioCodec = std::string(fields[0].substr(0, fields[0].find(' ')));
+    AudioTrack track;
+    track.codec = std::string(fields[0].substr(0, fields[0].find(' ')));
+    track.language = stream.language == "und" ? "" : stream.language;
+    track.title = OneLine(stream.title);
+    track.isDefault = stream.rest.find("(default)") != std::string::npos;
+    int rate = 0, bitrate = 0;
     for (size_t i = 1; i < fields.size(); ++i) {
         long long value = 0;
         if (NumberWith(fields[i], " Hz", value, false))
-            facts.audioRate = ToInt(value);
+            rate = ToInt(value);
         else if (NumberWith(fields[i], " kb/s", value, true))
-            facts.audioBitrate = ToInt(value);
+            bitrate = ToInt(value);
         else if (i == 2)
-            facts.audioChannels = Channels(fields[i]);
+            track.channels = Channels(fields[i]);
     }
+    if (!facts.audio) {
+        facts.audio = true;
+        facts.audioCodec = track.codec;
+        facts.audioRate = rate;
+        facts.audioBitrate = bitrate;
+        facts.audioChannels = track.channels;
+    }
+    facts.audioTracks.push_back(std::move(track));
 }
 
 SubtitleTrack ReadSubtitle(const Stream& stream) {
@@ -391,7 +460,7 @@ MediaFacts ParseProbe(const std::string& text) {
         if (stream.kind == "Video" && !facts.video &&
             stream.rest.find("(attached pic)") == std::string::npos)
             ReadVideo(stream, facts);
-        else if (stream.kind == "Audio" && !facts.audio)
+        else if (stream.kind == "Audio")
             ReadAudio(stream, facts);
         else if (stream.kind == "Subtitle")
             facts.subtitles.push_back(ReadSubtitle(stream));
