@@ -81,6 +81,7 @@ void CConversion::FileIdentified() {
     settings.width = m_mediaInfo.m_nWidth;
     settings.fps = m_mediaInfo.m_dFps;
     settings.subtitle = ChooseSubtitle(m_path, m_mediaInfo.m_subtitleTracks);
+    settings.audioTrack = ChooseAudioTrack(m_mediaInfo.m_audioTracks);
     if (!CanConvert(settings.width, m_mediaInfo.m_nDuration, settings.fps)) {
         FileSkipped();
         return;
