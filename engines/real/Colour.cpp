@@ -137,7 +137,7 @@ std::wstring PictureFilters(const MediaFacts& source, const std::wstring& size,
     const std::wstring sized = size.empty() ? L"" : size + L",";
     const std::wstring out = std::wstring(L":t=709:p=709:m=") +
                              (matrix == "bt709" ? L"709" : L"170m") +
-                             L":r=tv:d=error_diffusion,format=yuv420p";
+                             L":r=tv:d=ordered,format=yuv420p";
     if (DynamicOf(source) != Dynamic::Sdr)
         return sized + ToneMap(source) + L",zscale=tin=709:pin=709:rin=full" + out;
     if (WideGamut(source))

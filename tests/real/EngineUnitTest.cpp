@@ -284,7 +284,7 @@ TEST(EncoderOptions, QuelvoxCommandsBecomeTheMatchingFFmpegJobs) {
          {L"-color_primaries", L"-colorspace"},
          {L"fps=30000/1001:start_time=0,scale=720:404,zscale=r=full:min=bt2020nc:rin=tv", L"1.2)",
           L"pin=bt2020", L"tonemap=mobius:param=0.6:desat=0:peak=4.926", L"pow(val/maxval\\,1/2.4)",
-          L"m=170m:r=tv:d=error_diffusion,format=yuv420p,setpts"}},
+          L"m=170m:r=tv:d=ordered,format=yuv420p,setpts"}},
         // The file's own peak, BT.709 stated, and the Korean 7.1 track mixed down to stereo.
         {"MP4 of an HDR10 movie",
          L"D:\\a.mkv -o D:\\a.mp4 -ofps 23.976 -vf scale -zoom -xy 1920 -aid 1 " + kMp4Options,
