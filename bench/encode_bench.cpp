@@ -1,6 +1,9 @@
 // The figures scripts/bench prints for a converted movie, ours or Debian mencoder's alike:
-//   encode_bench picture OUT SOURCE   bit rate, SSIM and PSNR against the source, frame types,
-//                                     frame count, empty index entries, where the sound starts
+//   encode_bench picture OUT SOURCE [FILTER]
+//                                     bit rate, SSIM and PSNR against the source (brought to the
+//                                     output's colours by FILTER, "colormatrix=bt709:bt601", as
+//                                     the encoder did), frame types, frame count, empty index
+//                                     entries, where the sound starts
 //   encode_bench sound OUT STEP       loudness, loudness range, and the worst second's rise over
 //                                     the level each part settles at (the source's level steps
 //                                     at STEP seconds)
@@ -110,7 +113,7 @@ std::vector<Plane> Planes(const std::vector<unsigned char>& frame, int w, int h)
             {frame.data() + w * h * 5 / 4, w / 2, h / 2}};
 }
 
-int Picture(const std::wstring& out, const std::wstring& source) {
+int Picture(const std::wstring& out, const std::wstring& source, const std::wstring& colours) {
     const AviFacts avi = ReadAvi(out);
     if (!avi.riff || avi.scale == 0) {
         std::printf("  no AVI video in the output\n");
@@ -136,7 +139,8 @@ int Picture(const std::wstring& out, const std::wstring& source) {
     const std::wstring raw = L" -f rawvideo -pix_fmt yuv420p -";
     Decoder decoded(L"-i " + QuoteArg(out) + L" -map 0:v:0 -vsync passthrough" + raw);
     Decoder reference(L"-i " + QuoteArg(source) + L" -map 0:v:0 -vsync passthrough -vf scale=" +
-                      std::to_wstring(w) + L":" + std::to_wstring(h) + L":flags=bicubic" + raw);
+                      std::to_wstring(w) + L":" + std::to_wstring(h) + L":flags=bicubic" +
+                      (colours.empty() ? L"" : L"," + colours) + raw);
     const size_t frameSize = size_t(w) * h * 3 / 2;
     const int reach = static_cast<int>(std::ceil(sourceFps / fps - 1e-6));
     std::deque<std::vector<unsigned char>> window;
@@ -302,15 +306,16 @@ int Colours(const std::wstring& out, const std::wstring& chart) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring what = argc > 1 ? argv[1] : L"";
-    if (what == L"picture" && argc == 4)
-        return Picture(argv[2], argv[3]);
+    if (what == L"picture" && (argc == 4 || argc == 5))
+        return Picture(argv[2], argv[3], argc == 5 ? argv[4] : L"");
     if (what == L"sound" && argc == 4)
         return Sound(argv[2], _wtof(argv[3]));
     if (what == L"chart" && argc == 5)
         return Chart(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
     if (what == L"colours" && argc == 4)
         return Colours(argv[2], argv[3]);
-    std::printf("encode_bench picture OUT SOURCE | sound OUT STEP_SECONDS | chart FILE W H | "
-                "colours OUT CHART\n");
+    std::printf(
+        "encode_bench picture OUT SOURCE [FILTER] | sound OUT STEP_SECONDS | chart FILE W H | "
+        "colours OUT CHART\n");
     return 2;
 }
