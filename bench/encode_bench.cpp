@@ -1,10 +1,17 @@
 // The figures scripts/bench prints for a converted movie, ours or Debian mencoder's alike:
-//   encode_bench picture OUT SOURCE   bit rate, SSIM and PSNR against the source, frame types,
-//                                     frame count, empty index entries, where the sound starts
+//   encode_bench picture OUT SOURCE [FILTER]
+//                                     bit rate, SSIM and PSNR against the source (brought to the
+//                                     output's colours by FILTER, "colormatrix=bt709:bt601", as
+//                                     the encoder did), frame types, frame count, empty index
+//                                     entries, where the sound starts
 //   encode_bench sound OUT STEP       loudness, loudness range, and the worst second's rise over
 //                                     the level each part settles at (the source's level steps
 //                                     at STEP seconds)
+//   encode_bench chart FILE W H       writes the colour chart, W x H, as a PPM picture
+//   encode_bench colours OUT CHART    the mean absolute error (0-1) of OUT's pictures, decoded as
+//                                     players decode them, against the chart
 // It reads the AVI itself and decodes with the ffmpeg.exe beside the engines (dist/bin).
+#include "Description.h"
 #include "Process.h"
 #include "RealSupport.h"
 
@@ -15,7 +22,6 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -107,7 +113,7 @@ std::vector<Plane> Planes(const std::vector<unsigned char>& frame, int w, int h)
             {frame.data() + w * h * 5 / 4, w / 2, h / 2}};
 }
 
-int Picture(const std::wstring& out, const std::wstring& source) {
+int Picture(const std::wstring& out, const std::wstring& source, const std::wstring& colours) {
     const AviFacts avi = ReadAvi(out);
     if (!avi.riff || avi.scale == 0) {
         std::printf("  no AVI video in the output\n");
@@ -126,21 +132,15 @@ int Picture(const std::wstring& out, const std::wstring& source) {
 
     // The picture: each output frame against the source frame within one output frame of its
     // time that it is closest to, so a frame shown early or late counts by its picture alone.
-    std::smatch m;
-    const std::string info = Run(L"-i " + QuoteArg(out));
-    int w = 0, h = 0;
-    if (std::regex_search(info, m, std::regex(R"(Video: .*?, (\d+)x(\d+))"))) {
-        w = std::stoi(m[1]);
-        h = std::stoi(m[2]);
-    }
-    const std::string sourceInfo = Run(L"-i " + QuoteArg(source));
-    double sourceFps = fps;
-    if (std::regex_search(sourceInfo, m, std::regex(R"(, ([\d.]+) fps)")))
-        sourceFps = ExactRate(std::atof(m[1].str().c_str()));
+    const MediaFacts info = ParseProbe(Run(L"-i " + QuoteArg(out)));
+    const int w = info.width, h = info.height;
+    const MediaFacts sourceInfo = ParseProbe(Run(L"-i " + QuoteArg(source)));
+    const double sourceFps = sourceInfo.fps > 0 ? sourceInfo.fps : fps;
     const std::wstring raw = L" -f rawvideo -pix_fmt yuv420p -";
     Decoder decoded(L"-i " + QuoteArg(out) + L" -map 0:v:0 -vsync passthrough" + raw);
     Decoder reference(L"-i " + QuoteArg(source) + L" -map 0:v:0 -vsync passthrough -vf scale=" +
-                      std::to_wstring(w) + L":" + std::to_wstring(h) + L":flags=bicubic" + raw);
+                      std::to_wstring(w) + L":" + std::to_wstring(h) + L":flags=bicubic" +
+                      (colours.empty() ? L"" : L"," + colours) + raw);
     const size_t frameSize = size_t(w) * h * 3 / 2;
     const int reach = static_cast<int>(std::ceil(sourceFps / fps - 1e-6));
     std::deque<std::vector<unsigned char>> window;
@@ -198,16 +198,18 @@ int Picture(const std::wstring& out, const std::wstring& source) {
     return 0;
 }
 
+// The number after a name in ebur128's summary ("I:         -16.3 LUFS").
+double After(const std::string& text, const char* name) {
+    const size_t at = text.find(name);
+    return at == std::string::npos ? 0
+                                   : std::strtod(text.c_str() + at + std::strlen(name), nullptr);
+}
+
 int Sound(const std::wstring& out, double step) {
-    std::smatch m;
     const std::string scan = Run(L"-i " + QuoteArg(out) + L" -map 0:a:0 -af ebur128 -f null -");
-    double integrated = 0, range = 0;
     const size_t summary = scan.rfind("Summary:");
     const std::string tail = summary == std::string::npos ? "" : scan.substr(summary);
-    if (std::regex_search(tail, m, std::regex(R"(I:\s+(-?[\d.]+) LUFS)")))
-        integrated = std::atof(m[1].str().c_str());
-    if (std::regex_search(tail, m, std::regex(R"(LRA:\s+([\d.]+) LU)")))
-        range = std::atof(m[1].str().c_str());
+    const double integrated = After(tail, "I:"), range = After(tail, "LRA:");
     // Each second's level, in dBFS of its RMS.
     Decoder pcm(L"-i " + QuoteArg(out) + L" -map 0:a:0 -ac 1 -ar 44100 -f f32le -");
     std::vector<unsigned char> second(44100 * 4);
@@ -240,14 +242,80 @@ int Sound(const std::wstring& out, double step) {
     return 0;
 }
 
+// The chart: bars at 75 % and at 100 %, a grey ramp, then skin, sky, grass and darks; all of it
+// within the range of SDR BT.709, as RGB with full range.
+int Chart(const std::wstring& path, int w, int h) {
+    struct Rgb {
+        unsigned char r, g, b;
+    };
+    const std::vector<Rgb> bars75 = {{191, 191, 191}, {191, 191, 0}, {0, 191, 191}, {0, 191, 0},
+                                     {191, 0, 191},   {191, 0, 0},   {0, 0, 191}},
+                           bars100 = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
+                                      {255, 0, 255},   {255, 0, 0},   {0, 0, 255}},
+                           last = {{224, 172, 140}, {141, 85, 36},  {255, 219, 172},
+                                   {135, 206, 235}, {86, 130, 3},   {16, 16, 16},
+                                   {64, 64, 64},    {128, 128, 128}};
+    std::string picture = "P6 " + std::to_string(w) + " " + std::to_string(h) + " 255\n";
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int band = y * 6 / h; // two of bars, two of bars, one of ramp, one of the rest
+            Rgb c;
+            if (band < 2)
+                c = bars75[x * 7 / w];
+            else if (band < 4)
+                c = bars100[x * 7 / w];
+            else if (band < 5)
+                c.r = c.g = c.b = static_cast<unsigned char>((x * 255 + (w - 1) / 2) / (w - 1));
+            else
+                c = last[x * 8 / w];
+            picture += {char(c.r), char(c.g), char(c.b)};
+        }
+    WriteFileBytes(path, picture);
+    return 0;
+}
+
+int Colours(const std::wstring& out, const std::wstring& chart) {
+    const MediaFacts info = ParseProbe(Run(L"-i " + QuoteArg(out)));
+    const int w = info.width, h = info.height;
+    if (w <= 0 || h <= 0) {
+        std::printf("  no picture in the output\n");
+        return 1;
+    }
+    const size_t size = size_t(w) * h * 3;
+    // As players decode it: the matrix its stream states, BT.601 when it states none.
+    Decoder decoded(L"-i " + QuoteArg(out) + L" -map 0:v:0 -f rawvideo -pix_fmt rgb24 -");
+    Decoder reference(L"-i " + QuoteArg(chart) + L" -vf scale=" + std::to_wstring(w) + L":" +
+                      std::to_wstring(h) + L":flags=bicubic -f rawvideo -pix_fmt rgb24 -");
+    std::vector<unsigned char> frame(size), truth(size);
+    if (!reference.Read(truth))
+        return 1;
+    std::vector<unsigned long long> sums(size);
+    long long frames = 0;
+    for (; decoded.Read(frame); ++frames)
+        for (size_t i = 0; i < size; ++i)
+            sums[i] += frame[i];
+    double error = 0;
+    for (size_t i = 0; frames > 0 && i < size; ++i)
+        error += std::fabs(double(sums[i]) / frames - truth[i]);
+    std::printf("  mean absolute error against the chart %.4f (the mean of %lld pictures, %dx%d)\n",
+                error / size / 255, frames, w, h);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring what = argc > 1 ? argv[1] : L"";
-    if (what == L"picture" && argc == 4)
-        return Picture(argv[2], argv[3]);
+    if (what == L"picture" && (argc == 4 || argc == 5))
+        return Picture(argv[2], argv[3], argc == 5 ? argv[4] : L"");
     if (what == L"sound" && argc == 4)
         return Sound(argv[2], _wtof(argv[3]));
-    std::printf("encode_bench picture OUT SOURCE | sound OUT STEP_SECONDS\n");
+    if (what == L"chart" && argc == 5)
+        return Chart(argv[2], _wtoi(argv[3]), _wtoi(argv[4]));
+    if (what == L"colours" && argc == 4)
+        return Colours(argv[2], argv[3]);
+    std::printf(
+        "encode_bench picture OUT SOURCE [FILTER] | sound OUT STEP_SECONDS | chart FILE W H | "
+        "colours OUT CHART\n");
     return 2;
 }

@@ -1,5 +1,6 @@
 #include "Encoder.h"
 
+#include "Colour.h"
 #include "Output.h"
 #include "common/Text.h"
 
@@ -210,6 +211,32 @@ void OutputSize(const Options& options, const MediaFacts& source, int& width, in
     }
 }
 
+int ChosenAudioTrack(const Options& options, const MediaFacts& source) {
+    const std::wstring aid = options.Value(L"-aid");
+    if (aid.empty() || aid.size() > 5 ||
+        !std::all_of(aid.begin(), aid.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+        return 0;
+    // A number no track has plays the first, as a file without the track asked for has sound.
+    const int track = _wtoi(aid.c_str());
+    return !source.readable || track < static_cast<int>(source.audioTracks.size()) ? track : 0;
+}
+
+std::wstring SoundFilter(const Options& options, const MediaFacts& source) {
+    // The sound from the movie's start too: a late start is padded with silence.
+    std::wstring sound = L"aresample=async=1:first_pts=0";
+    // More than two channels are mixed down as the standard matrix has it: the centre and the
+    // surrounds at -3 dB into both sides, the low frequencies left out, scaled so that nothing
+    // clips.
+    const size_t track = ChosenAudioTrack(options, source);
+    if (track < source.audioTracks.size() &&
+        (source.audioTracks[track].channels > 2 || source.audioTracks[track].channels == 0))
+        sound += L":ocl=stereo:clev=0.7071:slev=0.7071:lfe_mix_level=0:rematrix_maxval=1";
+    const std::wstring volnorm = VolnormFilter(options.Value(L"-af"));
+    if (!volnorm.empty())
+        sound += L"," + volnorm;
+    return sound;
+}
+
 std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& source,
                                      const std::wstring& subtitleFilter) {
     std::vector<std::wstring> args = {L"-hide_banner",
@@ -220,8 +247,10 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
                                       L"-map",
                                       L"0:v:0",
                                       L"-map",
-                                      L"0:a:0?"};
+                                      L"0:a:" + std::to_wstring(ChosenAudioTrack(options, source)) +
+                                          L"?"};
     const std::wstring ovc = options.Value(L"-ovc", L"xvid");
+    const std::wstring muxer = Muxer(options);
     const bool copyVideo = ovc == L"copy", x264 = ovc == L"x264";
     std::vector<std::wstring> video;
     int bframes = 0;
@@ -247,14 +276,24 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
     int width = 0, height = 0;
     OutputSize(options, source, width, height);
     // Without the source's facts the height is mencoder's rule in ffmpeg's words.
+    std::wstring size;
     if (width != source.width || height != source.height)
-        filters.push_back(L"scale=" + std::to_wstring(width) + L":" +
-                          (height > 0 ? std::to_wstring(height)
-                                      : L"floor(round(" + std::to_wstring(width) + L"/dar)/2)*2"));
+        size = L"scale=" + std::to_wstring(width) + L":" +
+               (height > 0 ? std::to_wstring(height)
+                           : L"floor(round(" + std::to_wstring(width) + L"/dar)/2)*2");
     // H.264 in 4:2:0 takes only even sizes: an odd one loses its last line or column (a size
     // that is even already passes untouched).
     else if (x264 && (source.width <= 0 || (source.width | source.height) & 1))
         filters.push_back(L"crop=trunc(iw/2)*2:trunc(ih/2)*2");
+    // The colours players assume for the output, at limited range and 8 bits, from whatever the
+    // source is in; HDR is tone-mapped once the picture has its output size, where it costs
+    // least (engines/README.md).
+    const std::string matrix = OutputMatrix(source, muxer != L"avi");
+    if (!copyVideo) {
+        const std::wstring picture = PictureFilters(source, size, matrix);
+        if (!picture.empty())
+            filters.push_back(picture);
+    }
     if (!subtitleFilter.empty())
         filters.push_back(subtitleFilter);
     // The encoder hands out each packed B-frame with the frame after it, so its first packets
@@ -270,25 +309,23 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
         args.insert(args.end(), {L"-vf", chain});
     args.insert(args.end(), {L"-vsync", L"passthrough"});
     args.insert(args.end(), video.begin(), video.end());
+    // An AVI has no place for its colours; the others say what they are in.
+    if (!copyVideo && muxer != L"avi")
+        for (const std::wstring& tag : ColourTags(matrix, source))
+            args.push_back(tag);
     if (options.Has(L"-ffourcc"))
         args.insert(args.end(), {L"-vtag", options.Value(L"-ffourcc")});
 
     if (options.Has(L"-nosound")) {
         args.push_back(L"-an");
     } else if (!AudioOptions(options, args).empty()) {
-        // The sound from the movie's start too: a late start is padded with silence.
-        std::wstring sound = L"aresample=async=1:first_pts=0";
-        const std::wstring volnorm = VolnormFilter(options.Value(L"-af"));
-        if (!volnorm.empty())
-            sound += L"," + volnorm;
-        args.insert(args.end(), {L"-af", sound});
+        args.insert(args.end(), {L"-af", SoundFilter(options, source)});
     }
     // The encoders' first packets may have times before 0 (the sound encoder's delay); shifting
     // everything to make them 0 would move the pictures off whole frames.
     args.insert(args.end(), {L"-avoid_negative_ts", L"disabled"});
     // The muxer is named, as the file written is the partial one. An MP4's index goes before
     // the pictures, so that it plays while it is still downloading.
-    const std::wstring muxer = Muxer(options);
     if (muxer == L"mp4" || muxer == L"mov")
         args.insert(args.end(), {L"-movflags", L"+faststart"});
     args.insert(args.end(),

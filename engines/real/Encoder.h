@@ -1,6 +1,7 @@
 // The encoder: MPlayer's mencoder command line turned into one ffmpeg job.
 #pragma once
 
+#include "Description.h"
 #include "Options.h"
 #include "Process.h"
 
@@ -25,6 +26,11 @@ void X264Options(const std::map<std::wstring, std::wstring>& x264, double fps,
 std::wstring AudioOptions(const Options& options, std::vector<std::wstring>& args);
 // ffmpeg's muxer for "-of" and "-lavfopts format=".
 std::wstring Muxer(const Options& options);
+// The sound track of "-aid N" among the source's, counted from 0; the first when none is asked
+// for or the source has no such track.
+int ChosenAudioTrack(const Options& options, const MediaFacts& source);
+// The sound's filters: from the movie's start, in stereo, with mencoder's "-af volnorm".
+std::wstring SoundFilter(const Options& options, const MediaFacts& source);
 // The ffmpeg filters that do what mencoder's "-af volnorm" does; empty without volnorm.
 std::wstring VolnormFilter(const std::wstring& af);
 // The output picture size for these options.

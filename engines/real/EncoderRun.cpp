@@ -1,6 +1,7 @@
 // The encoder's run: the source checked, its subtitles prepared, the ffmpeg job run with
 // mencoder's status lines, and the new movie put in place of an earlier one. Whatever does not
 // end well leaves no partial file behind and says why in its last line.
+#include "Colour.h"
 #include "Container.h"
 #include "Encoder.h"
 #include "Output.h"
@@ -194,17 +195,20 @@ std::wstring PrepareSubtitles(const Options& options, const SubtitleChoice& choi
 // partial file is left.
 int Convert(const Options& options, const std::wstring& output, const std::wstring& partial) {
     const std::wstring& source = options.files[0];
-    // The job needs the source's facts beforehand only for a rate the command line does not
-    // settle or for subtitles (their size, and the movie's tracks to fall through to);
-    // otherwise it reads them from the job's own description of its input, which spares a
-    // start of ffmpeg. So a movie with no subtitle file and no -sid is not searched for tracks
-    // then: the program passes -sid when it has found one.
+    // The job's picture filters follow the source's colours (HDR, matrix, range), so ffmpeg
+    // describes the source first; only a copy of the picture reads the facts from the job's own
+    // description of its input, which spares a start of ffmpeg.
     const SubtitleChoice choice = ChosenSubtitles(options);
-    const bool probe = !options.Has(L"-ofps") || choice.track >= 0 ||
+    const bool probe = options.Value(L"-ovc") != L"copy" || choice.track >= 0 ||
                        !SubtitleCandidates(choice, source, {}).empty();
     MediaFacts facts;
     if (probe && !Usable(facts = Probe(source)))
         return 1;
+    if (OnlyDolbyVision(facts)) {
+        Fail("this Dolby Vision movie has no picture for other players (profile 5): its colours "
+             "cannot be converted.");
+        return 1;
+    }
     SubtitleJob subtitles;
     const std::wstring filter = PrepareSubtitles(options, choice, facts, subtitles);
 

@@ -1,5 +1,7 @@
 #include "Player.h"
 
+#include "Colour.h"
+#include "Encoder.h"
 #include "Options.h"
 #include "Restarter.h"
 #include "SubtitleJob.h"
@@ -20,6 +22,21 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+std::string AudioTrackLines(const std::vector<AudioTrack>& tracks) {
+    std::string out;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const std::string n = std::to_string(i), key = "ID_AID_" + n + "_";
+        out += "ID_AUDIO_ID=" + n + "\r\n";
+        if (!tracks[i].language.empty())
+            out += key + "LANG=" + OneLine(tracks[i].language) + "\r\n";
+        if (!tracks[i].title.empty())
+            out += key + "NAME=" + ToAnsi(FromUtf8(tracks[i].title)) + "\r\n";
+        if (tracks[i].isDefault)
+            out += key + "DEFAULT=1\r\n";
+    }
+    return out;
+}
 
 std::string IdentifyLines(const std::wstring& path, const MediaFacts& facts) {
     if (!facts.readable)
@@ -43,8 +60,8 @@ std::string IdentifyLines(const std::wstring& path, const MediaFacts& facts) {
         add("ID_VIDEO_FPS=%.3f", facts.fps);
         add("ID_VIDEO_ASPECT=%.4f", facts.aspect);
     }
+    out += AudioTrackLines(facts.audioTracks);
     if (facts.audio) {
-        add("ID_AUDIO_ID=0");
         add("ID_AUDIO_FORMAT=%s", facts.audioCodec.c_str());
         add("ID_AUDIO_BITRATE=%d", facts.audioBitrate * 1000);
         add("ID_AUDIO_RATE=%d", facts.audioRate);
@@ -104,7 +121,7 @@ class Sound {
 public:
     ~Sound() { Stop(); }
     static bool Available() { return waveOutGetNumDevs() > 0; }
-    void Start(const std::wstring& path, double from) {
+    void Start(const std::wstring& path, int track, double from) {
         Stop();
         WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, kAudioRate, kAudioRate * 4, 4, 16, 0};
         m_done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -118,8 +135,8 @@ public:
         const std::wstring line =
             QuoteArg(FFmpegPath()) + L" " +
             JoinArgs({L"-hide_banner", L"-nostdin", L"-loglevel", L"error", L"-ss", at, L"-i",
-                      PathForFFmpeg(path), L"-map", L"0:a:0", L"-f", L"s16le", L"-ac", L"2", L"-ar",
-                      std::to_wstring(kAudioRate), L"-"});
+                      PathForFFmpeg(path), L"-map", L"0:a:" + std::to_wstring(track), L"-f",
+                      L"s16le", L"-ac", L"2", L"-ar", std::to_wstring(kAudioRate), L"-"});
         if (!m_decoder.Start(line, L"", Child::kPipe, Child::kDiscard))
             return;
         m_stop = false;
@@ -264,7 +281,9 @@ void Preview::StartDecoder(double from) {
     // Half a frame early, so the frame at the clock comes first whatever the rounding.
     wchar_t at[32];
     swprintf(at, 32, L"%.3f", std::max(0.0, from - 0.5 / m_fps));
-    std::wstring filters = L"scale=" + std::to_wstring(m_width) + L":" + std::to_wstring(m_height);
+    // In the colours the conversion gives it: an HDR picture tone-mapped, each matrix as its own.
+    std::wstring filters = PreviewFilters(m_facts, L"scale=" + std::to_wstring(m_width) + L":" +
+                                                       std::to_wstring(m_height));
     if (!m_filter.empty())
         filters += L"," + m_filter;
     // -copyts keeps the file's own times after a seek, so the subtitles stay in step.
@@ -282,7 +301,7 @@ void Preview::StartDecoder(double from) {
     m_stopReader = false;
     m_reader = std::thread([this, from] { Decode(from); });
     if (m_audible || (m_facts.audio && Sound::Available() && !m_options.Has(L"-nosound"))) {
-        m_sound.Start(m_path, from);
+        m_sound.Start(m_path, ChosenAudioTrack(m_options, m_facts), from);
         m_audible = m_sound.Playing();
     }
 }

@@ -1,7 +1,5 @@
-// Running ffmpeg.exe: command lines, child processes tied to ours, and the facts of a probe.
+// Running ffmpeg.exe: command lines and child processes tied to ours.
 #pragma once
-
-#include "Tracks.h"
 
 #include <windows.h>
 
@@ -53,28 +51,3 @@ private:
     HANDLE m_job = nullptr;
     HANDLE m_out = nullptr;
 };
-
-// What ffmpeg tells of a file.
-struct MediaFacts {
-    bool readable = false; // ffmpeg opened it
-    std::string demuxer;   // "avi", "mov", ...
-    double length = 0;     // seconds, 0 when unknown
-    double bitrate = 0;    // kbit/s of the whole file
-    bool video = false;
-    std::string videoCodec, videoFourcc;
-    int width = 0, height = 0;
-    double fps = 0;
-    std::string fpsRational; // "30000/1001" for the usual NTSC rates, else the number
-    int videoBitrate = 0;    // kbit/s
-    double aspect = 0;
-    bool audio = false;
-    std::string audioCodec;
-    int audioRate = 0, audioChannels = 0, audioBitrate = 0;
-    std::vector<SubtitleTrack> subtitles;
-};
-
-// Reads ffmpeg's description of its input (what "ffmpeg -i FILE" prints).
-MediaFacts ParseProbe(const std::string& text);
-MediaFacts Probe(const std::wstring& path);
-// 23.98 -> 24000/1001 and the like: ffmpeg prints rates rounded to two decimals.
-double ExactRate(double printed, std::string* rational = nullptr);

@@ -3,7 +3,9 @@
 // Hangul inside filter options).
 #pragma once
 
+#include "Description.h"
 #include "Fonts.h"
+#include "Options.h"
 #include "Process.h"
 #include "SubtitleSources.h"
 #include "Subtitles.h"

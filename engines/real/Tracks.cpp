@@ -3,12 +3,8 @@
 #include "common/Text.h"
 
 #include <algorithm>
-#include <regex>
 
-namespace {
-
-// ffmpeg's decoders of text subtitles; every other track is a picture, or unknown to us.
-bool IsTextCodec(const std::string& codec) {
+bool IsTextSubtitleCodec(const std::string& codec) {
     static const char* const kText[] = {"subrip",     "srt",     "ass",      "ssa",  "mov_text",
                                         "webvtt",     "text",    "microdvd", "sami", "subviewer",
                                         "subviewer1", "jacosub", "realtext", "stl",  "pjs",
@@ -16,38 +12,9 @@ bool IsTextCodec(const std::string& codec) {
     return std::find(std::begin(kText), std::end(kText), codec) != std::end(kText);
 }
 
-// A title on one line of our own: a line end in it would start a key of its own.
 std::string OneLine(std::string text) {
     std::erase_if(text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     return text;
-}
-
-} // namespace
-
-std::vector<SubtitleTrack> ParseSubtitleTracks(const std::string& probe) {
-    std::vector<SubtitleTrack> tracks;
-    // "Stream #0:2(kor): Subtitle: subrip (default)", "Stream #0:3[0x1201](kor): Subtitle: ..."
-    const std::regex stream(
-        R"(Stream #0:\d+(?:\[[^\]]*\])?(?:\(([^)]*)\))?: Subtitle: ([\w-]+)([^\r\n]*))");
-    const std::regex title(R"(\n\s+title\s+:\s?([^\r\n]*))");
-    for (auto it = std::sregex_iterator(probe.begin(), probe.end(), stream);
-         it != std::sregex_iterator(); ++it) {
-        SubtitleTrack track;
-        track.language = (*it)[1] == "und" ? "" : (*it)[1].str();
-        track.codec = (*it)[2];
-        track.isDefault = (*it)[3].str().find("(default)") != std::string::npos;
-        track.text = IsTextCodec(track.codec);
-        // The stream's metadata follows its line, up to the next stream.
-        const size_t block = it->position() + it->length();
-        const size_t next = probe.find("Stream #", block);
-        const std::string metadata =
-            probe.substr(block, next == std::string::npos ? std::string::npos : next - block);
-        std::smatch m;
-        if (std::regex_search(metadata, m, title))
-            track.title = OneLine(m[1]);
-        tracks.push_back(std::move(track));
-    }
-    return tracks;
 }
 
 std::string SubtitleTrackLines(const std::vector<SubtitleTrack>& tracks) {

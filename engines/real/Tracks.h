@@ -13,8 +13,10 @@ struct SubtitleTrack {
     bool text = false; // drawn from text, which we burn; pictures (PGS, VobSub) we leave alone
 };
 
-// The tracks of the first input of "ffmpeg -i" in their order, which is the order of -sid.
-std::vector<SubtitleTrack> ParseSubtitleTracks(const std::string& probe);
+// ffmpeg's decoders of text subtitles; every other track is a picture, or unknown to us.
+bool IsTextSubtitleCodec(const std::string& codec);
+// A tag on one line of our own: a line end in it would start a key of its own.
+std::string OneLine(std::string text);
 // ID_SUBTITLE_ID, ID_SID_N_LANG and ID_SID_N_NAME as MPlayer prints them, and two keys of ours:
 // ID_SID_N_TYPE (text or image) and ID_SID_N_DEFAULT=1 for a track marked default.
 std::string SubtitleTrackLines(const std::vector<SubtitleTrack>& tracks);

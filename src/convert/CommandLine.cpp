@@ -41,6 +41,11 @@ std::wstring SubtitleSource(const Subtitle& subtitle, const std::wstring& source
     return L"-sid " + std::to_wstring(subtitle.track);
 }
 
+// The sound track chosen among several; nothing when there was no choice.
+std::wstring AudioTrackOption(int track) {
+    return track >= 0 ? L" -aid " + std::to_wstring(track) : std::wstring();
+}
+
 } // namespace
 
 std::wstring FolderOf(const std::wstring& path) {
@@ -85,22 +90,23 @@ std::wstring EncoderCommand(const EncodeSettings& settings, const std::wstring& 
                                        : std::wstring();
         return FormatString(
             L"\"%sbin\\mencoder.exe\" \"%s\" -o \"%s\" %s %8.3f -ovc x264 -x264encopts "
-            L"crf=%d:preset=medium:keyint=%d:threads=auto %s%s %s%s",
+            L"crf=%d:preset=medium:keyint=%d:threads=auto %s%s %s%s%s",
             settings.programFolder.c_str(), source.c_str(),
             OutputPathFor(source, OutputFormat::Mp4).c_str(), kFrameRateOption, rate,
             kMp4Quality[quality], static_cast<int>(rate * kKeySeconds + 0.5), scale.c_str(),
             kMp4Audio, FormatString(kSubtitleOptions, settings.windowsFolder.c_str()).c_str(),
-            SubtitleSource(settings.subtitle, source).c_str());
+            SubtitleSource(settings.subtitle, source).c_str(),
+            AudioTrackOption(settings.audioTrack).c_str());
     }
     const std::wstring scale =
         settings.width > kMaxWidth ? std::wstring(kScaleOption) + kScaleWidth : std::wstring();
     const std::wstring subtitles = FormatString(kSubtitleOptions, settings.windowsFolder.c_str()) +
                                    SubtitleSource(settings.subtitle, source);
-    return FormatString(L"\"%sbin\\mencoder.exe\" \"%s\" -o \"%s\" %s %8.3f %s %s %s %s",
-                        settings.programFolder.c_str(), source.c_str(),
-                        OutputPathFor(source).c_str(), kFrameRateOption,
-                        EncoderFrameRate(settings.fps), kVideoOptions[quality], scale.c_str(),
-                        kAudioOptions, subtitles.c_str());
+    return FormatString(
+        L"\"%sbin\\mencoder.exe\" \"%s\" -o \"%s\" %s %8.3f %s %s %s %s%s",
+        settings.programFolder.c_str(), source.c_str(), OutputPathFor(source).c_str(),
+        kFrameRateOption, EncoderFrameRate(settings.fps), kVideoOptions[quality], scale.c_str(),
+        kAudioOptions, subtitles.c_str(), AudioTrackOption(settings.audioTrack).c_str());
 }
 
 } // namespace convert

@@ -34,6 +34,8 @@ struct EncodeSettings {
     int width = 0;     // of the source picture
     double fps = 0.0;  // of the source, before EncoderFrameRate
     Subtitle subtitle; // burnt in (none or a SAMI file: the .smi beside it is named)
+    // ChooseAudioTrack's: -aid N at the end of the line; none when -1.
+    int audioTrack = -1;
 };
 std::wstring EncoderCommand(const EncodeSettings& settings, const std::wstring& source);
 

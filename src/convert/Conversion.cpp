@@ -159,6 +159,7 @@ void CConversion::FileIdentified() {
     settings.width = info.m_nWidth;
     settings.fps = info.m_dFps;
     settings.subtitle = ChooseSubtitleAmong(m_identify->SubtitleFile(), info.m_subtitleTracks);
+    settings.audioTrack = ChooseAudioTrack(info.m_audioTracks);
     if (!CanConvert(settings.width, info.m_nDuration, settings.fps)) {
         m_strSkipReason = UnsupportedReason(info, m_identify->timedOut);
         FileSkipped();

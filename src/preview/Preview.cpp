@@ -69,7 +69,8 @@ void CPreview::OpenNextVideoOutput() {
         ::GetWindowsDirectoryW(windows, MAX_PATH);
         const std::wstring command =
             PlayCommand(GetModuleDirectory(), windows, kVideoOutputs[m_nextOutput], m_hPane, m_path,
-                        ChooseSubtitleAmong(m_subtitleLookup.File(), m_mediaInfo.m_subtitleTracks));
+                        ChooseSubtitleAmong(m_subtitleLookup.File(), m_mediaInfo.m_subtitleTracks),
+                        ChooseAudioTrack(m_mediaInfo.m_audioTracks));
         ::ShowWindow(m_hPane, SW_HIDE);
         m_player.m_dwThreadId = 0;
         m_player.Close();

@@ -8,12 +8,12 @@ namespace preview {
 
 std::wstring PlayCommand(const std::wstring& programFolder, const std::wstring& windowsFolder,
                          const wchar_t* videoOutput, HWND pane, const std::wstring& path,
-                         const Subtitle& subtitle) {
-    std::wstring chosen;
+                         const Subtitle& subtitle, int audioTrack) {
+    std::wstring chosen = audioTrack >= 0 ? L"-aid " + std::to_wstring(audioTrack) + L" " : L"";
     if (subtitle.kind == Subtitle::Kind::Track)
-        chosen = L"-sid " + std::to_wstring(subtitle.track) + L" ";
+        chosen += L"-sid " + std::to_wstring(subtitle.track) + L" ";
     else if (!subtitle.Classic())
-        chosen = L"-sub \"" + subtitle.file + L"\" ";
+        chosen += L"-sub \"" + subtitle.file + L"\" ";
     return FormatString(L"\"%sbin\\mplayer.exe\" -font \"%s\\Fonts\\gulim.ttc\" -vo %s -vf scale "
                         L"-subcp cp949 -osdlevel 0 -wid %d %s\"%s\"",
                         programFolder.c_str(), windowsFolder.c_str(), videoOutput,

@@ -21,10 +21,11 @@ inline constexpr DWORD kWindowWaitMs = 10000;  // for its window inside the pane
 inline constexpr DWORD kQuitWaitMs = 3000;     // for a player to close on the quit key
 
 // programFolder ends with a backslash; the pane's handle goes as a signed decimal. A subtitle
-// other than the movie's SAMI file is named, so the preview shows what the conversion burns.
+// other than the movie's SAMI file is named, and a sound track chosen among several, so the
+// preview shows and plays what the conversion makes.
 std::wstring PlayCommand(const std::wstring& programFolder, const std::wstring& windowsFolder,
                          const wchar_t* videoOutput, HWND pane, const std::wstring& path,
-                         const Subtitle& subtitle = {});
+                         const Subtitle& subtitle = {}, int audioTrack = -1);
 
 struct PaneRect {
     int x, y, width, height;

@@ -4,6 +4,8 @@
 #include "TextSearch.h"
 #include "framework/String.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::wstring_view kWidthKey = L"ID_VIDEO_WIDTH=";
@@ -63,6 +65,27 @@ std::vector<SubtitleTrack> SubtitleTracks(std::wstring_view text) {
     return tracks;
 }
 
+// "ID_AUDIO_ID=N" opens a track, once however often it is printed; "ID_AID_N_LANG" and
+// "_DEFAULT" describe it.
+std::vector<AudioTrack> AudioTracks(std::wstring_view text) {
+    std::vector<AudioTrack> tracks;
+    std::wstring value;
+    for (size_t at = text.find(L"ID_AUDIO_ID="); at != text.npos;
+         at = text.find(L"ID_AUDIO_ID=", at + 1)) {
+        AudioTrack track;
+        track.id = ReadInt(text.substr(at + 12, 6));
+        if (std::any_of(tracks.begin(), tracks.end(),
+                        [&](const AudioTrack& t) { return t.id == track.id; }))
+            continue;
+        const std::wstring prefix = L"ID_AID_" + std::to_wstring(track.id) + L"_";
+        if (LineValue(text, prefix + L"LANG=", value))
+            track.language = value;
+        track.isDefault = LineValue(text, prefix + L"DEFAULT=", value) && value == L"1";
+        tracks.push_back(track);
+    }
+    return tracks;
+}
+
 } // namespace
 
 std::wstring CRedirMediaInfo::IdentifyCommand(const std::wstring& programFolder,
@@ -93,6 +116,7 @@ void CRedirMediaInfo::Reset(HWND owner) {
     m_dFps = 0.0;
     m_nDuration = m_nWidth = m_nHeight = 0;
     m_subtitleTracks.clear();
+    m_audioTracks.clear();
     {
         std::lock_guard guard(m_outputLock);
         m_strOutput.clear();
@@ -122,5 +146,6 @@ bool CRedirMediaInfo::ParseMediaInfo() {
         i != text.npos && RangeToFullStop(text, i, kLengthKey.size(), range))
         m_nDuration = ReadInt(range);
     m_subtitleTracks = SubtitleTracks(text);
+    m_audioTracks = AudioTracks(text);
     return true;
 }

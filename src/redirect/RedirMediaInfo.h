@@ -29,7 +29,7 @@ public:
     void Reset(HWND owner = nullptr);
     // The player has ended and all it printed is collected (or its output can no longer come).
     bool Finished() const { return m_bExited || m_dwReaderThreadId == 0; }
-    // Reads the four facts and the subtitle tracks from the collected text; a missing key
+    // Reads the four facts and the subtitle and sound tracks from the collected text; a missing key
     // leaves its fact unchanged. Safe while the reader still appends: it parses what has
     // arrived so far.
     bool ParseMediaInfo();
@@ -41,6 +41,7 @@ public:
     int m_nHeight = 0;
     double m_dFps = 0.0;
     std::vector<SubtitleTrack> m_subtitleTracks;
+    std::vector<AudioTrack> m_audioTracks;
     // Set on the reader thread once the end marker has been collected.
     std::atomic<bool> m_bExited{false};
 

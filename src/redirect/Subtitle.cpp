@@ -58,6 +58,17 @@ Subtitle ChooseSubtitleAmong(const std::wstring& fileBeside,
     return {Subtitle::Kind::Track, {}, chosen->id};
 }
 
+int ChooseAudioTrack(const std::vector<AudioTrack>& tracks) {
+    if (tracks.size() < 2)
+        return -1;
+    auto chosen =
+        std::find_if(tracks.begin(), tracks.end(), [](const AudioTrack& t) { return t.isDefault; });
+    if (chosen == tracks.end())
+        chosen = std::find_if(tracks.begin(), tracks.end(),
+                              [](const AudioTrack& t) { return IsKorean(t.language); });
+    return chosen == tracks.end() ? tracks.front().id : chosen->id;
+}
+
 Subtitle ChooseSubtitle(const std::wstring& movie, const std::vector<SubtitleTrack>& tracks,
                         const std::function<bool(const std::wstring&)>& exists) {
     return ChooseSubtitleAmong(SubtitleFileBeside(movie, exists), tracks);

@@ -1,4 +1,5 @@
-// Which subtitle a movie gets: a file beside it, a text track inside it, or none.
+// Which subtitle a movie gets (a file beside it, a text track inside it, or none), and which of
+// its sound tracks it plays.
 #pragma once
 
 #include "framework/Worker.h"
@@ -16,6 +17,13 @@ struct SubtitleTrack {
     int id = 0;
     std::wstring language; // as the file tags it: "kor", "ko", "eng"...
     bool text = true;      // false: pictures (PGS, VobSub), which are left alone
+    bool isDefault = false;
+};
+
+// A sound track as identification lists it (ID_AUDIO_ID and its ID_AID_N_ lines).
+struct AudioTrack {
+    int id = 0;
+    std::wstring language;
     bool isDefault = false;
 };
 
@@ -40,6 +48,9 @@ Subtitle ChooseSubtitleAmong(const std::wstring& fileBeside,
 // Both in one, for what may wait on the disk.
 Subtitle ChooseSubtitle(const std::wstring& movie, const std::vector<SubtitleTrack>& tracks,
                         const std::function<bool(const std::wstring&)>& exists = {});
+// The sound track of the subtitles' rule: the one marked default, else one in Korean, else the
+// first. -1 when identification lists fewer than two: there is nothing to choose.
+int ChooseAudioTrack(const std::vector<AudioTrack>& tracks);
 
 // What tells one version of a file from another: a movie changed or replaced differs in one of
 // these; one that is gone has none.

@@ -65,12 +65,13 @@ TEST(EncoderCommand, QualityChoosesTheBitrate) {
 }
 
 // The subtitle the encoder burns and the preview shows: the classic .smi form unless another
-// file or a track inside was chosen.
+// file or a track inside was chosen; the sound track, when one was chosen among several.
 TEST(SubtitleOptions, TheChoiceIsNamedToTheEncoderAndThePreviewAlike) {
     const struct {
         Subtitle subtitle;
         const wchar_t* encoder; // after "-subfont-outline 2 "
         const wchar_t* preview; // before the movie's path
+        int audioTrack = -1;
     } cases[] = {
         {{}, L"-sub \"D:\\Movies\\clip.smi\"", L"-wid 7 \"D:"},
         {{Subtitle::Kind::File, L"D:\\Movies\\clip.smi", -1},
@@ -80,16 +81,23 @@ TEST(SubtitleOptions, TheChoiceIsNamedToTheEncoderAndThePreviewAlike) {
          L"-sub \"D:\\Movies\\clip.srt\"",
          L"-wid 7 -sub \"D:\\Movies\\clip.srt\" \"D:"},
         {{Subtitle::Kind::Track, L"", 2}, L"-sid 2", L"-wid 7 -sid 2 \"D:"},
+        {{}, L"-sub \"D:\\Movies\\clip.smi\" -aid 1", L"-wid 7 -aid 1 \"D:", 1},
+        {{Subtitle::Kind::Track, L"", 0}, L"-sid 0 -aid 3", L"-wid 7 -aid 3 -sid 0 \"D:", 3},
     };
     for (const auto& c : cases) {
-        EncodeSettings settings = Settings(640, 25.0);
-        settings.subtitle = c.subtitle;
-        const std::wstring command = EncoderCommand(settings, L"D:\\Movies\\clip.avi");
-        const std::wstring tail = L"-subfont-blur 2 -subfont-outline 2 " + std::wstring(c.encoder);
-        EXPECT_EQ(command.substr(command.size() - std::min(command.size(), tail.size())), tail);
+        for (OutputFormat format : {OutputFormat::Avi, OutputFormat::Mp4}) {
+            EncodeSettings settings = Settings(640, 25.0);
+            settings.subtitle = c.subtitle;
+            settings.audioTrack = c.audioTrack;
+            settings.format = format;
+            const std::wstring command = EncoderCommand(settings, L"D:\\Movies\\clip.avi");
+            const std::wstring tail =
+                L"-subfont-blur 2 -subfont-outline 2 " + std::wstring(c.encoder);
+            EXPECT_EQ(command.substr(command.size() - std::min(command.size(), tail.size())), tail);
+        }
         const std::wstring play = preview::PlayCommand(
             L"C:\\Q\\", L"C:\\W", L"gl", reinterpret_cast<HWND>(static_cast<INT_PTR>(7)),
-            L"D:\\Movies\\clip.avi", c.subtitle);
+            L"D:\\Movies\\clip.avi", c.subtitle, c.audioTrack);
         EXPECT_NE(play.find(c.preview), std::wstring::npos) << play;
     }
 }

@@ -1,6 +1,7 @@
 // The pieces of the real engines that need no ffmpeg run: command lines, probe reading, SAMI
 // decoding and parsing, the subtitle script and the status lines; and the helpers they share
 // with the scripted engines.
+#include "Colour.h"
 #include "Container.h"
 #include "Encoder.h"
 #include "Output.h"
@@ -75,6 +76,62 @@ const char* kProbe =
     "    Stream #0:1(kor): Audio: mp3 (U[0][0][0] / 0x0055), 48000 Hz, stereo, fltp, 128 kb/s\n"
     "At least one output file must be specified\n";
 
+// What phones and cameras record, as ffmpeg describes it: an iPhone's HLG movie (Dolby Vision
+// 8.4 underneath, which ffmpeg 4.1 does not see), HDR10 with its mastering display and two sound
+// tracks, Dolby Vision of profile 5, the same as a newer ffmpeg describes it, an SD camera's
+// full-range MJPEG, a DVD's BT.601, a camera's 10-bit 4:2:2 and a screen recording in RGB.
+std::string Described(const std::string& video, const std::string& more = {}) {
+    return "Input #0, mov,mp4,m4a,3gp,3g2,mj2, from 'movie.mov':\n"
+           "  Duration: 00:00:10.00, start: 0.000000, bitrate: 9000 kb/s\n"
+           "    Stream #0:0(und): Video: " +
+           video + "\n" + more;
+}
+const std::string kHlgProbe = Described(
+    "hevc (Main 10) (hvc1 / 0x31637668), yuv420p10le(tv, bt2020nc/bt2020/arib-std-b67), "
+    "1920x1080, 8800 kb/s, 29.97 fps, 29.97 tbr, 600 tbn, 600 tbc (default)",
+    "    Stream #0:1(und): Audio: aac (LC) (mp4a / 0x6134706D), 44100 Hz, stereo, fltp, 160 "
+    "kb/s (default)\n");
+const std::string kPqProbe = Described(
+    "hevc (Main 10), yuv420p10le(tv, bt2020nc/bt2020/smpte2084), 3840x2160 [SAR 1:1 DAR 16:9], "
+    "23.98 fps, 23.98 tbr, 1k tbn, 23.98 tbc (default)",
+    "    Side data:\n      Mastering Display Metadata, has_primaries:1 has_luminance:1 "
+    "r(0.6800,0.3200) g(0.2650,0.6900) b(0.1500 0.0600) wp(0.3127, 0.3290) "
+    "min_luminance=0.005000, max_luminance=4000.000000\n"
+    "      Content Light Level Metadata, MaxCLL=1500, MaxFALL=400\n"
+    "    Stream #0:1(eng): Audio: eac3, 48000 Hz, 5.1(side), fltp, 640 kb/s (default)\n"
+    "    Metadata:\n      title           : Surround\n"
+    "    Stream #0:2(kor): Audio: aac (LC), 48000 Hz, 7.1, fltp, 384 kb/s\n");
+const std::string kDolbyVisionProbe =
+    Described("hevc (Main 10) (dvh1 / 0x31687664), yuv420p10le(tv), 3840x2160, 29.97 fps");
+const std::string kDoviRecord = "    Side data:\n      DOVI configuration record: version: 1.0, "
+                                "profile: %d, level: 6, rpu flag: 1, el flag: 0, bl flag: 1, "
+                                "compatibility id: %d\n";
+const std::string kFullRangeProbe =
+    Described("mjpeg (MJPG / 0x47504A4D), yuvj420p(pc, bt470bg/unknown/unknown), 640x480, 30 fps");
+const std::string kDvdProbe =
+    Described("h264 (Main), yuv420p(tv, smpte170m), 720x480 [SAR 8:9 DAR 4:3], 29.97 fps");
+const std::string kCameraProbe = Described(
+    "prores (HQ) (apch / 0x68637061), yuv422p10le(tv, bt709, progressive), 1920x1080, 25 fps");
+const std::string kScreenProbe = Described("qtrle (rle  / 0x20656C72), rgb24, 2560x1440, 30 fps");
+
+std::string WithDovi(const std::string& probe, int profile, int compatibility) {
+    char record[200];
+    std::snprintf(record, sizeof record, kDoviRecord.c_str(), profile, compatibility);
+    return probe + record;
+}
+
+// Whether the chain holds the pieces in this order.
+bool InOrder(const std::wstring& chain, const std::vector<std::wstring>& pieces) {
+    size_t at = 0;
+    for (const std::wstring& piece : pieces) {
+        at = chain.find(piece, at);
+        if (at == std::wstring::npos)
+            return false;
+        at += piece.size();
+    }
+    return true;
+}
+
 } // namespace
 
 MediaFacts Picture(int width, int height) {
@@ -103,7 +160,10 @@ TEST(EncoderOptions, QuelvoxCommandsBecomeTheMatchingFFmpegJobs) {
         MediaFacts source;
         std::vector<std::wstring> expected; // pairs of option and value
         std::vector<std::wstring> absent = {};
+        std::vector<std::wstring> chain = {}; // pieces of -vf, in their order
     };
+    const std::wstring sd = L" -ofps 29.970 -ovc xvid -oac mp3lame -af volnorm",
+                       mp4 = L" -ofps 25.000 " + kMp4Options;
     const std::vector<Case> cases = {
         // Whole frames from the start, mencoder's 16:9 height, subtitles at the output's size,
         // and the one packed B-frame's delay taken back.
@@ -123,7 +183,8 @@ TEST(EncoderOptions, QuelvoxCommandsBecomeTheMatchingFFmpegJobs) {
           L"-vtag",
           L"XVID",
           L"-vf",
-          L"fps=30000/1001:start_time=0,scale=720:404," + subtitles + L",setpts=PTS-min(N\\,1)",
+          L"fps=30000/1001:start_time=0,scale=720:404,colormatrix=bt709:bt601," + subtitles +
+              L",setpts=PTS-min(N\\,1)",
           L"-vsync",
           L"passthrough",
           L"-c:a",
@@ -214,6 +275,56 @@ TEST(EncoderOptions, QuelvoxCommandsBecomeTheMatchingFFmpegJobs) {
          MediaFacts{},
          {L"-c:v", L"copy", L"-c:a", L"copy", L"-f", L"avi"},
          {L"-vf", L"-af"}},
+        // HDR tone-mapped to BT.601 once at the AVI's size; a track it has not plays the first.
+        {"AVI of a phone's HLG movie",
+         L"D:\\a.mov -o D:\\a.avi -aid 9 " + kAviOptions,
+         L"",
+         ParseProbe(kHlgProbe),
+         {L"-map", L"0:a:0?", L"-af", sound},
+         {L"-color_primaries", L"-colorspace"},
+         {L"fps=30000/1001:start_time=0,scale=720:404,zscale=r=full:min=bt2020nc:rin=tv", L"1.2)",
+          L"pin=bt2020", L"tonemap=mobius:param=0.6:desat=0:peak=4.926", L"pow(val/maxval\\,1/2.4)",
+          L"m=170m:r=tv:d=ordered,format=yuv420p,setpts"}},
+        // The file's own peak, BT.709 stated, and the Korean 7.1 track mixed down to stereo.
+        {"MP4 of an HDR10 movie",
+         L"D:\\a.mkv -o D:\\a.mp4 -ofps 23.976 -vf scale -zoom -xy 1920 -aid 1 " + kMp4Options,
+         L"",
+         ParseProbe(kPqProbe),
+         {L"-map", L"0:a:1?", L"-af",
+          L"aresample=async=1:first_pts=0:ocl=stereo:clev=0.7071:slev=0.7071:lfe_mix_level=0:"
+          L"rematrix_maxval=1," +
+              VolnormFilter(L"volnorm"),
+          L"-color_primaries", L"bt709", L"-colorspace", L"bt709"},
+         {},
+         {L"scale=1920:1080,zscale", L"*6.66667", L"peak=15", L"m=709:r=tv"}},
+        {"AVI of a full-range SD movie",
+         L"D:\\a.mov -o D:\\a.avi" + sd,
+         L"",
+         ParseProbe(kFullRangeProbe),
+         {L"-vf",
+          L"fps=30000/1001:start_time=0,scale=in_range=pc:out_range=tv,setpts=PTS-min(N\\,1)"}},
+        {"MP4 of a DVD",
+         L"D:\\a.mov -o D:\\a.mp4" + mp4,
+         L"",
+         ParseProbe(kDvdProbe),
+         {L"-vf", L"fps=25:start_time=0", L"-color_primaries", L"smpte170m", L"-colorspace",
+          L"smpte170m", L"-color_range", L"tv"}},
+        {"MP4 of a camera's 10-bit 4:2:2",
+         L"D:\\a.mov -o D:\\a.mp4" + mp4,
+         L"",
+         ParseProbe(kCameraProbe),
+         {L"-vf", L"fps=25:start_time=0", L"-pix_fmt", L"yuv420p", L"-color_trc", L"bt709",
+          L"-color_range", L"tv"}},
+        {"AVI of a screen recording",
+         L"D:\\a.mov -o D:\\a.avi" + sd + L" -vf scale -zoom -xy 720",
+         L"",
+         ParseProbe(kScreenProbe),
+         {L"-vf", L"fps=30000/1001:start_time=0,scale=720:404,setpts=PTS-min(N\\,1)"}},
+        {"MP4 of a screen recording",
+         L"D:\\a.mov -o D:\\a.mp4" + mp4 + L" -vf scale -zoom -xy 1920",
+         L"",
+         ParseProbe(kScreenProbe),
+         {L"-vf", L"fps=25:start_time=0,scale=1920:1080:out_color_matrix=bt709"}},
     };
     for (const Case& c : cases) {
         const Options options = Words(c.command);
@@ -226,6 +337,11 @@ TEST(EncoderOptions, QuelvoxCommandsBecomeTheMatchingFFmpegJobs) {
         for (const std::wstring& option : c.absent)
             EXPECT_EQ(std::find(job.begin(), job.end(), option), job.end())
                 << c.what << ": " << ToUtf8(option);
+        const auto vf = std::find(job.begin(), job.end(), L"-vf");
+        if (!c.chain.empty()) {
+            EXPECT_TRUE(vf != job.end() && InOrder(vf[1], c.chain)) << c.what << "\n"
+                                                                    << ToUtf8(JoinArgs(job));
+        }
         // Written beside the output, which only a conversion that ends well replaces.
         EXPECT_EQ(job.back(), options.Value(L"-o") + L".part") << c.what;
     }
@@ -368,6 +484,149 @@ TEST(Probe, ReadsTheFactsFFmpegPrints) {
     EXPECT_FALSE(ParseProbe("x.avi: Invalid data found when processing input\n").readable);
 }
 
+// What files put into the description (tags of any length, brackets and colons in them, numbers
+// no integer holds, lines of nothing but markers) is read in one pass and costs no fact around
+// it. An 8,000-character tag once overflowed the stack: nothing was identified.
+TEST(Probe, HostileDescriptionsKeepTheFactsAroundThem) {
+    const std::string head = "Input #0, matroska,webm, from 'movie.mkv':\n"
+                             "  Duration: 00:00:03.00, start: 0.000000, bitrate: 1479 kb/s\n"
+                             "    Stream #0:0: Video: mpeg4, yuv420p, 640x352, 25 fps, 25 tbr\n";
+    const std::string tag(8000, 'k');
+    struct Case {
+        const char* what;
+        std::string text;
+        int width, height;
+        double length;
+        std::vector<std::string> languages; // of the subtitle tracks, in order
+        std::string firstTitle = {};
+    };
+    const std::vector<Case> cases = {
+        {"a language tag of 8,000 characters",
+         head + "    Stream #0:1(" + tag + "): Subtitle: subrip (default)\n",
+         640,
+         352,
+         3,
+         {tag}},
+        {"a title of 8,000 characters",
+         head + "    Stream #0:1(kor): Subtitle: ass\n    Metadata:\n      title           : " +
+             tag + "\n",
+         640,
+         352,
+         3,
+         {"kor"},
+         tag},
+        {"brackets and colons inside the language",
+         head + "    Stream #0:1[0x20](a:b)c(): Subtitle: subrip\n",
+         640,
+         352,
+         3,
+         {"a:b)c("}},
+        {"brackets that never close",
+         "Input #0, avi, from 'x.avi':\n  Duration: 00:01:00.00, bitrate: 9 kb/s\n"
+         "    Stream #0:0: Video: h264 " +
+             std::string(100000, '(') + ", 1280x720\n    Stream #0:1: Subtitle: ass\n",
+         0,
+         0,
+         60,
+         {""}},
+        {"numbers no integer holds",
+         "Input #0, avi, from 'x.avi':\n  Duration: 99999999999999999999999:00:01.00\n"
+         "    Stream #0:0: Video: mpeg4, yuv420p, 720x99999999999, 99999999999999999999 kb/s, "
+         "99999999999999999999999999999999999999999999999999 fps\n",
+         720,
+         99999,
+         999999999999999 * 3600.0 + 1,
+         {}},
+        {"a megabyte of stream markers on one line",
+         head + std::string(50000, ' ') +
+             [] {
+                 std::string markers;
+                 for (int i = 0; i < 100000; ++i)
+                     markers += "Stream #0:";
+                 return markers;
+             }() +
+             "\n    Stream #0:1(eng): Subtitle: webvtt\n",
+         640,
+         352,
+         3,
+         {"eng"}},
+        {"a title line that ends the description", head + "      title:", 640, 352, 3, {}},
+    };
+    for (const Case& c : cases) {
+        const MediaFacts facts = ParseProbe(c.text);
+        EXPECT_TRUE(facts.readable) << c.what;
+        EXPECT_EQ(facts.width, c.width) << c.what;
+        EXPECT_EQ(facts.height, c.height) << c.what;
+        EXPECT_DOUBLE_EQ(facts.length, c.length) << c.what;
+        ASSERT_EQ(facts.subtitles.size(), c.languages.size()) << c.what;
+        for (size_t i = 0; i < c.languages.size(); ++i)
+            EXPECT_EQ(facts.subtitles[i].language, c.languages[i]) << c.what;
+        if (!facts.subtitles.empty()) {
+            EXPECT_EQ(facts.subtitles[0].title, c.firstTitle) << c.what;
+        }
+        // Every tag stays on its own line of the identification.
+        const std::string lines = IdentifyLines(L"movie.mkv", facts);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'),
+                  std::count(lines.begin(), lines.end(), '='))
+            << c.what;
+    }
+}
+
+// The colours of each stream (HDR, matrix, range, Dolby Vision) and every sound track.
+TEST(Probe, ColoursAndSoundTracksAreReadAsFFmpegNamesThem) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string pixelFormat, range, matrix; // the last as the filters name it
+        Dynamic dynamic;
+        bool onlyDolbyVision;
+        std::vector<std::string> audio = {}; // language, "*" when default, channels
+    };
+    const std::vector<Case> cases = {
+        {"iPhone HLG", kHlgProbe, "yuv420p10le", "tv", "bt2020", Dynamic::Hlg, false, {"*2"}},
+        {"HDR10, two tracks",
+         kPqProbe,
+         "yuv420p10le",
+         "tv",
+         "bt2020",
+         Dynamic::Pq,
+         false,
+         {"eng*6", "kor8"}},
+        {"Dolby Vision 5, old ffmpeg", kDolbyVisionProbe, "yuv420p10le", "tv", "bt709",
+         Dynamic::Sdr, true},
+        {"Dolby Vision 5, new ffmpeg", WithDovi(kDolbyVisionProbe, 5, 0), "yuv420p10le", "tv",
+         "bt709", Dynamic::Sdr, true},
+        {"Dolby Vision 8.4",
+         WithDovi(kHlgProbe, 8, 4),
+         "yuv420p10le",
+         "tv",
+         "bt2020",
+         Dynamic::Hlg,
+         false,
+         {"*2"}},
+        {"full-range MJPEG", kFullRangeProbe, "yuvj420p", "pc", "bt601", Dynamic::Sdr, false},
+        {"DVD", kDvdProbe, "yuv420p", "tv", "bt601", Dynamic::Sdr, false},
+        {"camera 4:2:2", kCameraProbe, "yuv422p10le", "tv", "bt709", Dynamic::Sdr, false},
+        {"untagged HD", kProbe, "yuv420p", "", "bt709", Dynamic::Sdr, false, {"kor2"}},
+    };
+    for (const Case& c : cases) {
+        const MediaFacts facts = ParseProbe(c.text);
+        EXPECT_EQ(facts.pixelFormat, c.pixelFormat) << c.what;
+        EXPECT_EQ(facts.colourRange, c.range) << c.what;
+        EXPECT_EQ(SourceMatrix(facts), c.matrix) << c.what;
+        EXPECT_EQ(DynamicOf(facts), c.dynamic) << c.what;
+        EXPECT_EQ(OnlyDolbyVision(facts), c.onlyDolbyVision) << c.what;
+        std::vector<std::string> audio;
+        for (const AudioTrack& track : facts.audioTracks)
+            audio.push_back(track.language + (track.isDefault ? "*" : "") +
+                            std::to_string(track.channels));
+        EXPECT_EQ(audio, c.audio) << c.what;
+    }
+    EXPECT_DOUBLE_EQ(ParseProbe(kPqProbe).peakNits, 1500);
+    EXPECT_EQ(ParseProbe(kPqProbe).audioTracks[0].title, "Surround");
+    EXPECT_EQ(ParseProbe(kPqProbe).audioChannels, 6);
+}
+
 TEST(Probe, RoundedRatesBecomeTheNtscRates) {
     std::string rational;
     EXPECT_NEAR(ExactRate(23.98, &rational), 23.976, 0.0005);
@@ -399,6 +658,26 @@ TEST(PlayerOutput, StatusLineCarriesTheClockAfterV) {
     DecodeSize(hd, 640, 480, w, h);
     EXPECT_EQ(w, 640);
     EXPECT_EQ(h, 360);
+}
+
+// The preview draws what the conversion gives: each matrix and range read as the source's own,
+// HDR tone-mapped in the same way.
+TEST(PlayerOutput, ThePreviewShowsTheColoursOfTheConversion) {
+    const std::wstring size = L"scale=640:360";
+    const struct {
+        std::string probe;
+        std::vector<std::wstring> chain;
+    } cases[] = {
+        {kProbe, {L"scale=640:360:in_color_matrix=bt709:in_range=tv"}},
+        {kFullRangeProbe, {L"scale=640:360:in_color_matrix=bt601:in_range=pc"}},
+        {kHlgProbe, {L"scale=640:360,zscale=r=full:min=bt2020nc", L"tonemap=mobius", L"1/2.4)'"}},
+        {kScreenProbe, {L"scale=640:360"}},
+    };
+    for (const auto& c : cases) {
+        const std::wstring filters = PreviewFilters(ParseProbe(c.probe), size);
+        EXPECT_TRUE(InOrder(filters, c.chain)) << ToUtf8(filters);
+        EXPECT_TRUE(filters.ends_with(c.chain.back())) << ToUtf8(filters);
+    }
 }
 
 TEST(Sami, EncodingFollowsTheMarkOrTheText) {
@@ -778,7 +1057,12 @@ const std::string kTracksProbe =
     "(forced)\r\n"
     "    Metadata:\r\n"
     "      title           : two\x01words\r\n"
-    "    Stream #0:5: Attachment: ttf\r\n"
+    "    Stream #0:5(eng): Audio: ac3, 48000 Hz, 5.1(side), fltp, 448 kb/s\r\n"
+    "    Stream #0:6(kor): Audio: aac (LC), 48000 Hz, stereo, fltp (default)\r\n"
+    "    Metadata:\r\n"
+    "      title           : \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4\r\n"
+    "    Stream #0:7: Audio: mp3, 44100 Hz, mono, fltp, 64 kb/s\r\n"
+    "    Stream #0:8: Attachment: ttf\r\n"
     "    Metadata:\r\n"
     "      filename        : font.ttf\r\n"
     "      title           : no track's\r\n"
@@ -786,7 +1070,7 @@ const std::string kTracksProbe =
 
 } // namespace
 
-TEST(Identify, SubtitleTracksAreListedAsMPlayerListsThemWithTheirKindAndDefault) {
+TEST(Identify, TracksAreListedAsMPlayerListsThemWithTheirKindAndDefault) {
     const MediaFacts facts = ParseProbe(kTracksProbe);
     ASSERT_EQ(facts.subtitles.size(), 4u);
     const std::string expected =
@@ -802,6 +1086,13 @@ TEST(Identify, SubtitleTracksAreListedAsMPlayerListsThemWithTheirKindAndDefault)
     EXPECT_NE(lines.find("ID_VIDEO_WIDTH=640\r\n"), std::string::npos) << lines;
     EXPECT_NE(lines.find(expected), std::string::npos) << lines;
     EXPECT_EQ(SubtitleTrackLines(ParseProbe(kProbe).subtitles), "");
+    // The sound tracks in their order, the facts of the first.
+    const std::string sound = "ID_AUDIO_ID=0\r\nID_AID_0_LANG=eng\r\nID_AUDIO_ID=1\r\n"
+                              "ID_AID_1_LANG=kor\r\nID_AID_1_NAME=" +
+                              ToAnsi(L"\uD55C\uAD6D\uC5B4") +
+                              "\r\nID_AID_1_DEFAULT=1\r\nID_AUDIO_ID=2\r\nID_AUDIO_FORMAT=ac3\r\n";
+    EXPECT_NE(lines.find(sound), std::string::npos) << lines;
+    EXPECT_NE(lines.find("ID_AUDIO_NCH=6\r\n"), std::string::npos) << lines;
 }
 
 TEST(SubtitleOptions, TheFileTheTrackAndTheFilesFoundByNameAreRead) {

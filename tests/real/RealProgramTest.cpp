@@ -860,3 +860,75 @@ TEST(RealEncoder, ASourceIsJudgedByWhatItHoldsNotByWhatItsHeaderPromises) {
             << log.substr(log.size() > 600 ? log.size() - 600 : 0);
     }
 }
+
+// A chart of flat patches as a phone records it in HLG and as an HD camera in BT.709, through the
+// encoder as Quelvox runs it: each patch comes out in the colours players show. What lies under
+// reference white as it was, white rolled off but bright, saturated colours as saturated.
+TEST(RealEncoder, HdrAndHdChartsComeOutInTheColoursPlayersShow) {
+    struct Patch {
+        unsigned char r, g, b;
+    };
+    const Patch patches[] = {
+        {191, 0, 0}, {0, 255, 0}, {0, 0, 191}, {128, 128, 128}, {255, 255, 255}};
+    auto chart = [&](int width, int height) {
+        std::wstring graph, inputs;
+        for (int i = 0; i < 5; ++i) {
+            wchar_t patch[96];
+            swprintf(patch, 96, L"color=c=0x%02X%02X%02X:s=%dx%d:d=1,format=gbrp[p%d];",
+                     patches[i].r, patches[i].g, patches[i].b, width / 5, height, i);
+            graph += patch;
+            inputs += L"[p" + std::to_wstring(i) + L"]";
+        }
+        return graph + inputs + L"hstack=5";
+    };
+    ScratchDir dir;
+    const std::wstring hlg = dir.Path() + L"\\hlg.mov", hd = dir.Path() + L"\\hd.mp4";
+    RunFFmpeg(L"-f lavfi -i \"" + chart(640, 360) +
+              L",zscale=tin=709:pin=709:rin=full:t=arib-std-b67:p=2020:m=2020_ncl:r=tv:npl=203,"
+              L"format=yuv420p10le\" -r 30000/1001 -c:v libx265 -preset ultrafast -x265-params "
+              L"crf=8:log-level=none -color_primaries bt2020 -color_trc arib-std-b67 -colorspace "
+              L"bt2020nc -color_range tv \"" +
+              hlg + L"\"");
+    RunFFmpeg(L"-f lavfi -i \"" + chart(1280, 720) +
+              L",zscale=tin=709:pin=709:rin=full:t=709:p=709:m=709:r=tv,format=yuv420p\" -r "
+              L"30000/1001 -c:v libx264 -crf 8 -color_primaries bt709 -color_trc bt709 "
+              L"-colorspace bt709 -color_range tv \"" +
+              hd + L"\"");
+    ASSERT_EQ(Describe(hlg).transfer, "arib-std-b67");
+    const struct {
+        std::wstring source, output;
+        Into into;
+        int width; // of the output
+        bool hdr;
+    } cases[] = {
+        {hlg, L"hlg.avi", Into::Avi, 640, true},
+        {hlg, L"hlg.mp4", Into::Mp4, 640, true},
+        {hd, L"hd.avi", Into::WideAvi, 720, false},
+    };
+    for (const auto& c : cases) {
+        const std::wstring output = dir.Path() + L"\\" + c.output;
+        const std::string log = ConvertNormal(c.source, output, c.into);
+        ASSERT_EQ(log.find("Sorry,"), std::string::npos) << log;
+        int w = 0, h = 0;
+        const std::vector<unsigned char> frame = FrameAt(output, 0.5, w, h);
+        ASSERT_EQ(w, c.width) << ToUtf8(c.output);
+        for (int i = 0; i < 5; ++i) {
+            const size_t at = (size_t(h / 2) * w + w * (2 * i + 1) / 10) * 3;
+            const Patch want = patches[i];
+            const bool rolledOff = c.hdr && std::max({want.r, want.g, want.b}) == 255;
+            for (int k = 0; k < 3; ++k) {
+                const int got = frame[at + k], wanted = (&want.r)[k];
+                if (rolledOff && wanted == 255)
+                    EXPECT_TRUE(got >= 215 && got <= 248) << ToUtf8(c.output) << ": patch " << i
+                                                          << ", component " << k << ": " << got;
+                else
+                    EXPECT_NEAR(got, wanted, 8)
+                        << ToUtf8(c.output) << ": patch " << i << ", component " << k;
+            }
+        }
+    }
+    // The MP4 says what it holds.
+    const Description mp4 = Describe(dir.Path() + L"\\hlg.mp4");
+    EXPECT_EQ(mp4.matrix + " " + mp4.primaries + " " + mp4.transfer + " " + mp4.range,
+              "bt709 bt709 bt709 tv");
+}

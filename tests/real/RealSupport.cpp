@@ -1,5 +1,6 @@
 #include "RealSupport.h"
 
+#include "Description.h"
 #include "Process.h"
 #include "common/File.h"
 #include "framework/Paths.h"
@@ -165,6 +166,10 @@ Description Describe(const std::wstring& movie) {
     d.fps = facts.fps;
     d.turned =
         text.find("rotate") != std::string::npos || text.find("displaymatrix") != std::string::npos;
+    d.matrix = facts.colourMatrix;
+    d.primaries = facts.colourPrimaries;
+    d.transfer = facts.colourTransfer;
+    d.range = facts.colourRange;
     return d;
 }
 

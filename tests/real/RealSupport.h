@@ -32,13 +32,14 @@ std::vector<double> BrightnessOf(const std::wstring& movie);
 std::vector<unsigned char> FrameAt(const std::wstring& movie, double seconds, int& width,
                                    int& height);
 
-// What ffmpeg says of a movie: its codecs, the picture's size as shown, its rate, and whether
-// the file asks for the picture to be turned.
+// What ffmpeg says of a movie: its codecs, the picture's size as shown, its rate, whether the
+// file asks for the picture to be turned, and the colours its stream states.
 struct Description {
     std::string videoCodec, audioCodec;
     int width = 0, height = 0;
     double fps = 0;
     bool turned = false;
+    std::string matrix, primaries, transfer, range;
 };
 Description Describe(const std::wstring& movie);
 

@@ -139,8 +139,14 @@ TEST(MediaInfo, IdentifyCommandQuotesProgramAndSource) {
 }
 
 // Which subtitle a movie gets: the first file beside it in the order .smi .srt .ass .ssa .vtt,
-// else the text track marked default, else a Korean text track; pictures never.
+// else the text track marked default, else a Korean text track; pictures never. Its sound by the
+// same rule (the default, else Korean, else the first), when there are tracks to choose from.
 TEST(Subtitle, TheFileBesideFirstThenTheDefaultOrKoreanTextTrack) {
+    const std::wstring soundEngKor = L"ID_AUDIO_ID=0\r\nID_AID_0_LANG=eng\r\nID_AUDIO_ID=1\r\n"
+                                     L"ID_AID_1_LANG=kor\r\nID_AUDIO_ID=0\r\n";
+    const std::wstring soundDefault = L"ID_AUDIO_ID=0\r\nID_AID_0_LANG=kor\r\nID_AUDIO_ID=1\r\n"
+                                      L"ID_AID_1_LANG=jpn\r\nID_AID_1_DEFAULT=1\r\n";
+    const std::wstring soundNone = L"ID_AUDIO_ID=3\r\nID_AID_3_LANG=eng\r\nID_AUDIO_ID=5\r\n";
     const std::wstring eng = L"ID_SUBTITLE_ID=0\r\nID_SID_0_LANG=eng\r\nID_SID_0_TYPE=text\r\n";
     const std::wstring korDefault =
         L"ID_SUBTITLE_ID=1\r\nID_SID_1_LANG=kor\r\nID_SID_1_TYPE=text\r\nID_SID_1_DEFAULT=1\r\n";
@@ -155,6 +161,7 @@ TEST(Subtitle, TheFileBesideFirstThenTheDefaultOrKoreanTextTrack) {
         Subtitle::Kind kind;
         const wchar_t* file;
         int track;
+        int audioTrack = -1;
     } cases[] = {
         {{L".srt", L".smi"}, korDefault, Subtitle::Kind::File, L".smi", -1},
         {{L".vtt", L".srt"}, L"", Subtitle::Kind::File, L".srt", -1},
@@ -166,6 +173,10 @@ TEST(Subtitle, TheFileBesideFirstThenTheDefaultOrKoreanTextTrack) {
         {{}, eng + korPicturesDefault + korPlain, Subtitle::Kind::Track, L"", 3},
         {{}, eng + korPicturesDefault, Subtitle::Kind::None, L"", -1},
         {{}, L"", Subtitle::Kind::None, L"", -1},
+        {{L".smi"}, soundEngKor, Subtitle::Kind::File, L".smi", -1, 1},
+        {{}, eng + soundDefault, Subtitle::Kind::None, L"", -1, 1},
+        {{}, korDefault + soundNone, Subtitle::Kind::Track, L"", 1, 3},
+        {{}, L"ID_AUDIO_ID=0\r\nID_AID_0_LANG=kor\r\n", Subtitle::Kind::None, L"", -1, -1},
     };
     for (const auto& c : cases) {
         CRedirMediaInfo info;
@@ -184,6 +195,7 @@ TEST(Subtitle, TheFileBesideFirstThenTheDefaultOrKoreanTextTrack) {
             EXPECT_EQ(chosen.file, std::wstring(L"D:\\m.b\\clip") + c.file);
         }
         EXPECT_EQ(chosen.track, c.track) << c.identify;
+        EXPECT_EQ(ChooseAudioTrack(info.m_audioTracks), c.audioTrack) << c.identify;
     }
     // On disk, whatever the case of the name: as Windows compares names.
     ScratchDir dir;
