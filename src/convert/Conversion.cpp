@@ -144,11 +144,7 @@ void CConversion::DropAhead() {
 void CConversion::FileIdentified() {
     CRedirMediaInfo& info = m_identify->info;
     info.ParseMediaInfo();
-    m_currentSeconds = std::max(0, info.m_nDuration);
-    if (m_currentSeconds > 0) {
-        m_knownSeconds += m_currentSeconds;
-        ++m_nKnown;
-    }
+    m_counters.FileIdentified(info.m_nDuration);
     EncodeSettings settings;
     wchar_t windows[MAX_PATH] = L"";
     ::GetWindowsDirectoryW(windows, MAX_PATH);
@@ -192,10 +188,9 @@ bool CConversion::StartEncoder() {
         CannotRun(L"mencoder.exe", error);
         return false;
     }
-    m_host.ShowProgress(0);
     SetBusy(false);
     SetStep(FileStep::Encoding);
-    m_host.QueueProgressChanged();
+    ShowQueueProgress();
     IdentifyAhead();
     return true;
 }
@@ -204,7 +199,7 @@ void CConversion::FileSkipped() {
     Log(IDS_LOG_UNSUPPORTED);
     LogReason(std::exchange(m_strSkipReason, {}));
     SetBusy(false);
-    m_doneSeconds += m_currentSeconds;
+    m_counters.FileDone();
     ++m_nCurrentItem;
     // The window answers before the next file: Stop and the close button are reachable.
     SetStep(FileStep::Between);
@@ -228,8 +223,7 @@ void CConversion::FileEncoded(std::optional<DWORD> exitCode) {
     m_strOutput.clear();
     m_host.Untick(m_nCurrentItem);
     ++m_nConverted;
-    m_doneSeconds += m_currentSeconds;
-    m_currentSeconds = 0;
+    m_counters.FileDone();
     NextFile();
 }
 
@@ -239,8 +233,7 @@ void CConversion::NextFile() {
             continue;
         const std::wstring path = m_host.ItemPath(m_nCurrentItem);
         Write(FormatString(LoadResString(IDS_LOG_CONVERTING).c_str(), NameOf(path).c_str()));
-        ++m_nFileNumber;
-        m_currentSeconds = 0;
+        m_counters.FileTaken();
         if (!ConvertFile(path))
             FileSkipped();
         return;
@@ -358,12 +351,9 @@ void CConversion::OnConvert(bool onRunPage) {
     m_runLog.Begin();
     m_nCurrentItem = 0;
     m_nConverted = 0;
-    m_nTicked = 0;
+    m_counters = {};
     for (int item = 0; item < m_host.ItemCount(); ++item)
-        m_nTicked += m_host.IsTicked(item);
-    m_nFileNumber = 0;
-    m_doneSeconds = m_currentSeconds = m_knownSeconds = 0;
-    m_nKnown = 0;
+        m_counters.ticked += m_host.IsTicked(item);
     m_runStart = ::GetTickCount64();
     m_state = RunState::Converting;
     Seam().KeepSystemAwake(true);
@@ -417,41 +407,29 @@ bool CConversion::ConfirmStop() {
     const bool running = m_state == RunState::Converting;
     if (running) {
         m_state = RunState::Asking;
-        m_host.QueueProgressChanged();
+        ShowQueueProgress();
     }
     const bool stop = m_host.Ask(LoadResString(IDS_ASK_STOP), MB_YESNO) == IDYES;
     if (!running || m_state != RunState::Asking)
         return stop;
     m_state = RunState::Converting;
-    m_host.QueueProgressChanged();
+    ShowQueueProgress();
     if (!stop)
         Step(); // what happened behind the question goes on now
     return stop;
 }
 
-QueueProgress CConversion::Progress() const {
-    QueueProgress progress;
-    progress.files = m_nTicked;
-    progress.file = std::min(std::max(m_nFileNumber, 1), std::max(m_nTicked, 1));
-    const double share = std::clamp(Percent(), 0, 100) / 100.0;
-    double done = 0, total = 0;
-    if (m_nKnown > 0) {
-        const double mean = m_knownSeconds / m_nKnown;
-        done = m_doneSeconds + m_currentSeconds * share;
-        total = m_doneSeconds + (m_currentSeconds > 0 ? m_currentSeconds : mean) +
-                std::max(0, m_nTicked - m_nFileNumber) * mean;
-    } else if (m_nTicked > 0) {
-        done = std::max(0, m_nFileNumber - 1) + share;
-        total = m_nTicked;
-    }
-    const double part = total > 0 ? std::clamp(done / total, 0.0, 1.0) : 0;
-    progress.percent = static_cast<int>(part * 100);
-    // Too early to tell under one percent: the first seconds are mostly identification.
-    if (part >= 0.01) {
-        const double elapsed = (::GetTickCount64() - m_runStart) / 1000.0;
-        progress.secondsLeft = static_cast<int>(elapsed * (1 - part) / part);
-    }
-    return progress;
+void CConversion::OnEncoderProgress(WPARAM run) {
+    if (run == m_encoder.OwnerRun())
+        ShowQueueProgress();
+}
+
+void CConversion::ShowQueueProgress() {
+    if (!Converting())
+        return;
+    const double elapsed = (::GetTickCount64() - m_runStart) / 1000.0;
+    m_host.ShowQueueProgress(m_counters.Progress(Percent(), elapsed),
+                             m_state == RunState::Asking);
 }
 
 void CConversion::StopConversion() {

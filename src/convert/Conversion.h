@@ -17,7 +17,9 @@
 //    return.
 #pragma once
 
+#include "resources/WindowIds.h"
 #include "CommandLine.h"
+#include "QueueProgress.h"
 #include "RunLog.h"
 #include "framework/Worker.h"
 #include "redirect/DemoRedirector.h"
@@ -83,11 +85,12 @@ public:
     virtual void SetBusy(bool busy) = 0;
     // A file is prepared: no length is known any more.
     virtual void FileStarted() = 0;
-    virtual void ShowProgress(int percent) = 0;
     // A message box owned by the window: IDYES, IDNO, IDOK.
     virtual int Ask(const std::wstring& text, UINT type) = 0;
-    // The queue's progress has moved on (a file started, a question opened or closed).
-    virtual void QueueProgressChanged() = 0;
+    // The run's progress, pushed when it moves on (a file started, its first share done, a
+    // question opened or closed) and when the run is asked to show it; paused while the user
+    // is asked whether to stop.
+    virtual void ShowQueueProgress(const QueueProgress& progress, bool paused) = 0;
 
 protected:
     ~RunHost() = default;
@@ -117,17 +120,10 @@ struct Identification {
     std::wstring SubtitleFile() const { return ahead ? lookAtTurn.File() : look.File(); }
 };
 
-// How far a run has come through its queue.
-struct QueueProgress {
-    int percent = 0;         // of the whole queue's work
-    int file = 0, files = 0; // the file being converted (from 1) of the ticked ones
-    int secondsLeft = -1;    // -1 while too little is done to tell
-};
-
 class CConversion {
 public:
     // The timer of the owner that moves the run's steps on.
-    static constexpr UINT_PTR kStepTimer = 3;
+    static constexpr UINT_PTR kStepTimer = window_ids::kRunStepTimer;
 
     explicit CConversion(RunHost& host) : m_host(host) {}
     CConversion(const CConversion&) = delete;
@@ -165,10 +161,12 @@ public:
     }
     bool Finished() const { return m_state == RunState::Finished; }
     FileStep CurrentStep() const { return m_step; }
+    // The encoder's share of the file under way.
     int Percent() const { return m_encoder.m_nPercent; }
-    // Worked out from the identified lengths of the files, the encoder's share of the current
-    // one and the time the run has taken; files not identified yet count at the mean length.
-    QueueProgress Progress() const;
+    // Pushes the run's progress to the host, while a run is on.
+    void ShowQueueProgress();
+    // The encoder's first share done, for the run it names: shown as it comes.
+    void OnEncoderProgress(WPARAM run);
 
     RunState m_state = RunState::Idle;
     CDemoRedirector m_encoder;
@@ -241,9 +239,7 @@ private:
     // Step is running: a box it opened delivers events that must wait for its return.
     bool m_bInStep = false;
     // The queue's work, in seconds of movie: of the files done, and of the one under way.
-    int m_nTicked = 0, m_nFileNumber = 0;
-    double m_doneSeconds = 0, m_currentSeconds = 0, m_knownSeconds = 0;
-    int m_nKnown = 0;
+    QueueCounters m_counters;
     ULONGLONG m_runStart = 0;
 };
 

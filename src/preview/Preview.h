@@ -15,6 +15,7 @@
 //  - the window's end (WM_DESTROY): ends both children, whatever the step.
 #pragma once
 
+#include "resources/WindowIds.h"
 #include "redirect/RedirMPlayer.h"
 #include "redirect/RedirMediaInfo.h"
 
@@ -54,7 +55,7 @@ enum class PreviewStep {
 class CPreview {
 public:
     // The timer of the owner that moves a step on while one is under way.
-    static constexpr UINT_PTR kStepTimer = 4;
+    static constexpr UINT_PTR kStepTimer = window_ids::kPreviewStepTimer;
 
     explicit CPreview(PreviewHost& host) : m_host(host) {}
     CPreview(const CPreview&) = delete;

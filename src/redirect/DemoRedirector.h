@@ -4,6 +4,7 @@
 // with the run's number (see CRedirector::ArmOwner).
 #pragma once
 
+#include "resources/WindowIds.h"
 #include "Redirector.h"
 
 #include <mutex>
@@ -24,9 +25,9 @@ struct EncoderReport {
 
 class CDemoRedirector : public CRedirector {
 public:
-    static constexpr UINT kDoneMessage = WM_APP + 3;
+    static constexpr UINT kDoneMessage = window_ids::kEncoderDone;
     // The window shows the first share done as it comes; the later ones with its clock.
-    static constexpr UINT kProgressMessage = WM_APP + 7;
+    static constexpr UINT kProgressMessage = window_ids::kEncoderProgress;
     // The two texts with which the encoder gives up on a file.
     static constexpr const wchar_t* kDemuxerFailure = L"Cannot open demuxer.";
     static constexpr const wchar_t* kConvertFailure = L"Sorry,";

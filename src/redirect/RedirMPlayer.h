@@ -4,14 +4,15 @@
 // run). Both messages carry the run's number (see CRedirector::ArmOwner).
 #pragma once
 
+#include "resources/WindowIds.h"
 #include "Redirector.h"
 
 #include <string>
 
 class CRedirMPlayer : public CRedirector {
 public:
-    static constexpr UINT kVideoOpenedMessage = WM_APP + 4;
-    static constexpr UINT kEndedMessage = WM_APP + 5;
+    static constexpr UINT kVideoOpenedMessage = window_ids::kPlayerVideoOpened;
+    static constexpr UINT kEndedMessage = window_ids::kPlayerEnded;
 
     ~CRedirMPlayer() override;
     void WriteStdOut(const wchar_t* text) override;

@@ -3,6 +3,7 @@
 // that the player's output has ended (kEndedMessage, marked with the run's number).
 #pragma once
 
+#include "resources/WindowIds.h"
 #include "Redirector.h"
 
 #include "Subtitle.h"
@@ -12,7 +13,7 @@
 
 class CRedirMediaInfo : public CRedirector {
 public:
-    static constexpr UINT kEndedMessage = WM_APP + 6;
+    static constexpr UINT kEndedMessage = window_ids::kIdentifyEnded;
     // A player that has not identified a file by then never will.
     static constexpr DWORD kIdentifyBoundMs = 11500;
 

@@ -2,6 +2,7 @@
 // its sound tracks it plays.
 #pragma once
 
+#include "resources/WindowIds.h"
 #include "framework/Worker.h"
 
 #include <windows.h>
@@ -67,7 +68,7 @@ FileStamp StampOf(const std::wstring& path);
 class CSubtitleLookup {
 public:
     // Posted to the owner given to Start once the look is done.
-    static constexpr UINT kDoneMessage = WM_APP + 8;
+    static constexpr UINT kDoneMessage = window_ids::kSubtitleLooked;
 
     // Starts looking beside the movie; what an earlier look finds is dropped.
     void Start(const std::wstring& movie, HWND owner = nullptr);

@@ -125,6 +125,7 @@ BOOL STEP3::OnInitDialog() {
     ApplyDpi();
     // The log holds a whole session, however many files it names.
     m_editLog.SetLimitText(0);
+    m_progress.SetRange(0, 99);
     return TRUE;
 }
 

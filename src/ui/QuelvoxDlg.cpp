@@ -390,7 +390,7 @@ void CQuelvoxDlg::TogglePreview() {
 void CQuelvoxDlg::OnClockTick() {
     m_nShownPos = m_preview.Position();
     if (m_conversion.Converting()) {
-        ShowRunProgress();
+        m_conversion.ShowQueueProgress();
         return;
     }
     m_slider.SetPos(m_nShownPos);
@@ -401,30 +401,23 @@ void CQuelvoxDlg::OnClockTick() {
                                 .c_str());
 }
 
-void CQuelvoxDlg::ShowRunProgress() {
-    const int percent = m_conversion.Percent();
-    m_step3.m_progress.SetPos(percent);
-    m_stcTime.SetWindowText(FormatString(L"%3d%%", percent).c_str());
-    ShowQueueProgress();
-}
-
-void CQuelvoxDlg::ShowQueueProgress() {
-    if (!m_conversion.Converting()) {
-        SetWindowText(m_strTitle.c_str());
-        Seam().SetTaskbarProgress(m_hWnd, CSystemSeam::TaskbarState::None, 0, 0);
-        return;
-    }
-    const convert::QueueProgress progress = m_conversion.Progress();
+void CQuelvoxDlg::ShowQueueProgress(const convert::QueueProgress& progress, bool paused) {
+    m_step3.m_progress.SetPos(progress.filePercent);
+    m_stcTime.SetWindowText(FormatString(L"%3d%%", progress.filePercent).c_str());
     std::wstring caption = FormatString(LoadResString(IDS_CAPTION_PROGRESS).c_str(),
                                         progress.percent, progress.file, progress.files);
     if (progress.secondsLeft >= 0)
         caption += FormatString(LoadResString(IDS_CAPTION_TIME_LEFT).c_str(),
                                 std::max(1, (progress.secondsLeft + 59) / 60));
     SetWindowText((caption + L" \u2013 " + m_strTitle).c_str());
-    const bool asking = m_conversion.m_state == convert::RunState::Asking;
     Seam().SetTaskbarProgress(
-        m_hWnd, asking ? CSystemSeam::TaskbarState::Paused : CSystemSeam::TaskbarState::Normal,
+        m_hWnd, paused ? CSystemSeam::TaskbarState::Paused : CSystemSeam::TaskbarState::Normal,
         static_cast<ULONGLONG>(progress.percent), 100);
+}
+
+void CQuelvoxDlg::ShowNoQueueProgress() {
+    SetWindowText(m_strTitle.c_str());
+    Seam().SetTaskbarProgress(m_hWnd, CSystemSeam::TaskbarState::None, 0, 0);
 }
 
 void CQuelvoxDlg::AppendLog(const wchar_t* text) {
@@ -474,7 +467,7 @@ void CQuelvoxDlg::ReleaseList() {
     m_listFiles.EnableWindow(true);
     m_btnLanguage.EnableWindow(true);
     // The run has ended or stopped.
-    ShowQueueProgress();
+    ShowNoQueueProgress();
 }
 
 void CQuelvoxDlg::ShowList() {
@@ -482,11 +475,6 @@ void CQuelvoxDlg::ShowList() {
     m_grpStep.SetWindowText(LoadResString(IDS_STEP1).c_str());
     SetConvertButton(IDI_CONVERT, IDS_CONVERT);
     ShowPage(m_step1, 0);
-}
-
-void CQuelvoxDlg::ShowProgress(int percent) {
-    m_step3.m_progress.SetRange(0, 99);
-    m_step3.m_progress.SetPos(percent);
 }
 
 void CQuelvoxDlg::ShowPreviewing(bool previewing) {

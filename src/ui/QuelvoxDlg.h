@@ -7,6 +7,7 @@
 //   src/preview/Preview.cpp      the preview player
 #pragma once
 
+#include "resources/WindowIds.h"
 #include "Languages.h"
 #include "MovieFiles.h"
 #include "QueueStore.h"
@@ -33,23 +34,23 @@
 
 class CQuelvoxDlg : public CDialog, convert::RunHost, preview::PreviewHost {
 public:
-    static constexpr UINT_PTR kClockTimer = 1;
-    static constexpr UINT_PTR kAboutTimer = 2;
-    static constexpr UINT_PTR kSearchTimer = 5;
-    static constexpr UINT_PTR kQueueSaveTimer = 6;
+    static constexpr UINT_PTR kClockTimer = window_ids::kClockTimer;
+    static constexpr UINT_PTR kAboutTimer = window_ids::kAboutTimer;
+    static constexpr UINT_PTR kSearchTimer = window_ids::kSearchTimer;
+    static constexpr UINT_PTR kQueueSaveTimer = window_ids::kQueueSaveTimer;
     // Brings back the queue the last run left, then queues m_startFiles, once the window is
     // on screen.
-    static constexpr UINT kQueueStartFilesMessage = WM_APP + 10;
+    static constexpr UINT kQueueStartFilesMessage = window_ids::kQueueStartFiles;
     // A look for movies through the dropped paths is done (wParam: its number).
-    static constexpr UINT kMoviesFoundMessage = WM_APP + 11;
+    static constexpr UINT kMoviesFoundMessage = window_ids::kMoviesFound;
     // The window is up: the splash may go.
-    static constexpr UINT kWindowUpMessage = WM_APP + 12;
+    static constexpr UINT kWindowUpMessage = window_ids::kWindowUp;
     // The kept list has been read (and its files looked for) by the file worker.
-    static constexpr UINT kQueueReadMessage = WM_APP + 13;
+    static constexpr UINT kQueueReadMessage = window_ids::kQueueRead;
     // The kept list could not be written: the disk is full.
-    static constexpr UINT kQueueDiskFullMessage = WM_APP + 14;
+    static constexpr UINT kQueueDiskFullMessage = window_ids::kQueueDiskFull;
     // The file worker has looked for the selected file's converted movie.
-    static constexpr UINT kFolderLookedMessage = WM_APP + 15;
+    static constexpr UINT kFolderLookedMessage = window_ids::kFolderLooked;
     // The web page of the product (no scheme: the shell's default action opens it).
     static constexpr const wchar_t* kProductPage = L"www.tavrenix.example/quelvox";
 
@@ -92,9 +93,6 @@ public:
     void TogglePreview();
     void StopPreview() { m_preview.StopPreview(); }
     void OnClockTick();
-    // The encoder's share done in the progress bar and the position display, and the queue's
-    // in the caption.
-    void ShowRunProgress();
     void SeekPlayer(UINT key) { m_preview.SeekPlayer(key); }
     HWND FindPlayerWindow() const { return m_preview.FindPlayerWindow(); }
 
@@ -228,8 +226,9 @@ private:
     void ShowList() override;
     void EndProgram() override { EndMainWindow(); }
     void FileStarted() override { m_nLength = 0; }
-    void ShowProgress(int percent) override;
-    void QueueProgressChanged() override { ShowQueueProgress(); }
+    // The encoder's share done in the progress bar and the position display, the queue's in
+    // the caption (what the taskbar and Alt+Tab show) and on the taskbar button.
+    void ShowQueueProgress(const convert::QueueProgress& progress, bool paused) override;
     // convert::RunHost and preview::PreviewHost
     void SetBusy(bool busy) override { busy ? BeginWait() : EndWait(); }
     int Ask(const std::wstring& text, UINT type) override {
@@ -260,9 +259,8 @@ private:
     CBitmap m_bmTitleBar;
     CIcon m_icons[3]; // Convert, Stop, Exit
     CIcon m_iconPrev;
-    // The run's progress in the window's caption (what the taskbar and Alt+Tab show) and on
-    // its taskbar button; the plain caption and no progress without a run.
-    void ShowQueueProgress();
+    // The plain caption and no progress on the taskbar button: no run.
+    void ShowNoQueueProgress();
     // The monitors' messages, wherever they are dispatched (our loop or a system one: a
     // message box, a menu, moving the window). Each counts only for the run it names.
     LRESULT OnEncoderDone(WPARAM run, LPARAM) {
@@ -291,8 +289,7 @@ private:
     }
     // The encoder's first share done, shown as it comes rather than with the next tick.
     LRESULT OnEncoderProgress(WPARAM run, LPARAM) {
-        if (run == m_conversion.m_encoder.OwnerRun() && m_conversion.Converting())
-            ShowRunProgress();
+        m_conversion.OnEncoderProgress(run);
         return 0;
     }
     LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
