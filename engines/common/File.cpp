@@ -1,12 +1,14 @@
 #include "File.h"
 
+#include "Handle.h"
 #include <algorithm>
 
 std::string ReadWholeFile(const std::wstring& path, size_t limit) {
     // Others may keep the file open for writing: we only read it once, at once.
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const OwnedHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return {};
     std::string bytes;
     LARGE_INTEGER size{};
@@ -19,7 +21,6 @@ std::string ReadWholeFile(const std::wstring& path, size_t limit) {
                     &got, nullptr) &&
            got > 0)
         bytes.append(buffer, got);
-    CloseHandle(file);
     return bytes;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Playback.h"
 #include "common/File.h"
+#include "common/Handle.h"
 #include "common/Print.h"
 #include "common/Text.h"
 
@@ -89,16 +90,15 @@ void WriteOutputFile(const Command& command, const RunContext& context) {
         PrintError("no output file was named (-o)\r\n");
         return;
     }
-    HANDLE file = CreateFileW(PartialPath(context.outputPath).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const OwnedHandle file(CreateFileW(PartialPath(context.outputPath).c_str(), GENERIC_WRITE, 0,
+                                       nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         Print("Cannot open output file.\r\n");
         return;
     }
     std::string content = "RIFF\0\0\0\0AVI LIST";
     content.resize(static_cast<size_t>(Number(command, 0, 8192)), '\0');
     WriteAll(file, content);
-    CloseHandle(file);
 }
 
 // A helper process that inherits the output pipe and outlives this one.
@@ -322,10 +322,8 @@ void LogCommandLine(const wchar_t* program) {
     DWORD length = GetEnvironmentVariableW(L"QV_DOUBLE_LOG", path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return;
-    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    WriteAll(file, ToUtf8(std::wstring(program) + L"\t" + GetCommandLineW() + L"\n"));
-    CloseHandle(file);
+    const OwnedHandle file(CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file)
+        WriteAll(file, ToUtf8(std::wstring(program) + L"\t" + GetCommandLineW() + L"\n"));
 }

@@ -1,5 +1,7 @@
 #include "Container.h"
 
+#include "common/Handle.h"
+
 #include <windows.h>
 
 namespace {
@@ -100,10 +102,12 @@ bool CutShort(const ReadAt& read, unsigned long long fileSize) {
 }
 
 bool CutShort(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const OwnedHandle owned(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        0, nullptr));
+    if (!owned)
         return false;
+    const HANDLE file = owned;
     LARGE_INTEGER size{};
     GetFileSizeEx(file, &size);
     const bool cut = CutShort(
@@ -119,6 +123,5 @@ bool CutShort(const std::wstring& path) {
             return bytes;
         },
         static_cast<unsigned long long>(size.QuadPart));
-    CloseHandle(file);
     return cut;
 }

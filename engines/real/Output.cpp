@@ -30,20 +30,16 @@ OutputLock::OutputLock(const std::wstring& output) {
     }
     wchar_t name[64];
     swprintf(name, 64, L"Local\\Tavrenix.Quelvox.Output.%016llx", hash);
-    m_mutex = CreateMutexW(nullptr, TRUE, name);
+    m_mutex.Attach(CreateMutexW(nullptr, TRUE, name));
     // One whose owner ended without letting go is ours now.
     if (m_mutex && GetLastError() == ERROR_ALREADY_EXISTS &&
-        WaitForSingleObject(m_mutex, 0) == WAIT_TIMEOUT) {
-        CloseHandle(m_mutex);
-        m_mutex = nullptr;
-    }
+        WaitForSingleObject(m_mutex, 0) == WAIT_TIMEOUT)
+        m_mutex.Close();
 }
 
 OutputLock::~OutputLock() {
-    if (m_mutex) {
+    if (m_mutex)
         ReleaseMutex(m_mutex);
-        CloseHandle(m_mutex);
-    }
 }
 
 std::wstring ReplaceOutput(const std::wstring& partial, const std::wstring& output, DWORD waitMs,

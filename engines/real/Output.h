@@ -1,6 +1,8 @@
 // Where a conversion writes, and how its movie takes the place of an earlier one.
 #pragma once
 
+#include "common/Handle.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -24,10 +26,10 @@ public:
     OutputLock(const OutputLock&) = delete;
     OutputLock& operator=(const OutputLock&) = delete;
     // False when another encoder writes the output.
-    bool Owned() const { return m_mutex != nullptr; }
+    bool Owned() const { return static_cast<bool>(m_mutex); }
 
 private:
-    HANDLE m_mutex = nullptr;
+    OwnedHandle m_mutex;
 };
 
 // Puts the partial file in the output's place. While another program holds the earlier movie

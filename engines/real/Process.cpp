@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 std::wstring SelfFolder() {
     const std::wstring path = ProgramPath();
@@ -88,11 +89,9 @@ bool LimitJob(HANDLE job) {
 // system does not let us join.
 HANDLE OwnJob() {
     static const HANDLE job = [] {
-        HANDLE created = CreateJobObjectW(nullptr, nullptr);
+        OwnedHandle created(CreateJobObjectW(nullptr, nullptr));
         if (created && LimitJob(created) && AssignProcessToJobObject(created, GetCurrentProcess()))
-            return created;
-        if (created)
-            CloseHandle(created);
+            return created.Detach(); // held for the process's life
         return static_cast<HANDLE>(nullptr);
     }();
     return job;
@@ -164,14 +163,16 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
     Kill();
     PrepareForChildren();
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE write = nullptr, null = nullptr;
+    // The child's ends of its standard handles: ours go once it has them.
+    OwnedHandle write;
     if (out == kPipe || err == kPipe) {
-        if (!CreatePipe(&m_out, &write, &inherit, 1 << 20))
+        if (!CreatePipe(m_out.Receive(), write.Receive(), &inherit, 1 << 20))
             return false;
         SetHandleInformation(m_out, HANDLE_FLAG_INHERIT, 0);
     }
-    null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       &inherit, OPEN_EXISTING, 0, nullptr);
+    const OwnedHandle null(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                                       0, nullptr));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -179,8 +180,8 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
     si.hStdOutput = out == kPipe ? write : null;
     si.hStdError = err == kPipe ? write : null;
     std::vector<HANDLE> handles;
-    for (HANDLE h : {write, null})
-        if (h && h != INVALID_HANDLE_VALUE)
+    for (HANDLE h : {HANDLE(write), HANDLE(null)})
+        if (h)
             handles.push_back(h);
     PROCESS_INFORMATION pi{};
     std::wstring line = commandLine;
@@ -199,32 +200,25 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
     while (!(started = CreateWithHandles(line, flags, folder, si, handles, pi)) &&
            HeldAtStart(GetLastError(), commandLine) && !giveUp.Stalled())
         Sleep(100);
-    if (write)
-        CloseHandle(write);
-    if (null != INVALID_HANDLE_VALUE)
-        CloseHandle(null);
     if (!started) {
-        if (m_out)
-            CloseHandle(m_out);
-        m_out = nullptr;
+        m_out.Close();
         return false;
     }
+    const OwnedHandle thread(pi.hThread);
+    OwnedHandle process(pi.hProcess);
     if (priority)
         SetPriorityClass(pi.hProcess, priority);
     if (!job) {
         // A child that cannot be tied to us could outlive us with Quelvox's output: none runs.
-        m_job = CreateJobObjectW(nullptr, nullptr);
-        if (!m_job || !LimitJob(m_job) || !AssignProcessToJobObject(m_job, pi.hProcess)) {
-            TerminateProcess(pi.hProcess, 1);
-            CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
+        m_job.Attach(CreateJobObjectW(nullptr, nullptr));
+        if (!m_job || !LimitJob(m_job) || !AssignProcessToJobObject(m_job, process)) {
+            TerminateProcess(process, 1);
             Kill();
             return false;
         }
-        ResumeThread(pi.hThread);
+        ResumeThread(thread);
     }
-    CloseHandle(pi.hThread);
-    m_process = pi.hProcess;
+    m_process = std::move(process);
     return true;
 }
 
@@ -295,11 +289,8 @@ void Child::Kill() {
     if (m_process) {
         TerminateProcess(m_process, 1);
         WaitForSingleObject(m_process, 5000);
-        CloseHandle(m_process);
     }
-    if (m_job)
-        CloseHandle(m_job);
-    if (m_out)
-        CloseHandle(m_out);
-    m_process = m_job = m_out = nullptr;
+    m_process.Close();
+    m_job.Close();
+    m_out.Close();
 }

@@ -1,6 +1,8 @@
 // Running ffmpeg.exe: command lines and child processes tied to ours.
 #pragma once
 
+#include "common/Handle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -47,7 +49,7 @@ public:
     void Kill();
 
 private:
-    HANDLE m_process = nullptr;
-    HANDLE m_job = nullptr;
-    HANDLE m_out = nullptr;
+    OwnedHandle m_process;
+    OwnedHandle m_job;
+    OwnedHandle m_out;
 };

@@ -2,6 +2,7 @@
 
 #include "Tracks.h"
 #include "common/File.h"
+#include "common/Handle.h"
 #include "common/Text.h"
 
 #include <windows.h>
@@ -52,10 +53,8 @@ static void RemoveFoldersOfGoneEngines(const std::wstring& temp) {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
         const DWORD pid = wcstoul(data.cFileName + wcslen(kFolderPrefix), nullptr, 10);
-        HANDLE engine = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        const OwnedHandle engine(OpenProcess(SYNCHRONIZE, FALSE, pid));
         const bool running = engine && WaitForSingleObject(engine, 0) == WAIT_TIMEOUT;
-        if (engine)
-            CloseHandle(engine);
         if (!running && pid != GetCurrentProcessId())
             RemoveFolder(temp + data.cFileName);
     } while (FindNextFileW(find, &data));
@@ -198,11 +197,7 @@ bool SubtitleJob::WriteScript(const std::string& script, const std::wstring& fon
         if (!CreateHardLinkW(copy.c_str(), font.c_str(), nullptr))
             CopyFileW(font.c_str(), copy.c_str(), FALSE);
     }
-    HANDLE file = CreateFileW((m_folder + L"\\subs.ass").c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    const bool written = WriteAll(file, script);
-    CloseHandle(file);
-    return written;
+    const OwnedHandle file(CreateFileW((m_folder + L"\\subs.ass").c_str(), GENERIC_WRITE, 0,
+                                       nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file, script);
 }
