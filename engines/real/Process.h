@@ -1,6 +1,7 @@
-// Running ffmpeg.exe: command lines and child processes tied to ours.
+// Running ffmpeg.exe: where it is, and child processes tied to ours.
 #pragma once
 
+#include "Command.h"
 #include "common/Handle.h"
 
 #include <windows.h>
@@ -15,14 +16,6 @@ std::wstring FFmpegPath();
 // How long a child may print nothing before it counts as stalled: a minute, or
 // QV_STALL_SECONDS of the environment (for the tests).
 DWORD StallLimitMs();
-// One argument quoted the way CommandLineToArgvW splits it back.
-std::wstring QuoteArg(const std::wstring& arg);
-std::wstring JoinArgs(const std::vector<std::wstring>& args);
-// A path ffmpeg (and we) can open: absolute, and marked as long when it is too long for the
-// usual limit.
-std::wstring PathForFFmpeg(const std::wstring& path);
-
-bool FileExists(const std::wstring& path);
 
 // A child process in a job that ends it when this process ends, however that happens.
 class Child {
