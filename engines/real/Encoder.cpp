@@ -120,12 +120,10 @@ void X264Options(const std::map<std::wstring, std::wstring>& x264, double fps,
         args.insert(args.end(), {L"-x264-params", params});
 }
 
-std::wstring AudioOptions(const Options& options, std::vector<std::wstring>& args) {
+AudioEncoding AudioEncodingOf(const Options& options) {
     const std::wstring oac = options.Value(L"-oac", L"mp3lame");
-    if (oac == L"copy") {
-        args.insert(args.end(), {L"-c:a", L"copy"});
-        return L"";
-    }
+    if (oac == L"copy")
+        return {{L"-c:a", L"copy"}, L""};
     if (oac == L"faac" || oac == L"lavc") {
         // faac's "br" and lavc's "abitrate" are kbit/s of all channels together.
         auto faac = options.SubOptions(L"-faacopts"), lavc = options.SubOptions(L"-lavcopts");
@@ -135,18 +133,15 @@ std::wstring AudioOptions(const Options& options, std::vector<std::wstring>& arg
         std::wstring br = oac == L"faac" ? faac[L"br"] : lavc[L"abitrate"];
         if (_wtoi(br.c_str()) <= 0)
             br = oac == L"faac" ? L"128" : L"224";
-        args.insert(args.end(), {L"-c:a", codec, L"-b:a", br + L"k"});
-        return (codec == L"aac" ? L"AAC " : codec + L" ") + br + L" kbit/s";
+        return {{L"-c:a", codec, L"-b:a", br + L"k"},
+                (codec == L"aac" ? L"AAC " : codec + L" ") + br + L" kbit/s"};
     }
     auto lame = options.SubOptions(L"-lameopts");
     const std::wstring br = lame.count(L"br") ? lame[L"br"] : L"128";
-    args.insert(args.end(), {L"-c:a", L"libmp3lame"});
     // vbr=0 is a constant bit rate; otherwise leave lame its variable quality.
-    if (!lame.count(L"vbr") || lame[L"vbr"] == L"0" || lame[L"cbr"].size())
-        args.insert(args.end(), {L"-b:a", br + L"k"});
-    else
-        args.insert(args.end(), {L"-q:a", L"4"});
-    return L"MP3 " + br + L" kbit/s";
+    const bool constant = !lame.count(L"vbr") || lame[L"vbr"] == L"0" || lame[L"cbr"].size();
+    return {{L"-c:a", L"libmp3lame", constant ? L"-b:a" : L"-q:a", constant ? br + L"k" : L"4"},
+            L"MP3 " + br + L" kbit/s"};
 }
 
 std::wstring Muxer(const Options& options) {
@@ -318,8 +313,11 @@ std::vector<std::wstring> EncoderJob(const Options& options, const MediaFacts& s
 
     if (options.Has(L"-nosound")) {
         args.push_back(L"-an");
-    } else if (!AudioOptions(options, args).empty()) {
-        args.insert(args.end(), {L"-af", SoundFilter(options, source)});
+    } else {
+        const AudioEncoding audio = AudioEncodingOf(options);
+        args.insert(args.end(), audio.args.begin(), audio.args.end());
+        if (!audio.label.empty())
+            args.insert(args.end(), {L"-af", SoundFilter(options, source)});
     }
     // The encoders' first packets may have times before 0 (the sound encoder's delay); shifting
     // everything to make them 0 would move the pictures off whole frames.

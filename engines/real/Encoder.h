@@ -21,9 +21,13 @@ int XvidOptions(const std::map<std::wstring, std::wstring>& xvid, double fps,
 // arguments, for output at fps frames a second.
 void X264Options(const std::map<std::wstring, std::wstring>& x264, double fps,
                  std::vector<std::wstring>& args);
-// The sound encoder of "-oac" with its options as ffmpeg's arguments; what it makes ("AAC 160
-// kbit/s"), empty for a copy.
-std::wstring AudioOptions(const Options& options, std::vector<std::wstring>& args);
+// The sound encoder the options name: ffmpeg's arguments for it, and the label mencoder's summary
+// gives it (empty for a copy of the source's sound).
+struct AudioEncoding {
+    std::vector<std::wstring> args;
+    std::wstring label;
+};
+AudioEncoding AudioEncodingOf(const Options& options);
 // ffmpeg's muxer for "-of" and "-lavfopts format=".
 std::wstring Muxer(const Options& options);
 // The sound track of "-aid N" among the source's, counted from 0; the first when none is asked

@@ -161,8 +161,8 @@ bool PutInPlace(const std::wstring& partial, const std::wstring& output) {
 
 // The line mencoder ends a good run with.
 void Summary(const Options& options, const MediaFacts& facts) {
-    std::vector<std::wstring> unused;
-    const std::wstring ovc = options.Value(L"-ovc", L"xvid"), audio = AudioOptions(options, unused);
+    const std::wstring ovc = options.Value(L"-ovc", L"xvid"),
+                       audio = AudioEncodingOf(options).label;
     const std::string video = ovc == L"x264"   ? "H.264"
                               : ovc == L"copy" ? "as the source's"
                                                : "XviD";
