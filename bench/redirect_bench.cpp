@@ -98,7 +98,7 @@ double DrainWithRedirector(const std::wstring& line, size_t& characters) {
     Counter counter;
     double seconds = Time([&] {
         counter.Open(line.c_str());
-        while (counter.m_dwReaderThreadId != 0)
+        while (counter.Reading())
             Sleep(1);
     });
     characters = counter.characters;

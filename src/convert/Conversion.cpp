@@ -428,8 +428,7 @@ void CConversion::ShowQueueProgress() {
     if (!Converting())
         return;
     const double elapsed = (::GetTickCount64() - m_runStart) / 1000.0;
-    m_host.ShowQueueProgress(m_counters.Progress(Percent(), elapsed),
-                             m_state == RunState::Asking);
+    m_host.ShowQueueProgress(m_counters.Progress(Percent(), elapsed), m_state == RunState::Asking);
 }
 
 void CConversion::StopConversion() {
@@ -464,8 +463,8 @@ void CConversion::RemovePartialOutput() {
     if (m_strOutput.empty())
         return;
     HANDLE process = nullptr;
-    if (m_encoder.m_hChildProcess &&
-        !::DuplicateHandle(::GetCurrentProcess(), m_encoder.m_hChildProcess, ::GetCurrentProcess(),
+    if (m_encoder.ChildProcess() &&
+        !::DuplicateHandle(::GetCurrentProcess(), m_encoder.ChildProcess(), ::GetCurrentProcess(),
                            &process, SYNCHRONIZE, FALSE, 0))
         process = nullptr;
     auto calledOff = std::make_shared<std::atomic<bool>>(false);

@@ -45,7 +45,6 @@ void CPreview::StartPreview(const std::wstring& path) {
     m_host.SetBusy(true);
     m_mediaInfo.Close();
     m_mediaInfo.Reset(m_hOwner);
-    m_mediaInfo.m_dwReaderThreadId = 0;
     m_subtitleLookup.Start(path, m_hOwner);
     // A player that cannot identify is tried all the same: the step then waits only for the
     // look beside the movie.
@@ -72,7 +71,6 @@ void CPreview::OpenNextVideoOutput() {
                         ChooseSubtitleAmong(m_subtitleLookup.File(), m_mediaInfo.m_subtitleTracks),
                         ChooseAudioTrack(m_mediaInfo.m_audioTracks));
         ::ShowWindow(m_hPane, SW_HIDE);
-        m_player.m_dwThreadId = 0;
         m_player.Close();
         m_player.Arm(m_hOwner);
         m_bPlayerEnded = m_bPlacing = false;

@@ -29,7 +29,7 @@ public:
     // (nullptr: to nobody). Call only while no run is open.
     void Reset(HWND owner = nullptr);
     // The player has ended and all it printed is collected (or its output can no longer come).
-    bool Finished() const { return m_bExited || m_dwReaderThreadId == 0; }
+    bool Finished() const { return m_bExited || !Reading(); }
     // Reads the four facts and the subtitle and sound tracks from the collected text; a missing key
     // leaves its fact unchanged. Safe while the reader still appends: it parses what has
     // arrived so far.

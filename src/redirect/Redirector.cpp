@@ -172,7 +172,6 @@ bool CRedirector::LaunchChild(wchar_t* commandLine, HANDLE out, HANDLE in, HANDL
     if (!DuplicateLocal(m_hProcess, m_hChildProcess.Receive(), FALSE))
         m_hChildProcess.Detach(); // nothing was written there
     m_dwProcessId = pi.dwProcessId;
-    m_dwThreadId = pi.dwThreadId;
     return true;
 }
 
@@ -246,7 +245,7 @@ void CRedirector::Close() {
 
 bool CRedirector::IsRunOpen() const {
     std::lock_guard guard(m_lock);
-    return m_hProcess != nullptr;
+    return m_hProcess || m_hStdinWrite || m_hStdoutRead || m_hReaderThread || m_hStopEvent;
 }
 
 bool CRedirector::TerminateChild(UINT exitCode) const {

@@ -66,29 +66,21 @@ public:
     // How the child of the latest run ended; none while it runs or when there is none.
     std::optional<DWORD> ExitCode() const;
 
-    // The child of the latest run. This is a handle of its own, kept until the next Open or
-    // destruction, so owners may end the child after the run has closed without reaching a
-    // handle that was released or reused.
-    CHandle m_hChildProcess;
-    std::atomic<DWORD> m_dwProcessId{0};
-    // Child's main thread id; owners that poll it reset it to 0 themselves before Open.
-    std::atomic<DWORD> m_dwThreadId{0};
-    // Handles of the run, guarded by m_lock.
-    CHandle m_hProcess;
-    // 0 while no run is active: owners learn of the end of a run by polling it.
-    std::atomic<DWORD> m_dwReaderThreadId{0};
-    CHandle m_hStdinWrite;
-    CHandle m_hStdoutRead;
-    CHandle m_hReaderThread;
-    CHandle m_hStopEvent;
-    DWORD m_dwWaitMs = 100;
-    // The child's priority class when it is started (0: as the system gives it).
-    DWORD m_dwPriorityClass = 0;
+    // The child of the latest run: its process id, and a handle of its own kept until the next
+    // Open or destruction, so owners may wait on or end the child after the run has closed
+    // without reaching a handle that was released or reused.
+    DWORD ProcessId() const { return m_dwProcessId; }
+    HANDLE ChildProcess() const { return m_hChildProcess; }
+    // The reader of the latest run is still going: owners learn of a run's end by polling it.
+    bool Reading() const { return m_dwReaderThreadId != 0; }
 
     // The number of the run armed last; messages of earlier runs carry smaller numbers.
     WPARAM OwnerRun() const { return m_nOwnerRun; }
 
 protected:
+    // The child's priority class when it is started (0: as the system gives it).
+    DWORD m_dwPriorityClass = 0;
+
     // The error override every subclass shares: errors reach its parser like output.
     void ForwardErrorToOutput(const wchar_t* text);
     // Starts a new numbered run that reports to owner (nullptr: to nobody). Call only while
@@ -109,6 +101,17 @@ private:
     int DrainAfterExit();
     bool StopRequested() const;
 
+    CHandle m_hChildProcess;
+    std::atomic<DWORD> m_dwProcessId{0};
+    // Handles of the run, guarded by m_lock.
+    CHandle m_hProcess;
+    // 0 while no run is active.
+    std::atomic<DWORD> m_dwReaderThreadId{0};
+    CHandle m_hStdinWrite;
+    CHandle m_hStdoutRead;
+    CHandle m_hReaderThread;
+    CHandle m_hStopEvent;
+    DWORD m_dwWaitMs = 100;
     // Serialises Open's start of the reader, and Close on the owner's and the reader's thread,
     // so that every handle is released exactly once.
     mutable std::mutex m_lock;

@@ -54,7 +54,7 @@ protected:
             [&] {
                 return m_dialog->m_conversion.m_nCurrentItem == item &&
                        m_dialog->m_conversion.m_encoder.m_nPercent > 0 &&
-                       ProcessIsRunning(m_dialog->m_conversion.m_encoder.m_dwProcessId);
+                       ProcessIsRunning(m_dialog->m_conversion.m_encoder.ProcessId());
             },
             timeoutMs);
     }
@@ -194,7 +194,7 @@ TEST_F(ConversionTest, EveryEndOfAnEncoderIsReportedTruly) {
     ASSERT_TRUE(EncodingItem(8));
     EXPECT_TRUE(m_seam.awake);
     const CHandle encoder(
-        OpenProcess(PROCESS_ALL_ACCESS, FALSE, m_dialog->m_conversion.m_encoder.m_dwProcessId));
+        OpenProcess(PROCESS_ALL_ACCESS, FALSE, m_dialog->m_conversion.m_encoder.ProcessId()));
     EXPECT_EQ(GetPriorityClass(encoder), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
     TerminateProcess(encoder, 1);
     ASSERT_TRUE(RunToEnd());
@@ -292,7 +292,7 @@ TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
                                     L"converting VIDEO FILE may not be played.)");
     EXPECT_TRUE(m_dialog->m_conversion.Converting());
 
-    const DWORD encoder = m_dialog->m_conversion.m_encoder.m_dwProcessId;
+    const DWORD encoder = m_dialog->m_conversion.m_encoder.ProcessId();
     m_seam.answers = {IDYES};
     Click(IDC_CONVERT);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 5000));
@@ -332,7 +332,7 @@ TEST_F(ConversionTest, PrevDuringARunAsksAndStops) {
     Click(IDC_CONVERT);
     ASSERT_TRUE(EncodingItem(0));
     EXPECT_EQ(Text(Item(IDC_STEP_GROUP)), L"Step2");
-    const DWORD encoder = m_dialog->m_conversion.m_encoder.m_dwProcessId;
+    const DWORD encoder = m_dialog->m_conversion.m_encoder.ProcessId();
     m_seam.answers = {IDYES};
     Click(IDC_PREV);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_nCurPage == 0; }, 5000));
@@ -371,7 +371,7 @@ TEST_F(ConversionTest, HangingIdentificationIsCutShort) {
     ASSERT_TRUE(RunToEnd(30000));
     // One second and twenty-one half seconds, then the facts collected so far.
     EXPECT_GE(GetTickCount64() - start, 11400u);
-    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_conversion.m_identify->info.m_dwProcessId));
+    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_conversion.m_identify->info.ProcessId()));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n\n1 file(s) converted.\n");
 }
 
@@ -409,7 +409,7 @@ protected:
         Add(L"a.avi", kSlow);
         Click(IDC_CONVERT);
         ASSERT_TRUE(EncodingItem(0));
-        const DWORD encoder = m_dialog->m_conversion.m_encoder.m_dwProcessId;
+        const DWORD encoder = m_dialog->m_conversion.m_encoder.ProcessId();
         m_seam.answers = {answer};
         m_seam.onMessageBox = [&] {
             if (m_seam.boxes.size() == 1)
@@ -704,7 +704,7 @@ protected:
     bool AheadIs(const std::wstring& path, bool finished) const {
         const convert::Identification& ahead = *m_dialog->m_conversion.m_ahead;
         return ahead.path == path && ahead.info.Finished() == finished &&
-               ProcessIsRunning(ahead.info.m_dwProcessId) != finished;
+               ProcessIsRunning(ahead.info.ProcessId()) != finished;
     }
     // How often the player identified the file of that name.
     int Identifications(const std::string& name) const {
@@ -717,7 +717,7 @@ protected:
     }
     void EndTheFirstEncoder() {
         const CHandle encoder(
-            OpenProcess(PROCESS_TERMINATE, FALSE, m_dialog->m_conversion.m_encoder.m_dwProcessId));
+            OpenProcess(PROCESS_TERMINATE, FALSE, m_dialog->m_conversion.m_encoder.ProcessId()));
         TerminateProcess(encoder, 1);
     }
 
@@ -757,7 +757,7 @@ INSTANTIATE_TEST_SUITE_P(Meanwhile, IdentifiedAhead, testing::ValuesIn(kMeanwhil
 TEST_F(IdentifiedAhead, StopEndsAnIdentificationAhead) {
     StartWithAHeldFirstFile(kIdentifyGood + std::string("hang\n"));
     ASSERT_TRUE(PumpDialogUntil([&] { return AheadIs(m_b, false); }, 15000));
-    const DWORD player = m_dialog->m_conversion.m_ahead->info.m_dwProcessId;
+    const DWORD player = m_dialog->m_conversion.m_ahead->info.ProcessId();
     m_seam.answers = {IDYES};
     Click(IDC_CONVERT);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 5000));

@@ -69,8 +69,8 @@ public:
         Open((line + L"\"" + movie + L"\"").c_str());
     }
     ~PlayerRun() override {
-        if (m_dwProcessId && ProcessIsRunning(m_dwProcessId))
-            EndProcess(m_dwProcessId);
+        if (ProcessId() && ProcessIsRunning(ProcessId()))
+            EndProcess(ProcessId());
         Close();
     }
     void WriteStdOut(const wchar_t* text) override {
@@ -87,14 +87,11 @@ public:
     // The player has ended and all it wrote has been read.
     bool Ended(DWORD ms) {
         return PumpUntil(
-            [this] {
-                return m_dwReaderThreadId == 0 && WaitForSingleObject(m_hChildProcess, 0) == 0;
-            },
-            ms);
+            [this] { return !Reading() && WaitForSingleObject(ChildProcess(), 0) == 0; }, ms);
     }
     DWORD ExitCode() const {
         DWORD code = 1;
-        GetExitCodeProcess(m_hChildProcess, &code);
+        GetExitCodeProcess(ChildProcess(), &code);
         return code;
     }
 
@@ -229,7 +226,7 @@ TEST(ScriptedPlayer, NowindowOrNoWidPlaysWithoutAWindow) {
             dir.Write(L"blind.avi", wid ? "[play]\nplay 1 nowindow\n" : "[play]\nplay 1\n"), wid);
         ASSERT_TRUE(run.WaitFor([](const std::wstring& t) { return LastClock(t) >= 0; }, 10000));
         EXPECT_FALSE(PlayerWindowIn(host.Pane()));
-        EXPECT_TRUE(VisibleTopWindowsOf(run.m_dwProcessId).empty());
+        EXPECT_TRUE(VisibleTopWindowsOf(run.ProcessId()).empty());
         EXPECT_TRUE(run.Ended(5000));
         EXPECT_EQ(run.ExitCode(), 0u);
         EXPECT_NE(run.Text().find(L"VO: [direct3d]"), std::wstring::npos);
@@ -253,7 +250,7 @@ TEST(ScriptedPlayer, UnderWineThePictureFollowsThePaneWithoutTakingActivation) {
     auto picture = [&] {
         RECT target{};
         GetWindowRect(child, &target);
-        for (HWND window : VisibleTopWindowsOf(run.m_dwProcessId))
+        for (HWND window : VisibleTopWindowsOf(run.ProcessId()))
             if (At(window, nullptr, target))
                 return window;
         return HWND{};
@@ -273,7 +270,7 @@ TEST(ScriptedPlayer, UnderWineThePictureFollowsThePaneWithoutTakingActivation) {
 
     DWORD foreground = 0;
     GetWindowThreadProcessId(GetForegroundWindow(), &foreground);
-    EXPECT_NE(foreground, run.m_dwProcessId);
+    EXPECT_NE(foreground, run.ProcessId());
     PostMessageW(child, WM_CHAR, 'q', 0);
     EXPECT_TRUE(run.Ended(3000));
 }

@@ -21,7 +21,7 @@ public:
         m_text.clear();
         if (!Open(line.c_str()))
             return L"<not started>";
-        PumpUntil([this] { return m_dwReaderThreadId == 0; }, 20000);
+        PumpUntil([this] { return !Reading(); }, 20000);
         std::lock_guard guard(m_lock);
         return m_text;
     }
@@ -110,7 +110,7 @@ TEST(ScriptedEngines, TextCommandsAndEscapes) {
     EXPECT_NE(text.find(L"unknown command 'bogus'"), std::wstring::npos);
     EXPECT_EQ(text.find(L"never"), std::wstring::npos);
     DWORD code = 0;
-    GetExitCodeProcess(capture.m_hChildProcess, &code);
+    GetExitCodeProcess(capture.ChildProcess(), &code);
     EXPECT_EQ(code, 4u);
 }
 

@@ -69,7 +69,7 @@ protected:
             lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
         return lines;
     }
-    DWORD Player() const { return m_dialog->m_preview.m_player.m_dwProcessId; }
+    DWORD Player() const { return m_dialog->m_preview.m_player.ProcessId(); }
     bool Ends(DWORD process, DWORD timeoutMs = 5000) {
         return PumpDialogUntil([&] { return !ProcessIsRunning(process); }, timeoutMs);
     }

@@ -351,16 +351,16 @@ TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpegAndKeepsTheEarlierMovie) {
     ASSERT_TRUE(PumpDialogUntil(
         [&] {
             if (!m_dialog->m_conversion.Converting() ||
-                !ProcessIsRunning(m_dialog->m_conversion.m_encoder.m_dwProcessId))
+                !ProcessIsRunning(m_dialog->m_conversion.m_encoder.ProcessId()))
                 return false;
-            children = ChildProcesses(m_dialog->m_conversion.m_encoder.m_dwProcessId);
+            children = ChildProcesses(m_dialog->m_conversion.m_encoder.ProcessId());
             // Stopped once the new movie is being written.
             return !children.empty() &&
                    GetFileAttributesW((output + L".part").c_str()) != INVALID_FILE_ATTRIBUTES;
         },
         60000))
         << Log();
-    const DWORD encoder = m_dialog->m_conversion.m_encoder.m_dwProcessId;
+    const DWORD encoder = m_dialog->m_conversion.m_encoder.ProcessId();
     ASSERT_TRUE(ProcessIsRunning(encoder));
     // The encoder runs below normal, and its ffmpeg with it, as on Windows.
     EXPECT_EQ(PriorityOf(encoder), DWORD(BELOW_NORMAL_PRIORITY_CLASS));
@@ -414,7 +414,7 @@ TEST_F(RealProgramTest, AQuelvoxEndedOutrightLeavesNoEngineAndItsListComesBack) 
         ASSERT_TRUE(PumpDialogUntil(
             [&] {
                 return GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES &&
-                       !FFmpegChildren(m_dialog->m_conversion.m_encoder.m_dwProcessId).empty();
+                       !FFmpegChildren(m_dialog->m_conversion.m_encoder.ProcessId()).empty();
             },
             60000));
         WriteFileBytes(std::wstring(folder) + L"\\writing", "");
@@ -468,7 +468,7 @@ TEST_F(RealProgramTest, AQuelvoxEndedOutrightLeavesNoEngineAndItsListComesBack) 
     ASSERT_TRUE(PumpDialogUntil(
         [&] {
             return GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES &&
-                   !FFmpegChildren(m_dialog->m_conversion.m_encoder.m_dwProcessId).empty();
+                   !FFmpegChildren(m_dialog->m_conversion.m_encoder.ProcessId()).empty();
         },
         60000));
     EXPECT_EQ(ProcessesNamed(L"mencoder.exe").size(), 1u);
@@ -552,7 +552,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     auto state = [&] {
         const CRedirMPlayer& monitor = m_dialog->m_preview.m_player;
         return " at " + std::to_string(Position()) +
-               (ProcessIsRunning(monitor.m_dwProcessId) ? ", running" : ", ended") +
+               (ProcessIsRunning(monitor.ProcessId()) ? ", running" : ", ended") +
                (monitor.m_bExited ? ", end seen" : "");
     };
     const int before = Position();
@@ -564,7 +564,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
         << state();
 
     // 'q' ends the player and its decoders.
-    const DWORD process = m_dialog->m_preview.m_player.m_dwProcessId;
+    const DWORD process = m_dialog->m_preview.m_player.ProcessId();
     const std::vector<DWORD> children = ChildProcesses(process);
     EXPECT_FALSE(children.empty());
     // The preview's decoders keep normal priority.
@@ -613,7 +613,7 @@ TEST_F(RealPreviewTest, PlaysToTheEndOfTheFile) {
     Select(0);
     ASSERT_TRUE(TogglePreviewAndWait(*m_dialog));
     ASSERT_TRUE(m_dialog->m_preview.m_bPreviewing);
-    const DWORD process = m_dialog->m_preview.m_player.m_dwProcessId;
+    const DWORD process = m_dialog->m_preview.m_player.ProcessId();
     EXPECT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_preview.m_bPreviewing; }, 60000));
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 30000));
     EXPECT_GE(Position(), 2);

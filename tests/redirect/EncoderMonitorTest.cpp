@@ -98,7 +98,7 @@ TEST_F(EncoderMonitorTest, WholeRunOfTheScriptedEncoder) {
     EXPECT_TRUE(m_monitor.m_bSucceeded);
     EXPECT_NE(GetFileAttributesW((dir.Path() + L"\\QV_clip.avi.avi").c_str()),
               INVALID_FILE_ATTRIBUTES);
-    PumpUntil([&] { return m_monitor.m_dwReaderThreadId == 0; }, 5000);
+    PumpUntil([&] { return !m_monitor.Reading(); }, 5000);
     EXPECT_EQ(Posted(), 1);
 }
 

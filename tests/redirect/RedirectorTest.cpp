@@ -39,7 +39,7 @@ public:
         return all;
     }
     bool WaitForEnd(DWORD timeoutMs = 10000) const {
-        return PumpUntil([this] { return m_dwReaderThreadId == 0; }, timeoutMs);
+        return PumpUntil([this] { return !Reading(); }, timeoutMs);
     }
 
 private:
@@ -73,9 +73,6 @@ TEST_F(RedirectorTest, ChildThatWritesNothingGivesExactlyTheEndMarker) {
     EXPECT_TRUE(m_redirector.Errors().empty());
     // The reader released the run itself.
     EXPECT_FALSE(m_redirector.IsRunOpen());
-    EXPECT_EQ(m_redirector.m_hStdoutRead, nullptr);
-    EXPECT_EQ(m_redirector.m_hReaderThread, nullptr);
-    EXPECT_EQ(m_redirector.m_hStopEvent, nullptr);
 }
 
 TEST_F(RedirectorTest, WaitingBytesArriveInChunksOfAtMost255) {
@@ -119,7 +116,7 @@ TEST_F(RedirectorTest, ChildWhoseHelperHoldsThePipeStillEndsWithTheMarker) {
     // itself before the test goes on (under wine a console outlives an ended one).
     constexpr DWORD kHold = 10 * CRedirector::kExitGraceMs;
     ASSERT_TRUE(Run("hold " + std::to_string(kHold) + "\nout bye\n"));
-    const DWORD child = m_redirector.m_dwProcessId;
+    const DWORD child = m_redirector.ProcessId();
     ASSERT_TRUE(m_redirector.WaitForEnd(kHold));
     EXPECT_EQ(m_redirector.Joined(), L"bye\r\n" + kEnd);
     const std::vector<DWORD> helpers = ChildProcesses(child);
@@ -133,10 +130,10 @@ TEST_F(RedirectorTest, CloseBeforeTheEndStopsTheReaderAndLeavesTheChildRunning) 
     // without the dead-thread error only if the reader stopped on being asked.
     ASSERT_TRUE(Run("out early\nhang\n"));
     ASSERT_TRUE(PumpUntil([&] { return !m_redirector.Chunks().empty(); }, 5000));
-    DWORD child = m_redirector.m_dwProcessId;
+    DWORD child = m_redirector.ProcessId();
 
     m_redirector.Close();
-    EXPECT_EQ(m_redirector.m_dwReaderThreadId, 0u);
+    EXPECT_FALSE(m_redirector.Reading());
     EXPECT_FALSE(m_redirector.IsRunOpen());
     EXPECT_TRUE(ProcessIsRunning(child));
 
@@ -153,7 +150,7 @@ TEST_F(RedirectorTest, CloseBeforeTheEndStopsTheReaderAndLeavesTheChildRunning) 
 
 TEST_F(RedirectorTest, OpenWhileRunningStopsTheOldReaderButNotTheOldChild) {
     ASSERT_TRUE(Run("sleep 5000\nout old\n"));
-    DWORD oldChild = m_redirector.m_dwProcessId;
+    DWORD oldChild = m_redirector.ProcessId();
     ASSERT_TRUE(Run("out new\n"));
     ASSERT_TRUE(m_redirector.WaitForEnd());
     EXPECT_EQ(m_redirector.Joined(), L"new\r\n" + kEnd);
@@ -167,7 +164,7 @@ TEST_F(RedirectorTest, MissingProgramReportsTheSystemError) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(m_redirector.Errors(), std::vector<std::wstring>{L"Redirect console error: 2\r\n"});
     EXPECT_TRUE(m_redirector.Chunks().empty());
-    EXPECT_EQ(m_redirector.m_dwReaderThreadId, 0u);
+    EXPECT_FALSE(m_redirector.Reading());
     EXPECT_FALSE(m_redirector.IsRunOpen());
 }
 
@@ -206,7 +203,7 @@ TEST_F(RedirectorTest, OwnerAndReaderClosingTogetherReleaseEverythingOnce) {
         Sleep(40 + 10 * (round % 8));
         m_redirector.Close();
         EXPECT_FALSE(m_redirector.IsRunOpen());
-        EXPECT_EQ(m_redirector.m_dwReaderThreadId, 0u);
+        EXPECT_FALSE(m_redirector.Reading());
     }
     stop = true;
     churn.join();

@@ -183,9 +183,9 @@ public:
                         random = random * 1103515245 + 12345;
                         killAt = static_cast<int>(random >> 16) % 60;
                     }
-                    if (run.Percent() >= killAt && ProcessIsRunning(run.m_encoder.m_dwProcessId))
-                        if (HANDLE encoder = OpenProcess(PROCESS_TERMINATE, FALSE,
-                                                         run.m_encoder.m_dwProcessId)) {
+                    if (run.Percent() >= killAt && ProcessIsRunning(run.m_encoder.ProcessId()))
+                        if (HANDLE encoder =
+                                OpenProcess(PROCESS_TERMINATE, FALSE, run.m_encoder.ProcessId())) {
                             TerminateProcess(encoder, 1);
                             CloseHandle(encoder);
                         }
@@ -281,7 +281,7 @@ public:
             PumpDialogUntil([&] { return !m_dialog.m_preview.Busy(); }, 60000);
             m_started += m_dialog.m_preview.m_bPreviewing;
             PumpDialogFor(100);
-            const DWORD player = m_dialog.m_preview.m_player.m_dwProcessId;
+            const DWORD player = m_dialog.m_preview.m_player.ProcessId();
             m_dialog.TogglePreview();
             PumpDialogUntil([&] { return !ProcessIsRunning(player); }, 5000);
             PumpDialogUntil([&] { return !m_dialog.m_preview.Busy(); }, 5000);

@@ -362,7 +362,7 @@ TEST_F(MainDialogTest, DestroyingTheWindowEndsTheEncoderChild) {
     std::wstring movie = dir.Write(L"long.avi", "[encode]\nsleep 20000\n");
     std::wstring line = L"\"" + EnginePath(L"mencoder") + L"\" \"" + movie + L"\"";
     ASSERT_TRUE(m_dialog->m_conversion.m_encoder.Open(line.c_str()));
-    DWORD child = m_dialog->m_conversion.m_encoder.m_dwProcessId;
+    DWORD child = m_dialog->m_conversion.m_encoder.ProcessId();
     ASSERT_TRUE(ProcessIsRunning(child));
     DestroyWindow(m_dialog->m_hWnd);
     EXPECT_TRUE(PumpUntil([&] { return !ProcessIsRunning(child); }, 5000));
