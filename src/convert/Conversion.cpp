@@ -111,13 +111,19 @@ bool CConversion::StartIdentify() {
         return true;
     }
     const DWORD error = ::GetLastError();
-    const std::wstring command = CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), m_path);
+    return RetryStart(L"mplayer.exe", error,
+                      CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), m_path),
+                      FileStep::StartingIdentify);
+}
+
+bool CConversion::RetryStart(const wchar_t* engine, DWORD error, const std::wstring& command,
+                             FileStep retryStep) {
     if (CRedirector::StartMayPass(error, command.c_str()) &&
         ::GetTickCount64() - m_startBegan < CRedirector::kStartRetryMs) {
-        SetStep(FileStep::StartingIdentify);
+        SetStep(retryStep);
         return true;
     }
-    CannotRun(L"mplayer.exe", error);
+    CannotRun(engine, error);
     return false;
 }
 
@@ -178,16 +184,9 @@ bool CConversion::StartEncoder() {
     m_encoder.Close();
     m_encoder.Arm(m_hOwner);
     m_bEncoderEnded = false;
-    if (!m_encoder.Open(m_strCommand.c_str())) {
-        const DWORD error = ::GetLastError();
-        if (CRedirector::StartMayPass(error, m_strCommand.c_str()) &&
-            ::GetTickCount64() - m_startBegan < CRedirector::kStartRetryMs) {
-            SetStep(FileStep::StartingEncoder);
-            return true;
-        }
-        CannotRun(L"mencoder.exe", error);
-        return false;
-    }
+    if (!m_encoder.Open(m_strCommand.c_str()))
+        return RetryStart(L"mencoder.exe", ::GetLastError(), m_strCommand,
+                          FileStep::StartingEncoder);
     SetBusy(false);
     SetStep(FileStep::Encoding);
     ShowQueueProgress();

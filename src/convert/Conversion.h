@@ -194,6 +194,10 @@ private:
     // A start that may pass in a moment is tried again by the next steps for a while.
     bool StartIdentify();
     bool StartEncoder();
+    // A start that failed with error: tried again from retryStep while it may pass (true),
+    // else the engine is reported as one that cannot run (false).
+    bool RetryStart(const wchar_t* engine, DWORD error, const std::wstring& command,
+                    FileStep retryStep);
     // Ends the encoder, and removes its partial file once it and its helpers have gone.
     void EndEncoder(UINT exitCode);
     // The encoder's partial file, removed by the worker once the process has ended; a later
