@@ -210,6 +210,8 @@ void CConversion::FileEncoded(std::optional<DWORD> exitCode) {
     const EncoderReport report = m_encoder.Report();
     if (m_encoder.m_bSucceeded && exitCode == 0u) {
         m_encoder.m_nPercent = 100;
+        // Shown at once: the last file's end is the run's, after which no tick shows it.
+        ShowQueueProgress();
         Log(IDS_LOG_OK);
         if (!report.keptAs.empty())
             LogReason(FormatString(LoadResString(IDS_LOG_KEPT_AS).c_str(), report.keptAs.c_str()));

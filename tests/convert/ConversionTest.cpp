@@ -245,6 +245,8 @@ TEST_F(ConversionTest, WithMp4ChosenTheMovieIsAnMp4BesideItsSource) {
     ASSERT_TRUE(RunToEnd());
     EXPECT_EQ(Log(), Converting(L"a.mov") + L"OK.\n\n1 file(s) converted.\n");
     EXPECT_EQ(ReadFileBytes(m_dir.Path() + L"\\QV_a.mov.mp4").size(), 8192u);
+    // The run's last movie fills the bar: no tick shows it after the run.
+    EXPECT_EQ(m_dialog->m_step3.m_progress.GetPos(), 99);
     EXPECT_TRUE(ReadFileBytes(m_dir.Path() + L"\\QV_a.mov.avi").empty());
 }
 
