@@ -166,6 +166,8 @@ public:
     bool Finished() const { return m_state == RunState::Finished; }
     FileStep CurrentStep() const { return m_step; }
     int Percent() const { return m_encoder.m_nPercent; }
+    // The encoder's command line for the current file.
+    const std::wstring& Command() const { return m_strCommand; }
     // Worked out from the identified lengths of the files, the encoder's share of the current
     // one and the time the run has taken; files not identified yet count at the mean length.
     QueueProgress Progress() const;
