@@ -87,6 +87,15 @@ void PictureWindows::Follow() {
                      SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
 }
 
+bool PictureWindows::Over() const {
+    if (!m_child || !IsWindowVisible(m_child) || (m_overlay && !IsWindowVisible(m_overlay)))
+        return false;
+    RECT parent{}, own{};
+    GetClientRect(m_parent, &parent);
+    GetClientRect(m_child, &own);
+    return EqualRect(&parent, &own) != FALSE;
+}
+
 void PictureWindows::Repaint() const {
     if (m_child)
         InvalidateRect(m_child, nullptr, FALSE);

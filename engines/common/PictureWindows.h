@@ -27,6 +27,8 @@ public:
     // Keeps the child over the parent's client area and the overlay over the child.
     void Follow();
     void Repaint() const;
+    // The picture is where the parent's client area is, and shows (under wine, its copy too).
+    bool Over() const;
     HWND Child() const { return m_child; }
     HWND Overlay() const { return m_overlay; }
 

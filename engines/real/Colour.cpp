@@ -173,6 +173,32 @@ std::wstring PreviewFilters(const MediaFacts& source, const std::wstring& size) 
            (FullRange(source) ? L":in_range=pc" : L":in_range=tv");
 }
 
+std::wstring PreviewFiltersUnknown(int maxWidth, int maxHeight) {
+    // DecodeSize's: the picture's own size, else the largest of its shape within the bounds;
+    // even.
+    const std::wstring w = std::to_wstring(maxWidth), h = std::to_wstring(maxHeight);
+    const std::wstring larger = L"gt(iw\\," + w + L")+gt(ih\\," + h + L")",
+                       wide = L"gt(" + w + L"/dar\\," + h + L")";
+    // Untagged HD is BT.709 to us and BT.601 to swscale: colormatrix brings it (and tagged
+    // BT.709, which it then tags BT.601) over at the picture's own size, as the AVI's filters do.
+    return L"colormatrix=bt709:bt601:enable='gte(w\\,1280)+gt(h\\,576)',scale=w='2*trunc(round("
+           L"if(" +
+           larger + L"\\,if(" + wide + L"\\," + h + L"*dar\\," + w +
+           L")\\,iw))/2)':h='2*trunc(round(if(" + larger + L"\\,if(" + wide + L"\\," + h + L"\\," +
+           w + L"/dar)\\,ih))/2)':in_color_matrix=auto:in_range=auto";
+}
+
+bool PreviewFiltersUnknownFit(const MediaFacts& source) {
+    if (DynamicOf(source) != Dynamic::Sdr || WideGamut(source))
+        return false;
+    if (IsRgb(source))
+        return true;
+    // HD goes through colormatrix as BT.709; SD's stated matrix is read by swscale as ours.
+    const bool hd = source.width >= 1280 || source.height > 576;
+    return source.colourMatrix.empty() || source.colourMatrix == "bt709" ||
+           (!hd && Among(source.colourMatrix, {"bt470bg", "smpte170m"}));
+}
+
 std::vector<std::wstring> ColourTags(const std::string& matrix, const MediaFacts& source) {
     if (!source.video)
         return {};

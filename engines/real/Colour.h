@@ -28,5 +28,11 @@ std::wstring PictureFilters(const MediaFacts& source, const std::wstring& size,
                             const std::string& matrix);
 // The same picture as the preview draws it: BGRA, at the size of `size`.
 std::wstring PreviewFilters(const MediaFacts& source, const std::wstring& size);
+// The preview's filters before the source is known, for a decoder that describes it as it
+// starts: the size within the bounds by the picture's own, and the matrix and range the stream
+// states (BT.601 and its format's range when it states none).
+std::wstring PreviewFiltersUnknown(int maxWidth, int maxHeight);
+// Those give what PreviewFilters gives for this source.
+bool PreviewFiltersUnknownFit(const MediaFacts& source);
 // The stream's colour description for the H.264 headers of an MP4.
 std::vector<std::wstring> ColourTags(const std::string& matrix, const MediaFacts& source);

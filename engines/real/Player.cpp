@@ -200,25 +200,33 @@ private:
 // input with Quelvox's window, so whatever it waits for stalls Quelvox's mouse and keys too.
 // Starting and stopping the decoders (ending a process, joining a thread, starting another) is
 // done by a thread of its own.
+//
+// The movie is described by the decoder itself as it starts (no probe of its own first): its
+// size, rate and length, and whether the colours need filters of their own, in which case the
+// decoder starts again with them. Only a movie with subtitle files to try is described first,
+// as the files are burnt at the picture's size from the first picture on.
 class Preview {
 public:
-    Preview(const Options& options, const std::wstring& path, const MediaFacts& facts)
-        : m_options(options), m_path(path), m_facts(facts) {
-        DecodeSize(facts, kMaxWidth, kMaxHeight, m_width, m_height);
-        m_fps = facts.fps > 0 ? facts.fps : 25;
-        m_length = facts.length;
+    Preview(const Options& options, const std::wstring& path) : m_options(options), m_path(path) {
         m_frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     }
     ~Preview() {
         Stop();
         CloseHandle(m_frameReady);
     }
+    // Describes the movie first when subtitle files are to be tried; false, with the player's
+    // text printed, when it cannot be played.
+    bool Prepare();
     int Run(HWND parent, const std::string& driver);
 
 private:
+    void Know(const MediaFacts& facts);
+    // On the reader thread: the decoder's description of the movie, and of the pictures it
+    // sends; false when the reader is to stop.
+    bool Describe(double from);
     double Clock() const {
         const double clock = m_clockBase + GetTickCount64() / 1000.0;
-        return m_length > 0 ? std::min(clock, m_length) : clock;
+        return m_length > 0 ? std::min(clock, m_length.load()) : clock;
     }
     void SetClock(double seconds) { m_clockBase = seconds - GetTickCount64() / 1000.0; }
     // On the restart thread: the decoders again from where the clock is, with the subtitle
@@ -230,6 +238,7 @@ private:
     void Seek(double seconds);
     void Paint(HDC dc, int w, int h);
     void PrepareSubtitles();
+    void Described();
     void TakeTrack();
     void StopTrack();
     void Stop();
@@ -237,8 +246,12 @@ private:
     Options m_options;
     std::wstring m_path;
     MediaFacts m_facts;
-    int m_width = 0, m_height = 0;
-    double m_fps = 25, m_length = 0;
+    std::atomic<bool> m_known{false};        // m_facts are the movie's
+    std::atomic<bool> m_needsFilters{false}; // the decoder starts again with the colours' filters
+    bool m_subtitlesPrepared = false;
+    std::string m_failure; // the player's text for a movie it cannot play
+    int m_width = 2, m_height = 2;
+    std::atomic<double> m_fps{25}, m_length{0};
     SubtitleJob m_subtitles;
     std::wstring m_filter;
     // A track inside the movie is copied out while the picture already plays: the copy reads
@@ -275,35 +288,108 @@ void Preview::Restart() {
     StartDecoder(Clock());
 }
 
+void Preview::Know(const MediaFacts& facts) {
+    m_facts = facts;
+    DecodeSize(facts, kMaxWidth, kMaxHeight, m_width, m_height);
+    m_fps = facts.fps > 0 ? facts.fps : 25;
+    m_length = facts.length;
+    m_known = true;
+}
+
+bool Preview::Prepare() {
+    m_choice = ChosenSubtitles(m_options);
+    if (SubtitleCandidates(m_choice, m_path, {}).empty())
+        return true;
+    const MediaFacts facts = Probe(m_path);
+    if (!facts.readable || !facts.video) {
+        Print(facts.readable
+                  ? "Video: no video\r\n\r\nExiting... (End of file)\r\n"
+                  : "Failed to recognize file format.\r\n\r\nExiting... (End of file)\r\n");
+        return false;
+    }
+    Know(facts);
+    return true;
+}
+
 void Preview::StartDecoder(double from) {
     m_startClock = from;
     m_decoderEnded = false;
+    const bool known = m_known;
     // Half a frame early, so the frame at the clock comes first whatever the rounding.
     wchar_t at[32];
     swprintf(at, 32, L"%.3f", std::max(0.0, from - 0.5 / m_fps));
     // In the colours the conversion gives it: an HDR picture tone-mapped, each matrix as its own.
-    std::wstring filters = PreviewFilters(m_facts, L"scale=" + std::to_wstring(m_width) + L":" +
-                                                       std::to_wstring(m_height));
+    std::wstring filters = known ? PreviewFilters(m_facts, L"scale=" + std::to_wstring(m_width) +
+                                                               L":" + std::to_wstring(m_height))
+                                 : PreviewFiltersUnknown(kMaxWidth, kMaxHeight);
     if (!m_filter.empty())
         filters += L"," + m_filter;
-    // -copyts keeps the file's own times after a seek, so the subtitles stay in step.
-    const std::wstring line =
-        QuoteArg(FFmpegPath()) + L" " +
-        JoinArgs(
-            {L"-hide_banner", L"-nostdin", L"-loglevel",           L"error",    L"-ss",   at,
-             L"-copyts",      L"-i",       PathForFFmpeg(m_path),  L"-map",     L"0:v:0", L"-vf",
-             filters,         L"-r",       std::to_wstring(m_fps), L"-pix_fmt", L"bgra",  L"-f",
-             L"rawvideo",     L"-"});
-    if (!m_decoder.Start(line, m_subtitles.Folder(), Child::kPipe, Child::kDiscard)) {
+    // -copyts keeps the file's own times after a seek, so the subtitles stay in step. A decoder
+    // that describes the movie keeps the movie's own rate, which it names.
+    std::vector<std::wstring> args = {
+        L"-hide_banner", L"-nostdin", L"-nostats", L"-loglevel", known ? L"error" : L"info",
+        L"-ss",          at,          L"-copyts",  L"-i",        PathForFFmpeg(m_path),
+        L"-map",         L"0:v:0",    L"-vf",      filters};
+    if (known)
+        args.insert(args.end(), {L"-r", std::to_wstring(m_fps.load())});
+    args.insert(args.end(), {L"-pix_fmt", L"bgra", L"-f", L"rawvideo", L"-"});
+    if (!m_decoder.Start(QuoteArg(FFmpegPath()) + L" " + JoinArgs(args), m_subtitles.Folder(),
+                         Child::kPipe, known ? Child::kDiscard : Child::kApart)) {
         m_decoderEnded = true;
         return;
     }
     m_stopReader = false;
     m_reader = std::thread([this, from] { Decode(from); });
-    if (m_audible || (m_facts.audio && Sound::Available() && !m_options.Has(L"-nosound"))) {
+    if (known &&
+        (m_audible || (m_facts.audio && Sound::Available() && !m_options.Has(L"-nosound")))) {
         m_sound.Start(m_path, ChosenAudioTrack(m_options, m_facts), from);
         m_audible = m_sound.Playing();
     }
+}
+
+bool Preview::Describe(double from) {
+    // The movie's description comes before the first picture is decoded, the pictures'
+    // (the filters' size and the rate) just before the first is sent.
+    std::string text;
+    while (!m_stopReader && m_decoder.ReadErrorAvailable(text) && m_decoder.OutputWaiting() == 0 &&
+           text.find("Output #0") == std::string::npos)
+        Sleep(2);
+    const MediaFacts facts = ParseProbe(text);
+    if (m_stopReader)
+        return false;
+    if (!facts.readable || !facts.video) {
+        m_failure = facts.readable ? "Video: no video\r\n" : "Failed to recognize file format.\r\n";
+        m_decoderEnded = true;
+        return false;
+    }
+    if (!PreviewFiltersUnknownFit(facts)) {
+        Know(facts);
+        m_needsFilters = true;
+        SetEvent(m_frameReady);
+        return false;
+    }
+    while (!m_stopReader && m_decoder.ReadErrorAvailable(text) && m_decoder.OutputWaiting() == 0)
+        Sleep(1);
+    m_decoder.ReadErrorAvailable(text);
+    // What it sends is described as an output of its own.
+    const size_t output = text.find("Output #0, ");
+    MediaFacts sent;
+    if (output != std::string::npos)
+        sent = ParseProbe("Input #0, rawvideo, from 'pipe:':\n" +
+                          text.substr(text.find('\n', output) + 1));
+    Know(facts);
+    if (sent.width > 0 && sent.height > 0) {
+        m_width = sent.width;
+        m_height = sent.height;
+    }
+    if (sent.fps > 0)
+        m_fps = sent.fps;
+    if (facts.audio && Sound::Available() && !m_options.Has(L"-nosound")) {
+        m_sound.Start(m_path, ChosenAudioTrack(m_options, m_facts), from);
+        m_audible = m_sound.Playing();
+    }
+    SetEvent(m_frameReady);
+    return !m_stopReader;
 }
 
 void Preview::StopDecoder() {
@@ -317,6 +403,8 @@ void Preview::StopDecoder() {
 // Reader thread: takes the frames off the pipe and hands each over when its time has come,
 // dropping those that are late.
 void Preview::Decode(double from) {
+    if (!m_known && !Describe(from))
+        return;
     const size_t size = static_cast<size_t>(m_width) * m_height * 4;
     std::vector<unsigned char> frame(size);
     for (long long n = 0; !m_stopReader; ++n) {
@@ -385,7 +473,7 @@ void Preview::Paint(HDC dc, int w, int h) {
 // The first of the subtitle files and tracks to try that has a cue. The files are read at once;
 // the tracks are copied out while the picture already plays.
 void Preview::PrepareSubtitles() {
-    m_choice = ChosenSubtitles(m_options);
+    m_subtitlesPrepared = true;
     std::vector<SubtitleSource> files, tracks;
     for (SubtitleSource& source : SubtitleCandidates(m_choice, m_path, m_facts.subtitles))
         (source.file.empty() ? tracks : files).push_back(std::move(source));
@@ -405,6 +493,15 @@ void Preview::PrepareSubtitles() {
     }
 }
 
+// On the window thread, once the decoder has described the movie: the tracks to copy out, and
+// the decoder again when the colours need filters of their own.
+void Preview::Described() {
+    if (m_needsFilters.exchange(false))
+        m_restarter->Request();
+    if (m_known && !m_subtitlesPrepared)
+        PrepareSubtitles();
+}
+
 // The copied track joins the picture where it is.
 void Preview::TakeTrack() {
     m_subtitles = std::move(m_track);
@@ -421,14 +518,15 @@ void Preview::StopTrack() {
 void Preview::Stop() {
     StopTrack();
     m_restarter.reset();
-    m_sound.Stop();
+    // The reader may start the sound while it describes the movie.
     StopDecoder();
+    m_sound.Stop();
 }
 
 int Preview::Run(HWND parent, const std::string& driver) {
-    m_frame.assign(static_cast<size_t>(m_width) * m_height * 4, 0);
     m_restarter = std::make_unique<Restarter>([this] { Restart(); });
-    PrepareSubtitles();
+    if (m_known)
+        PrepareSubtitles();
 
     if (parent) {
         PictureEvents events;
@@ -446,6 +544,7 @@ int Preview::Run(HWND parent, const std::string& driver) {
     const StallWatch firstPicture(15000);
     while (m_frames == 0 && !(m_decoderEnded && !m_restarter->Busy()) && !firstPicture.Stalled()) {
         MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, 100, QS_ALLINPUT);
+        Described();
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -454,17 +553,27 @@ int Preview::Run(HWND parent, const std::string& driver) {
     }
     if (m_frames == 0) {
         m_windows.Close();
-        Print("FATAL: Could not decode the first picture.\r\n\r\nExiting... (End of file)\r\n");
+        Print(m_failure.empty() ? "FATAL: Could not decode the first picture.\r\n" : m_failure);
+        Print("\r\nExiting... (End of file)\r\n");
         return 1;
     }
     char vo[200];
     std::snprintf(vo, sizeof vo, "VO: [%s] %dx%d => %dx%d BGRA \r\n", driver.c_str(), m_facts.width,
                   m_facts.height, m_width, m_height);
     Print(vo);
+    // The picture goes over the pane as soon as Quelvox has placed it, not on the next status
+    // line: until then, the windows follow the pane every few milliseconds.
+    m_windows.Follow();
+    const ULONGLONG placing = GetTickCount64() + 3000;
 
     ULONGLONG nextStatus = 0;
     while (!m_ended) {
-        const ULONGLONG now = GetTickCount64();
+        Described();
+        ULONGLONG now = GetTickCount64();
+        if (now < nextStatus && now < placing && !m_windows.Over()) {
+            m_windows.Follow();
+            now = GetTickCount64();
+        }
         if (now >= nextStatus) {
             if (m_windows.ParentGone()) {
                 m_quit = true;
@@ -478,7 +587,10 @@ int Preview::Run(HWND parent, const std::string& driver) {
                 break;
             nextStatus = now + 100;
         }
-        if (MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, static_cast<DWORD>(nextStatus - now),
+        const ULONGLONG wait = now < placing && !m_windows.Over()
+                                   ? std::min<ULONGLONG>(5, nextStatus - now)
+                                   : nextStatus - now;
+        if (MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, static_cast<DWORD>(wait),
                                       QS_ALLINPUT) == WAIT_OBJECT_0)
             m_windows.Repaint();
         MSG msg;
@@ -514,13 +626,9 @@ int RunPlayer(int argc, wchar_t** argv) {
               ".\r\n\r\n\r\nExiting... (End of file)\r\n");
         return 1;
     }
-    const MediaFacts facts = Probe(path);
-    if (!facts.readable || !facts.video) {
-        Print(facts.readable
-                  ? "Video: no video\r\n\r\nExiting... (End of file)\r\n"
-                  : "Failed to recognize file format.\r\n\r\nExiting... (End of file)\r\n");
+    Preview preview(options, path);
+    if (!preview.Prepare())
         return 1;
-    }
     const std::string driver = VideoDriverName(ToUtf8(options.Value(L"-vo", L"directx")));
     // Every output we know draws with GDI into the window; an unknown one is a real failure.
     static const char* kDrivers[] = {"direct3d", "gl", "gl2", "directx", "gdi", "null"};
@@ -540,6 +648,5 @@ int RunPlayer(int argc, wchar_t** argv) {
             return 1;
         }
     }
-    Preview preview(options, path, facts);
     return preview.Run(parent, driver);
 }

@@ -117,10 +117,18 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     // The child's ends of its standard handles: ours go once it has them.
     OwnedHandle write;
+    OwnedHandle errorWrite;
     if (out == kPipe || err == kPipe) {
         if (!CreatePipe(m_out.Receive(), write.Receive(), &inherit, 1 << 20))
             return false;
         SetHandleInformation(m_out, HANDLE_FLAG_INHERIT, 0);
+    }
+    if (err == kApart) {
+        if (!CreatePipe(m_err.Receive(), errorWrite.Receive(), &inherit, 1 << 16)) {
+            Kill();
+            return false;
+        }
+        SetHandleInformation(m_err, HANDLE_FLAG_INHERIT, 0);
     }
     const OwnedHandle null(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
@@ -130,9 +138,9 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = null;
     si.hStdOutput = out == kPipe ? write : null;
-    si.hStdError = err == kPipe ? write : null;
+    si.hStdError = err == kPipe ? write : err == kApart ? errorWrite : null;
     std::vector<HANDLE> handles;
-    for (HANDLE h : {HANDLE(write), HANDLE(null)})
+    for (HANDLE h : {HANDLE(write), HANDLE(errorWrite), HANDLE(null)})
         if (h)
             handles.push_back(h);
     PROCESS_INFORMATION pi{};
@@ -153,7 +161,7 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
            HeldAtStart(GetLastError(), commandLine) && !giveUp.Stalled())
         Sleep(100);
     if (!started) {
-        m_out.Close();
+        Kill();
         return false;
     }
     const OwnedHandle thread(pi.hThread);
@@ -174,25 +182,41 @@ bool Child::Start(const std::wstring& commandLine, const std::wstring& folder, S
     return true;
 }
 
-// Wine may keep the write end of a child's pipe open for ever when the child is ended while it
-// is still starting, so a read never counts on the pipe breaking: the output has also ended
-// once the child has ended and the pipe is empty.
-bool Child::ReadAvailable(std::string& into) {
-    if (!m_out)
+namespace {
+bool ReadPipe(HANDLE pipe, bool ended, std::string& into) {
+    if (!pipe)
         return false;
-    // Asked before the pipe is, so nothing written before the end is left behind.
-    const bool ended = !Running();
     DWORD available = 0;
-    if (!PeekNamedPipe(m_out, nullptr, 0, nullptr, &available, nullptr))
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr))
         return false;
     if (available == 0)
         return !ended;
     std::string chunk(available, '\0');
     DWORD read = 0;
-    if (!ReadFile(m_out, chunk.data(), available, &read, nullptr))
+    if (!ReadFile(pipe, chunk.data(), available, &read, nullptr))
         return false;
     into.append(chunk, 0, read);
     return true;
+}
+} // namespace
+
+// Wine may keep the write end of a child's pipe open for ever when the child is ended while it
+// is still starting, so a read never counts on the pipe breaking: the output has also ended
+// once the child has ended and the pipe is empty.
+
+// Whether it has ended is asked before the pipe is, so nothing written before the end is left
+// behind.
+bool Child::ReadAvailable(std::string& into) {
+    return ReadPipe(m_out, !Running(), into);
+}
+
+bool Child::ReadErrorAvailable(std::string& into) {
+    return ReadPipe(m_err, !Running(), into);
+}
+
+size_t Child::OutputWaiting() const {
+    DWORD available = 0;
+    return m_out && PeekNamedPipe(m_out, nullptr, 0, nullptr, &available, nullptr) ? available : 0;
 }
 
 bool Child::ReadExactly(char* buffer, size_t size) {
@@ -204,6 +228,10 @@ bool Child::ReadExactly(char* buffer, size_t size) {
         if (available == 0) {
             if (ended)
                 return false;
+            // Standard error apart is emptied meanwhile: a child that fills it would wait for
+            // ever before it writes the output awaited here.
+            std::string discarded;
+            ReadPipe(m_err, false, discarded);
             // Wakes at once when the child ends.
             WaitForSingleObject(m_process, 2);
             continue;
@@ -245,4 +273,5 @@ void Child::Kill() {
     m_process.Close();
     m_job.Close();
     m_out.Close();
+    m_err.Close();
 }

@@ -25,12 +25,16 @@ public:
     Child& operator=(const Child&) = delete;
     ~Child() { Kill(); }
 
-    enum Stream { kPipe, kDiscard };
+    enum Stream { kPipe, kDiscard, kApart };
     // Standard output and standard error of the child: piped to the reads below, or discarded.
-    // Both piped share the one pipe.
+    // Both piped share the one pipe; standard error kApart has a pipe of its own, read by
+    // ReadErrorAvailable.
     bool Start(const std::wstring& commandLine, const std::wstring& folder, Stream out, Stream err);
     // Reads what is available without blocking; false once the output has ended and is empty.
     bool ReadAvailable(std::string& into);
+    bool ReadErrorAvailable(std::string& into);
+    // Bytes waiting in the output pipe.
+    size_t OutputWaiting() const;
     // Reads exactly size bytes, blocking; false at the end of the output, which comes at the
     // latest when the child ends.
     bool ReadExactly(char* buffer, size_t size);
@@ -45,4 +49,5 @@ private:
     OwnedHandle m_process;
     OwnedHandle m_job;
     OwnedHandle m_out;
+    OwnedHandle m_err;
 };

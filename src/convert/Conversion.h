@@ -167,6 +167,8 @@ public:
     void ShowQueueProgress();
     // The encoder's first share done, for the run it names: shown as it comes.
     void OnEncoderProgress(WPARAM run);
+    // The encoder's command line for the current file.
+    const std::wstring& Command() const { return m_strCommand; }
 
     RunState m_state = RunState::Idle;
     CDemoRedirector m_encoder;

@@ -680,6 +680,30 @@ TEST(PlayerOutput, ThePreviewShowsTheColoursOfTheConversion) {
     }
 }
 
+// The player's decoder starts before the movie is described, with filters that read the matrix
+// from the stream (untagged HD as BT.709); it starts again with the conversion's filters only
+// for the movies those would show in other colours.
+TEST(PlayerOutput, ADecoderStartedBeforeTheDescriptionStartsAgainOnlyForOtherColours) {
+    const struct {
+        std::string probe;
+        bool fits;
+    } cases[] = {
+        {kProbe, true},          // HD, untagged: colormatrix takes it as BT.709
+        {kCameraProbe, true},    // HD in BT.709
+        {kDvdProbe, true},       // SD in BT.601
+        {kFullRangeProbe, true}, // full range, stated
+        {kScreenProbe, true},    // RGB
+        {Described("h264, yuv420p(tv, smpte170m), 1920x1080, 25 fps"), false}, // HD in BT.601
+        {Described("h264, yuv420p(tv, fcc/bt470m/bt470m), 640x480, 25 fps"), false},
+        {kHlgProbe, false},
+        {kPqProbe, false},
+        {Described("hevc, yuv420p10le(tv, bt2020nc/bt2020/bt709), 1920x1080, 25 fps"), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PreviewFiltersUnknownFit(ParseProbe(c.probe)), c.fits) << c.probe;
+    EXPECT_TRUE(PreviewFiltersUnknown(640, 480).starts_with(L"colormatrix=bt709:bt601:enable="));
+}
+
 TEST(Sami, EncodingFollowsTheMarkOrTheText) {
     const std::wstring korean = L"\uD55C\uAE00";
     EXPECT_EQ(DecodeText("\xC7\xD1\xB1\xDB", CodePageOf(L"cp949")), korean);         // cp949
