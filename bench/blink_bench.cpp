@@ -119,6 +119,12 @@ void ClickPreview(CQuelvoxDlg& dialog) {
     dialog.m_step1.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_PREVIEW, BN_CLICKED), 0);
 }
 
+void Close(CQuelvoxDlg& dialog) {
+    DestroyWindow(dialog);
+    g_benchApp.m_pMainDlg = nullptr;
+    g_benchApp.m_pMainWnd = nullptr;
+}
+
 // Milliseconds from the Preview click to the picture on the screen; the preview stopped again.
 double PreviewOnce(CQuelvoxDlg& dialog) {
     const ULONGLONG began = GetTickCount64();
@@ -140,8 +146,12 @@ double PreviewOnce(CQuelvoxDlg& dialog) {
 }
 
 // Milliseconds from the Convert click to the encoder's first percentage on the label (its
-// message handled, not the label's "0%" of the run's clock); the run stopped.
-double ConvertOnce(CQuelvoxDlg& dialog, std::wstring& command) {
+// message handled, not the label's "0%" of the run's clock); the run stopped. A dialog of its
+// own each time: a stopped run leaves the dialog on its last page.
+double ConvertOnce(const std::wstring& movie, std::wstring& command) {
+    CQuelvoxDlg dialog;
+    ShowMainDialog(g_benchApp, dialog);
+    dialog.AppendFile(0, movie);
     const ULONGLONG began = GetTickCount64();
     dialog.PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
     double took = -1;
@@ -166,13 +176,8 @@ double ConvertOnce(CQuelvoxDlg& dialog, std::wstring& command) {
     dialog.StopConversion();
     PumpDialogUntil([&] { return !dialog.m_conversion.Converting(); }, 60000);
     PumpDialogFor(300);
+    Close(dialog);
     return took;
-}
-
-void Close(CQuelvoxDlg& dialog) {
-    DestroyWindow(dialog);
-    g_benchApp.m_pMainDlg = nullptr;
-    g_benchApp.m_pMainWnd = nullptr;
 }
 
 } // namespace
@@ -227,13 +232,10 @@ int wmain(int argc, wchar_t** argv) {
                         "mencoder.exe command alone to its first \"( N%%)\" (median of %d "
                         "alternating runs, ms)\n",
                         kRuns);
-        CQuelvoxDlg dialog;
-        ShowMainDialog(g_benchApp, dialog);
-        dialog.AppendFile(0, movie);
         std::vector<double> ours, floor;
         std::wstring command;
         for (int run = 0; run < kRuns; ++run) {
-            ours.push_back(ConvertOnce(dialog, command));
+            ours.push_back(ConvertOnce(movie, command));
             floor.push_back(
                 RunUntil(command, BELOW_NORMAL_PRIORITY_CLASS, [](const std::string& out) {
                     const size_t open = out.find("(");
@@ -243,7 +245,6 @@ int wmain(int argc, wchar_t** argv) {
         const double o = Median(ours), f = Median(floor);
         std::printf("  %-10s %5.0f against %5.0f (x%.2f, goal at most x1.4)\n", Name(movie).c_str(),
                     o, f, o / f);
-        Close(dialog);
     }
     return 0;
 }
