@@ -45,6 +45,8 @@ void CPreview::StartPreview(const std::wstring& path) {
     m_host.SetBusy(true);
     m_mediaInfo.Close();
     m_mediaInfo.Reset(m_hOwner);
+    m_aheadCommand.clear();
+    m_aheadStarted = 0;
     m_subtitleLookup.Start(path, m_hOwner);
     // A player that cannot identify is tried all the same: the step then waits only for the
     // look beside the movie.
@@ -54,27 +56,49 @@ void CPreview::StartPreview(const std::wstring& path) {
     Step();
 }
 
+// The player starts while the movie is identified, with what is known before: the sound and
+// subtitle tracks inside the movie only identification names.
+void CPreview::StartPlayerAhead() {
+    m_aheadCommand = PlayerCommand(0);
+    // One that fails is tried again in turn once the movie is identified.
+    m_aheadStarted = OpenPlayer(m_aheadCommand) ? ::GetTickCount64() : 0;
+}
+
 void CPreview::Identified() {
     m_mediaInfo.ParseMediaInfo();
     m_host.ShowLength(std::max(0, m_mediaInfo.m_nDuration));
     m_nextOutput = 0;
     m_startBegan = ::GetTickCount64();
+    if (m_aheadStarted != 0 && PlayerCommand(0) == m_aheadCommand) {
+        m_nextOutput = 1;
+        SetStep(PreviewStep::OpeningVideo);
+        m_deadline = m_aheadStarted + kVideoOutWaitMs;
+        return;
+    }
+    m_player.TerminateChild(0); // it plays a track other than the one chosen
     OpenNextVideoOutput();
+}
+
+std::wstring CPreview::PlayerCommand(size_t output) const {
+    wchar_t windows[MAX_PATH] = L"";
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    return PlayCommand(GetModuleDirectory(), windows, kVideoOutputs[output], m_hPane, m_path,
+                       ChooseSubtitleAmong(m_subtitleLookup.File(), m_mediaInfo.m_subtitleTracks),
+                       ChooseAudioTrack(m_mediaInfo.m_audioTracks));
+}
+
+bool CPreview::OpenPlayer(const std::wstring& command) {
+    ::ShowWindow(m_hPane, SW_HIDE);
+    m_player.Close();
+    m_player.Arm(m_hOwner);
+    m_bPlayerEnded = m_bPlacing = false;
+    return m_player.Open(command.c_str());
 }
 
 void CPreview::OpenNextVideoOutput() {
     for (; m_nextOutput < std::size(kVideoOutputs); ++m_nextOutput) {
-        wchar_t windows[MAX_PATH] = L"";
-        ::GetWindowsDirectoryW(windows, MAX_PATH);
-        const std::wstring command =
-            PlayCommand(GetModuleDirectory(), windows, kVideoOutputs[m_nextOutput], m_hPane, m_path,
-                        ChooseSubtitleAmong(m_subtitleLookup.File(), m_mediaInfo.m_subtitleTracks),
-                        ChooseAudioTrack(m_mediaInfo.m_audioTracks));
-        ::ShowWindow(m_hPane, SW_HIDE);
-        m_player.Close();
-        m_player.Arm(m_hOwner);
-        m_bPlayerEnded = m_bPlacing = false;
-        if (m_player.Open(command.c_str())) {
+        const std::wstring command = PlayerCommand(m_nextOutput);
+        if (OpenPlayer(command)) {
             ++m_nextOutput;
             SetStep(PreviewStep::OpeningVideo);
             StartDeadline(kVideoOutWaitMs);
@@ -122,6 +146,8 @@ void CPreview::StepOnce() {
     case PreviewStep::Idle:
         break;
     case PreviewStep::Identifying:
+        if (m_subtitleLookup.Done() && m_aheadCommand.empty() && !m_mediaInfo.Finished())
+            StartPlayerAhead();
         if (!m_mediaInfo.Finished() && Passed())
             m_mediaInfo.TerminateChild(0); // what it printed so far is all there is
         else if (!m_mediaInfo.Finished())

@@ -44,7 +44,8 @@ protected:
 
 enum class PreviewStep {
     Idle,
-    Identifying,     // the file is identified, and a subtitle file looked for beside it
+    Identifying,     // the file is identified, and a subtitle file looked for beside it; the
+                     // player may start meanwhile
     StartingPlayer,  // a player's start failed for a moment and is tried again
     OpeningVideo,    // a player runs with one video output; it prints whether it opened
     AwaitingPicture, // the player stays; its picture or its end is awaited
@@ -99,7 +100,12 @@ public:
 
 private:
     void StepOnce();
+    void StartPlayerAhead();
     void Identified();
+    // The player's command with the given video output and the tracks known so far.
+    std::wstring PlayerCommand(size_t output) const;
+    // Arms the monitor for a new player and starts it; the pane stays hidden until placed.
+    bool OpenPlayer(const std::wstring& command);
     // Starts the player with the next video output to try; none left: the start is over.
     void OpenNextVideoOutput();
     void EndStart();
@@ -121,6 +127,10 @@ private:
     size_t m_nextOutput = 0;
     // The subtitle file beside the movie, looked for off the window's thread.
     CSubtitleLookup m_subtitleLookup;
+    // The command of the player tried while the movie was identified (empty: not yet), and when
+    // it started (0: it did not).
+    std::wstring m_aheadCommand;
+    ULONGLONG m_aheadStarted = 0;
     // When the first try to start the player was made.
     ULONGLONG m_startBegan = 0;
     ULONGLONG m_deadline = 0;

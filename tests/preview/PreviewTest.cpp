@@ -30,9 +30,10 @@ protected:
         SetEnvironmentVariableW(L"QV_DOUBLE_LOG", nullptr);
         MainDialogTest::TearDown();
     }
-    // Queues a scripted movie and selects it alone.
+    // Queues a scripted movie and selects it alone; kIdentify unless it has its own.
     std::wstring Queue(const std::wstring& name, const std::string& play) {
-        std::wstring path = m_dir.Write(name, std::string(kIdentify) + play);
+        const bool own = play.rfind("[identify]", 0) == 0;
+        std::wstring path = m_dir.Write(name, (own ? "" : kIdentify) + play);
         const int index = m_dialog->m_listFiles.GetItemCount();
         m_dialog->AppendFile(index, path);
         m_dialog->m_listFiles.SetItemState(-1, 0, LVIS_SELECTED);
@@ -163,6 +164,21 @@ TEST_F(PreviewTest, FailedVideoOutputsAreSkippedInOrder) {
     EXPECT_TRUE(play.size() > quoted.size() &&
                 play.compare(play.size() - quoted.size(), quoted.size(), quoted) == 0)
         << play;
+}
+
+TEST_F(PreviewTest, PlayerStartedDuringIdentificationTakesTheTrackItFinds) {
+    // The player starts while the movie is identified; the default sound track found meanwhile
+    // starts it again with that track.
+    Queue(L"a.avi", "[identify]\nsleep 1500\nout ID_VIDEO_WIDTH=640\nout ID_VIDEO_HEIGHT=320\n"
+                    "out ID_LENGTH=30.00\nout ID_AUDIO_ID=0\nout ID_AUDIO_ID=1\n"
+                    "out ID_AID_1_DEFAULT=1\n[play]\nplay 60\n");
+    Toggle();
+    ASSERT_TRUE(Playing());
+    EXPECT_EQ(VideoOutputs(), (std::vector<std::string>{"direct3d", "direct3d"}));
+    const std::vector<std::string> lines = LogLines();
+    EXPECT_EQ(lines[1].find("-aid"), std::string::npos) << lines[1];
+    EXPECT_NE(lines.back().find("-aid 1 "), std::string::npos) << lines.back();
+    EXPECT_TRUE(PaneShown());
 }
 
 TEST_F(PreviewTest, FailureAfterTheWaitKeepsTheChoice) {
