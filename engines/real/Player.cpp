@@ -217,6 +217,9 @@ public:
     // Describes the movie first when subtitle files are to be tried; false, with the player's
     // text printed, when it cannot be played.
     bool Prepare();
+    // Starts the decoder: wine takes a quarter of a second to start one, and as long again to
+    // make the first window, so the two go side by side.
+    void Begin();
     int Run(HWND parent, const std::string& driver);
 
 private:
@@ -234,6 +237,7 @@ private:
     void Restart();
     void StartDecoder(double from);
     void StopDecoder();
+    void StartSound(double from);
     void Decode(double from);
     void Seek(double seconds);
     void Paint(HDC dc, int w, int h);
@@ -262,6 +266,7 @@ private:
     std::atomic<bool> m_stopTrack{false}, m_trackCopied{false};
     PictureWindows m_windows;
     Sound m_sound;
+    std::thread m_soundStart; // joined before the decoders stop or start again
     std::atomic<bool> m_audible{false}; // the status line's "A:", steady across restarts
 
     Child m_decoder;
@@ -341,10 +346,17 @@ void Preview::StartDecoder(double from) {
     m_stopReader = false;
     m_reader = std::thread([this, from] { Decode(from); });
     if (known &&
-        (m_audible || (m_facts.audio && Sound::Available() && !m_options.Has(L"-nosound")))) {
+        (m_audible || (m_facts.audio && Sound::Available() && !m_options.Has(L"-nosound"))))
+        StartSound(from);
+}
+
+// Beside the pictures: starting a decoder takes wine a quarter of a second, which the first
+// picture need not wait for.
+void Preview::StartSound(double from) {
+    m_soundStart = std::thread([this, from] {
         m_sound.Start(m_path, ChosenAudioTrack(m_options, m_facts), from);
         m_audible = m_sound.Playing();
-    }
+    });
 }
 
 bool Preview::Describe(double from) {
@@ -384,10 +396,8 @@ bool Preview::Describe(double from) {
     }
     if (sent.fps > 0)
         m_fps = sent.fps;
-    if (facts.audio && Sound::Available() && !m_options.Has(L"-nosound")) {
-        m_sound.Start(m_path, ChosenAudioTrack(m_options, m_facts), from);
-        m_audible = m_sound.Playing();
-    }
+    if (facts.audio && Sound::Available() && !m_options.Has(L"-nosound"))
+        StartSound(from);
     SetEvent(m_frameReady);
     return !m_stopReader;
 }
@@ -397,6 +407,8 @@ void Preview::StopDecoder() {
     m_decoder.Terminate();
     if (m_reader.joinable())
         m_reader.join();
+    if (m_soundStart.joinable())
+        m_soundStart.join();
     m_decoder.Kill();
 }
 
@@ -518,16 +530,20 @@ void Preview::StopTrack() {
 void Preview::Stop() {
     StopTrack();
     m_restarter.reset();
-    // The reader may start the sound while it describes the movie.
+    // The reader may have started the sound while it described the movie.
     StopDecoder();
     m_sound.Stop();
 }
 
-int Preview::Run(HWND parent, const std::string& driver) {
+void Preview::Begin() {
     m_restarter = std::make_unique<Restarter>([this] { Restart(); });
     if (m_known)
         PrepareSubtitles();
+    SetClock(0);
+    StartDecoder(0);
+}
 
+int Preview::Run(HWND parent, const std::string& driver) {
     if (parent) {
         PictureEvents events;
         events.paint = [this](HDC dc, int w, int h) { Paint(dc, w, h); };
@@ -538,8 +554,6 @@ int Preview::Run(HWND parent, const std::string& driver) {
             return 1;
         }
     }
-    SetClock(0);
-    m_restarter->Request();
     // The output counts as open once the first picture is there to show.
     const StallWatch firstPicture(15000);
     while (m_frames == 0 && !(m_decoderEnded && !m_restarter->Busy()) && !firstPicture.Stalled()) {
@@ -639,6 +653,7 @@ int RunPlayer(int argc, wchar_t** argv) {
               "Error opening/initializing the selected video_out (-vo) device.\r\n");
         return 1;
     }
+    preview.Begin();
     HWND parent = nullptr;
     if (options.Has(L"-wid") && driver != "null") {
         parent =
