@@ -127,8 +127,21 @@ bool CConversion::RetryStart(const wchar_t* engine, DWORD error, const std::wstr
     return false;
 }
 
-void CConversion::IdentifyAhead() {
-    for (int item = m_nCurrentItem + 1; item < m_host.ItemCount(); ++item) {
+void CConversion::IdentifyFirstAhead() {
+    if (Converting())
+        return;
+    for (int item = 0; item < m_host.ItemCount(); ++item) {
+        if (m_host.IsTicked(item) && m_host.ItemPath(item) == m_ahead->path)
+            return; // still the first: looked at again at its turn
+        if (m_host.IsTicked(item))
+            break;
+    }
+    DropAhead();
+    IdentifyAhead(0);
+}
+
+void CConversion::IdentifyAhead(int item) {
+    for (; item < m_host.ItemCount(); ++item) {
         if (!m_host.IsTicked(item))
             continue;
         const std::wstring path = m_host.ItemPath(item);
@@ -190,7 +203,7 @@ bool CConversion::StartEncoder() {
     SetBusy(false);
     SetStep(FileStep::Encoding);
     ShowQueueProgress();
-    IdentifyAhead();
+    IdentifyAhead(m_nCurrentItem + 1);
     return true;
 }
 

@@ -155,6 +155,9 @@ public:
     void OnLooked();
     // Ends the children without a question: the window is gone.
     void EndChildren();
+    // Between runs: the first ticked file is identified ahead of Convert, so that a run starts
+    // its encoder at once when the movie is as it was (the list changed: called again).
+    void IdentifyFirstAhead();
 
     bool Converting() const {
         return m_state == RunState::Converting || m_state == RunState::Asking;
@@ -173,7 +176,7 @@ public:
     RunState m_state = RunState::Idle;
     CDemoRedirector m_encoder;
     // The current file's identification, and the next ticked file's, made while the current
-    // one encodes (path empty: none).
+    // one encodes or before the run (path empty: none).
     std::unique_ptr<Identification> m_identify = std::make_unique<Identification>();
     std::unique_ptr<Identification> m_ahead = std::make_unique<Identification>();
     // The folder of the file last prepared; where "Open folder" goes.
@@ -206,8 +209,8 @@ private:
     // conversion of the same file calls it off.
     void RemovePartialOutput();
     void StepOnce();
-    // Starts identifying the next ticked file after the current one, if any.
-    void IdentifyAhead();
+    // Starts identifying the first ticked file from item on, if any.
+    void IdentifyAhead(int item);
     // Ends the identification ahead; its result is dropped.
     void DropAhead();
     // Takes up the next ticked file from m_nCurrentItem; at the end of the list, ends the run.

@@ -13,7 +13,8 @@ constexpr UINT_PTR kAboutTimer = 2;       // the about box of a new version, onc
 constexpr UINT_PTR kRunStepTimer = 3;     // the conversion's steps
 constexpr UINT_PTR kPreviewStepTimer = 4; // the preview's steps
 constexpr UINT_PTR kSearchTimer = 5;      // the progress of a look for dropped movies
-constexpr UINT_PTR kQueueSaveTimer = 6;   // the kept list written after changes settle
+constexpr UINT_PTR kQueueSaveTimer = 6;   // the list kept and its first movie identified,
+                                          // once changes settle
 
 // Messages posted by the engines' monitors and the workers; each names its run or look.
 constexpr UINT kEncoderDone = WM_APP + 3;

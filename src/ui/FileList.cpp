@@ -216,8 +216,9 @@ std::vector<CQueueStore::Item> CQuelvoxDlg::QueueItems() const {
 }
 
 void CQuelvoxDlg::QueueChanged() {
-    // Kept shortly after a change, once for a burst of them (a drop of thousands).
-    if (m_queueStore.IsOpen() && !std::exchange(m_bQueueDirty, true))
+    // Kept, and its first movie identified, shortly after a change, once for a burst of them
+    // (a drop of thousands).
+    if (!std::exchange(m_bQueueDirty, true))
         SetTimer(kQueueSaveTimer, kQueueSaveMs);
 }
 

@@ -353,6 +353,7 @@ LRESULT CQuelvoxDlg::OnTimer(WPARAM wParam, LPARAM) {
         KillTimer(kQueueSaveTimer);
         m_bQueueDirty = false;
         KeepQueue();
+        m_conversion.IdentifyFirstAhead();
         break;
     default:
         break;
