@@ -221,8 +221,8 @@ void CConversion::FileEncoded(std::optional<DWORD> exitCode) {
     // Only an encoder that ended by itself with 0 and never said it failed made the movie: one
     // that was ended from outside, crashed or gave up without a word leaves a broken file.
     const EncoderReport report = m_encoder.Report();
-    if (m_encoder.m_bSucceeded && exitCode == 0u) {
-        m_encoder.m_nPercent = 100;
+    if (m_encoder.Succeeded() && exitCode == 0u) {
+        m_encoder.MarkComplete();
         // Shown at once: the last file's end is the run's, after which no tick shows it.
         ShowQueueProgress();
         Log(IDS_LOG_OK);

@@ -165,7 +165,7 @@ public:
     bool Finished() const { return m_state == RunState::Finished; }
     FileStep CurrentStep() const { return m_step; }
     // The encoder's share of the file under way.
-    int Percent() const { return m_encoder.m_nPercent; }
+    int Percent() const { return m_encoder.Percent(); }
     // Pushes the run's progress to the host, while a run is on.
     void ShowQueueProgress();
     // The encoder's first share done, for the run it names: shown as it comes.

@@ -116,7 +116,7 @@ void CPreview::OpenNextVideoOutput() {
 }
 
 void CPreview::EndStart() {
-    if (m_player.m_bVideoOutOpened) {
+    if (m_player.VideoOutOpened()) {
         m_bPreviewing = true;
         m_host.ShowPreviewing(true);
         SetStep(PreviewStep::Playing);
@@ -159,9 +159,9 @@ void CPreview::StepOnce() {
         OpenNextVideoOutput();
         break;
     case PreviewStep::OpeningVideo:
-        if (!m_player.m_bVideoOutOpened && !m_player.m_bExited && !Passed())
+        if (!m_player.VideoOutOpened() && !m_player.Exited() && !Passed())
             break;
-        if (m_player.m_bVideoOutOk) {
+        if (m_player.VideoOutOk()) {
             // This player stays, even if its picture is slow to come.
             SetStep(PreviewStep::AwaitingPicture);
             StartDeadline(kPictureWaitMs);
@@ -171,7 +171,7 @@ void CPreview::StepOnce() {
         }
         break;
     case PreviewStep::AwaitingPicture:
-        if (m_player.m_bExited || m_player.m_bVideoOutOpened) {
+        if (m_player.Exited() || m_player.VideoOutOpened()) {
             EndStart();
         } else if (Passed()) {
             m_player.TerminateChild(0);
@@ -260,7 +260,7 @@ void CPreview::PlacePaneAgain() {
 
 void CPreview::OnPlayerVideoOpened(WPARAM run) {
     // A video output that opened and then failed belongs to a player already given up.
-    if (run != m_player.OwnerRun() || m_player.m_bExited)
+    if (run != m_player.OwnerRun() || m_player.Exited())
         return;
     m_bPlacing = true;
     m_placeDeadline = ::GetTickCount64() + kWindowWaitMs;

@@ -91,7 +91,7 @@ public:
     // A start or a stop is under way.
     bool Busy() const { return m_step != PreviewStep::Idle && m_step != PreviewStep::Playing; }
     // The playing position in whole seconds; 0 before the first status line.
-    int Position() const { return m_player.m_nPosition < 0 ? 0 : m_player.m_nPosition.load(); }
+    int Position() const { return m_player.Position(); }
 
     bool m_bPreviewing = false;
     CRedirMediaInfo m_mediaInfo;

@@ -46,11 +46,16 @@ public:
     // Read once the run's end message has come.
     EncoderReport Report() const;
 
-    std::atomic<int> m_nPercent{0};
-    // True until an error text is seen.
-    std::atomic<bool> m_bSucceeded{false};
+    int Percent() const { return m_nPercent; }
+    // True from Arm until an error text is seen.
+    bool Succeeded() const { return m_bSucceeded; }
+    // The run made its movie: all of it is done, whatever the last status line said.
+    void MarkComplete() { m_nPercent = 100; }
 
 private:
+    // Written on the reader thread, read on the owner's.
+    std::atomic<int> m_nPercent{0};
+    std::atomic<bool> m_bSucceeded{false};
     void TakeLines(const wchar_t* text);
     void TakeLine(const std::wstring& line);
 

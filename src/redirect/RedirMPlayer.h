@@ -1,6 +1,6 @@
 // CRedirMPlayer: watches one run of the preview player. Reports the opened video output
-// (kVideoOpenedMessage, once per run), a failed video output (m_bVideoOutOk), the playing
-// position in whole seconds and the player's end (m_bExited, then kEndedMessage, once per
+// (kVideoOpenedMessage, once per run), a failed video output (VideoOutOk), the playing
+// position in whole seconds and the player's end (Exited, then kEndedMessage, once per
 // run). Both messages carry the run's number (see CRedirector::ArmOwner).
 #pragma once
 
@@ -24,13 +24,21 @@ public:
     // only while a run is open.
     const std::wstring& Output() const { return m_strOutput; }
 
+    bool VideoOutOpened() const { return m_bVideoOutOpened; }
+    // False once the output said it failed.
+    bool VideoOutOk() const { return m_bVideoOutOk; }
+    // The playing position in whole seconds; 0 before the first status line.
+    int Position() const { return m_nPosition; }
+    bool Exited() const { return m_bExited; }
+
+private:
+    void EmptyOutput();
+
+    // Written on the reader thread, read on the owner's.
     std::atomic<bool> m_bVideoOutOpened{false};
     std::atomic<int> m_nPosition{0};
     std::atomic<bool> m_bExited{false};
     std::atomic<bool> m_bVideoOutOk{false};
-
-private:
-    void EmptyOutput();
 
     std::wstring m_strOutput;
     // Searches look only at what arrived since the text was last searched, so the cost stays

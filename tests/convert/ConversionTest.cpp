@@ -53,7 +53,7 @@ protected:
         return PumpDialogUntil(
             [&] {
                 return m_dialog->m_conversion.m_nCurrentItem == item &&
-                       m_dialog->m_conversion.m_encoder.m_nPercent > 0 &&
+                       m_dialog->m_conversion.m_encoder.Percent() > 0 &&
                        ProcessIsRunning(m_dialog->m_conversion.m_encoder.ProcessId());
             },
             timeoutMs);

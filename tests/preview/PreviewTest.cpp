@@ -108,19 +108,19 @@ TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
 
     // The clock follows the player, and the seek button moves it.
     ASSERT_TRUE(
-        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.m_nPosition >= 1; }, 30000));
+        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.Position() >= 1; }, 30000));
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)).substr(8), L"/00:00:30");
     EXPECT_GE(m_dialog->m_slider.GetPos(), 1);
     m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_FORWARD, BN_CLICKED), 0);
     EXPECT_TRUE(
-        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.m_nPosition >= 10; }, 30000));
+        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.Position() >= 10; }, 30000));
     // On Windows the wheel over the picture goes to the player's window, which hands it on:
     // a notch away from the user seeks back.
-    const int before = m_dialog->m_preview.m_player.m_nPosition;
+    const int before = m_dialog->m_preview.m_player.Position();
     PostMessageW(m_dialog->FindPlayerWindow(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
     EXPECT_TRUE(PumpDialogUntil(
-        [&] { return m_dialog->m_preview.m_player.m_nPosition <= before - 5; }, 30000));
+        [&] { return m_dialog->m_preview.m_player.Position() <= before - 5; }, 30000));
     // On a monitor of another DPI the frame grows, and the picture fills it again.
     MoveToMonitorOf(*m_dialog, 144);
     const RECT larger = m_dialog->m_stcFrame.GetWindowRect();
@@ -221,7 +221,7 @@ TEST_F(PreviewTest, OnlyTheArmedPlayersEndStopsIt) {
     PumpDialogPending();
     EXPECT_TRUE(Playing());
     // Its own end counts, even when handled before the monitor has set its flag.
-    ASSERT_FALSE(m_dialog->m_preview.m_player.m_bExited);
+    ASSERT_FALSE(m_dialog->m_preview.m_player.Exited());
     m_dialog->PostMessage(CRedirMPlayer::kEndedMessage, run, 0);
     PumpDialogPending();
     ExpectStopped();

@@ -485,7 +485,7 @@ protected:
         m_dialog->m_listFiles.SetItemState(-1, 0, LVIS_SELECTED);
         m_dialog->m_listFiles.SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
     }
-    int Position() const { return m_dialog->m_preview.m_player.m_nPosition; }
+    int Position() const { return m_dialog->m_preview.m_player.Position(); }
 };
 
 // What the screen shows over the pane: saturated colours of the pattern, not a black pane.
@@ -553,7 +553,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
         const CRedirMPlayer& monitor = m_dialog->m_preview.m_player;
         return " at " + std::to_string(Position()) +
                (ProcessIsRunning(monitor.ProcessId()) ? ", running" : ", ended") +
-               (monitor.m_bExited ? ", end seen" : "");
+               (monitor.Exited() ? ", end seen" : "");
     };
     const int before = Position();
     m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_FORWARD, BN_CLICKED), 0);

@@ -11,7 +11,7 @@ protected:
     void SetUp() override { m_monitor.Arm(m_owner); }
     int PercentAfter(const wchar_t* chunk) {
         m_monitor.WriteStdOut(chunk);
-        return m_monitor.m_nPercent;
+        return m_monitor.Percent();
     }
     int Posted() {
         PumpFor(50);
@@ -27,35 +27,35 @@ protected:
 TEST_F(EncoderMonitorTest, FailureTextsClearSuccessAndTheEndPostsOnce) {
     m_monitor.WriteStdOut(L"Cannot open demuxer.");
     m_monitor.WriteStdOut(CRedirector::kEndMarker);
-    EXPECT_FALSE(m_monitor.m_bSucceeded);
+    EXPECT_FALSE(m_monitor.Succeeded());
     EXPECT_EQ(Posted(), 1);
 
-    m_monitor.m_bSucceeded = true;
+    m_monitor.Arm(m_owner);
     m_monitor.WriteStdOut(L"Sorry, this codec is not supported\r\n");
-    EXPECT_FALSE(m_monitor.m_bSucceeded);
+    EXPECT_FALSE(m_monitor.Succeeded());
     // Nothing sets it back during a run.
     m_monitor.WriteStdOut(L"Pos: 1.0s (50%) all good\r");
-    EXPECT_FALSE(m_monitor.m_bSucceeded);
+    EXPECT_FALSE(m_monitor.Succeeded());
 }
 
 TEST_F(EncoderMonitorTest, FailureTextSplitAnywhereAcrossChunksIsRecognised) {
     int runs = 0;
     for (const std::wstring text : {L"Cannot open demuxer.", L"Sorry, no video"}) {
         for (size_t at = 1; at < text.size(); ++at, ++runs) {
-            m_monitor.m_bSucceeded = true;
+            m_monitor.Arm(m_owner);
             m_monitor.WriteStdOut((L"Pos: 1.0s (10%)\r" + text.substr(0, at)).c_str());
             m_monitor.WriteStdOut((text.substr(at) + L"\r\n").c_str());
-            EXPECT_FALSE(m_monitor.m_bSucceeded) << text.substr(0, at);
+            EXPECT_FALSE(m_monitor.Succeeded()) << text.substr(0, at);
             m_monitor.WriteStdOut(CRedirector::kEndMarker);
         }
     }
     EXPECT_EQ(Posted(), runs);
     // The next run starts without the end of the previous one.
-    m_monitor.m_bSucceeded = true;
+    m_monitor.Arm(m_owner);
     m_monitor.WriteStdOut(L"Sor");
     m_monitor.WriteStdOut(CRedirector::kEndMarker);
     m_monitor.WriteStdOut(L"ry, ");
-    EXPECT_TRUE(m_monitor.m_bSucceeded);
+    EXPECT_TRUE(m_monitor.Succeeded());
 }
 
 TEST_F(EncoderMonitorTest, PercentageIsReadFromTheFirstBracketOnly) {
@@ -75,14 +75,14 @@ TEST_F(EncoderMonitorTest, WithoutOwnerOutputIsIgnored) {
     m_monitor.Arm(nullptr);
     m_monitor.WriteStdOut(L"Cannot open demuxer. (33%)");
     m_monitor.WriteStdOut(CRedirector::kEndMarker);
-    EXPECT_TRUE(m_monitor.m_bSucceeded);
-    EXPECT_EQ(m_monitor.m_nPercent, 0);
+    EXPECT_TRUE(m_monitor.Succeeded());
+    EXPECT_EQ(m_monitor.Percent(), 0);
     EXPECT_EQ(Posted(), 0);
 }
 
 TEST_F(EncoderMonitorTest, RedirectorErrorsReachTheParserButChangeNothing) {
     m_monitor.WriteStdError(CRedirector::kReadError);
-    EXPECT_TRUE(m_monitor.m_bSucceeded);
+    EXPECT_TRUE(m_monitor.Succeeded());
     EXPECT_EQ(Posted(), 0);
 }
 
@@ -94,8 +94,8 @@ TEST_F(EncoderMonitorTest, WholeRunOfTheScriptedEncoder) {
     ASSERT_TRUE(m_monitor.Open(line.c_str()));
     ASSERT_TRUE(PumpUntil([&] { return m_owner.Count(CDemoRedirector::kDoneMessage) > 0; }, 10000));
     // 100 does not fit the two characters read, so the last value read stays.
-    EXPECT_EQ(m_monitor.m_nPercent, 75);
-    EXPECT_TRUE(m_monitor.m_bSucceeded);
+    EXPECT_EQ(m_monitor.Percent(), 75);
+    EXPECT_TRUE(m_monitor.Succeeded());
     EXPECT_NE(GetFileAttributesW((dir.Path() + L"\\QV_clip.avi.avi").c_str()),
               INVALID_FILE_ATTRIBUTES);
     PumpUntil([&] { return !m_monitor.Reading(); }, 5000);

@@ -30,8 +30,8 @@ protected:
 TEST_F(PlayerMonitorTest, VideoOutputLinePostsOncePerRun) {
     m_monitor.WriteStdOut(L"VO: [direct3d] 640x352 => 640x352 Planar YV12\r\n");
     m_monitor.WriteStdOut(L"VO: [direct3d] 640x352 => 640x352 Planar YV12\r\n");
-    EXPECT_TRUE(m_monitor.m_bVideoOutOpened);
-    EXPECT_TRUE(m_monitor.m_bVideoOutOk);
+    EXPECT_TRUE(m_monitor.VideoOutOpened());
+    EXPECT_TRUE(m_monitor.VideoOutOk());
     EXPECT_EQ(Posted(kOpened), 1);
 
     m_monitor.Arm(m_owner);
@@ -42,56 +42,56 @@ TEST_F(PlayerMonitorTest, VideoOutputLinePostsOncePerRun) {
 TEST_F(PlayerMonitorTest, FailureTextsClearOkEvenAroundAnOpenedOutput) {
     m_monitor.WriteStdOut(L"Could not find matching colorspace - retrying with -vf scale...\r\n");
     m_monitor.WriteStdOut(L"VO: [gl] 640x352\r\n");
-    EXPECT_FALSE(m_monitor.m_bVideoOutOk);
+    EXPECT_FALSE(m_monitor.VideoOutOk());
     EXPECT_EQ(Posted(kOpened), 1);
 
     m_monitor.Arm(m_owner);
     m_monitor.WriteStdOut(L"VO: [gl2] 640x352\r\n");
     m_monitor.WriteStdOut(kVoFailed);
-    EXPECT_FALSE(m_monitor.m_bVideoOutOk);
+    EXPECT_FALSE(m_monitor.VideoOutOk());
 }
 
 TEST_F(PlayerMonitorTest, PositionComesFromTheFirstVideoClockOfTheChunk) {
     m_monitor.WriteStdOut(L"junk ");
     m_monitor.WriteStdOut(L"V:  12.3 A-V: 0.000");
-    EXPECT_EQ(m_monitor.m_nPosition, 12);
+    EXPECT_EQ(m_monitor.Position(), 12);
     EXPECT_TRUE(m_monitor.Output().empty());
 
     m_monitor.WriteStdOut(L"A:  14.0 V:  13.9 A-V:  0.100 ct:  0.000   5/  5  ??% ??% ??,?% 0 0\r");
-    EXPECT_EQ(m_monitor.m_nPosition, 13);
+    EXPECT_EQ(m_monitor.Position(), 13);
 
     // Position 0 is not stored, but the collected text is emptied all the same.
     m_monitor.WriteStdOut(L"pending ");
     m_monitor.WriteStdOut(L"A:   0.1 V:   0.0 A-V:  0.1\r");
-    EXPECT_EQ(m_monitor.m_nPosition, 13);
+    EXPECT_EQ(m_monitor.Position(), 13);
     EXPECT_TRUE(m_monitor.Output().empty());
 
     m_monitor.WriteStdOut(L"at the end V:");
-    EXPECT_EQ(m_monitor.m_nPosition, 13);
+    EXPECT_EQ(m_monitor.Position(), 13);
     EXPECT_TRUE(m_monitor.Output().empty());
 
     m_monitor.WriteStdOut(L"V:123456.7");
-    EXPECT_EQ(m_monitor.m_nPosition, 12345);
+    EXPECT_EQ(m_monitor.Position(), 12345);
 }
 
 TEST_F(PlayerMonitorTest, SplitVideoOutputLineIsFoundUnlessAStatusLineComesBetween) {
     m_monitor.WriteStdOut(L"VO");
     m_monitor.WriteStdOut(L": [direct3d] 320x240\r\n");
-    EXPECT_TRUE(m_monitor.m_bVideoOutOpened);
+    EXPECT_TRUE(m_monitor.VideoOutOpened());
 
     m_monitor.Arm(m_owner);
     m_monitor.WriteStdOut(L"VO");
     m_monitor.WriteStdOut(L"A:   1.0 V:   1.0\r");
     m_monitor.WriteStdOut(L": [direct3d] 320x240\r\n");
-    EXPECT_FALSE(m_monitor.m_bVideoOutOpened);
+    EXPECT_FALSE(m_monitor.VideoOutOpened());
     EXPECT_EQ(Posted(kOpened), 1);
 }
 
 TEST_F(PlayerMonitorTest, EndMarkerPostsTheEndAndSetsExited) {
     m_monitor.WriteStdOut(L"Exiting... (End of file)\r\n");
-    EXPECT_FALSE(m_monitor.m_bExited);
+    EXPECT_FALSE(m_monitor.Exited());
     m_monitor.WriteStdOut(CRedirector::kEndMarker);
-    EXPECT_TRUE(m_monitor.m_bExited);
+    EXPECT_TRUE(m_monitor.Exited());
     m_monitor.WriteStdOut(CRedirector::kEndMarker);
     EXPECT_EQ(Posted(kEnded), 1);
     // The message names its run, and the next run has another number.
@@ -109,9 +109,9 @@ TEST_F(PlayerMonitorTest, WithoutOwnerOnlyTextIsCollected) {
     m_monitor.WriteStdOut(L"VO: [gl] 1x1\r\n");
     m_monitor.WriteStdOut(kVoFailed);
     m_monitor.WriteStdOut(CRedirector::kEndMarker);
-    EXPECT_FALSE(m_monitor.m_bVideoOutOpened);
-    EXPECT_TRUE(m_monitor.m_bVideoOutOk);
-    EXPECT_FALSE(m_monitor.m_bExited);
+    EXPECT_FALSE(m_monitor.VideoOutOpened());
+    EXPECT_TRUE(m_monitor.VideoOutOk());
+    EXPECT_FALSE(m_monitor.Exited());
     EXPECT_EQ(Posted(kOpened) + Posted(kEnded), 0);
     EXPECT_NE(m_monitor.Output().find(L"VO: [gl]"), std::wstring::npos);
 }
@@ -178,10 +178,10 @@ TEST_F(PlayerMonitorTest, IncrementalSearchFindsWhatAWholeTextSearchFinds) {
             at += length;
         }
         PumpFor(1);
-        ASSERT_EQ(monitor.m_bVideoOutOpened, reference.opened) << round;
-        ASSERT_EQ(monitor.m_bVideoOutOk, reference.ok) << round;
-        ASSERT_EQ(monitor.m_bExited, reference.exited) << round;
-        ASSERT_EQ(monitor.m_nPosition, reference.position) << round;
+        ASSERT_EQ(monitor.VideoOutOpened(), reference.opened) << round;
+        ASSERT_EQ(monitor.VideoOutOk(), reference.ok) << round;
+        ASSERT_EQ(monitor.Exited(), reference.exited) << round;
+        ASSERT_EQ(monitor.Position(), reference.position) << round;
         ASSERT_EQ(monitor.Output(), reference.output) << round;
         ASSERT_EQ(owner.Count(kOpened), reference.openedPosts) << round;
         ASSERT_EQ(owner.Count(kEnded), reference.endedPosts) << round;

@@ -156,31 +156,36 @@ TEST_F(MainDialogTest, FirstPageTakesTheGroupBoxPlaceAndOtherPagesAreHidden) {
 }
 
 TEST_F(MainDialogTest, ClockShowsPositionAndLengthOrThePercentage) {
-    m_dialog->m_preview.m_player.m_nPosition = 3725;
+    // The monitors hear what the engines would print.
+    CRedirMPlayer& player = m_dialog->m_preview.m_player;
+    player.Arm(*m_dialog);
+    player.WriteStdOut(L"A:3725.1 V:3725.0 A-V: 0.1\r");
     m_dialog->m_nLength = 7384;
     m_dialog->m_slider.SetRange(0, 7384);
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"01:02:05/02:03:04");
     EXPECT_EQ(m_dialog->m_slider.GetPos(), 3725);
 
-    m_dialog->m_preview.m_player.m_nPosition = 0;
+    player.Arm(*m_dialog);
     m_dialog->m_nLength = 0;
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/00:00:00");
 
-    m_dialog->m_preview.m_player.m_nPosition = -4;
     m_dialog->m_nLength = 61 * 3600;
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/01:00:00");
 
-    m_dialog->m_preview.m_player.m_nPosition = 30;
+    player.WriteStdOut(L"V:  30.0\r");
     m_dialog->m_conversion.m_state = convert::RunState::Converting;
-    m_dialog->m_conversion.m_encoder.m_nPercent = 7;
+    m_dialog->m_conversion.m_encoder.Arm(*m_dialog);
+    m_dialog->m_conversion.m_encoder.WriteStdOut(L"Pos: 1.0s 25f ( 7%) 25.00fps\r");
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"  7%");
     EXPECT_EQ(m_dialog->m_step3.m_progress.GetPos(), 7);
     EXPECT_EQ(m_dialog->m_slider.GetPos(), 0); // the slider stays while converting
     m_dialog->m_conversion.m_state = convert::RunState::Idle;
+    player.Arm(nullptr);
+    m_dialog->m_conversion.m_encoder.Arm(nullptr);
 }
 
 TEST_F(MainDialogTest, WheelSeeksOncePerNotchTurnedAndThenReachesThePlayersWindow) {
