@@ -266,7 +266,7 @@ private:
     std::atomic<bool> m_stopTrack{false}, m_trackCopied{false};
     PictureWindows m_windows;
     Sound m_sound;
-    std::thread m_soundStart; // joined before the decoders stop or start again
+    std::thread m_soundStart;           // joined before the decoders stop or start again
     std::atomic<bool> m_audible{false}; // the status line's "A:", steady across restarts
 
     Child m_decoder;
