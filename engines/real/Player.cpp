@@ -243,6 +243,8 @@ private:
     void Paint(HDC dc, int w, int h);
     void PrepareSubtitles();
     void Described();
+    bool AwaitFirstPicture();
+    void Pump();
     void TakeTrack();
     void StopTrack();
     void Stop();
@@ -543,6 +545,26 @@ void Preview::Begin() {
     StartDecoder(0);
 }
 
+// The output counts as open once the first picture is there to show.
+bool Preview::AwaitFirstPicture() {
+    const StallWatch firstPicture(15000);
+    while (m_frames == 0 && !(m_decoderEnded && !m_restarter->Busy()) && !firstPicture.Stalled()) {
+        MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, 100, QS_ALLINPUT);
+        Described();
+        Pump();
+    }
+    return m_frames > 0;
+}
+
+// The windows' messages that are waiting, until the player is to end.
+void Preview::Pump() {
+    MSG msg;
+    while (!m_ended && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
 int Preview::Run(HWND parent, const std::string& driver) {
     if (parent) {
         PictureEvents events;
@@ -554,18 +576,7 @@ int Preview::Run(HWND parent, const std::string& driver) {
             return 1;
         }
     }
-    // The output counts as open once the first picture is there to show.
-    const StallWatch firstPicture(15000);
-    while (m_frames == 0 && !(m_decoderEnded && !m_restarter->Busy()) && !firstPicture.Stalled()) {
-        MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, 100, QS_ALLINPUT);
-        Described();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    if (m_frames == 0) {
+    if (!AwaitFirstPicture()) {
         m_windows.Close();
         Print(m_failure.empty() ? "FATAL: Could not decode the first picture.\r\n" : m_failure);
         Print("\r\nExiting... (End of file)\r\n");
@@ -607,11 +618,7 @@ int Preview::Run(HWND parent, const std::string& driver) {
         if (MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, static_cast<DWORD>(wait),
                                       QS_ALLINPUT) == WAIT_OBJECT_0)
             m_windows.Repaint();
-        MSG msg;
-        while (!m_ended && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        Pump();
     }
     // The window goes first, so Quelvox's input is free while the decoders end.
     m_windows.Close();
