@@ -2,6 +2,7 @@
 #include "MainDialogFixture.h"
 #include "preview/PreviewPlan.h"
 
+#include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -159,7 +160,10 @@ TEST_F(PreviewTest, FailedVideoOutputsAreSkippedInOrder) {
     quoted += '"';
     const std::vector<std::string> lines = LogLines();
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("-identify " + quoted), std::string::npos) << lines[0];
+    // The first player starts while the movie is identified: either may log first.
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find("-identify " + quoted) != std::string::npos;
+    }));
     const std::string& play = lines.back();
     EXPECT_TRUE(play.size() > quoted.size() &&
                 play.compare(play.size() - quoted.size(), quoted.size(), quoted) == 0)
