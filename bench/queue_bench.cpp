@@ -25,7 +25,8 @@ double Seconds(ULONGLONG from) {
     return (GetTickCount64() - from) / 1000.0;
 }
 
-// The encoder on each file as the program starts it, one after another, waiting for each.
+// The encoder on each file as the program must start it (a console of its own, hidden), one
+// after another, waiting for each.
 double DirectEncodes(const std::vector<std::wstring>& files) {
     const ULONGLONG began = GetTickCount64();
     for (const std::wstring& file : files) {
@@ -33,9 +34,11 @@ double DirectEncodes(const std::vector<std::wstring>& files) {
                             L".direct.avi\" -ovc xvid -oac mp3lame";
         STARTUPINFOW si{};
         si.cb = sizeof si;
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_HIDE;
         PROCESS_INFORMATION pi{};
-        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                           nullptr, &si, &pi)) {
+        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
+                           nullptr, nullptr, &si, &pi)) {
             WaitForSingleObject(pi.hProcess, 60000);
             CloseHandle(pi.hThread);
             CloseHandle(pi.hProcess);
