@@ -122,7 +122,7 @@ void CDemoRedirector::WriteStdOut(const wchar_t* text) {
     size_t percent = s.find(L'%', open);
     if (percent != std::wstring::npos && percent - open >= 1 && percent - open <= 3) {
         m_nPercent = ReadInt(std::wstring_view(s).substr(open + 1, percent - open - 1));
-        if (!std::exchange(m_bProgressTold, true))
+        if (!m_bProgressTold.exchange(true))
             NotifyOwner(kProgressMessage);
     }
 }

@@ -68,7 +68,8 @@ private:
     std::wstring m_strStatus;
     bool m_bCarriageReturn = false;
     // The first share done of the run has been told.
-    bool m_bProgressTold = false;
+    std::atomic<bool> m_bProgressTold{false};
+    bool Eager() const override { return !m_bProgressTold; }
     mutable std::mutex m_reportLock;
     EncoderReport m_report;
 };

@@ -33,6 +33,7 @@ public:
 
 private:
     void EmptyOutput();
+    bool Eager() const override { return !m_bVideoOutOpened && !m_bExited; }
 
     // Written on the reader thread, read on the owner's.
     std::atomic<bool> m_bVideoOutOpened{false};

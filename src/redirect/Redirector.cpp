@@ -282,7 +282,8 @@ DWORD WINAPI CRedirector::ReaderThread(void* param) {
         // While output flows the pipe is looked at again after a millisecond, and the period
         // grows back to m_dwWaitMs while it stays empty: a child that writes fast is not held
         // back by a full pipe, and an idle child costs no more than polling every m_dwWaitMs.
-        period = delivered ? 1 : std::min(period * 2, self->m_dwWaitMs);
+        period =
+            delivered ? 1 : std::min(period * 2, self->Eager() ? kEagerWaitMs : self->m_dwWaitMs);
         DWORD wait = WaitForMultipleObjects(2, waits, FALSE, period);
         if (wait == WAIT_OBJECT_0) {
             result = self->DrainAfterExit();

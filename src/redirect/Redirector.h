@@ -80,6 +80,10 @@ public:
 protected:
     // The child's priority class when it is started (0: as the system gives it).
     DWORD m_dwPriorityClass = 0;
+    // While the user waits for a line (the player's picture, the encoder's first share) the pipe
+    // is looked at every kEagerWaitMs rather than up to m_dwWaitMs. Called on the reader thread.
+    virtual bool Eager() const { return false; }
+    static constexpr DWORD kEagerWaitMs = 5;
 
     // The error override every subclass shares: errors reach its parser like output.
     void ForwardErrorToOutput(const wchar_t* text);

@@ -20,8 +20,6 @@ namespace {
 constexpr size_t kSelectionChars = 64 * 1024;
 // How often a long look through folders shows how far it got.
 constexpr UINT kProgressMs = 100;
-// How soon after a change the list is kept.
-constexpr UINT kQueueSaveMs = 500;
 // A look through the paths that ends within this is waited for without the wait label.
 constexpr DWORD kQuickSearchMs = 30;
 } // namespace

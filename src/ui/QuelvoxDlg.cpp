@@ -351,9 +351,13 @@ LRESULT CQuelvoxDlg::OnTimer(WPARAM wParam, LPARAM) {
         break;
     case kQueueSaveTimer:
         KillTimer(kQueueSaveTimer);
-        m_bQueueDirty = false;
-        KeepQueue();
-        m_conversion.IdentifyFirstAhead();
+        if (std::exchange(m_bQueueDirty, false))
+            KeepQueue();
+        // A preview that starts comes first: the processor is its, the identification waits.
+        if (m_preview.Busy())
+            SetTimer(kQueueSaveTimer, kQueueSaveMs);
+        else
+            m_conversion.IdentifyFirstAhead();
         break;
     default:
         break;

@@ -38,6 +38,8 @@ public:
     static constexpr UINT_PTR kAboutTimer = window_ids::kAboutTimer;
     static constexpr UINT_PTR kSearchTimer = window_ids::kSearchTimer;
     static constexpr UINT_PTR kQueueSaveTimer = window_ids::kQueueSaveTimer;
+    // How soon after a change the list is kept and its first movie identified.
+    static constexpr UINT kQueueSaveMs = 500;
     // Brings back the queue the last run left, then queues m_startFiles, once the window is
     // on screen.
     static constexpr UINT kQueueStartFilesMessage = window_ids::kQueueStartFiles;
