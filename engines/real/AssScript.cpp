@@ -137,6 +137,146 @@ struct Format {
     }
 };
 
+// Rewrites a script line by line: our face in every style and dialogue, sizes and borders
+// within what the picture holds, a "Default" style when the script has none.
+class Restyler {
+public:
+    explicit Restyler(const SubtitleStyle& style)
+        : m_style(style), m_face(style.font.empty() ? L"Arial" : style.font) {}
+
+    void Take(const std::wstring& line) {
+        if (const AssSection next = SectionOf(line); next != AssSection::None) {
+            Enter(next);
+            return;
+        }
+        const size_t colon = line.find(L':');
+        const std::wstring key = colon == npos ? L"" : Lower(Trim(line.substr(0, colon)));
+        const std::wstring_view value =
+            colon == npos ? std::wstring_view() : std::wstring_view(line).substr(colon + 1);
+        if (m_section == AssSection::Styles || m_section == AssSection::SsaStyles)
+            TakeStyle(line, key, value);
+        else if (m_section == AssSection::Events)
+            TakeEvent(line, key, value);
+        else if (m_section == AssSection::Info)
+            TakeInfo(line, key, value);
+    }
+
+    // The script, without the dialogue of moments too crowded to draw; empty without dialogue.
+    std::string Result() const {
+        if (m_dialogues.empty())
+            return {};
+        const std::vector<bool> crowded = Crowded(m_shown, 256, kMaxDialogueLength);
+        if (std::find(crowded.begin(), crowded.end(), true) == crowded.end())
+            return m_out;
+        std::string kept;
+        size_t from = 0;
+        for (size_t i = 0; i < m_dialogues.size(); ++i) {
+            if (!crowded[i])
+                continue;
+            kept.append(m_out, from, m_dialogues[i].first - from);
+            from = m_dialogues[i].first + m_dialogues[i].second;
+        }
+        return kept + m_out.substr(from);
+    }
+
+private:
+    const SubtitleStyle& m_style;
+    const std::wstring m_face;
+    AssSection m_section = AssSection::None;
+    std::string m_stylesHeader = "[V4+ Styles]";
+    Format m_styleFormat{FormatNames(kStyleNames)}, m_eventFormat{FormatNames(kEventNames)};
+    bool m_haveStyleFormat = false, m_haveDefault = false;
+    int m_playX = 0, m_playY = 0;
+    std::string m_out;
+    // Where each dialogue line is in m_out, and its times.
+    std::vector<std::pair<size_t, size_t>> m_dialogues;
+    std::vector<Shown> m_shown;
+
+    // The height libass takes when the script gives none, or only its width.
+    int Height() const { return m_playY > 0 ? m_playY : m_playX > 0 ? m_playX * 3 / 4 : 288; }
+    void Add(const std::wstring& line) { m_out += ToUtf8(line) + "\n"; }
+
+    void Enter(AssSection next) {
+        const bool styles = next == AssSection::Styles || next == AssSection::SsaStyles;
+        if (styles)
+            m_stylesHeader = next == AssSection::Styles ? "[V4+ Styles]" : "[V4 Styles]";
+        // Without a Format line the fields are the version's own.
+        if (styles && !m_haveStyleFormat)
+            m_styleFormat =
+                Format(FormatNames(next == AssSection::Styles ? kStyleNames : kSsaStyleNames));
+        // Dialogue in a style the script lacks is drawn in its "Default" style, and with
+        // none of the script's own in the renderer's, whose face has no Hangul.
+        if (next == AssSection::Events && !m_haveDefault) {
+            const int width = m_playX > 0 ? m_playX : m_playY > 0 ? m_playY * 4 / 3 : 384;
+            SubtitleStyle ours = m_style;
+            ours.font = m_face;
+            m_out +=
+                m_stylesHeader + "\n" + StyleFormat() + StyleLine(ours, width, Height()) + "\n";
+            m_haveDefault = true;
+        }
+        m_section = next;
+        if (next != AssSection::Other)
+            m_out += next == AssSection::Info ? "[Script Info]\n"
+                     : styles                 ? m_stylesHeader + "\n"
+                                              : "[Events]\n";
+    }
+
+    void TakeStyle(const std::wstring& line, const std::wstring& key, std::wstring_view value) {
+        if (key == L"format") {
+            m_styleFormat = Format(FormatNames(value));
+            m_haveStyleFormat = true;
+            Add(line);
+        } else if (key == L"style") {
+            const Format& f = m_styleFormat;
+            std::vector<std::wstring> fields =
+                Fields(value, m_haveStyleFormat ? f.names.size() : npos);
+            if ((m_haveStyleFormat && fields.size() != f.names.size()) || fields.size() < 2)
+                return;
+            if (f.face < fields.size())
+                fields[f.face] = m_face;
+            if (f.size < fields.size())
+                fields[f.size] = AtMost(fields[f.size], MaxSize(Height()));
+            if (f.outline < fields.size())
+                fields[f.outline] = AtMost(fields[f.outline], MaxBorder(Height()));
+            m_haveDefault = m_haveDefault || Lower(Trim(fields[0])) == L"default";
+            Add(L"Style:" + Joined(fields));
+        }
+    }
+
+    void TakeEvent(const std::wstring& line, const std::wstring& key, std::wstring_view value) {
+        if (key == L"format") {
+            m_eventFormat = Format(FormatNames(value));
+            Add(line);
+            return;
+        }
+        const Format& f = m_eventFormat;
+        if (key != L"dialogue")
+            return;
+        std::vector<std::wstring> fields = Fields(value, f.names.size());
+        if (fields.size() != f.names.size() || f.start == npos || f.end == npos || f.text == npos)
+            return;
+        const std::optional<int> start = AssTime(fields[f.start]), end = AssTime(fields[f.end]);
+        if (!start || !end)
+            return;
+        fields[f.text] = Drawable(
+            WithinLimits(WithFace(fields[f.text], m_face), MaxSize(Height()), MaxBorder(Height())),
+            m_style.characters);
+        Cut(fields[f.text]);
+        const size_t at = m_out.size();
+        Add(L"Dialogue:" + Joined(fields));
+        m_dialogues.push_back({at, m_out.size() - at});
+        m_shown.push_back({*start, *end, fields[f.text].size()});
+    }
+
+    void TakeInfo(const std::wstring& line, const std::wstring& key, std::wstring_view value) {
+        if (key == L"playresx")
+            m_playX = _wtoi(std::wstring(value).c_str());
+        if (key == L"playresy")
+            m_playY = _wtoi(std::wstring(value).c_str());
+        Add(line);
+    }
+};
+
 } // namespace
 
 AssSection SectionOf(std::wstring_view line) {
@@ -186,117 +326,13 @@ std::string MakeAss(const std::vector<Cue>& cues, const SubtitleStyle& style) {
 }
 
 std::string RestyleAss(const std::wstring& script, const SubtitleStyle& style) {
-    const std::wstring face = style.font.empty() ? L"Arial" : style.font;
-    AssSection section = AssSection::None;
-    std::string stylesHeader = "[V4+ Styles]";
-    Format styleFormat(FormatNames(kStyleNames)), eventFormat(FormatNames(kEventNames));
-    bool haveStyleFormat = false, haveDefault = false;
-    int playX = 0, playY = 0;
-    // The height libass takes when the script gives none, or only its width.
-    auto height = [&] { return playY > 0 ? playY : playX > 0 ? playX * 3 / 4 : 288; };
-    std::string out;
-    // Where each dialogue line is in out, and its times.
-    std::vector<std::pair<size_t, size_t>> dialogues;
-    std::vector<Shown> shown;
-    auto add = [&out](const std::wstring& line) { out += ToUtf8(line) + "\n"; };
+    Restyler restyler(style);
     for (std::wstring_view raw : Lines(script)) {
         std::wstring line;
         for (wchar_t c : raw)
             if (!IsControl(c))
                 line += c;
-        if (const AssSection next = SectionOf(line); next != AssSection::None) {
-            const bool styles = next == AssSection::Styles || next == AssSection::SsaStyles;
-            if (styles)
-                stylesHeader = next == AssSection::Styles ? "[V4+ Styles]" : "[V4 Styles]";
-            // Without a Format line the fields are the version's own.
-            if (styles && !haveStyleFormat)
-                styleFormat =
-                    Format(FormatNames(next == AssSection::Styles ? kStyleNames : kSsaStyleNames));
-            // Dialogue in a style the script lacks is drawn in its "Default" style, and with
-            // none of the script's own in the renderer's, whose face has no Hangul.
-            if (next == AssSection::Events && !haveDefault) {
-                const int width = playX > 0 ? playX : playY > 0 ? playY * 4 / 3 : 384;
-                SubtitleStyle ours = style;
-                ours.font = face;
-                out +=
-                    stylesHeader + "\n" + StyleFormat() + StyleLine(ours, width, height()) + "\n";
-                haveDefault = true;
-            }
-            section = next;
-            if (next != AssSection::Other)
-                out += next == AssSection::Info ? "[Script Info]\n"
-                       : styles                 ? stylesHeader + "\n"
-                                                : "[Events]\n";
-            continue;
-        }
-        const size_t colon = line.find(L':');
-        const std::wstring key = colon == npos ? L"" : Lower(Trim(line.substr(0, colon)));
-        const std::wstring_view value =
-            colon == npos ? std::wstring_view() : std::wstring_view(line).substr(colon + 1);
-        if (section == AssSection::Styles || section == AssSection::SsaStyles) {
-            if (key == L"format") {
-                styleFormat = Format(FormatNames(value));
-                haveStyleFormat = true;
-                add(line);
-            } else if (key == L"style") {
-                std::vector<std::wstring> fields =
-                    Fields(value, haveStyleFormat ? styleFormat.names.size() : npos);
-                if ((haveStyleFormat && fields.size() != styleFormat.names.size()) ||
-                    fields.size() < 2)
-                    continue;
-                if (styleFormat.face < fields.size())
-                    fields[styleFormat.face] = face;
-                if (styleFormat.size < fields.size())
-                    fields[styleFormat.size] = AtMost(fields[styleFormat.size], MaxSize(height()));
-                if (styleFormat.outline < fields.size())
-                    fields[styleFormat.outline] =
-                        AtMost(fields[styleFormat.outline], MaxBorder(height()));
-                haveDefault = haveDefault || Lower(Trim(fields[0])) == L"default";
-                add(L"Style:" + Joined(fields));
-            }
-        } else if (section == AssSection::Events) {
-            if (key == L"format") {
-                eventFormat = Format(FormatNames(value));
-                add(line);
-            } else if (key == L"dialogue") {
-                const Format& f = eventFormat;
-                std::vector<std::wstring> fields = Fields(value, f.names.size());
-                if (fields.size() != f.names.size() || f.start == npos || f.end == npos ||
-                    f.text == npos)
-                    continue;
-                const std::optional<int> start = AssTime(fields[f.start]),
-                                         end = AssTime(fields[f.end]);
-                if (!start || !end)
-                    continue;
-                fields[f.text] = Drawable(WithinLimits(WithFace(fields[f.text], face),
-                                                       MaxSize(height()), MaxBorder(height())),
-                                          style.characters);
-                Cut(fields[f.text]);
-                const size_t at = out.size();
-                add(L"Dialogue:" + Joined(fields));
-                dialogues.push_back({at, out.size() - at});
-                shown.push_back({*start, *end, fields[f.text].size()});
-            }
-        } else if (section == AssSection::Info) {
-            if (key == L"playresx")
-                playX = _wtoi(std::wstring(value).c_str());
-            if (key == L"playresy")
-                playY = _wtoi(std::wstring(value).c_str());
-            add(line);
-        }
+        restyler.Take(line);
     }
-    if (dialogues.empty())
-        return {};
-    const std::vector<bool> crowded = Crowded(shown, 256, kMaxDialogueLength);
-    if (std::find(crowded.begin(), crowded.end(), true) == crowded.end())
-        return out;
-    std::string kept;
-    size_t from = 0;
-    for (size_t i = 0; i < dialogues.size(); ++i) {
-        if (!crowded[i])
-            continue;
-        kept.append(out, from, dialogues[i].first - from);
-        from = dialogues[i].first + dialogues[i].second;
-    }
-    return kept + out.substr(from);
+    return restyler.Result();
 }
