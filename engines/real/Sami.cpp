@@ -93,21 +93,20 @@ int ShownClass(std::wstring_view lower, const std::vector<std::wstring>& classes
     return classes.empty() ? -1 : 0;
 }
 
-} // namespace
+// A paragraph of a sync: its class (-1, none: it belongs to every language) and its stretch.
+struct Paragraph {
+    int cls;
+    size_t begin, end;
+};
+struct Sync {
+    int start;
+    std::vector<Paragraph> paragraphs;
+};
 
-std::vector<Cue> ParseSami(const std::wstring& text) {
-    const std::wstring lower = Lower(text);
-    // A paragraph of a sync: its class (-1, none: it belongs to every language) and its stretch.
-    struct Paragraph {
-        int cls;
-        size_t begin, end;
-    };
-    struct Sync {
-        int start;
-        std::vector<Paragraph> paragraphs;
-    };
+// The syncs of the lower-cased file, with the classes of their paragraphs in the order the
+// file first uses them.
+std::vector<Sync> ReadSyncs(const std::wstring& lower, std::vector<std::wstring>& classes) {
     std::vector<Sync> syncs;
-    std::vector<std::wstring> classes; // in the order the file first uses them
     std::unordered_map<std::wstring, int> classIndex;
     size_t at = lower.find(L"<sync");
     // Where the body ends, found once: looking for it again at every cue made a large file
@@ -150,8 +149,11 @@ std::vector<Cue> ParseSami(const std::wstring& text) {
             syncs.push_back(std::move(sync));
         at = next == npos || next == body ? npos : next;
     }
-    const int language = ShownClass(lower, classes);
-    // The shown language's syncs, with their text; a sync of other languages only is not one.
+    return syncs;
+}
+
+// The language's syncs as cues, each until the next; a sync of other languages only is not one.
+std::vector<Cue> CuesOf(const std::wstring& text, const std::vector<Sync>& syncs, int language) {
     std::vector<Cue> shown;
     for (const Sync& sync : syncs) {
         std::wstring marked;
@@ -176,4 +178,13 @@ std::vector<Cue> ParseSami(const std::wstring& text) {
             cues.push_back({shown[i].startMs, end, shown[i].text});
     }
     return cues;
+}
+
+} // namespace
+
+std::vector<Cue> ParseSami(const std::wstring& text) {
+    const std::wstring lower = Lower(text);
+    std::vector<std::wstring> classes;
+    const std::vector<Sync> syncs = ReadSyncs(lower, classes);
+    return CuesOf(text, syncs, ShownClass(lower, classes));
 }
