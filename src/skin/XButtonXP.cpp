@@ -138,12 +138,7 @@ void CXButtonXP::DrawItem(DRAWITEMSTRUCT* item) {
 
     if (m_bNeedsSetup) {
         m_bNeedsSetup = FALSE;
-        if (CXThemeHelper::IsReady()) {
-            CloseTheme();
-            m_hThemeData =
-                CXThemeHelper::OpenThemeData(m_hWnd, m_bFlatToolbar ? L"Toolbar" : L"Button");
-        }
-        CaptureUnderlay();
+        SetUpLook();
     }
 
     const std::wstring text = GetWindowText();
@@ -168,36 +163,7 @@ void CXButtonXP::DrawItem(DRAWITEMSTRUCT* item) {
         isDefault = false;
     }
 
-    if (themed) {
-        const int look = disabled                 ? PBS_DISABLED
-                         : pressed                ? PBS_PRESSED
-                         : m_bHot                 ? PBS_HOT
-                         : (focused || isDefault) ? PBS_DEFAULTED
-                                                  : PBS_NORMAL;
-        HWND parent = GetParent();
-        // What the parent shows under this button, where the style leaves it uncovered.
-        if (CXThemeHelper::IsReady() && parent && ::IsWindow(parent))
-            CXThemeHelper::DrawThemeParentBackground(m_hWnd, m, &r);
-        if (CXThemeHelper::IsReady() && m_hThemeData)
-            CXThemeHelper::DrawThemeBackground(m_hThemeData, m, BP_PUSHBUTTON, look, &r, nullptr);
-    } else {
-        CGdiObject<HBRUSH> face(
-            ::CreateSolidBrush(m_crFace == kNoColour ? ::GetSysColor(COLOR_BTNFACE) : m_crFace));
-        if (!m_bFlatToolbar || customColours) {
-            RECT inner = r;
-            ::InflateRect(&inner, -1, -1);
-            ::FillRect(m, &inner, face);
-        }
-        if (focused || isDefault) {
-            if (!(m_bLatchMode && pressed))
-                ::FrameRect(m, &r, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
-            ::InflateRect(&r, -1, -1);
-        }
-        if (pressed)
-            ::DrawEdge(m, &r, EDGE_SUNKEN, BF_RECT);
-        else if (!m_bFlatToolbar)
-            ::DrawEdge(m, &r, EDGE_RAISED, BF_RECT);
-    }
+    PaintFace(m, r, {pressed, focused, isDefault, themed, disabled, customColours});
 
     RECT t = item->rcItem;
     PaintIcon(m, r, t, hasText, pressed, themed, disabled);
@@ -211,6 +177,48 @@ void CXButtonXP::DrawItem(DRAWITEMSTRUCT* item) {
 
     ::BitBlt(screen, item->rcItem.left, item->rcItem.top, width, height, m, item->rcItem.left,
              item->rcItem.top, SRCCOPY);
+}
+
+void CXButtonXP::SetUpLook() {
+    if (CXThemeHelper::IsReady()) {
+        CloseTheme();
+        m_hThemeData =
+            CXThemeHelper::OpenThemeData(m_hWnd, m_bFlatToolbar ? L"Toolbar" : L"Button");
+    }
+    CaptureUnderlay();
+}
+
+void CXButtonXP::PaintFace(HDC m, RECT& r, const Face& f) const {
+    if (f.themed) {
+        const int look = f.disabled                   ? PBS_DISABLED
+                         : f.pressed                  ? PBS_PRESSED
+                         : m_bHot                     ? PBS_HOT
+                         : (f.focused || f.isDefault) ? PBS_DEFAULTED
+                                                      : PBS_NORMAL;
+        HWND parent = GetParent();
+        // What the parent shows under this button, where the style leaves it uncovered.
+        if (CXThemeHelper::IsReady() && parent && ::IsWindow(parent))
+            CXThemeHelper::DrawThemeParentBackground(m_hWnd, m, &r);
+        if (CXThemeHelper::IsReady() && m_hThemeData)
+            CXThemeHelper::DrawThemeBackground(m_hThemeData, m, BP_PUSHBUTTON, look, &r, nullptr);
+    } else {
+        CGdiObject<HBRUSH> face(
+            ::CreateSolidBrush(m_crFace == kNoColour ? ::GetSysColor(COLOR_BTNFACE) : m_crFace));
+        if (!m_bFlatToolbar || f.customColours) {
+            RECT inner = r;
+            ::InflateRect(&inner, -1, -1);
+            ::FillRect(m, &inner, face);
+        }
+        if (f.focused || f.isDefault) {
+            if (!(m_bLatchMode && f.pressed))
+                ::FrameRect(m, &r, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+            ::InflateRect(&r, -1, -1);
+        }
+        if (f.pressed)
+            ::DrawEdge(m, &r, EDGE_SUNKEN, BF_RECT);
+        else if (!m_bFlatToolbar)
+            ::DrawEdge(m, &r, EDGE_RAISED, BF_RECT);
+    }
 }
 
 RECT CXButtonXP::LayoutIconRect(const RECT& r, RECT& t, bool hasText, bool pressed, bool themed,

@@ -78,6 +78,13 @@ protected:
     void CaptureUnderlay();
 
 private:
+    // The theme in use and the parent's pixels under the button, again after a change.
+    void SetUpLook();
+    // The button's face and border, for its state; r shrinks to inside the border drawn.
+    struct Face {
+        bool pressed, focused, isDefault, themed, disabled, customColours;
+    };
+    void PaintFace(HDC dc, RECT& r, const Face& face) const;
     void DropUnderlay();
     void CloseTheme();
     LRESULT OnEraseBkgnd(WPARAM, LPARAM) { return TRUE; }

@@ -56,7 +56,43 @@ void CQuelvoxDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CQuelvoxDlg::OnInitDialog() {
     CDialog::OnInitDialog();
+    SetUpShell();
+    m_listFiles.InsertColumn(0, LoadResString(IDS_FILE_NAME).c_str(), LVCFMT_LEFT, 320);
+    m_listFiles.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    SetTitles();
 
+    m_step1.Create(IDD_STEP1, this);
+    m_step2.Create(IDD_STEP2, this);
+    m_step3.Create(IDD_STEP3, this);
+    ShowPage(m_step1, 0);
+
+    SetTimer(kClockTimer, 1000);
+    if (m_bFirstRun)
+        SetTimer(kAboutTimer, 500);
+
+    m_stcTitle.SetWindowText(m_strTitle.c_str());
+
+    // The preview places the pane in the frame itself, to the picture's shape.
+    PlacedByCode(m_stcPane);
+    ApplyDpi();
+    SetUpButtons();
+    ShowPage(m_nCurPage == 2 ? static_cast<CDialog&>(m_step3) : m_step1, m_nCurPage);
+    ::SetParent(m_stcPane, m_stcFrame);
+    // On Windows the player's window paints straight into the pane: neither may paint over it.
+    m_stcFrame.ModifyStyle(0, WS_CLIPCHILDREN);
+    m_stcPane.ModifyStyle(0, WS_CLIPCHILDREN);
+    m_conversion.SetOwner(m_hWnd);
+    m_preview.Attach(m_hWnd, m_stcFrame, m_stcPane);
+    if (!m_startFiles.empty() || m_queueStore.IsOpen())
+        PostMessage(kQueueStartFilesMessage);
+    // Handled once the window is shown and active.
+    if (m_splash)
+        PostMessage(kWindowUpMessage);
+    return TRUE;
+}
+
+// The system menu's About item, the icons, the language menu and drops from Explorer.
+void CQuelvoxDlg::SetUpShell() {
     if (HMENU system = ::GetSystemMenu(m_hWnd, FALSE)) {
         std::wstring about = LoadResString(IDS_ABOUTBOX);
         if (!about.empty()) {
@@ -73,10 +109,10 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     // WM_COPYGLOBALDATA, which the drop's data travels in).
     for (UINT message : {UINT{WM_DROPFILES}, UINT{WM_COPYDATA}, 0x49u})
         ::ChangeWindowMessageFilterEx(m_hWnd, message, MSGFLT_ALLOW, nullptr);
+}
 
-    m_listFiles.InsertColumn(0, LoadResString(IDS_FILE_NAME).c_str(), LVCFMT_LEFT, 320);
-    m_listFiles.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-
+// The product's name and version (the build's date too, for the title shown on demand).
+void CQuelvoxDlg::SetTitles() {
     const std::wstring stamp = std::wstring(L"(Build: ") + kBuildDate + L" " + kBuildTime + L" )";
     m_strTitle = kBuiltInTitle;
     m_strTitleBuild = m_strTitle + stamp;
@@ -89,21 +125,9 @@ BOOL CQuelvoxDlg::OnInitDialog() {
         m_strTitleBuild = FormatString(L"%s %s", m_strTitle.c_str(), stamp.c_str());
     }
     SetWindowText(m_strTitle.c_str());
+}
 
-    m_step1.Create(IDD_STEP1, this);
-    m_step2.Create(IDD_STEP2, this);
-    m_step3.Create(IDD_STEP3, this);
-    ShowPage(m_step1, 0);
-
-    SetTimer(kClockTimer, 1000);
-    if (m_bFirstRun)
-        SetTimer(kAboutTimer, 500);
-
-    m_stcTitle.SetWindowText(m_strTitle.c_str());
-
-    // The preview places the pane in the frame itself, to the picture's shape.
-    PlacedByCode(m_stcPane);
-    ApplyDpi();
+void CQuelvoxDlg::SetUpButtons() {
     // The picture buttons' names, which screen readers speak, in the language in use; tips show
     // every button's.
     const struct {
@@ -129,19 +153,6 @@ BOOL CQuelvoxDlg::OnInitDialog() {
         ::SetWindowPos(control, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = control;
     }
-    ShowPage(m_nCurPage == 2 ? static_cast<CDialog&>(m_step3) : m_step1, m_nCurPage);
-    ::SetParent(m_stcPane, m_stcFrame);
-    // On Windows the player's window paints straight into the pane: neither may paint over it.
-    m_stcFrame.ModifyStyle(0, WS_CLIPCHILDREN);
-    m_stcPane.ModifyStyle(0, WS_CLIPCHILDREN);
-    m_conversion.SetOwner(m_hWnd);
-    m_preview.Attach(m_hWnd, m_stcFrame, m_stcPane);
-    if (!m_startFiles.empty() || m_queueStore.IsOpen())
-        PostMessage(kQueueStartFilesMessage);
-    // Handled once the window is shown and active.
-    if (m_splash)
-        PostMessage(kWindowUpMessage);
-    return TRUE;
 }
 
 void CQuelvoxDlg::ApplyDpi() {

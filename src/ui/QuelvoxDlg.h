@@ -169,6 +169,10 @@ public:
     CToolTips m_tips;
 
 private:
+    // Parts of OnInitDialog.
+    void SetUpShell();
+    void SetTitles();
+    void SetUpButtons();
     int m_nBusy = 0;
     // The wheel's turn not yet spent on a seek.
     int m_nWheelDelta = 0;
