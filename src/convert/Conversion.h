@@ -172,19 +172,26 @@ public:
     void OnEncoderProgress(WPARAM run);
     // The encoder's command line for the current file.
     const std::wstring& Command() const { return m_strCommand; }
+    // The folder of the file last prepared; where "Open folder" goes.
+    const std::wstring& OutputFolder() const { return m_strOutputFolder; }
+    // The list's item of the file under way.
+    int CurrentItem() const { return m_nCurrentItem; }
+    const CDemoRedirector& Encoder() const { return m_encoder; }
+    // The current file's identification, and the one made ahead of its turn.
+    const Identification& Identifying() const { return *m_identify; }
+    const Identification& Ahead() const { return *m_ahead; }
 
+private:
     RunState m_state = RunState::Idle;
     CDemoRedirector m_encoder;
     // The current file's identification, and the next ticked file's, made while the current
     // one encodes or before the run (path empty: none).
     std::unique_ptr<Identification> m_identify = std::make_unique<Identification>();
     std::unique_ptr<Identification> m_ahead = std::make_unique<Identification>();
-    // The folder of the file last prepared; where "Open folder" goes.
     std::wstring m_strOutputFolder;
     int m_nCurrentItem = 0;
     int m_nConverted = 0;
 
-private:
     // Asks whether to stop the run (question 102); true on Yes.
     bool ConfirmStop();
     // To the window's log and the run's file.

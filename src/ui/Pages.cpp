@@ -23,16 +23,15 @@ constexpr const wchar_t* kFormatEntry = L"Format";
 
 } // namespace
 
-void OpenOutputFolder(std::wstring& folder) {
-    if (folder.empty())
-        folder = L"C:\\";
-    Seam().ShellExecute(nullptr, L"explore", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+void OpenOutputFolder(const std::wstring& folder) {
+    Seam().ShellExecute(nullptr, L"explore", folder.empty() ? L"C:\\" : folder.c_str(), nullptr,
+                        nullptr, SW_SHOWNORMAL);
 }
 
 void OpenSelectionFolder(CQuelvoxDlg& main) {
     const int selected = main.m_listFiles.GetNextItem(-1, LVNI_SELECTED);
     if (selected < 0) {
-        OpenOutputFolder(main.m_conversion.m_strOutputFolder);
+        OpenOutputFolder(main.m_conversion.OutputFolder());
         return;
     }
     main.OpenFolderOf(main.m_listFiles.GetItemText(selected, 0));

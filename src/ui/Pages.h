@@ -92,8 +92,8 @@ private:
 };
 
 // Opens the folder of the file last handed to the encoder in the file explorer; before the
-// first it becomes "C:\".
-void OpenOutputFolder(std::wstring& folder);
+// first (empty), "C:\".
+void OpenOutputFolder(const std::wstring& folder);
 // Opens the folder of the file selected in the list, with its converted movie selected when
 // there is one; with nothing selected, OpenOutputFolder.
 void OpenSelectionFolder(CQuelvoxDlg& main);

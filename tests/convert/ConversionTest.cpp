@@ -13,12 +13,6 @@
 
 namespace {
 
-constexpr const char* kIdentifyGood = "[identify]\n"
-                                      "out ID_VIDEO_WIDTH=640\n"
-                                      "out ID_VIDEO_HEIGHT=352\n"
-                                      "out ID_VIDEO_FPS=25.000\n"
-                                      "out ID_LENGTH=10.00\n";
-
 std::string Movie(const std::string& encode) {
     return kIdentifyGood + ("[encode]\n" + encode);
 }
@@ -52,9 +46,9 @@ protected:
     bool EncodingItem(int item, DWORD timeoutMs = 15000) {
         return PumpDialogUntil(
             [&] {
-                return m_dialog->m_conversion.m_nCurrentItem == item &&
-                       m_dialog->m_conversion.m_encoder.Percent() > 0 &&
-                       ProcessIsRunning(m_dialog->m_conversion.m_encoder.ProcessId());
+                return m_dialog->m_conversion.CurrentItem() == item &&
+                       m_dialog->m_conversion.Encoder().Percent() > 0 &&
+                       ProcessIsRunning(m_dialog->m_conversion.Encoder().ProcessId());
             },
             timeoutMs);
     }
@@ -115,7 +109,7 @@ TEST_F(ConversionTest, LogsEachFileAndUnticksTheConvertedOnes) {
     // The encoder wrote its output beside the source.
     EXPECT_NE(GetFileAttributesW((m_dir.Path() + L"\\QV_a.avi.avi").c_str()),
               INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(m_dialog->m_conversion.m_strOutputFolder, m_dir.Path());
+    EXPECT_EQ(m_dialog->m_conversion.OutputFolder(), m_dir.Path());
 
     // The file: UTF-8 with a byte-order mark and CR LF, the same lines, and after the failed
     // file what its encoder said.
@@ -194,7 +188,7 @@ TEST_F(ConversionTest, EveryEndOfAnEncoderIsReportedTruly) {
     ASSERT_TRUE(EncodingItem(8));
     EXPECT_TRUE(m_seam.awake);
     const CHandle encoder(
-        OpenProcess(PROCESS_ALL_ACCESS, FALSE, m_dialog->m_conversion.m_encoder.ProcessId()));
+        OpenProcess(PROCESS_ALL_ACCESS, FALSE, m_dialog->m_conversion.Encoder().ProcessId()));
     EXPECT_EQ(GetPriorityClass(encoder), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
     TerminateProcess(encoder, 1);
     ASSERT_TRUE(RunToEnd());
@@ -294,7 +288,7 @@ TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
                                     L"converting VIDEO FILE may not be played.)");
     EXPECT_TRUE(m_dialog->m_conversion.Converting());
 
-    const DWORD encoder = m_dialog->m_conversion.m_encoder.ProcessId();
+    const DWORD encoder = m_dialog->m_conversion.Encoder().ProcessId();
     m_seam.answers = {IDYES};
     Click(IDC_CONVERT);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 5000));
@@ -305,7 +299,7 @@ TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
     EXPECT_EQ(ReadFileBytes(earlier), "earlier");
     // The stopped encoder's completion is not taken for a result.
     ASSERT_TRUE(
-        PumpDialogUntil([&] { return !m_dialog->m_conversion.m_encoder.IsRunOpen(); }, 10000));
+        PumpDialogUntil([&] { return !m_dialog->m_conversion.Encoder().IsRunOpen(); }, 10000));
     PumpDialogPending();
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n" + Converting(L"b.avi") +
                          L"\nConversion has been canceled.\n");
@@ -334,7 +328,7 @@ TEST_F(ConversionTest, PrevDuringARunAsksAndStops) {
     Click(IDC_CONVERT);
     ASSERT_TRUE(EncodingItem(0));
     EXPECT_EQ(Text(Item(IDC_STEP_GROUP)), L"Step2");
-    const DWORD encoder = m_dialog->m_conversion.m_encoder.ProcessId();
+    const DWORD encoder = m_dialog->m_conversion.Encoder().ProcessId();
     m_seam.answers = {IDYES};
     Click(IDC_PREV);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_nCurPage == 0; }, 5000));
@@ -349,7 +343,7 @@ TEST_F(ConversionTest, AStoppedRunsLateCompletionDoesNotCountInTheNext) {
     Add(L"a.avi", kSlow);
     Click(IDC_CONVERT);
     ASSERT_TRUE(EncodingItem(0));
-    const WPARAM stopped = m_dialog->m_conversion.m_encoder.OwnerRun();
+    const WPARAM stopped = m_dialog->m_conversion.Encoder().OwnerRun();
     m_seam.answers = {IDYES};
     Click(IDC_PREV);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_nCurPage == 0; }, 10000));
@@ -373,7 +367,7 @@ TEST_F(ConversionTest, HangingIdentificationIsCutShort) {
     ASSERT_TRUE(RunToEnd(30000));
     // One second and twenty-one half seconds, then the facts collected so far.
     EXPECT_GE(GetTickCount64() - start, 11400u);
-    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_conversion.m_identify->info.ProcessId()));
+    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_conversion.Identifying().info.ProcessId()));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n\n1 file(s) converted.\n");
 }
 
@@ -411,14 +405,14 @@ protected:
         Add(L"a.avi", kSlow);
         Click(IDC_CONVERT);
         ASSERT_TRUE(EncodingItem(0));
-        const DWORD encoder = m_dialog->m_conversion.m_encoder.ProcessId();
+        const DWORD encoder = m_dialog->m_conversion.Encoder().ProcessId();
         m_seam.answers = {answer};
         m_seam.onMessageBox = [&] {
             if (m_seam.boxes.size() == 1)
                 PumpUntil(
                     [&] {
                         return !ProcessIsRunning(encoder) &&
-                               !m_dialog->m_conversion.m_encoder.IsRunOpen();
+                               !m_dialog->m_conversion.Encoder().IsRunOpen();
                     },
                     10000);
             PumpPending();
@@ -581,7 +575,7 @@ TEST_F(ConversionTest, WhatArrivesDuringEachStepWaitsForIt) {
         [&] {
             const convert::CConversion& run = m_dialog->m_conversion;
             if (seen.insert(run.CurrentStep()).second) {
-                m_dialog->PostMessage(CDemoRedirector::kDoneMessage, run.m_encoder.OwnerRun() - 1);
+                m_dialog->PostMessage(CDemoRedirector::kDoneMessage, run.Encoder().OwnerRun() - 1);
                 m_dialog->PostMessage(CRedirMediaInfo::kEndedMessage);
                 m_dialog->SendMessage(WM_TIMER, convert::CConversion::kStepTimer);
                 m_dialog->SendMessage(WM_TIMER, preview::CPreview::kStepTimer);
@@ -704,7 +698,7 @@ protected:
         ASSERT_TRUE(EncodingItem(0));
     }
     bool AheadIs(const std::wstring& path, bool finished) const {
-        const convert::Identification& ahead = *m_dialog->m_conversion.m_ahead;
+        const convert::Identification& ahead = m_dialog->m_conversion.Ahead();
         return ahead.path == path && ahead.info.Finished() == finished &&
                ProcessIsRunning(ahead.info.ProcessId()) != finished;
     }
@@ -719,7 +713,7 @@ protected:
     }
     void EndTheFirstEncoder() {
         const CHandle encoder(
-            OpenProcess(PROCESS_TERMINATE, FALSE, m_dialog->m_conversion.m_encoder.ProcessId()));
+            OpenProcess(PROCESS_TERMINATE, FALSE, m_dialog->m_conversion.Encoder().ProcessId()));
         TerminateProcess(encoder, 1);
     }
 
@@ -738,9 +732,9 @@ TEST_P(IdentifiedAhead, CountsOnlyForTheSameFileUnchanged) {
         for (; !stop; Sleep(5))
             sawWait = sawWait || IsWindowVisible(label);
     });
-    const WPARAM first = m_dialog->m_conversion.m_encoder.OwnerRun();
+    const WPARAM first = m_dialog->m_conversion.Encoder().OwnerRun();
     EndTheFirstEncoder();
-    PumpDialogUntil([&] { return m_dialog->m_conversion.m_encoder.OwnerRun() != first; }, 15000);
+    PumpDialogUntil([&] { return m_dialog->m_conversion.Encoder().OwnerRun() != first; }, 15000);
     stop = true;
     watcher.join();
     ASSERT_TRUE(RunToEnd());
@@ -759,7 +753,7 @@ INSTANTIATE_TEST_SUITE_P(Meanwhile, IdentifiedAhead, testing::ValuesIn(kMeanwhil
 TEST_F(IdentifiedAhead, StopEndsAnIdentificationAhead) {
     StartWithAHeldFirstFile(kIdentifyGood + std::string("hang\n"));
     ASSERT_TRUE(PumpDialogUntil([&] { return AheadIs(m_b, false); }, 15000));
-    const DWORD player = m_dialog->m_conversion.m_ahead->info.ProcessId();
+    const DWORD player = m_dialog->m_conversion.Ahead().info.ProcessId();
     m_seam.answers = {IDYES};
     Click(IDC_CONVERT);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 5000));

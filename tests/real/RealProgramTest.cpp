@@ -351,16 +351,16 @@ TEST_F(RealProgramTest, StopEndsTheEncoderAndItsFFmpegAndKeepsTheEarlierMovie) {
     ASSERT_TRUE(PumpDialogUntil(
         [&] {
             if (!m_dialog->m_conversion.Converting() ||
-                !ProcessIsRunning(m_dialog->m_conversion.m_encoder.ProcessId()))
+                !ProcessIsRunning(m_dialog->m_conversion.Encoder().ProcessId()))
                 return false;
-            children = ChildProcesses(m_dialog->m_conversion.m_encoder.ProcessId());
+            children = ChildProcesses(m_dialog->m_conversion.Encoder().ProcessId());
             // Stopped once the new movie is being written.
             return !children.empty() &&
                    GetFileAttributesW((output + L".part").c_str()) != INVALID_FILE_ATTRIBUTES;
         },
         60000))
         << Log();
-    const DWORD encoder = m_dialog->m_conversion.m_encoder.ProcessId();
+    const DWORD encoder = m_dialog->m_conversion.Encoder().ProcessId();
     ASSERT_TRUE(ProcessIsRunning(encoder));
     // The encoder runs below normal, and its ffmpeg with it, as on Windows.
     EXPECT_EQ(PriorityOf(encoder), DWORD(BELOW_NORMAL_PRIORITY_CLASS));
@@ -414,7 +414,7 @@ TEST_F(RealProgramTest, AQuelvoxEndedOutrightLeavesNoEngineAndItsListComesBack) 
         ASSERT_TRUE(PumpDialogUntil(
             [&] {
                 return GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES &&
-                       !FFmpegChildren(m_dialog->m_conversion.m_encoder.ProcessId()).empty();
+                       !FFmpegChildren(m_dialog->m_conversion.Encoder().ProcessId()).empty();
             },
             60000));
         WriteFileBytes(std::wstring(folder) + L"\\writing", "");
@@ -468,7 +468,7 @@ TEST_F(RealProgramTest, AQuelvoxEndedOutrightLeavesNoEngineAndItsListComesBack) 
     ASSERT_TRUE(PumpDialogUntil(
         [&] {
             return GetFileAttributesW(partial.c_str()) != INVALID_FILE_ATTRIBUTES &&
-                   !FFmpegChildren(m_dialog->m_conversion.m_encoder.ProcessId()).empty();
+                   !FFmpegChildren(m_dialog->m_conversion.Encoder().ProcessId()).empty();
         },
         60000));
     EXPECT_EQ(ProcessesNamed(L"mencoder.exe").size(), 1u);

@@ -176,16 +176,16 @@ public:
         PumpDialogUntil(
             [&] {
                 const convert::CConversion& run = m_dialog.m_conversion;
-                const int item = run.m_nCurrentItem;
+                const int item = run.CurrentItem();
                 if (item < count && outcomes[kinds[item]].name == std::string(kKilled) &&
                     run.CurrentStep() == convert::FileStep::Encoding) {
                     if (killAt < 0) {
                         random = random * 1103515245 + 12345;
                         killAt = static_cast<int>(random >> 16) % 60;
                     }
-                    if (run.Percent() >= killAt && ProcessIsRunning(run.m_encoder.ProcessId()))
+                    if (run.Percent() >= killAt && ProcessIsRunning(run.Encoder().ProcessId()))
                         if (HANDLE encoder =
-                                OpenProcess(PROCESS_TERMINATE, FALSE, run.m_encoder.ProcessId())) {
+                                OpenProcess(PROCESS_TERMINATE, FALSE, run.Encoder().ProcessId())) {
                             TerminateProcess(encoder, 1);
                             CloseHandle(encoder);
                         }
@@ -193,11 +193,11 @@ public:
                     killAt = -1;
                 }
                 // A file is done once the next is taken up.
-                if (!tookFirst && m_dialog.m_conversion.m_nCurrentItem >= 1) {
+                if (!tookFirst && m_dialog.m_conversion.CurrentItem() >= 1) {
                     m_afterFirst = Measure();
                     tookFirst = true;
                 }
-                if (!tookMiddle && count >= 100 && m_dialog.m_conversion.m_nCurrentItem >= 100) {
+                if (!tookMiddle && count >= 100 && m_dialog.m_conversion.CurrentItem() >= 100) {
                     m_afterHundred = Measure();
                     tookMiddle = true;
                 }

@@ -192,12 +192,14 @@ TEST_F(FileListTest, DeleteKeyAndClearList) {
 
 TEST_F(FileListTest, OpenFolderExploresCOrTheLastOutputFolder) {
     PageCommand(m_dialog->m_step1, IDC_OPEN_FOLDER);
-    m_dialog->m_conversion.m_strOutputFolder = L"D:\\Movies";
+    StartRun("progress 0 100 50 1\noutput\n");
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 30000));
+    m_dialog->m_listFiles.DeleteAllItems(); // nothing selected
     PageCommand(m_dialog->m_step3, IDC_OPEN_FOLDER);
     ASSERT_EQ(m_seam.shell.size(), 2u);
     EXPECT_EQ(m_seam.shell[0].verb, L"explore");
     EXPECT_EQ(m_seam.shell[0].file, L"C:\\");
-    EXPECT_EQ(m_seam.shell[1].file, L"D:\\Movies");
+    EXPECT_EQ(m_seam.shell[1].file, m_runDir.Path());
 
     // The selected file's folder, with its converted movie selected once there is one (which
     // is looked for off the window's thread).

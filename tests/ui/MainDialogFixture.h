@@ -33,6 +33,13 @@ inline void MoveToMonitorOf(HWND window, UINT dpi) {
     SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rect));
 }
 
+// The identification of a scripted movie of 10 s.
+inline constexpr const char* kIdentifyGood = "[identify]\n"
+                                             "out ID_VIDEO_WIDTH=640\n"
+                                             "out ID_VIDEO_HEIGHT=352\n"
+                                             "out ID_VIDEO_FPS=25.000\n"
+                                             "out ID_LENGTH=10.00\n";
+
 class MainDialogTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -57,6 +64,18 @@ protected:
     }
     void Tick() { m_dialog->SendMessage(WM_TIMER, CQuelvoxDlg::kClockTimer); }
 
+    // Queues a scripted movie of 10 s whose encoder does `encode`, and clicks Convert.
+    void StartRun(const std::string& encode) {
+        m_dialog->AppendFile(m_dialog->m_listFiles.GetItemCount(),
+                             m_runDir.Write(L"run.avi", kIdentifyGood + ("[encode]\n" + encode)));
+        m_dialog->PostMessage(WM_COMMAND, MAKEWPARAM(IDC_CONVERT, BN_CLICKED), 0);
+    }
+    // A run whose encoder says it has done 7 % and then hangs until it is ended.
+    void StartLongRun() {
+        StartRun("out Pos: 1.0s 25f ( 7%) 25.00fps\nhang\n");
+        ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Percent() == 7; }, 30000));
+    }
     FakeSeam m_seam;
+    ScratchDir m_runDir;
     std::unique_ptr<CQuelvoxDlg> m_dialog;
 };

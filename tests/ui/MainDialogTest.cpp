@@ -176,16 +176,12 @@ TEST_F(MainDialogTest, ClockShowsPositionAndLengthOrThePercentage) {
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/01:00:00");
 
     player.WriteStdOut(L"V:  30.0\r");
-    m_dialog->m_conversion.m_state = convert::RunState::Converting;
-    m_dialog->m_conversion.m_encoder.Arm(*m_dialog);
-    m_dialog->m_conversion.m_encoder.WriteStdOut(L"Pos: 1.0s 25f ( 7%) 25.00fps\r");
+    StartLongRun();
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"  7%");
     EXPECT_EQ(m_dialog->m_step3.m_progress.GetPos(), 7);
     EXPECT_EQ(m_dialog->m_slider.GetPos(), 0); // the slider stays while converting
-    m_dialog->m_conversion.m_state = convert::RunState::Idle;
     player.Arm(nullptr);
-    m_dialog->m_conversion.m_encoder.Arm(nullptr);
 }
 
 TEST_F(MainDialogTest, WheelSeeksOncePerNotchTurnedAndThenReachesThePlayersWindow) {
@@ -259,8 +255,7 @@ TEST_F(MainDialogTest, SeekButtonsSendArrowKeysOnlyToAPlayer) {
 }
 
 TEST_F(MainDialogTest, CloseButtonAsksOnlyWhileAConversionRuns) {
-    m_dialog->ShowPage(m_dialog->m_step3, 2);
-    m_dialog->m_conversion.m_state = convert::RunState::Converting;
+    StartLongRun();
     m_seam.answers = {IDNO};
     m_dialog->SendMessage(WM_COMMAND, IDC_CLOSE);
     ASSERT_EQ(m_seam.boxes.size(), 1u);
@@ -281,10 +276,11 @@ TEST_F(MainDialogTest, CloseButtonAsksOnlyWhileAConversionRuns) {
 }
 
 TEST_F(MainDialogTest, CloseButtonAfterARunClosesWithoutAQuestion) {
-    m_dialog->ShowPage(m_dialog->m_step3, 2);
-    m_dialog->m_conversion.m_state = convert::RunState::Finished;
+    StartRun("progress 0 100 50 1\noutput\n");
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 30000));
+    const size_t boxes = m_seam.boxes.size(); // the run's end says how many were converted
     m_dialog->SendMessage(WM_COMMAND, IDC_CLOSE);
-    EXPECT_TRUE(m_seam.boxes.empty());
+    EXPECT_EQ(m_seam.boxes.size(), boxes);
     EXPECT_FALSE(m_dialog->IsWindowVisible());
 }
 
@@ -302,15 +298,15 @@ TEST_F(MainDialogTest, EnterAndEscapeNeverEndItAndTheSystemCloseIsTheCloseButton
     EXPECT_TRUE(m_dialog->IsWindowVisible());
 
     // Alt+F4 while converting asks, as the Close button does.
-    m_dialog->ShowPage(m_dialog->m_step3, 2);
-    m_dialog->m_conversion.m_state = convert::RunState::Converting;
+    StartLongRun();
     m_seam.answers = {IDNO};
     m_dialog->SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_EQ(m_seam.boxes.size(), 1u);
     EXPECT_EQ(m_seam.boxes[0].text.substr(0, 24), L"Conversion is not comple");
     EXPECT_EQ(m_dialog->Result(), -1);
     EXPECT_TRUE(m_dialog->m_conversion.Converting());
-    m_dialog->m_conversion.m_state = convert::RunState::Idle;
+    m_dialog->StopConversion();
+    ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_conversion.Converting(); }, 30000));
     m_dialog->SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(m_seam.boxes.size(), 1u);
     EXPECT_EQ(m_dialog->Result(), IDOK);
@@ -363,11 +359,8 @@ TEST_F(MainDialogTest, ColoursOfTheLabels) {
 }
 
 TEST_F(MainDialogTest, DestroyingTheWindowEndsTheEncoderChild) {
-    ScratchDir dir;
-    std::wstring movie = dir.Write(L"long.avi", "[encode]\nsleep 20000\n");
-    std::wstring line = L"\"" + EnginePath(L"mencoder") + L"\" \"" + movie + L"\"";
-    ASSERT_TRUE(m_dialog->m_conversion.m_encoder.Open(line.c_str()));
-    DWORD child = m_dialog->m_conversion.m_encoder.ProcessId();
+    StartLongRun();
+    DWORD child = m_dialog->m_conversion.Encoder().ProcessId();
     ASSERT_TRUE(ProcessIsRunning(child));
     DestroyWindow(m_dialog->m_hWnd);
     EXPECT_TRUE(PumpUntil([&] { return !ProcessIsRunning(child); }, 5000));
