@@ -201,13 +201,12 @@ BOOL CQuelvoxApp::InitInstance() {
     std::unique_ptr<StartDialog> splash = RunSplash();
 
     auto* dialog = new CQuelvoxDlg(this);
-    dialog->m_splash = std::move(splash);
     m_pMainWnd = dialog;
     m_pMainDlg = dialog;
-    dialog->m_bFirstRun = CheckVersion();
-    if (dialog->m_bFirstRun)
+    CQuelvoxDlg::StartUp start{std::move(splash), CheckVersion(), StartFiles(::GetCommandLineW())};
+    if (start.firstRun)
         AddOwnSendToEntry();
-    dialog->m_startFiles = StartFiles(::GetCommandLineW());
+    dialog->SetStartUp(std::move(start));
     if (const std::wstring state = StateFolder(); !state.empty()) {
         dialog->m_queueStore.Open(state);
         dialog->m_conversion.SetLogFolder(state + L"\\Logs");

@@ -51,7 +51,7 @@ BOOL CAboutDlg::OnInitDialog() {
     // The licence of the language asked for, even when the English library stands in for it;
     // without one (English of the United Kingdom, German...), that of the library in use, then
     // the English one.
-    const Languages* languages = m_pMain ? m_pMain->m_pLanguages : nullptr;
+    const Languages* languages = m_pMain ? m_pMain->LanguagesOffered() : nullptr;
     std::vector<std::wstring> names = {L"ENU"};
     if (languages)
         names.insert(names.begin(), {languages->Abbreviation(), languages->LoadedAbbreviation()});
@@ -67,7 +67,7 @@ BOOL CAboutDlg::OnInitDialog() {
     m_editLicence.PostMessage(EM_SETSEL, 0, 0);
     m_editLicence.PostMessage(EM_SCROLLCARET);
     if (m_pMain)
-        m_staticVersion.SetWindowText(m_pMain->m_strTitleBuild.c_str());
+        m_staticVersion.SetWindowText(m_pMain->TitleWithBuild().c_str());
 
     return TRUE;
 }

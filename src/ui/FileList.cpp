@@ -124,7 +124,7 @@ LRESULT CQuelvoxDlg::OnDropFiles(WPARAM wParam, LPARAM) {
 LRESULT CQuelvoxDlg::OnQueueStartFiles(WPARAM, LPARAM) {
     if (!m_queueStore.IsOpen()) {
         m_bPreviousListTaken = true;
-        QueueMovies(std::exchange(m_startFiles, {}), false);
+        QueueMovies(std::exchange(m_startUp.files, {}), false);
         return 0;
     }
     // The list and its files are looked at off this thread: they may lie on a share that is
@@ -186,7 +186,7 @@ LRESULT CQuelvoxDlg::OnQueueRead(WPARAM, LPARAM) {
     m_bPreviousListTaken = true;
     // What was left is taken over: from here on this run's list is kept.
     KeepQueue();
-    QueueMovies(std::exchange(m_startFiles, {}), false);
+    QueueMovies(std::exchange(m_startUp.files, {}), false);
     return 0;
 }
 

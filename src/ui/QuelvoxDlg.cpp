@@ -22,7 +22,7 @@ constexpr COLORREF kTitleBarColor = RGB(0x16, 0x39, 0x5F); // as drawn by script
 } // namespace
 
 CQuelvoxDlg::CQuelvoxDlg(Languages* languages, CWnd* parent)
-    : CDialog(IDD_QUELVOX_DIALOG, parent), m_pLanguages(languages), m_step1(*this), m_step3(*this) {
+    : CDialog(IDD_QUELVOX_DIALOG, parent), m_step1(*this), m_step3(*this), m_pLanguages(languages) {
     m_hIcon = ::LoadIconW(AfxGetResourceHandle(), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
@@ -54,6 +54,10 @@ void CQuelvoxDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDC_SEEK_BACK, m_btnSeekBack);
 }
 
+void CQuelvoxDlg::SetStartUp(StartUp startUp) {
+    m_startUp = std::move(startUp);
+}
+
 BOOL CQuelvoxDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     SetUpShell();
@@ -67,7 +71,7 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     ShowPage(m_step1, 0);
 
     SetTimer(kClockTimer, 1000);
-    if (m_bFirstRun)
+    if (m_startUp.firstRun)
         SetTimer(kAboutTimer, 500);
 
     m_stcTitle.SetWindowText(m_strTitle.c_str());
@@ -83,10 +87,10 @@ BOOL CQuelvoxDlg::OnInitDialog() {
     m_stcPane.ModifyStyle(0, WS_CLIPCHILDREN);
     m_conversion.SetOwner(m_hWnd);
     m_preview.Attach(m_hWnd, m_stcFrame, m_stcPane);
-    if (!m_startFiles.empty() || m_queueStore.IsOpen())
+    if (!m_startUp.files.empty() || m_queueStore.IsOpen())
         PostMessage(kQueueStartFilesMessage);
     // Handled once the window is shown and active.
-    if (m_splash)
+    if (m_startUp.splash)
         PostMessage(kWindowUpMessage);
     return TRUE;
 }

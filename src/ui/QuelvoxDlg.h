@@ -40,8 +40,8 @@ public:
     static constexpr UINT_PTR kQueueSaveTimer = window_ids::kQueueSaveTimer;
     // How soon after a change the list is kept and its first movie identified.
     static constexpr UINT kQueueSaveMs = 500;
-    // Brings back the queue the last run left, then queues m_startFiles, once the window is
-    // on screen.
+    // Brings back the queue the last run left, then queues the files it was started with, once the
+    // window is on screen.
     static constexpr UINT kQueueStartFilesMessage = window_ids::kQueueStartFiles;
     // A look for movies through the dropped paths is done (wParam: its number).
     static constexpr UINT kMoviesFoundMessage = window_ids::kMoviesFound;
@@ -116,41 +116,48 @@ public:
     // Opens the menu at the mouse pointer.
     void ShowLanguageMenu();
 
-    // Members, in the order of construction.
-    Languages* m_pLanguages;
-    HICON m_hIcon;
+    // What the program was started with, handed over before the window is created.
+    struct StartUp {
+        // Still on screen until this window is up.
+        std::unique_ptr<StartDialog> splash;
+        // The first run of this version: the about box opens by itself.
+        bool firstRun = false;
+        // Files and folders the program was started with ("Open with", "Send To").
+        std::vector<std::wstring> files;
+    };
+    void SetStartUp(StartUp startUp);
+
+    // The page shown: 0 the list's, 2 the run's.
+    int CurrentPage() const { return m_nCurPage; }
+    // The product's name and version, and with the build's date as the about box shows it.
+    const std::wstring& Title() const { return m_strTitle; }
+    const std::wstring& TitleWithBuild() const { return m_strTitleBuild; }
+    // What the language menu offers (none: only its title).
+    const Languages* LanguagesOffered() const { return m_pLanguages; }
+    // The length of the movie in the preview, in seconds; the position display and the slider
+    // go by it.
+    int Length() const { return m_nLength; }
+    void ShowLength(int seconds) override;
+
+    // The window's parts, in the order of construction: its pages, controls, the list's
+    // keeping, the run and the player. Its own state is private.
     STEP1 m_step1;
     STEP2 m_step2;
     STEP3 m_step3;
-    struct {
-        int x, y, width, height;
-    } m_rcPage{};
     CListCtrl m_listFiles;
     CStatic m_stcPane;
     CStatic m_stcTime;
     CSliderCtrl m_slider;
-    int m_nLength = 0;
-    int m_nShownPos = 0;
     CMyBitmapButton m_btnMinimize;
     CMyBitmapButton m_btnLogo;
     CMyBitmapButton m_btnClose;
-    int m_nCurPage = 0;
     CMyBitmapButton m_btnAbout;
     CStatic m_grpStep;
     CMyStatic m_stcWait;
     CFont m_fontBold;
     CMyStatic m_stcTitle;
-    std::wstring m_strTitle;
-    std::wstring m_strTitleBuild;
-    // The Convert button's icon as it reads now: IDI_CONVERT, IDI_STOP or IDI_EXIT.
-    UINT m_nConvertIcon = IDI_CONVERT;
     CXButtonXP m_btnPrev;
     CXButtonXP m_btnConvert;
-    bool m_bFirstRun = false;
-    // Files and folders the program was started with ("Open with", "Send To").
-    std::vector<std::wstring> m_startFiles;
-    // Still on screen until this window is up.
-    std::unique_ptr<StartDialog> m_splash;
     // Where the list is kept while the program runs (not open: nowhere). Only the file worker
     // reads and writes it.
     CQueueStore m_queueStore;
@@ -162,13 +169,26 @@ public:
     CStatic m_stcFrame;
     CMyBitmapButton m_btnLanguage;
     CTitleMenu m_menuLang;
-    CFileVersionInfo m_verInfo;
     CXButtonXP m_btnSeekFwd;
     CXButtonXP m_btnSeekBack;
     // Each button's name as a tip.
     CToolTips m_tips;
 
 private:
+    Languages* m_pLanguages;
+    HICON m_hIcon;
+    struct {
+        int x, y, width, height;
+    } m_rcPage{};
+    int m_nLength = 0;
+    int m_nShownPos = 0;
+    int m_nCurPage = 0;
+    std::wstring m_strTitle;
+    std::wstring m_strTitleBuild;
+    // The Convert button's icon as it reads now: IDI_CONVERT, IDI_STOP or IDI_EXIT.
+    UINT m_nConvertIcon = IDI_CONVERT;
+    StartUp m_startUp;
+    CFileVersionInfo m_verInfo;
     // Parts of OnInitDialog.
     void SetUpShell();
     void SetTitles();
@@ -242,7 +262,6 @@ private:
     }
     // preview::PreviewHost
     void ShowPreviewing(bool previewing) override;
-    void ShowLength(int seconds) override;
 
     void SetConvertButton(UINT iconId, UINT captionId);
     // Draws everything the code sizes in pixels at the window's DPI: fonts, pictures, icons,
@@ -312,7 +331,7 @@ private:
     LRESULT OnDropFiles(WPARAM wParam, LPARAM);
     LRESULT OnQueueStartFiles(WPARAM, LPARAM);
     LRESULT OnWindowUp(WPARAM, LPARAM) {
-        m_splash.reset();
+        m_startUp.splash.reset();
         return 0;
     }
     LRESULT OnTimer(WPARAM wParam, LPARAM);

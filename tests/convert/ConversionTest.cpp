@@ -101,7 +101,7 @@ TEST_F(ConversionTest, LogsEachFileAndUnticksTheConvertedOnes) {
     EXPECT_EQ(m_seam.boxes[0].text, L"\n2 file(s) converted.\n");
     EXPECT_EQ(m_seam.boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_OK));
     EXPECT_EQ(Text(Item(IDC_CONVERT)), L"Exit");
-    EXPECT_EQ(m_dialog->m_nCurPage, 2);
+    EXPECT_EQ(m_dialog->CurrentPage(), 2);
     EXPECT_TRUE(IsWindowVisible(m_dialog->m_step3));
     EXPECT_TRUE(IsWindowEnabled(Item(IDC_FILE_LIST)));
     EXPECT_TRUE(IsWindowEnabled(Item(IDC_LANGUAGE)));
@@ -312,7 +312,7 @@ TEST_F(ConversionTest, StopEndsTheEncoderAndPrevRunsTheRestAgain) {
     // Back to the first page, and again: only what is still ticked, after the earlier lines.
     Click(IDC_PREV);
     PumpDialogPending();
-    EXPECT_EQ(m_dialog->m_nCurPage, 0);
+    EXPECT_EQ(m_dialog->CurrentPage(), 0);
     EXPECT_EQ(Text(Item(IDC_CONVERT)), L"Convert");
     EXPECT_EQ(Text(Item(IDC_STEP_GROUP)), L"Step1");
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_PREV)));
@@ -331,7 +331,7 @@ TEST_F(ConversionTest, PrevDuringARunAsksAndStops) {
     const DWORD encoder = m_dialog->m_conversion.Encoder().ProcessId();
     m_seam.answers = {IDYES};
     Click(IDC_PREV);
-    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_nCurPage == 0; }, 5000));
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->CurrentPage() == 0; }, 5000));
     EXPECT_FALSE(m_dialog->m_conversion.Converting());
     EXPECT_FALSE(m_dialog->m_conversion.Finished());
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(encoder); }, 5000));
@@ -346,7 +346,7 @@ TEST_F(ConversionTest, AStoppedRunsLateCompletionDoesNotCountInTheNext) {
     const WPARAM stopped = m_dialog->m_conversion.Encoder().OwnerRun();
     m_seam.answers = {IDYES};
     Click(IDC_PREV);
-    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_nCurPage == 0; }, 10000));
+    ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->CurrentPage() == 0; }, 10000));
     Click(IDC_CONVERT);
     ASSERT_TRUE(EncodingItem(0));
     // The stopped encoder's end, which may come up to a second after it was ended.
@@ -533,7 +533,7 @@ TEST_F(ConversionTest, CaptionAndTaskbarShowTheWholeQueuesProgress) {
     Click(IDC_CONVERT);
     ASSERT_TRUE(EncodingItem(1));
     Tick();
-    const std::wstring title = m_dialog->m_strTitle;
+    const std::wstring title = m_dialog->Title();
     const std::wstring caption = m_dialog->GetWindowText();
     // "57% · 2 of 2 · 1 min left – Quelvox 1.0.0.1": the first file is done.
     EXPECT_NE(caption.find(L"% \u00B7 2 of 2 \u00B7 1 min left \u2013 " + title),

@@ -104,7 +104,7 @@ TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
     EXPECT_EQ(pane.right - pane.left, width);
     EXPECT_EQ(pane.bottom - pane.top, width / 2);
     EXPECT_EQ(pane.top, (height - width / 2) / 2);
-    EXPECT_EQ(m_dialog->m_nLength, 30);
+    EXPECT_EQ(m_dialog->Length(), 30);
     EXPECT_EQ(m_dialog->m_slider.GetRangeMax(), 30);
 
     // The clock follows the player, and the seek button moves it.

@@ -51,7 +51,7 @@ std::string Utf16(const std::wstring& text) {
 TEST_F(AboutTest, LicenceIsReadAsUtf16OfTheAskedLanguage) {
     Licence(L"ZZA", Utf16(L"Licence\r\nText"));
     EXPECT_EQ(ShownLicence(L"ZZA"), L"Licence\r\nText");
-    EXPECT_EQ(m_version, m_dialog->m_strTitleBuild);
+    EXPECT_EQ(m_version, m_dialog->TitleWithBuild());
     // None for the language asked for: the library's in use (English here).
     EXPECT_NE(ShownLicence(L"ZZB").find(L"GNU GENERAL PUBLIC LICENSE"), std::wstring::npos);
     Licence(L"ZZC", "");

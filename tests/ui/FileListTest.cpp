@@ -99,7 +99,7 @@ TEST_F(FileListTest, FoldersBringTheirMoviesInNameOrderAndSoDoesTheCommandLine) 
     EXPECT_TRUE(StartFiles(L"--Restart").empty());
     // Queued the way a drop is, once the window is up; what is no movie is left out quietly.
     m_dialog->m_listFiles.DeleteAllItems();
-    m_dialog->m_startFiles = {tree + L"\\sub", dir.Path() + L"\\tree\\notes.txt"};
+    m_dialog->SetStartUp({nullptr, false, {tree + L"\\sub", dir.Path() + L"\\tree\\notes.txt"}});
     m_dialog->PostMessage(CQuelvoxDlg::kQueueStartFilesMessage);
     PumpDialogPending();
     ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->Searching(); }, 60000));

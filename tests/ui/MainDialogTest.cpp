@@ -85,8 +85,8 @@ TEST_F(MainDialogTest, ControlsAfterInitialisation) {
     EXPECT_EQ(Text(m_dialog->m_hWnd), L"Quelvox 1.0.0.1");
     EXPECT_EQ(Text(Item(IDC_TITLE)), L"Quelvox 1.0.0.1");
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/00:00:00");
-    EXPECT_EQ(m_dialog->m_strTitleBuild.rfind(L"Quelvox 1.0.0.1 (Build: ", 0), 0u);
-    EXPECT_EQ(m_dialog->m_strTitleBuild.back(), L')');
+    EXPECT_EQ(m_dialog->TitleWithBuild().rfind(L"Quelvox 1.0.0.1 (Build: ", 0), 0u);
+    EXPECT_EQ(m_dialog->TitleWithBuild().back(), L')');
 
     EXPECT_FALSE(IsWindowVisible(Item(IDC_WAIT_LABEL)));
     EXPECT_FALSE(IsWindowEnabled(Item(IDC_PREV)));
@@ -144,7 +144,7 @@ TEST_F(MainDialogTest, FirstPageTakesTheGroupBoxPlaceAndOtherPagesAreHidden) {
     EXPECT_TRUE(m_dialog->m_step1.IsWindowVisible());
     EXPECT_FALSE(m_dialog->m_step2.IsWindowVisible());
     EXPECT_FALSE(m_dialog->m_step3.IsWindowVisible());
-    EXPECT_EQ(m_dialog->m_nCurPage, 0);
+    EXPECT_EQ(m_dialog->CurrentPage(), 0);
 
     // Every show of the window goes back to the first page.
     m_dialog->ShowPage(m_dialog->m_step3, 2);
@@ -152,7 +152,7 @@ TEST_F(MainDialogTest, FirstPageTakesTheGroupBoxPlaceAndOtherPagesAreHidden) {
     m_dialog->ShowWindow(SW_SHOW);
     EXPECT_TRUE(m_dialog->m_step1.IsWindowVisible());
     EXPECT_FALSE(m_dialog->m_step3.IsWindowVisible());
-    EXPECT_EQ(m_dialog->m_nCurPage, 0);
+    EXPECT_EQ(m_dialog->CurrentPage(), 0);
 }
 
 TEST_F(MainDialogTest, ClockShowsPositionAndLengthOrThePercentage) {
@@ -160,18 +160,17 @@ TEST_F(MainDialogTest, ClockShowsPositionAndLengthOrThePercentage) {
     CRedirMPlayer& player = m_dialog->m_preview.m_player;
     player.Arm(*m_dialog);
     player.WriteStdOut(L"A:3725.1 V:3725.0 A-V: 0.1\r");
-    m_dialog->m_nLength = 7384;
-    m_dialog->m_slider.SetRange(0, 7384);
+    m_dialog->ShowLength(7384);
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"01:02:05/02:03:04");
     EXPECT_EQ(m_dialog->m_slider.GetPos(), 3725);
 
     player.Arm(*m_dialog);
-    m_dialog->m_nLength = 0;
+    m_dialog->ShowLength(0);
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/00:00:00");
 
-    m_dialog->m_nLength = 61 * 3600;
+    m_dialog->ShowLength(61 * 3600);
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/01:00:00");
 
@@ -386,7 +385,7 @@ TEST_F(MainDialogTest, SystemMenuEntryOpensTheAboutBoxWithTheVersionText) {
     g_aboutVersion.clear();
     SetTimer(nullptr, 0, 50, CloseAboutBox);
     m_dialog->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
-    EXPECT_EQ(g_aboutVersion, m_dialog->m_strTitleBuild);
+    EXPECT_EQ(g_aboutVersion, m_dialog->TitleWithBuild());
     EXPECT_TRUE(m_dialog->IsWindowEnabled()); // the owner is back
 }
 
@@ -394,7 +393,7 @@ TEST_F(MainDialogTest, FirstRunOpensTheAboutBoxByItselfOnce) {
     TearDown();
     m_dialog = std::make_unique<CQuelvoxDlg>(&TheApp());
     TheApp().m_pMainDlg = m_dialog.get();
-    m_dialog->m_bFirstRun = true;
+    m_dialog->SetStartUp({nullptr, true, {}});
     ASSERT_TRUE(m_dialog->Create(IDD_QUELVOX_DIALOG, nullptr));
     g_aboutVersion.clear();
     SetTimer(nullptr, 0, 50, CloseAboutBox);

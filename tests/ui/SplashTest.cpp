@@ -201,7 +201,7 @@ TEST(Splash, GoesOnlyOnceTheMainWindowIsUp) {
         },
         1, 0);
     const HWND shown = *splash;
-    dialog.m_splash = std::move(splash);
+    dialog.SetStartUp({std::move(splash), false, {}});
     ASSERT_TRUE(dialog.Create(IDD_QUELVOX_DIALOG, nullptr));
     s_main = dialog;
     dialog.ShowWindow(SW_SHOW);
