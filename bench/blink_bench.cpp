@@ -140,9 +140,9 @@ double PreviewOnce(CQuelvoxDlg& dialog) {
         60000);
     const double took = double(GetTickCount64() - began);
     PumpDialogUntil([&] { return !dialog.m_preview.Busy(); }, 60000);
-    if (dialog.m_preview.m_bPreviewing)
+    if (dialog.m_preview.Previewing())
         ClickPreview(dialog);
-    PumpDialogUntil([&] { return !dialog.m_preview.m_bPreviewing && !dialog.m_preview.Busy(); },
+    PumpDialogUntil([&] { return !dialog.m_preview.Previewing() && !dialog.m_preview.Busy(); },
                     60000);
     PumpDialogFor(300);
     return shown ? took : -1;

@@ -31,7 +31,7 @@ void CPreview::SetStep(PreviewStep step) {
 void CPreview::TogglePreview(const std::optional<std::wstring>& selected) {
     if (Busy())
         return; // a start or a stop is under way; it decides
-    if (m_bPreviewing)
+    if (Previewing())
         StopPreview(true);
     else if (selected)
         StartPreview(*selected);
@@ -117,9 +117,8 @@ void CPreview::OpenNextVideoOutput() {
 
 void CPreview::EndStart() {
     if (m_player.VideoOutOpened()) {
-        m_bPreviewing = true;
-        m_host.ShowPreviewing(true);
         SetStep(PreviewStep::Playing);
+        m_host.ShowPreviewing(true);
     } else {
         ShowStopped();
         SetStep(PreviewStep::Idle);
@@ -186,13 +185,13 @@ void CPreview::StepOnce() {
             PlacePane();
         break;
     case PreviewStep::Stopping:
-        if (!(m_hPlayerWnd = FindPlayerWindow())) {
+        if (const HWND player = FindPlayerWindow(); !player) {
             EndStop();
         } else if (Passed()) {
             m_player.TerminateChild(0);
             EndStop();
         } else {
-            ::PostMessageW(m_hPlayerWnd, WM_CHAR, 'q', 0);
+            ::PostMessageW(player, WM_CHAR, 'q', 0);
         }
         break;
     }
@@ -210,8 +209,8 @@ void CPreview::StopPreview(bool busy) {
     ShowStopped();
     // The player closes its window on the quit key and then ends; one that ignores the key
     // is ended at the deadline.
-    if (m_step == PreviewStep::Playing && (m_hPlayerWnd = FindPlayerWindow()) != nullptr) {
-        ::PostMessageW(m_hPlayerWnd, WM_CHAR, 'q', 0);
+    if (const HWND player = m_step == PreviewStep::Playing ? FindPlayerWindow() : nullptr) {
+        ::PostMessageW(player, WM_CHAR, 'q', 0);
         if (busy && !std::exchange(m_bBusy, true))
             m_host.SetBusy(true);
         SetStep(PreviewStep::Stopping);
@@ -225,7 +224,6 @@ void CPreview::ShowStopped() {
     m_bPlacing = false;
     ::MoveWindow(m_hPane, 0, 0, 0, 0, TRUE);
     m_host.ShowPreviewing(false);
-    m_bPreviewing = false;
 }
 
 void CPreview::EndStop() {
@@ -237,7 +235,7 @@ void CPreview::EndStop() {
 void CPreview::PlacePane() {
     RECT frame{};
     ::GetWindowRect(m_hFrame, &frame);
-    if ((m_hPlayerWnd = FindPlayerWindow()) != nullptr) {
+    if (FindPlayerWindow()) {
         m_bPlacing = false;
         const PaneRect pane = FitPicture(frame.right - frame.left, frame.bottom - frame.top,
                                          m_mediaInfo.m_nWidth, m_mediaInfo.m_nHeight);
@@ -284,8 +282,8 @@ HWND CPreview::FindPlayerWindow() const {
 }
 
 void CPreview::SeekPlayer(UINT key) {
-    if ((m_hPlayerWnd = FindPlayerWindow()) != nullptr)
-        ::PostMessageW(m_hPlayerWnd, WM_KEYDOWN, key, 0);
+    if (const HWND player = FindPlayerWindow())
+        ::PostMessageW(player, WM_KEYDOWN, key, 0);
 }
 
 void CPreview::EndPlayer() {

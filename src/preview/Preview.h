@@ -90,15 +90,17 @@ public:
     PreviewStep CurrentStep() const { return m_step; }
     // A start or a stop is under way.
     bool Busy() const { return m_step != PreviewStep::Idle && m_step != PreviewStep::Playing; }
+    // The picture is in the pane (a stop not yet asked for).
+    bool Previewing() const { return m_step == PreviewStep::Playing; }
     // The playing position in whole seconds; 0 before the first status line.
     int Position() const { return m_player.Position(); }
+    const CRedirMPlayer& Player() const { return m_player; }
 
-    bool m_bPreviewing = false;
-    CRedirMediaInfo m_mediaInfo;
+    // The monitor of the player playing; the clock's test feeds it what a player prints.
     CRedirMPlayer m_player;
-    HWND m_hPlayerWnd = nullptr;
 
 private:
+    CRedirMediaInfo m_mediaInfo;
     void StepOnce();
     void StartPlayerAhead();
     void Identified();

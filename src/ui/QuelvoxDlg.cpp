@@ -213,7 +213,7 @@ void CQuelvoxDlg::ApplyDpi() {
     if (m_step1.m_hWnd)
         ShowPage(m_nCurPage == 2 ? static_cast<CDialog&>(m_step3) : m_step1, m_nCurPage);
     // The picture fills the frame again at its size now.
-    if (m_preview.m_bPreviewing)
+    if (m_preview.Previewing())
         m_preview.PlacePaneAgain();
 }
 

@@ -41,7 +41,7 @@ protected:
         m_dialog->m_listFiles.SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
         return path;
     }
-    bool Playing() const { return m_dialog->m_preview.m_bPreviewing; }
+    bool Playing() const { return m_dialog->m_preview.Previewing(); }
     void Toggle() { ASSERT_TRUE(TogglePreviewAndWait(*m_dialog)); }
     // Waits until the picture is placed in the pane.
     bool PaneShown(DWORD timeoutMs = 12000) {
@@ -71,7 +71,7 @@ protected:
             lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
         return lines;
     }
-    DWORD Player() const { return m_dialog->m_preview.m_player.ProcessId(); }
+    DWORD Player() const { return m_dialog->m_preview.Player().ProcessId(); }
     bool Ends(DWORD process, DWORD timeoutMs = 5000) {
         return PumpDialogUntil([&] { return !ProcessIsRunning(process); }, timeoutMs);
     }
@@ -109,19 +109,19 @@ TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
 
     // The clock follows the player, and the seek button moves it.
     ASSERT_TRUE(
-        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.Position() >= 1; }, 30000));
+        PumpDialogUntil([&] { return m_dialog->m_preview.Player().Position() >= 1; }, 30000));
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)).substr(8), L"/00:00:30");
     EXPECT_GE(m_dialog->m_slider.GetPos(), 1);
     m_dialog->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SEEK_FORWARD, BN_CLICKED), 0);
     EXPECT_TRUE(
-        PumpDialogUntil([&] { return m_dialog->m_preview.m_player.Position() >= 10; }, 30000));
+        PumpDialogUntil([&] { return m_dialog->m_preview.Player().Position() >= 10; }, 30000));
     // On Windows the wheel over the picture goes to the player's window, which hands it on:
     // a notch away from the user seeks back.
-    const int before = m_dialog->m_preview.m_player.Position();
+    const int before = m_dialog->m_preview.Player().Position();
     PostMessageW(m_dialog->FindPlayerWindow(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
     EXPECT_TRUE(PumpDialogUntil(
-        [&] { return m_dialog->m_preview.m_player.Position() <= before - 5; }, 30000));
+        [&] { return m_dialog->m_preview.Player().Position() <= before - 5; }, 30000));
     // On a monitor of another DPI the frame grows, and the picture fills it again.
     MoveToMonitorOf(*m_dialog, 144);
     const RECT larger = m_dialog->m_stcFrame.GetWindowRect();
@@ -135,7 +135,7 @@ TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
     ExpectStopped();
     EXPECT_TRUE(Ends(player));
     // The end of the stopped player runs the stop a second time, harmlessly.
-    ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_preview.m_player.IsRunOpen(); }, 10000));
+    ASSERT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_preview.Player().IsRunOpen(); }, 10000));
     PumpDialogPending();
     ExpectStopped();
 }
@@ -220,12 +220,12 @@ TEST_F(PreviewTest, OnlyTheArmedPlayersEndStopsIt) {
     Queue(L"a.avi", "");
     Toggle();
     ASSERT_TRUE(Playing());
-    const WPARAM run = m_dialog->m_preview.m_player.OwnerRun();
+    const WPARAM run = m_dialog->m_preview.Player().OwnerRun();
     m_dialog->PostMessage(CRedirMPlayer::kEndedMessage, run - 1, 0);
     PumpDialogPending();
     EXPECT_TRUE(Playing());
     // Its own end counts, even when handled before the monitor has set its flag.
-    ASSERT_FALSE(m_dialog->m_preview.m_player.Exited());
+    ASSERT_FALSE(m_dialog->m_preview.Player().Exited());
     m_dialog->PostMessage(CRedirMPlayer::kEndedMessage, run, 0);
     PumpDialogPending();
     ExpectStopped();
@@ -283,7 +283,7 @@ TEST_F(PreviewTest, PlayerWindowThatNeverComesIsEndedWithAMessage) {
     m_seam.onMessageBox = [&] {
         PumpUntil(
             [&] {
-                return !ProcessIsRunning(Player()) && !m_dialog->m_preview.m_player.IsRunOpen();
+                return !ProcessIsRunning(Player()) && !m_dialog->m_preview.Player().IsRunOpen();
             },
             10000);
         PumpPending();
@@ -310,7 +310,7 @@ TEST_F(PreviewTest, WhatArrivesDuringEachStepWaitsForIt) {
         const preview::CPreview& preview = m_dialog->m_preview;
         if (!seen.insert(preview.CurrentStep()).second)
             return;
-        const WPARAM run = preview.m_player.OwnerRun();
+        const WPARAM run = preview.Player().OwnerRun();
         m_dialog->PostMessage(CRedirMPlayer::kEndedMessage, run - 1);
         m_dialog->PostMessage(CRedirMPlayer::kVideoOpenedMessage, run - 1);
         m_dialog->PostMessage(CRedirMediaInfo::kEndedMessage);

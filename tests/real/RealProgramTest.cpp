@@ -485,7 +485,7 @@ protected:
         m_dialog->m_listFiles.SetItemState(-1, 0, LVIS_SELECTED);
         m_dialog->m_listFiles.SetItemState(index, LVIS_SELECTED, LVIS_SELECTED);
     }
-    int Position() const { return m_dialog->m_preview.m_player.Position(); }
+    int Position() const { return m_dialog->m_preview.Player().Position(); }
 };
 
 // What the screen shows over the pane: saturated colours of the pattern, not a black pane.
@@ -530,7 +530,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     Add(Looped(TheClips().longer, 15, 8, m_dir.Path(), L"long clip.avi"));
     Select(0);
     ASSERT_TRUE(TogglePreviewAndWait(*m_dialog));
-    ASSERT_TRUE(m_dialog->m_preview.m_bPreviewing);
+    ASSERT_TRUE(m_dialog->m_preview.Previewing());
     ASSERT_TRUE(
         PumpDialogUntil([&] { return IsWindowVisible(m_dialog->m_stcPane) != FALSE; }, 60000));
     EXPECT_EQ(m_dialog->Length(), 120);
@@ -550,7 +550,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
 
     // Forward ten seconds, then back. A failure tells whether the player is still there.
     auto state = [&] {
-        const CRedirMPlayer& monitor = m_dialog->m_preview.m_player;
+        const CRedirMPlayer& monitor = m_dialog->m_preview.Player();
         return " at " + std::to_string(Position()) +
                (ProcessIsRunning(monitor.ProcessId()) ? ", running" : ", ended") +
                (monitor.Exited() ? ", end seen" : "");
@@ -564,7 +564,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
         << state();
 
     // 'q' ends the player and its decoders.
-    const DWORD process = m_dialog->m_preview.m_player.ProcessId();
+    const DWORD process = m_dialog->m_preview.Player().ProcessId();
     const std::vector<DWORD> children = ChildProcesses(process);
     EXPECT_FALSE(children.empty());
     // The preview's decoders keep normal priority.
@@ -574,7 +574,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     for (DWORD ffmpeg : decoders)
         EXPECT_EQ(PriorityOf(ffmpeg), DWORD(NORMAL_PRIORITY_CLASS));
     m_dialog->TogglePreview();
-    EXPECT_FALSE(m_dialog->m_preview.m_bPreviewing);
+    EXPECT_FALSE(m_dialog->m_preview.Previewing());
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 30000));
     for (DWORD child : children)
         EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(child); }, 30000));
@@ -612,9 +612,9 @@ TEST_F(RealPreviewTest, PlaysToTheEndOfTheFile) {
     Add(CopyTo(TheClips().sd, m_dir, L"short.avi"));
     Select(0);
     ASSERT_TRUE(TogglePreviewAndWait(*m_dialog));
-    ASSERT_TRUE(m_dialog->m_preview.m_bPreviewing);
-    const DWORD process = m_dialog->m_preview.m_player.ProcessId();
-    EXPECT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_preview.m_bPreviewing; }, 60000));
+    ASSERT_TRUE(m_dialog->m_preview.Previewing());
+    const DWORD process = m_dialog->m_preview.Player().ProcessId();
+    EXPECT_TRUE(PumpDialogUntil([&] { return !m_dialog->m_preview.Previewing(); }, 60000));
     EXPECT_TRUE(PumpDialogUntil([&] { return !ProcessIsRunning(process); }, 30000));
     EXPECT_GE(Position(), 2);
 }

@@ -279,9 +279,9 @@ public:
         for (int i = 0; i < count; ++i) {
             m_dialog.TogglePreview();
             PumpDialogUntil([&] { return !m_dialog.m_preview.Busy(); }, 60000);
-            m_started += m_dialog.m_preview.m_bPreviewing;
+            m_started += m_dialog.m_preview.Previewing();
             PumpDialogFor(100);
-            const DWORD player = m_dialog.m_preview.m_player.ProcessId();
+            const DWORD player = m_dialog.m_preview.Player().ProcessId();
             m_dialog.TogglePreview();
             PumpDialogUntil([&] { return !ProcessIsRunning(player); }, 5000);
             PumpDialogUntil([&] { return !m_dialog.m_preview.Busy(); }, 5000);

@@ -198,7 +198,7 @@ TEST_F(MainDialogTest, WheelSeeksOncePerNotchTurnedAndThenReachesThePlayersWindo
     PumpDialogPending();
     EXPECT_EQ(player.Keys(), (std::vector<WPARAM>{VK_LEFT, VK_RIGHT, VK_LEFT, VK_RIGHT, VK_LEFT,
                                                   VK_LEFT, VK_RIGHT}));
-    EXPECT_EQ(m_dialog->m_preview.m_hPlayerWnd, player.Handle());
+    EXPECT_EQ(m_dialog->FindPlayerWindow(), player.Handle());
 }
 
 // What a Windows edit needs to show a long session: CR LF line ends, room past 30,000
@@ -245,7 +245,7 @@ TEST_F(MainDialogTest, TheWindowIsFreeOnlyWhenNoWaitAndNoBoxHoldsIt) {
 
 TEST_F(MainDialogTest, SeekButtonsSendArrowKeysOnlyToAPlayer) {
     m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_FORWARD);
-    EXPECT_EQ(m_dialog->m_preview.m_hPlayerWnd, nullptr);
+    EXPECT_EQ(m_dialog->FindPlayerWindow(), nullptr);
     FakePlayerWindow player(m_dialog->m_stcPane);
     m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_FORWARD);
     m_dialog->SendMessage(WM_COMMAND, IDC_SEEK_BACK);
