@@ -7,6 +7,7 @@
 //   blink_bench [preview|convert] MOVIE...   (both parts without a part named)
 // It lives beside the real-engine tests, whose bin/ holds the real engines and ffmpeg.exe.
 #include "MainDialog.h"
+#include "RealSupport.h"
 #include "framework/Paths.h"
 #include "support/FakeSeam.h"
 
@@ -86,27 +87,10 @@ double RunUntil(std::wstring line, DWORD creation, DWORD priority, Done done) {
 
 // The screen over the rectangle shows the test pattern: a tenth of its pixels strongly coloured.
 bool PictureOnScreen(const RECT& r) {
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    if (w < 8 || h < 8)
+    if (r.right - r.left < 8 || r.bottom - r.top < 8)
         return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const unsigned char*>(bits);
-    int coloured = 0;
-    for (int i = 0; i < w * h; ++i, p += 4)
-        coloured += std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}) > 100;
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return coloured > w * h / 10;
+    const ScreenColours colours = ColoursOnScreen(r);
+    return colours.saturated > colours.pixels / 10;
 }
 
 std::wstring Quoted(const std::wstring& text) {

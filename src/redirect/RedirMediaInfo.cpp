@@ -46,44 +46,43 @@ bool LineValue(std::wstring_view text, std::wstring_view key, std::wstring& valu
     return false;
 }
 
-// "ID_SUBTITLE_ID=N" opens a track; "ID_SID_N_LANG", "_TYPE" and "_DEFAULT" describe it.
-std::vector<SubtitleTrack> SubtitleTracks(std::wstring_view text) {
-    std::vector<SubtitleTrack> tracks;
+// "<open>N" opens a track (once however often it is printed, when once); the lines
+// "<prefix>N_LANG" and "<prefix>N_DEFAULT" describe it, and describe reads what else its kind has.
+template <class Track, class Describe>
+std::vector<Track> Tracks(std::wstring_view text, std::wstring_view open, const wchar_t* prefix,
+                          bool once, Describe describe) {
+    std::vector<Track> tracks;
     std::wstring value;
-    for (size_t at = text.find(L"ID_SUBTITLE_ID="); at != text.npos;
-         at = text.find(L"ID_SUBTITLE_ID=", at + 1)) {
-        SubtitleTrack track;
-        track.id = ReadInt(text.substr(at + 15, 6));
-        const std::wstring prefix = L"ID_SID_" + std::to_wstring(track.id) + L"_";
-        if (LineValue(text, prefix + L"LANG=", value))
+    for (size_t at = text.find(open); at != text.npos; at = text.find(open, at + 1)) {
+        Track track;
+        track.id = ReadInt(text.substr(at + open.size(), 6));
+        if (once && std::any_of(tracks.begin(), tracks.end(),
+                                [&](const Track& t) { return t.id == track.id; }))
+            continue;
+        const std::wstring keys = prefix + std::to_wstring(track.id) + L"_";
+        if (LineValue(text, keys + L"LANG=", value))
             track.language = value;
-        // Without a type (the MPlayer project's own player prints none) a track counts as text.
-        track.text = !LineValue(text, prefix + L"TYPE=", value) || value == L"text";
-        track.isDefault = LineValue(text, prefix + L"DEFAULT=", value) && value == L"1";
+        track.isDefault = LineValue(text, keys + L"DEFAULT=", value) && value == L"1";
+        describe(track, keys);
         tracks.push_back(track);
     }
     return tracks;
 }
 
-// "ID_AUDIO_ID=N" opens a track, once however often it is printed; "ID_AID_N_LANG" and
-// "_DEFAULT" describe it.
+std::vector<SubtitleTrack> SubtitleTracks(std::wstring_view text) {
+    return Tracks<SubtitleTrack>(text, L"ID_SUBTITLE_ID=", L"ID_SID_", false,
+                                 [text](SubtitleTrack& track, const std::wstring& keys) {
+                                     // Without a type (the MPlayer project's own player prints
+                                     // none) a track counts as text.
+                                     std::wstring type;
+                                     track.text =
+                                         !LineValue(text, keys + L"TYPE=", type) || type == L"text";
+                                 });
+}
+
 std::vector<AudioTrack> AudioTracks(std::wstring_view text) {
-    std::vector<AudioTrack> tracks;
-    std::wstring value;
-    for (size_t at = text.find(L"ID_AUDIO_ID="); at != text.npos;
-         at = text.find(L"ID_AUDIO_ID=", at + 1)) {
-        AudioTrack track;
-        track.id = ReadInt(text.substr(at + 12, 6));
-        if (std::any_of(tracks.begin(), tracks.end(),
-                        [&](const AudioTrack& t) { return t.id == track.id; }))
-            continue;
-        const std::wstring prefix = L"ID_AID_" + std::to_wstring(track.id) + L"_";
-        if (LineValue(text, prefix + L"LANG=", value))
-            track.language = value;
-        track.isDefault = LineValue(text, prefix + L"DEFAULT=", value) && value == L"1";
-        tracks.push_back(track);
-    }
-    return tracks;
+    return Tracks<AudioTrack>(text, L"ID_AUDIO_ID=", L"ID_AID_", true,
+                              [](AudioTrack&, const std::wstring&) {});
 }
 
 } // namespace

@@ -488,42 +488,6 @@ protected:
     int Position() const { return m_dialog->m_preview.Player().Position(); }
 };
 
-// What the screen shows over the pane: saturated colours of the pattern, not a black pane.
-struct ScreenColours {
-    int pixels = 0, dark = 0, red = 0, green = 0, blue = 0;
-};
-ScreenColours ColoursOnScreen(const RECT& r) {
-    ScreenColours c;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const unsigned char*>(bits);
-    for (int i = 0; i < w * h; ++i, p += 4) {
-        const int b = p[0], g = p[1], red = p[2];
-        ++c.pixels;
-        if (b + g + red < 60)
-            ++c.dark;
-        if (red > 160 && g < 90 && b < 90)
-            ++c.red;
-        if (g > 160 && red < 90 && b < 90)
-            ++c.green;
-        if (b > 160 && red < 90 && g < 90)
-            ++c.blue;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return c;
-}
-
 TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     // Long enough that it cannot end while the test seeks, however slow the machine.
     const Here here(m_dir.Path());

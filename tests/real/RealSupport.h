@@ -43,6 +43,12 @@ struct Description {
 };
 Description Describe(const std::wstring& movie);
 
+// What the screen shows in a rectangle: the test pattern's strong colours, not a black pane.
+struct ScreenColours {
+    int pixels = 0, dark = 0, saturated = 0, red = 0, green = 0, blue = 0;
+};
+ScreenColours ColoursOnScreen(const RECT& r);
+
 // What an AVI file holds: its headers, and the video chunks its index lists, in order.
 struct AviFacts {
     bool riff = false;
