@@ -45,37 +45,43 @@ void CPreview::StartPreview(const std::wstring& path) {
     m_host.SetBusy(true);
     m_mediaInfo.Close();
     m_mediaInfo.Reset(m_hOwner);
-    m_aheadCommand.clear();
-    m_aheadStarted = 0;
+    m_identity = Identity::Unknown;
     m_subtitleLookup.Start(path, m_hOwner);
-    // A player that cannot identify is tried all the same: the step then waits only for the
-    // look beside the movie.
-    m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), path).c_str());
-    SetStep(PreviewStep::Identifying);
-    StartDeadline(CRedirMediaInfo::kIdentifyBoundMs);
+    SetStep(PreviewStep::LookingBeside);
     Step();
 }
 
-// The player starts while the movie is identified, with what is known before: the sound and
-// subtitle tracks inside the movie only identification names.
-void CPreview::StartPlayerAhead() {
-    m_aheadCommand = PlayerCommand(0);
-    // One that fails is tried again in turn once the movie is identified.
-    m_aheadStarted = OpenPlayer(m_aheadCommand) ? ::GetTickCount64() : 0;
+// After the picture: on two cores the identification's own decoder, started beside the
+// player's, held the first picture back by a third.
+void CPreview::Identify() {
+    m_identity = Identity::Running;
+    // A player that cannot identify leaves the length unknown; the picture plays on.
+    if (!m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), m_path).c_str()))
+        m_identity = Identity::Known;
+    StartDeadline(CRedirMediaInfo::kIdentifyBoundMs);
 }
 
-void CPreview::Identified() {
+void CPreview::FollowIdentification() {
+    if (m_identity != Identity::Running)
+        return;
+    if (!m_mediaInfo.Finished()) {
+        if (!Passed())
+            return;
+        m_mediaInfo.TerminateChild(0); // what it printed so far is all there is
+    }
+    m_identity = Identity::Known;
     m_mediaInfo.ParseMediaInfo();
     m_host.ShowLength(std::max(0, m_mediaInfo.m_nDuration));
-    m_nextOutput = 0;
-    m_startBegan = ::GetTickCount64();
-    if (m_aheadStarted != 0 && PlayerCommand(0) == m_aheadCommand) {
-        m_nextOutput = 1;
-        SetStep(PreviewStep::OpeningVideo);
-        m_deadline = m_aheadStarted + kVideoOutWaitMs;
+    // Only identification names the sound and subtitle tracks inside the movie; a player that
+    // plays others than the conversion would is started again with them.
+    const size_t output = m_nextOutput - 1;
+    if (PlayerCommand(output) == m_playerCommand)
         return;
-    }
-    m_player.TerminateChild(0); // it plays a track other than the one chosen
+    m_player.TerminateChild(0);
+    m_bBusy = true;
+    m_host.SetBusy(true);
+    m_nextOutput = output;
+    m_startBegan = ::GetTickCount64();
     OpenNextVideoOutput();
 }
 
@@ -92,6 +98,7 @@ bool CPreview::OpenPlayer(const std::wstring& command) {
     m_player.Close();
     m_player.Arm(m_hOwner);
     m_bPlayerEnded = m_bPlacing = false;
+    m_playerCommand = command;
     return m_player.Open(command.c_str());
 }
 
@@ -119,6 +126,8 @@ void CPreview::EndStart() {
     if (m_player.VideoOutOpened()) {
         SetStep(PreviewStep::Playing);
         m_host.ShowPreviewing(true);
+        if (m_identity == Identity::Unknown)
+            Identify();
     } else {
         ShowStopped();
         SetStep(PreviewStep::Idle);
@@ -144,15 +153,12 @@ void CPreview::StepOnce() {
     switch (m_step) {
     case PreviewStep::Idle:
         break;
-    case PreviewStep::Identifying:
-        if (m_subtitleLookup.Done() && m_aheadCommand.empty() && !m_mediaInfo.Finished())
-            StartPlayerAhead();
-        if (!m_mediaInfo.Finished() && Passed())
-            m_mediaInfo.TerminateChild(0); // what it printed so far is all there is
-        else if (!m_mediaInfo.Finished())
+    case PreviewStep::LookingBeside:
+        if (!m_subtitleLookup.Done())
             break;
-        if (m_subtitleLookup.Done())
-            Identified();
+        m_nextOutput = 0;
+        m_startBegan = ::GetTickCount64();
+        OpenNextVideoOutput();
         break;
     case PreviewStep::StartingPlayer:
         OpenNextVideoOutput();
@@ -179,10 +185,13 @@ void CPreview::StepOnce() {
         }
         break;
     case PreviewStep::Playing:
-        if (m_bPlayerEnded)
+        if (m_bPlayerEnded) {
             StopPreview(); // its end came during the start
-        else if (m_bPlacing)
+            break;
+        }
+        if (m_bPlacing)
             PlacePane();
+        FollowIdentification();
         break;
     case PreviewStep::Stopping:
         if (const HWND player = FindPlayerWindow(); !player) {
@@ -200,11 +209,10 @@ void CPreview::StepOnce() {
 void CPreview::StopPreview(bool busy) {
     if (m_step == PreviewStep::Stopping)
         return;
-    if (Busy()) {
-        // A start is cut short: nothing of it may go on behind the stop.
-        m_mediaInfo.TerminateChild(0);
+    // Nothing of the start may go on behind the stop.
+    m_mediaInfo.TerminateChild(0);
+    if (Busy())
         m_player.TerminateChild(0);
-    }
     // The user sees the preview stop at once; the player's window may take a moment to go.
     ShowStopped();
     // The player closes its window on the quit key and then ends; one that ignores the key
@@ -238,7 +246,7 @@ void CPreview::PlacePane() {
     if (FindPlayerWindow()) {
         m_bPlacing = false;
         const PaneRect pane = FitPicture(frame.right - frame.left, frame.bottom - frame.top,
-                                         m_mediaInfo.m_nWidth, m_mediaInfo.m_nHeight);
+                                         m_player.PictureWidth(), m_player.PictureHeight());
         ::MoveWindow(m_hPane, pane.x, pane.y, pane.width, pane.height, TRUE);
         ::ShowWindow(m_hPane, SW_SHOW);
     } else if (::GetTickCount64() >= m_placeDeadline) {

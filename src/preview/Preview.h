@@ -44,12 +44,12 @@ protected:
 
 enum class PreviewStep {
     Idle,
-    Identifying,     // the file is identified, and a subtitle file looked for beside it; the
-                     // player may start meanwhile
+    LookingBeside,   // a subtitle file is looked for beside the movie; the player starts next
     StartingPlayer,  // a player's start failed for a moment and is tried again
     OpeningVideo,    // a player runs with one video output; it prints whether it opened
     AwaitingPicture, // the player stays; its picture or its end is awaited
-    Playing,  // the picture is on; the player's window is looked for until the pane is placed
+    Playing,  // the picture is on; the movie is identified, and the player's window looked for
+              // until the pane is placed
     Stopping, // the player was asked to quit and its window is awaited to go
 };
 
@@ -102,8 +102,11 @@ public:
 private:
     CRedirMediaInfo m_mediaInfo;
     void StepOnce();
-    void StartPlayerAhead();
-    void Identified();
+    // The length and the tracks, asked once the picture is on.
+    void Identify();
+    // Shows the length once identified, and starts the player again when the movie holds a
+    // track it must be told of.
+    void FollowIdentification();
     // The player's command with the given video output and the tracks known so far.
     std::wstring PlayerCommand(size_t output) const;
     // Arms the monitor for a new player and starts it; the pane stays hidden until placed.
@@ -129,10 +132,10 @@ private:
     size_t m_nextOutput = 0;
     // The subtitle file beside the movie, looked for off the window's thread.
     CSubtitleLookup m_subtitleLookup;
-    // The command of the player tried while the movie was identified (empty: not yet), and when
-    // it started (0: it did not).
-    std::wstring m_aheadCommand;
-    ULONGLONG m_aheadStarted = 0;
+    enum class Identity { Unknown, Running, Known };
+    Identity m_identity = Identity::Unknown;
+    // The command the current player was started with.
+    std::wstring m_playerCommand;
     // When the first try to start the player was made.
     ULONGLONG m_startBegan = 0;
     ULONGLONG m_deadline = 0;

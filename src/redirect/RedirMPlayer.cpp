@@ -27,6 +27,7 @@ void CRedirMPlayer::WriteStdError(const wchar_t* text) {
 void CRedirMPlayer::Arm(HWND owner) {
     ArmOwner(nullptr);
     m_bVideoOutOpened = false;
+    m_nPictureWidth = m_nPictureHeight = 0;
     m_nPosition = 0;
     m_bExited = false;
     m_bVideoOutOk = true;
@@ -38,6 +39,21 @@ void CRedirMPlayer::EmptyOutput() {
     m_strOutput.clear();
     m_nSearched = 0;
     m_bEndInOutput = false;
+}
+
+// "VO: [driver] 720x480 => 720x540 ...": the size after the arrow is the one shown.
+void CRedirMPlayer::ReadPictureSize(std::wstring_view line) {
+    line = line.substr(0, line.find_first_of(L"\r\n"));
+    const size_t arrow = line.find(L"=>");
+    size_t at = arrow != line.npos ? arrow + 2 : line.find(L"] ");
+    if (at == line.npos)
+        return;
+    line = line.substr(at + 1);
+    const size_t x = line.find(L'x');
+    if (x == line.npos)
+        return;
+    m_nPictureWidth = ReadInt(line.substr(0, x));
+    m_nPictureHeight = ReadInt(line.substr(x + 1));
 }
 
 void CRedirMPlayer::WriteStdOut(const wchar_t* text) {
@@ -53,6 +69,7 @@ void CRedirMPlayer::WriteStdOut(const wchar_t* text) {
         FoundSince(m_strOutput, m_nSearched, kNoColorspace))
         m_bVideoOutOk = false;
     if (!m_bVideoOutOpened && FoundSince(m_strOutput, m_nSearched, kVoOpened)) {
+        ReadPictureSize(std::wstring_view(m_strOutput).substr(m_strOutput.find(kVoOpened)));
         m_bVideoOutOpened = true;
         NotifyOwner(kVideoOpenedMessage);
     }

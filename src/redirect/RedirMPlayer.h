@@ -25,6 +25,10 @@ public:
     const std::wstring& Output() const { return m_strOutput; }
 
     bool VideoOutOpened() const { return m_bVideoOutOpened; }
+    // The picture's size as the opened output shows it (its aspect applied); 0 when it did not
+    // say.
+    int PictureWidth() const { return m_nPictureWidth; }
+    int PictureHeight() const { return m_nPictureHeight; }
     // False once the output said it failed.
     bool VideoOutOk() const { return m_bVideoOutOk; }
     // The playing position in whole seconds; 0 before the first status line.
@@ -33,10 +37,12 @@ public:
 
 private:
     void EmptyOutput();
+    void ReadPictureSize(std::wstring_view line);
     bool Eager() const override { return !m_bVideoOutOpened && !m_bExited; }
 
     // Written on the reader thread, read on the owner's.
     std::atomic<bool> m_bVideoOutOpened{false};
+    std::atomic<int> m_nPictureWidth{0}, m_nPictureHeight{0};
     std::atomic<int> m_nPosition{0};
     std::atomic<bool> m_bExited{false};
     std::atomic<bool> m_bVideoOutOk{false};

@@ -53,14 +53,21 @@ protected:
         MapWindowPoints(nullptr, m_dialog->m_stcFrame, reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
+    // The players' command lines, in order; identify: the identifications' instead.
+    std::vector<std::string> Players(bool identify = false) const {
+        std::vector<std::string> lines;
+        for (const std::string& line : LogLines())
+            if (line.rfind("mplayer\t", 0) == 0 &&
+                (line.find("-identify") != std::string::npos) == identify)
+                lines.push_back(line);
+        return lines;
+    }
     // The video outputs the player was started with, in order.
     std::vector<std::string> VideoOutputs() const {
         std::vector<std::string> outputs;
-        for (const std::string& line : LogLines()) {
-            const size_t at = line.find(" -vo ");
-            if (line.rfind("mplayer\t", 0) == 0 && at != std::string::npos &&
-                line.find("-identify") == std::string::npos)
-                outputs.push_back(line.substr(at + 5, line.find(' ', at + 5) - at - 5));
+        for (const std::string& line : Players()) {
+            const size_t at = line.find(" -vo ") + 5;
+            outputs.push_back(line.substr(at, line.find(' ', at) - at));
         }
         return outputs;
     }
@@ -104,7 +111,8 @@ TEST_F(PreviewTest, PlaysInThePaneAtTheAspectRatioUntilStopped) {
     EXPECT_EQ(pane.right - pane.left, width);
     EXPECT_EQ(pane.bottom - pane.top, width / 2);
     EXPECT_EQ(pane.top, (height - width / 2) / 2);
-    EXPECT_EQ(m_dialog->Length(), 30);
+    // The length comes once the picture is on.
+    EXPECT_TRUE(PumpDialogUntil([&] { return m_dialog->Length() == 30; }, 30000));
     EXPECT_EQ(m_dialog->m_slider.GetRangeMax(), 30);
 
     // The clock follows the player, and the seek button moves it.
@@ -158,30 +166,30 @@ TEST_F(PreviewTest, FailedVideoOutputsAreSkippedInOrder) {
     for (wchar_t c : path)
         quoted += static_cast<char>(c); // an ASCII path
     quoted += '"';
-    const std::vector<std::string> lines = LogLines();
-    ASSERT_GE(lines.size(), 2u);
-    // The first player starts while the movie is identified: either may log first.
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-        return line.find("-identify " + quoted) != std::string::npos;
-    }));
-    const std::string& play = lines.back();
+    // The movie is identified once the last player's picture is on.
+    ASSERT_TRUE(PumpDialogUntil([&] { return !Players(true).empty(); }, 30000));
+    EXPECT_NE(LogLines()[3].find("-identify " + quoted), std::string::npos) << LogLines()[3];
+    const std::string play = Players().back();
     EXPECT_TRUE(play.size() > quoted.size() &&
                 play.compare(play.size() - quoted.size(), quoted.size(), quoted) == 0)
         << play;
 }
 
-TEST_F(PreviewTest, PlayerStartedDuringIdentificationTakesTheTrackItFinds) {
-    // The player starts while the movie is identified; the default sound track found meanwhile
-    // starts it again with that track.
-    Queue(L"a.avi", "[identify]\nsleep 1500\nout ID_VIDEO_WIDTH=640\nout ID_VIDEO_HEIGHT=320\n"
+TEST_F(PreviewTest, PlayerTakesTheTrackIdentificationFindsAfterThePicture) {
+    // The movie is identified once its picture is on; the default sound track found then
+    // starts the player again with that track.
+    Queue(L"a.avi", "[identify]\nout ID_VIDEO_WIDTH=640\nout ID_VIDEO_HEIGHT=320\n"
                     "out ID_LENGTH=30.00\nout ID_AUDIO_ID=0\nout ID_AUDIO_ID=1\n"
                     "out ID_AID_1_DEFAULT=1\n[play]\nplay 60\n");
     Toggle();
     ASSERT_TRUE(Playing());
-    EXPECT_EQ(VideoOutputs(), (std::vector<std::string>{"direct3d", "direct3d"}));
+    ASSERT_TRUE(PumpDialogUntil(
+        [&] { return VideoOutputs().size() == 2 && !m_dialog->m_preview.Busy(); }, 30000));
+    EXPECT_TRUE(Playing());
     const std::vector<std::string> lines = LogLines();
-    EXPECT_EQ(lines[1].find("-aid"), std::string::npos) << lines[1];
-    EXPECT_NE(lines.back().find("-aid 1 "), std::string::npos) << lines.back();
+    EXPECT_EQ(lines[0].find("-aid"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("-identify"), std::string::npos) << lines[1];
+    EXPECT_NE(Players().back().find("-aid 1 "), std::string::npos);
     EXPECT_TRUE(PaneShown());
 }
 
@@ -329,8 +337,9 @@ TEST_F(PreviewTest, WhatArrivesDuringEachStepWaitsForIt) {
         },
         60000));
     using preview::PreviewStep;
-    EXPECT_EQ(seen, (std::set<PreviewStep>{PreviewStep::Identifying, PreviewStep::OpeningVideo,
-                                           PreviewStep::AwaitingPicture, PreviewStep::Playing}));
+    seen.erase(PreviewStep::LookingBeside); // a quick look is over before the first step
+    EXPECT_EQ(seen, (std::set<PreviewStep>{PreviewStep::OpeningVideo, PreviewStep::AwaitingPicture,
+                                           PreviewStep::Playing}));
     EXPECT_TRUE(Playing());
     EXPECT_EQ(VideoOutputs(), std::vector<std::string>{"direct3d"});
     EXPECT_TRUE(IsWindowEnabled(*m_dialog));

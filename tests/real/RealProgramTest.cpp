@@ -497,7 +497,7 @@ TEST_F(RealPreviewTest, ShowsTheRealPictureOnScreenAndSeeksOnTheArrows) {
     ASSERT_TRUE(m_dialog->m_preview.Previewing());
     ASSERT_TRUE(
         PumpDialogUntil([&] { return IsWindowVisible(m_dialog->m_stcPane) != FALSE; }, 60000));
-    EXPECT_EQ(m_dialog->Length(), 120);
+    EXPECT_TRUE(PumpDialogUntil([&] { return m_dialog->Length() == 120; }, 60000));
     const HWND player = FindWindowExW(m_dialog->m_stcPane, nullptr, L"MPlayer - The Movie Player",
                                       L"MPlayer - The Movie Player");
     ASSERT_NE(player, nullptr);

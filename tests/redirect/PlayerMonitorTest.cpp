@@ -27,16 +27,20 @@ protected:
 
 } // namespace
 
-TEST_F(PlayerMonitorTest, VideoOutputLinePostsOncePerRun) {
-    m_monitor.WriteStdOut(L"VO: [direct3d] 640x352 => 640x352 Planar YV12\r\n");
+TEST_F(PlayerMonitorTest, VideoOutputLinePostsOncePerRunWithTheSizeShown) {
+    m_monitor.WriteStdOut(L"VO: [directx] 720x480 => 720x540 Planar YV12\r\n");
     m_monitor.WriteStdOut(L"VO: [direct3d] 640x352 => 640x352 Planar YV12\r\n");
     EXPECT_TRUE(m_monitor.VideoOutOpened());
     EXPECT_TRUE(m_monitor.VideoOutOk());
     EXPECT_EQ(Posted(kOpened), 1);
+    EXPECT_EQ(m_monitor.PictureWidth(), 720);
+    EXPECT_EQ(m_monitor.PictureHeight(), 540);
 
     m_monitor.Arm(m_owner);
     m_monitor.WriteStdOut(L"VO: [gl] 640x352\r\n");
     EXPECT_EQ(Posted(kOpened), 2);
+    EXPECT_EQ(m_monitor.PictureWidth(), 640);
+    EXPECT_EQ(m_monitor.PictureHeight(), 352);
 }
 
 TEST_F(PlayerMonitorTest, FailureTextsClearOkEvenAroundAnOpenedOutput) {
