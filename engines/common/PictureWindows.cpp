@@ -81,10 +81,13 @@ void PictureWindows::Follow() {
     }
     RECT now{};
     GetWindowRect(m_overlay, &now);
-    if (!IsWindowVisible(m_overlay) || !EqualRect(&now, &target))
-        SetWindowPos(m_overlay, nullptr, target.left, target.top, target.right - target.left,
-                     target.bottom - target.top,
-                     SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
+    if (IsWindowVisible(m_overlay) && EqualRect(&now, &target))
+        return;
+    SetWindowPos(m_overlay, nullptr, target.left, target.top, target.right - target.left,
+                 target.bottom - target.top,
+                 SWP_SHOWWINDOW | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_NOACTIVATE);
+    // Drawn at once, not after the messages ahead of its paint.
+    UpdateWindow(m_overlay);
 }
 
 bool PictureWindows::Over() const {
@@ -97,7 +100,7 @@ bool PictureWindows::Over() const {
 }
 
 void PictureWindows::Repaint() const {
-    if (m_child)
+    if (m_child && !m_overlay)
         InvalidateRect(m_child, nullptr, FALSE);
     if (m_overlay && IsWindowVisible(m_overlay))
         InvalidateRect(m_overlay, nullptr, FALSE);
@@ -108,7 +111,9 @@ void PictureWindows::Paint(HWND window) {
     HDC dc = BeginPaint(window, &ps);
     RECT client{};
     GetClientRect(window, &client);
-    if (client.right > 0 && client.bottom > 0 && m_events.paint) {
+    // Under wine only the copy reaches the screen.
+    const bool drawn = window == m_overlay || !m_overlay;
+    if (drawn && client.right > 0 && client.bottom > 0 && m_events.paint) {
         // Drawn off screen first, so the picture does not flicker.
         HDC memory = CreateCompatibleDC(dc);
         HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);

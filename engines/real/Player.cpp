@@ -347,15 +347,18 @@ void Preview::StartDecoder(double from) {
     }
     m_stopReader = false;
     m_reader = std::thread([this, from] { Decode(from); });
-    if (known &&
-        (m_audible || (m_facts.audio && Sound::Available() && !m_options.Has(L"-nosound"))))
+    if (known)
         StartSound(from);
 }
 
-// Beside the pictures: starting a decoder takes wine a quarter of a second, which the first
-// picture need not wait for.
+// Beside the pictures: starting a decoder takes wine a quarter of a second, and its first
+// question for the sound device loads a driver, neither of which the first picture need wait for.
 void Preview::StartSound(double from) {
+    if (!m_facts.audio || m_options.Has(L"-nosound"))
+        return;
     m_soundStart = std::thread([this, from] {
+        if (!Sound::Available())
+            return;
         m_sound.Start(m_path, ChosenAudioTrack(m_options, m_facts), from);
         m_audible = m_sound.Playing();
     });
@@ -398,8 +401,7 @@ bool Preview::Describe(double from) {
     }
     if (sent.fps > 0)
         m_fps = sent.fps;
-    if (facts.audio && Sound::Available() && !m_options.Has(L"-nosound"))
-        StartSound(from);
+    StartSound(from);
     SetEvent(m_frameReady);
     return !m_stopReader;
 }

@@ -52,7 +52,8 @@ void CPreview::StartPreview(const std::wstring& path) {
 }
 
 // After the picture: on two cores the identification's own decoder, started beside the
-// player's, held the first picture back by a third.
+// player's, held the first picture back by a third, and its start on this thread held back the
+// pane's placing.
 void CPreview::Identify() {
     m_identity = Identity::Running;
     // A player that cannot identify leaves the length unknown; the picture plays on.
@@ -125,9 +126,10 @@ void CPreview::OpenNextVideoOutput() {
 void CPreview::EndStart() {
     if (m_player.VideoOutOpened()) {
         SetStep(PreviewStep::Playing);
+        // The picture first: the window's own changes can be seen a moment later.
+        BeginPlacing();
+        PlacePane();
         m_host.ShowPreviewing(true);
-        if (m_identity == Identity::Unknown)
-            Identify();
     } else {
         ShowStopped();
         SetStep(PreviewStep::Idle);
@@ -191,6 +193,8 @@ void CPreview::StepOnce() {
         }
         if (m_bPlacing)
             PlacePane();
+        else if (m_identity == Identity::Unknown && ::GetTickCount64() >= m_identifyAt)
+            Identify();
         FollowIdentification();
         break;
     case PreviewStep::Stopping:
@@ -249,6 +253,7 @@ void CPreview::PlacePane() {
                                          m_player.PictureWidth(), m_player.PictureHeight());
         ::MoveWindow(m_hPane, pane.x, pane.y, pane.width, pane.height, TRUE);
         ::ShowWindow(m_hPane, SW_SHOW);
+        m_identifyAt = ::GetTickCount64() + kIdentifyAfterPictureMs;
     } else if (::GetTickCount64() >= m_placeDeadline) {
         m_bPlacing = false;
         m_player.TerminateChild(0);
@@ -259,18 +264,20 @@ void CPreview::PlacePane() {
 void CPreview::PlacePaneAgain() {
     if (m_step != PreviewStep::Playing || m_bPlacing)
         return;
+    BeginPlacing();
+    Step();
+}
+
+void CPreview::BeginPlacing() {
     m_bPlacing = true;
     m_placeDeadline = ::GetTickCount64() + kWindowWaitMs;
-    Step();
 }
 
 void CPreview::OnPlayerVideoOpened(WPARAM run) {
     // A video output that opened and then failed belongs to a player already given up.
     if (run != m_player.OwnerRun() || m_player.Exited())
         return;
-    m_bPlacing = true;
-    m_placeDeadline = ::GetTickCount64() + kWindowWaitMs;
-    Step();
+    Step(); // the start sees the output open itself
 }
 
 void CPreview::OnPlayerEnded(WPARAM run) {

@@ -117,6 +117,8 @@ private:
     // The pane collapsed and the Preview button as before a start.
     void ShowStopped();
     void EndStop();
+    // The pane is placed from the next step on, until the deadline.
+    void BeginPlacing();
     // Places the pane once the player's window is there; gives up at the deadline.
     void PlacePane();
     void SetStep(PreviewStep step);
@@ -141,11 +143,13 @@ private:
     ULONGLONG m_deadline = 0;
     // The step that locked the host.
     bool m_bBusy = false;
-    // The current player's video output has opened: its window is looked for until then.
+    // The pane is to be placed: the player's window is looked for until then.
     bool m_bPlacing = false;
     // The current player's end message has come (it may come before its flag is seen).
     bool m_bPlayerEnded = false;
     ULONGLONG m_placeDeadline = 0;
+    // When the movie is identified, once its picture is placed.
+    ULONGLONG m_identifyAt = 0;
     // Step is running: a box it opened delivers events that must wait for its return.
     bool m_bInStep = false;
 };

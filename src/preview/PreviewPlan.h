@@ -19,6 +19,8 @@ inline constexpr DWORD kVideoOutWaitMs = 3000; // per output; a failure later is
 inline constexpr DWORD kPictureWaitMs = 10100; // for the picture, once a player stays
 inline constexpr DWORD kWindowWaitMs = 10000;  // for its window inside the pane
 inline constexpr DWORD kQuitWaitMs = 3000;     // for a player to close on the quit key
+// The identification waits for the player's first paint over the placed pane.
+inline constexpr DWORD kIdentifyAfterPictureMs = 250;
 
 // programFolder ends with a backslash; the pane's handle goes as a signed decimal. A subtitle
 // other than the movie's SAMI file is named, and a sound track chosen among several, so the
