@@ -108,6 +108,7 @@ PlayEnd Player::Run() {
         openWindows();
     }
 
+    m_startClock = std::min(m_request.from, m_request.length);
     m_startTick = GetTickCount64();
     ULONGLONG nextTick = m_startTick;
     while (!m_ended) {

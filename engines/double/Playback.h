@@ -10,6 +10,7 @@ struct PlayRequest {
     bool window = true;              // false: plays without ever making a window
     unsigned long windowAfterMs = 0; // the window comes this long after the video output line
     double length = 10;              // seconds
+    double from = 0;                 // where the clock starts
     int width = 640, height = 352;
     double fps = 25;
 };

@@ -119,7 +119,8 @@ void HoldPipe(const Command& command, const RunContext& context) {
     }
 }
 
-// `play [SECONDS] [nowindow] [window-after MS]`: the length defaults to what [identify] says.
+// `play [SECONDS] [from SECONDS] [nowindow] [window-after MS]`: the length defaults to what
+// [identify] says.
 PlayRequest PlayRequestFor(const Command& command, const RunContext& context) {
     PlayRequest request;
     request.videoOut = context.videoOut;
@@ -134,6 +135,8 @@ PlayRequest PlayRequestFor(const Command& command, const RunContext& context) {
         const double seconds = std::strtod(arg.c_str(), &end);
         if (arg == "nowindow")
             request.window = false;
+        else if (arg == "from" && i + 1 < command.args.size())
+            request.from = std::max(0.0, std::strtod(command.args[++i].c_str(), nullptr));
         else if (arg == "window-after" && i + 1 < command.args.size())
             request.windowAfterMs = std::strtoul(command.args[++i].c_str(), nullptr, 10);
         else if (end != arg.c_str() && *end == '\0')

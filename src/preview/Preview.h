@@ -96,10 +96,9 @@ public:
     int Position() const { return m_player.Position(); }
     const CRedirMPlayer& Player() const { return m_player; }
 
-    // The monitor of the player playing; the clock's test feeds it what a player prints.
-    CRedirMPlayer m_player;
-
 private:
+    // The monitor of the player playing, and of the identification.
+    CRedirMPlayer m_player;
     CRedirMediaInfo m_mediaInfo;
     void StepOnce();
     // The length and the tracks, asked once the picture is on.

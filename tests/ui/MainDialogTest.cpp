@@ -156,31 +156,36 @@ TEST_F(MainDialogTest, FirstPageTakesTheGroupBoxPlaceAndOtherPagesAreHidden) {
 }
 
 TEST_F(MainDialogTest, ClockShowsPositionAndLengthOrThePercentage) {
-    // The monitors hear what the engines would print.
-    CRedirMPlayer& player = m_dialog->m_preview.m_player;
-    player.Arm(*m_dialog);
-    player.WriteStdOut(L"A:3725.1 V:3725.0 A-V: 0.1\r");
-    m_dialog->ShowLength(7384);
-    Tick();
-    EXPECT_EQ(Text(Item(IDC_TIME)), L"01:02:05/02:03:04");
-    EXPECT_EQ(m_dialog->m_slider.GetPos(), 3725);
-
-    player.Arm(*m_dialog);
-    m_dialog->ShowLength(0);
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/00:00:00");
-
     m_dialog->ShowLength(61 * 3600);
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"00:00:00/01:00:00");
 
-    player.WriteStdOut(L"V:  30.0\r");
+    // A scripted movie of 2:03:04 previewed from 1:02:05 on.
+    m_dialog->AppendFile(0, m_runDir.Write(L"long.avi", "[identify]\nout ID_VIDEO_WIDTH=640\n"
+                                                        "out ID_VIDEO_HEIGHT=352\n"
+                                                        "out ID_LENGTH=7384.00\n"
+                                                        "[play]\nplay from 3725\n"));
+    m_dialog->m_listFiles.SetItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+    ASSERT_TRUE(TogglePreviewAndWait(*m_dialog));
+    ASSERT_TRUE(PumpDialogUntil(
+        [&] { return m_dialog->Length() == 7384 && m_dialog->m_preview.Position() >= 3725; },
+        30000));
+    Tick();
+    const std::wstring shown = Text(Item(IDC_TIME));
+    EXPECT_EQ(shown.substr(0, 7), L"01:02:0") << shown;
+    EXPECT_EQ(shown.substr(8), L"/02:03:04") << shown;
+    EXPECT_GE(m_dialog->m_slider.GetPos(), 3725);
+
+    // Convert stops the preview; the clock shows the file's percentage, the slider stays.
+    m_dialog->m_listFiles.SetCheck(0, false);
     StartLongRun();
+    const int slider = m_dialog->m_slider.GetPos();
     Tick();
     EXPECT_EQ(Text(Item(IDC_TIME)), L"  7%");
     EXPECT_EQ(m_dialog->m_step3.m_progress.GetPos(), 7);
-    EXPECT_EQ(m_dialog->m_slider.GetPos(), 0); // the slider stays while converting
-    player.Arm(nullptr);
+    EXPECT_EQ(m_dialog->m_slider.GetPos(), slider);
 }
 
 TEST_F(MainDialogTest, WheelSeeksOncePerNotchTurnedAndThenReachesThePlayersWindow) {
