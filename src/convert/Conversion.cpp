@@ -64,19 +64,32 @@ void CConversion::SetBusy(bool busy) {
 }
 
 bool Identification::Start(HWND owner, const std::wstring& movie) {
-    info.Close();
-    info.Reset(owner);
-    path = movie;
-    ahead = timedOut = false;
+    m_info.Close();
+    m_info.Reset(owner);
+    m_path.clear();
+    m_ahead = m_timedOut = false;
     // The player prints its facts and ends; one that never ends is cut short.
-    deadline = ::GetTickCount64() + CRedirMediaInfo::kIdentifyBoundMs;
-    return info.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), movie).c_str());
+    m_deadline = ::GetTickCount64() + CRedirMediaInfo::kIdentifyBoundMs;
+    if (!m_info.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), movie).c_str()))
+        return false;
+    m_path = movie;
+    return true;
+}
+
+void Identification::TakeTurn(HWND owner) {
+    m_ahead = true;
+    m_lookAtTurn.Start(m_path, owner);
+}
+
+void Identification::Drop() {
+    m_info.TerminateChild(0);
+    m_path.clear();
 }
 
 void Identification::CutShortIfLate() {
-    if (!timedOut && !info.Finished() && ::GetTickCount64() >= deadline) {
-        info.TerminateChild(0);
-        timedOut = true;
+    if (!m_timedOut && !m_info.Finished() && ::GetTickCount64() >= m_deadline) {
+        m_info.TerminateChild(0);
+        m_timedOut = true;
     }
 }
 
@@ -86,14 +99,13 @@ bool CConversion::ConvertFile(const std::wstring& path) {
     m_path = path;
     m_strSkipReason.clear();
     m_startBegan = ::GetTickCount64();
-    if (!m_ahead->path.empty() && m_ahead->path == path) {
+    if (!m_ahead->Path().empty() && m_ahead->Path() == path) {
         // Identified while the file before it encoded: looked at again, as it may have
         // changed since. The window waits only for a player still running.
         std::swap(m_identify, m_ahead);
-        m_ahead->path.clear();
-        m_identify->ahead = true;
-        m_identify->lookAtTurn.Start(path, m_hOwner);
-        SetBusy(!m_identify->info.Finished() && !m_identify->timedOut);
+        m_ahead->Drop();
+        m_identify->TakeTurn(m_hOwner);
+        SetBusy(!m_identify->Info().Finished() && !m_identify->TimedOut());
         SetStep(FileStep::Identifying);
         return true;
     }
@@ -101,7 +113,7 @@ bool CConversion::ConvertFile(const std::wstring& path) {
     DropAhead();
     SetBusy(true);
     // Beside the movie while the player identifies it.
-    m_identify->look.Start(path, m_hOwner);
+    m_identify->LookBeside(m_hOwner, path);
     return StartIdentify();
 }
 
@@ -131,7 +143,7 @@ void CConversion::IdentifyFirstAhead() {
     if (Converting())
         return;
     for (int item = 0; item < m_host.ItemCount(); ++item) {
-        if (m_host.IsTicked(item) && m_host.ItemPath(item) == m_ahead->path)
+        if (m_host.IsTicked(item) && m_host.ItemPath(item) == m_ahead->Path())
             return; // still the first: looked at again at its turn
         if (m_host.IsTicked(item))
             break;
@@ -145,23 +157,20 @@ void CConversion::IdentifyAhead(int item) {
         if (!m_host.IsTicked(item))
             continue;
         const std::wstring path = m_host.ItemPath(item);
-        m_ahead->look.Start(path, m_hOwner);
+        m_ahead->LookBeside(m_hOwner, path);
         // One that cannot start now is identified at its turn, which says why.
-        if (m_ahead->Start(m_hOwner, path))
-            m_ahead->path = path;
+        m_ahead->Start(m_hOwner, path);
         return;
     }
 }
 
 void CConversion::DropAhead() {
-    if (m_ahead->path.empty())
-        return;
-    m_ahead->info.TerminateChild(0);
-    m_ahead->path.clear();
+    if (!m_ahead->Path().empty())
+        m_ahead->Drop();
 }
 
 void CConversion::FileIdentified() {
-    CRedirMediaInfo& info = m_identify->info;
+    CRedirMediaInfo& info = m_identify->Info();
     info.ParseMediaInfo();
     m_counters.FileIdentified(info.m_nDuration);
     EncodeSettings settings;
@@ -176,7 +185,7 @@ void CConversion::FileIdentified() {
     settings.subtitle = ChooseSubtitleAmong(m_identify->SubtitleFile(), info.m_subtitleTracks);
     settings.audioTrack = ChooseAudioTrack(info.m_audioTracks);
     if (!CanConvert(settings.width, info.m_nDuration, settings.fps)) {
-        m_strSkipReason = UnsupportedReason(info, m_identify->timedOut);
+        m_strSkipReason = UnsupportedReason(info, m_identify->TimedOut());
         FileSkipped();
         return;
     }
@@ -315,7 +324,7 @@ void CConversion::StepOnce() {
         if (m_identify->ChangedSince()) {
             // Changed, replaced or gone since it was identified ahead: as if it had not been.
             SetBusy(true);
-            m_identify->look.Start(m_path, m_hOwner);
+            m_identify->LookBeside(m_hOwner, m_path);
             m_startBegan = ::GetTickCount64();
             if (!StartIdentify())
                 FileSkipped();
@@ -328,7 +337,7 @@ void CConversion::StepOnce() {
             FileSkipped();
         break;
     case FileStep::Encoding:
-        if (!m_ahead->path.empty())
+        if (!m_ahead->Path().empty())
             m_ahead->CutShortIfLate();
         if (m_bEncoderEnded) {
             m_deadline = ::GetTickCount64() + kEncoderEndMs;
@@ -408,7 +417,7 @@ void CConversion::OnEncoderDone(WPARAM run) {
 void CConversion::OnIdentified(WPARAM run) {
     // A late message of a file already dealt with must not take up the next one early: the
     // window answers between two files.
-    if (run == m_identify->info.OwnerRun() && m_step == FileStep::Identifying)
+    if (run == m_identify->Info().OwnerRun() && m_step == FileStep::Identifying)
         Step();
 }
 
@@ -449,7 +458,7 @@ void CConversion::StopConversion() {
     if (Converting())
         m_state = RunState::Idle;
     if (m_step == FileStep::Identifying)
-        m_identify->info.TerminateChild(0);
+        m_identify->Info().TerminateChild(0);
     DropAhead();
     SetStep(FileStep::None);
     SetBusy(false);
@@ -463,8 +472,8 @@ void CConversion::EndChildren() {
     ::KillTimer(m_hOwner, kStepTimer);
     if (Converting())
         Seam().KeepSystemAwake(false);
-    m_identify->info.TerminateChild(0);
-    m_ahead->info.TerminateChild(0);
+    m_identify->Info().TerminateChild(0);
+    m_ahead->Info().TerminateChild(0);
     EndEncoder(0);
 }
 

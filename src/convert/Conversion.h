@@ -97,27 +97,41 @@ protected:
 };
 
 // One file's identification: the player's facts and the look beside the movie.
-struct Identification {
-    CRedirMediaInfo info;
-    CSubtitleLookup look;
-    // Made ahead of the file's turn: the look is made again at its turn, and the facts count
-    // only when the movie is as it was.
-    bool ahead = false;
-    CSubtitleLookup lookAtTurn;
-    std::wstring path;
-    ULONGLONG deadline = 0;
-    // The player was ended for taking too long; what it printed is all there is.
-    bool timedOut = false;
-
-    // Starts the player (the look is started apart); false when it cannot be started.
+// One movie's identification: the player's facts and the look for a subtitle file beside it.
+class Identification {
+public:
+    // Starts the look beside the movie; the player is started apart, and may be tried again.
+    void LookBeside(HWND owner, const std::wstring& movie) { m_look.Start(movie, owner); }
+    // Starts the player; false when it cannot be started.
     bool Start(HWND owner, const std::wstring& movie);
+    // Made ahead of the file's turn, which has come: the look is made again, and the facts
+    // count only when the movie is as it was.
+    void TakeTurn(HWND owner);
+    // Ends the player, and forgets the movie.
+    void Drop();
     // Ends a player that has run past its bound.
     void CutShortIfLate();
     bool Done() const {
-        return (timedOut || info.Finished()) && look.Done() && (!ahead || lookAtTurn.Done());
+        return (m_timedOut || m_info.Finished()) && m_look.Done() &&
+               (!m_ahead || m_lookAtTurn.Done());
     }
-    bool ChangedSince() const { return ahead && look.Stamp() != lookAtTurn.Stamp(); }
-    std::wstring SubtitleFile() const { return ahead ? lookAtTurn.File() : look.File(); }
+    bool ChangedSince() const { return m_ahead && m_look.Stamp() != m_lookAtTurn.Stamp(); }
+    std::wstring SubtitleFile() const { return m_ahead ? m_lookAtTurn.File() : m_look.File(); }
+    // The movie whose player started; empty when none did or it was dropped.
+    const std::wstring& Path() const { return m_path; }
+    // The player was ended for taking too long; what it printed is all there is.
+    bool TimedOut() const { return m_timedOut; }
+    const CRedirMediaInfo& Info() const { return m_info; }
+    CRedirMediaInfo& Info() { return m_info; }
+
+private:
+    CRedirMediaInfo m_info;
+    CSubtitleLookup m_look;
+    bool m_ahead = false;
+    CSubtitleLookup m_lookAtTurn;
+    std::wstring m_path;
+    ULONGLONG m_deadline = 0;
+    bool m_timedOut = false;
 };
 
 class CConversion {

@@ -367,7 +367,7 @@ TEST_F(ConversionTest, HangingIdentificationIsCutShort) {
     ASSERT_TRUE(RunToEnd(30000));
     // One second and twenty-one half seconds, then the facts collected so far.
     EXPECT_GE(GetTickCount64() - start, 11400u);
-    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_conversion.Identifying().info.ProcessId()));
+    EXPECT_FALSE(ProcessIsRunning(m_dialog->m_conversion.Identifying().Info().ProcessId()));
     EXPECT_EQ(Log(), Converting(L"a.avi") + L"OK.\n\n1 file(s) converted.\n");
 }
 
@@ -484,6 +484,9 @@ TEST_F(ConversionTest, MissingEnginesAreReportedAndSkipped) {
     wchar_t flag[4];
     if (GetEnvironmentVariableW(kNoEnginesFlag, flag, 4)) {
         Add(L"a.avi", kQuick);
+        // The list settles: its identification ahead cannot start, and is made again at the
+        // file's turn, which says why.
+        m_dialog->SendMessage(WM_TIMER, CQuelvoxDlg::kQueueSaveTimer);
         Click(IDC_CONVERT);
         ASSERT_TRUE(RunToEnd(10000));
         // Which file could not run, and the system's reason.
@@ -699,8 +702,8 @@ protected:
     }
     bool AheadIs(const std::wstring& path, bool finished) const {
         const convert::Identification& ahead = m_dialog->m_conversion.Ahead();
-        return ahead.path == path && ahead.info.Finished() == finished &&
-               ProcessIsRunning(ahead.info.ProcessId()) != finished;
+        return ahead.Path() == path && ahead.Info().Finished() == finished &&
+               ProcessIsRunning(ahead.Info().ProcessId()) != finished;
     }
     // How often the player identified the file of that name.
     int Identifications(const std::string& name) const {
@@ -753,7 +756,7 @@ INSTANTIATE_TEST_SUITE_P(Meanwhile, IdentifiedAhead, testing::ValuesIn(kMeanwhil
 TEST_F(IdentifiedAhead, StopEndsAnIdentificationAhead) {
     StartWithAHeldFirstFile(kIdentifyGood + std::string("hang\n"));
     ASSERT_TRUE(PumpDialogUntil([&] { return AheadIs(m_b, false); }, 15000));
-    const DWORD player = m_dialog->m_conversion.Ahead().info.ProcessId();
+    const DWORD player = m_dialog->m_conversion.Ahead().Info().ProcessId();
     m_seam.answers = {IDYES};
     Click(IDC_CONVERT);
     ASSERT_TRUE(PumpDialogUntil([&] { return m_dialog->m_conversion.Finished(); }, 5000));
