@@ -6,6 +6,7 @@
 #include "Restarter.h"
 #include "SubtitleJob.h"
 #include "common/AwakeClock.h"
+#include "common/Handle.h"
 #include "common/PictureWindows.h"
 #include "common/Print.h"
 #include "common/Text.h"
@@ -124,8 +125,9 @@ public:
     void Start(const std::wstring& path, int track, double from) {
         Stop();
         WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, kAudioRate, kAudioRate * 4, 4, 16, 0};
-        m_done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        if (waveOutOpen(&m_device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(m_done), 0,
+        m_done.Attach(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (waveOutOpen(&m_device, WAVE_MAPPER, &format,
+                        reinterpret_cast<DWORD_PTR>(static_cast<HANDLE>(m_done)), 0,
                         CALLBACK_EVENT) != MMSYSERR_NOERROR) {
             m_device = nullptr;
             return;
@@ -157,9 +159,7 @@ public:
             waveOutClose(m_device);
         }
         m_device = nullptr;
-        if (m_done)
-            CloseHandle(m_done);
-        m_done = nullptr;
+        m_done.Close();
     }
     bool Playing() const { return m_device != nullptr; }
 
@@ -189,7 +189,7 @@ private:
         }
     }
     HWAVEOUT m_device = nullptr;
-    HANDLE m_done = nullptr;
+    OwnedHandle m_done;
     Child m_decoder;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
@@ -207,13 +207,8 @@ private:
 // as the files are burnt at the picture's size from the first picture on.
 class Preview {
 public:
-    Preview(const Options& options, const std::wstring& path) : m_options(options), m_path(path) {
-        m_frameReady = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    }
-    ~Preview() {
-        Stop();
-        CloseHandle(m_frameReady);
-    }
+    Preview(const Options& options, const std::wstring& path) : m_options(options), m_path(path) {}
+    ~Preview() { Stop(); }
     // Describes the movie first when subtitle files are to be tried; false, with the player's
     // text printed, when it cannot be played.
     bool Prepare();
@@ -276,7 +271,7 @@ private:
     std::atomic<bool> m_stopReader{false};
     std::atomic<bool> m_decoderEnded{false};
     std::atomic<long long> m_frames{0};
-    HANDLE m_frameReady = nullptr;
+    const OwnedHandle m_frameReady{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     std::mutex m_frameLock;
     std::vector<unsigned char> m_frame; // the picture shown, BGRA top-down
     bool m_haveFrame = false;
@@ -549,9 +544,10 @@ void Preview::Begin() {
 
 // The output counts as open once the first picture is there to show.
 bool Preview::AwaitFirstPicture() {
+    const HANDLE frameReady = m_frameReady;
     const StallWatch firstPicture(15000);
     while (m_frames == 0 && !(m_decoderEnded && !m_restarter->Busy()) && !firstPicture.Stalled()) {
-        MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, 100, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(1, &frameReady, FALSE, 100, QS_ALLINPUT);
         Described();
         Pump();
     }
@@ -593,6 +589,7 @@ int Preview::Run(HWND parent, const std::string& driver) {
     m_windows.Follow();
     const ULONGLONG placing = GetTickCount64() + 3000;
 
+    const HANDLE frameReady = m_frameReady;
     ULONGLONG nextStatus = 0;
     while (!m_ended) {
         Described();
@@ -617,7 +614,7 @@ int Preview::Run(HWND parent, const std::string& driver) {
         const ULONGLONG wait = now < placing && !m_windows.Over()
                                    ? std::min<ULONGLONG>(5, nextStatus - now)
                                    : nextStatus - now;
-        if (MsgWaitForMultipleObjects(1, &m_frameReady, FALSE, static_cast<DWORD>(wait),
+        if (MsgWaitForMultipleObjects(1, &frameReady, FALSE, static_cast<DWORD>(wait),
                                       QS_ALLINPUT) == WAIT_OBJECT_0)
             m_windows.Repaint();
         Pump();
