@@ -46,6 +46,8 @@ void CPreview::StartPreview(const std::wstring& path) {
     m_mediaInfo.Close();
     m_mediaInfo.Reset(m_hOwner);
     m_identity = Identity::Unknown;
+    // The last movie's length goes; this one's comes once it is identified.
+    m_host.ShowLength(0);
     m_subtitleLookup.Start(path, m_hOwner);
     SetStep(PreviewStep::LookingBeside);
     Step();
@@ -56,10 +58,10 @@ void CPreview::StartPreview(const std::wstring& path) {
 // pane's placing.
 void CPreview::Identify() {
     m_identity = Identity::Running;
-    // A player that cannot identify leaves the length unknown; the picture plays on.
-    if (!m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), m_path).c_str()))
-        m_identity = Identity::Known;
     StartDeadline(CRedirMediaInfo::kIdentifyBoundMs);
+    // One that cannot start leaves the facts empty: the length shows as unknown, and the
+    // picture plays on.
+    m_mediaInfo.Open(CRedirMediaInfo::IdentifyCommand(GetModuleDirectory(), m_path).c_str());
 }
 
 void CPreview::FollowIdentification() {

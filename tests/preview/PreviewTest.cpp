@@ -213,6 +213,15 @@ TEST_F(PreviewTest, StopsWhenThePlayerEndsAndBeforeAConversion) {
     ASSERT_TRUE(Playing());
     EXPECT_TRUE(PumpDialogUntil([&] { return !Playing(); }, 6000));
     ExpectStopped();
+    EXPECT_EQ(m_dialog->Length(), 30);
+
+    // The next movie does not show the last one's length while it is identified.
+    Queue(L"unknown.avi", "[identify]\nhang\n[play]\nplay 60\n");
+    Toggle();
+    ASSERT_TRUE(Playing());
+    EXPECT_EQ(m_dialog->Length(), 0);
+    Toggle();
+    m_dialog->m_listFiles.SetCheck(1, false);
 
     Queue(L"long.avi", "[encode]\noutput\n");
     Toggle();
