@@ -39,6 +39,24 @@ void CRedirMPlayer::EmptyOutput() {
     m_strOutput.clear();
     m_nSearched = 0;
     m_bEndInOutput = false;
+    m_nVideoOutAt = std::wstring::npos;
+}
+
+void CRedirMPlayer::SeeVideoOutput(bool lineEnds) {
+    if (m_bVideoOutOpened)
+        return;
+    if (m_nVideoOutAt == std::wstring::npos)
+        m_nVideoOutAt = FindSince(m_strOutput, m_nSearched, kVoOpened);
+    if (m_nVideoOutAt == std::wstring::npos)
+        return;
+    // The size stands at the line's end, which a pipe may hand over in a later chunk.
+    const std::wstring_view line = std::wstring_view(m_strOutput).substr(m_nVideoOutAt);
+    if (!lineEnds && line.find_first_of(L"\r\n", std::max(m_nSearched, m_nVideoOutAt) -
+                                                     m_nVideoOutAt) == line.npos)
+        return;
+    ReadPictureSize(line);
+    m_bVideoOutOpened = true;
+    NotifyOwner(kVideoOpenedMessage);
 }
 
 // "VO: [driver] 720x480 => 720x540 ...": the size after the arrow is the one shown.
@@ -68,13 +86,10 @@ void CRedirMPlayer::WriteStdOut(const wchar_t* text) {
     if (FoundSince(m_strOutput, m_nSearched, kVoFailed) ||
         FoundSince(m_strOutput, m_nSearched, kNoColorspace))
         m_bVideoOutOk = false;
-    if (!m_bVideoOutOpened && FoundSince(m_strOutput, m_nSearched, kVoOpened)) {
-        ReadPictureSize(std::wstring_view(m_strOutput).substr(m_strOutput.find(kVoOpened)));
-        m_bVideoOutOpened = true;
-        NotifyOwner(kVideoOpenedMessage);
-    }
+    const size_t v = s.find(L"V:");
+    SeeVideoOutput(v != std::wstring::npos || s.find(kEnd) != std::wstring::npos);
 
-    if (size_t v = s.find(L"V:"); v != std::wstring::npos) {
+    if (v != std::wstring::npos) {
         int position = ReadInt(std::wstring_view(s).substr(v + kClockOffset, kClockChars));
         if (position > 0)
             m_nPosition = position;

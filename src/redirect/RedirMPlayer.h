@@ -37,6 +37,9 @@ public:
 
 private:
     void EmptyOutput();
+    // Sees the output open once its line has come whole; the text up to a status line or the
+    // end counts as whole.
+    void SeeVideoOutput(bool lineEnds);
     void ReadPictureSize(std::wstring_view line);
     bool Eager() const override { return !m_bVideoOutOpened && !m_bExited; }
 
@@ -52,4 +55,6 @@ private:
     // linear in the output; what they find is the same as searching the whole text.
     size_t m_nSearched = 0;
     bool m_bEndInOutput = false;
+    // Where the video output's line starts, while its end is awaited.
+    size_t m_nVideoOutAt = std::wstring::npos;
 };
